@@ -1,0 +1,106 @@
+#include "app/ActionsList.h"
+
+#include "common/ProgramFolders.h"
+#include "transfer/TransferWindow.h"
+
+#include <QFile>
+#include <QtDebug>
+
+namespace {
+// Cache file names come from the store, which a person may edit: only a
+// plain name inside the cache folder may be deleted.
+bool isPlainFileName(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos
+        && name.find('\0') == std::string::npos;
+}
+} // namespace
+
+ActionsList::ActionsList(QString registryPath, QObject* parent)
+    : QObject(parent)
+    , registryPath_(std::move(registryPath))
+    , store_(registryPath_)
+{
+}
+
+void ActionsList::loadAll(const std::string& anonymousPassword)
+{
+    loading_ = true;
+    for (auto& operation : store_.loadAll(anonymousPassword)) {
+        const OperationStatus stored = operation->status;
+        ftpOperationObject* added = addOperation(std::move(*operation));
+        setStatus(added, stored, 0);
+    }
+    loading_ = false;
+}
+
+bool ActionsList::storeAll()
+{
+    std::vector<const ftpOperationObject*> operations;
+    operations.reserve(rows_.size());
+    for (const Row& row : rows_)
+        operations.push_back(row.operation.get());
+    lastStoreError_.clear();
+    return store_.storeAll(operations, &lastStoreError_);
+}
+
+void ActionsList::persist()
+{
+    if (loading_)
+        return;
+    if (!storeAll())
+        qWarning().noquote() << "The list of actions could not be saved:" << lastStoreError_;
+}
+
+ftpOperationObject* ActionsList::addOperation(ftpOperationObject operation)
+{
+    rows_.push_back({std::make_unique<ftpOperationObject>(std::move(operation)), QString()});
+    Q_EMIT rowAdded(rowCount() - 1);
+    persist();
+    return rows_.back().operation.get();
+}
+
+int ActionsList::indexOf(const ftpOperationObject* operation) const
+{
+    for (size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].operation.get() == operation)
+            return static_cast<int>(i);
+    return -1;
+}
+
+void ActionsList::setStatus(ftpOperationObject* operation, OperationStatus status, int percent)
+{
+    const int index = indexOf(operation);
+    if (index < 0)
+        return;
+    Row& row = rows_[static_cast<size_t>(index)];
+    const bool changed = operation->status != status;
+    operation->status = status;
+    row.statusText = statusText(status, percent, row.statusText);
+    Q_EMIT rowChanged(index);
+    // Progress ticks of a running operation are not worth a disk write.
+    if (changed)
+        persist();
+}
+
+void ActionsList::clearOperation(ftpOperationObject* operation, bool deleteCache)
+{
+    const int index = indexOf(operation);
+    if (index < 0)
+        return;
+    if (deleteCache && isPlainFileName(operation->cacheFile))
+        QFile::remove(joinPath(programFile(QStringLiteral("Cache")), QString::fromStdString(operation->cacheFile)));
+    if (operation->window)
+        operation->window->operationRowRemoved();
+    rows_.erase(rows_.begin() + index);
+    Q_EMIT rowRemoved(index);
+    persist();
+}
+
+void ActionsList::discardAll()
+{
+    while (!rows_.empty()) {
+        rows_.pop_back();
+        Q_EMIT rowRemoved(rowCount());
+    }
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "transfer/FtpOperation.h"
+#include "transfer/OperationsStore.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+// The rows of the actions list: each row owns its operation. Every change
+// that matters after a crash (a row added or cleared, a status set) is
+// written to the operations store at once. Main thread only.
+class ActionsList : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Row {
+        std::unique_ptr<ftpOperationObject> operation;
+        QString statusText;
+    };
+
+    explicit ActionsList(QString registryPath, QObject* parent = nullptr);
+
+    // Reads the stored operations into rows, each with its stored status.
+    void loadAll(const std::string& anonymousPassword);
+    // Writes every row to the store. False when the store could not be
+    // written (the reason in `lastStoreError()`).
+    bool storeAll();
+    const QString& lastStoreError() const { return lastStoreError_; }
+
+    ftpOperationObject* addOperation(ftpOperationObject operation);
+    void setStatus(ftpOperationObject* operation, OperationStatus status, int percent);
+    // Removes the row; `deleteCache` also deletes the operation's directory
+    // cache file from the "Cache" folder.
+    void clearOperation(ftpOperationObject* operation, bool deleteCache);
+    // Discards every row without touching cache files (at the end of a run).
+    void discardAll();
+
+    int rowCount() const { return static_cast<int>(rows_.size()); }
+    const Row& row(int index) const { return rows_[static_cast<size_t>(index)]; }
+    int indexOf(const ftpOperationObject* operation) const;
+
+Q_SIGNALS:
+    void rowAdded(int index);
+    void rowChanged(int index);
+    void rowRemoved(int index);
+
+private:
+    void persist();
+
+    QString registryPath_;
+    operationsStore store_;
+    std::vector<Row> rows_;
+    QString lastStoreError_;
+    bool loading_ = false;
+};

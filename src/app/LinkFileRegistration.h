@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+// Makes ".wkt" link files open with this program in the user's desktop: a
+// shared-mime-info package (application/x-zelta-link) and a ranquil.desktop
+// entry under $XDG_DATA_HOME, refreshed with update-mime-database and
+// update-desktop-database when the files changed. Failures are ignored: the
+// program works the same without the registration.
+void registerLinkFileType(const QString& executablePath);

@@ -1,0 +1,292 @@
+#include "app/MainForm.h"
+
+#include "app/LinkFileRegistration.h"
+#include "app/MessageHelpers.h"
+#include "app/Notices.h"
+#include "app/ShellMembers.h"
+#include "app/ShellView.h"
+#include "common/ProgramFolders.h"
+#include "settings/MainWindowSettings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+QString absoluteLinkFile(const QStringList& arguments)
+{
+    if (arguments.isEmpty() || arguments.first().isEmpty())
+        return {};
+    const QString& path = arguments.first();
+    return path.startsWith(QLatin1Char('/')) ? path : joinPath(QDir::currentPath(), path);
+}
+} // namespace
+
+TMainForm::TMainForm(QStringList arguments, QObject* parent)
+    : QObject(parent)
+    , arguments_(std::move(arguments))
+    , commandLineLinkFile_(absoluteLinkFile(arguments_))
+{
+    guiOptions_ = std::make_unique<GUIOptions>();
+    connection_ = std::make_unique<connectionOptions>();
+    loaders_ = std::make_unique<loaderManager>();
+    autoUpgradeCheck_ = readAutoUpdateFlag(registryFilePath());
+    connectionSpeedLabels_ = {QStringLiteral("Unknown"), QStringLiteral("Multiple T3"), QStringLiteral("T3"),
+                              QStringLiteral("T1"),      QStringLiteral("Cable"),       QStringLiteral("DSL"),
+                              QStringLiteral("56K"),     QStringLiteral("33.6K"),       QStringLiteral("28.8K")};
+    actions_ = std::make_unique<ActionsList>(registryFilePath());
+    actions_->loadAll(connection_->AnonymousPassword);
+    registerLinkFileType(QCoreApplication::applicationFilePath());
+}
+
+TMainForm::~TMainForm()
+{
+    actions_->discardAll();
+    guiOptions_.reset();
+    connection_.reset();
+}
+
+void TMainForm::startLocalServer() const
+{
+    const QString server = joinPath(QCoreApplication::applicationDirPath(), QStringLiteral("ranquilserver"));
+    if (QFileInfo(server).isExecutable())
+        QProcess::startDetached(server, {QStringLiteral("/p2p")}, programFolder());
+}
+
+void TMainForm::firstShow()
+{
+    if (!std::exchange(firstShowPending_, false))
+        return;
+    startLocalServer();
+    const MainWindowSettings saved = MainWindowSettings::load(settingsFilePath());
+    tipsEnabled_ = saved.tipsEnabled;
+    left_ = saved.left;
+    top_ = saved.top;
+    maximized_ = saved.maximized();
+    // A maximized window was saved with its restored size negated.
+    clientWidth_ = maximized_ ? std::abs(saved.width) : saved.width;
+    clientHeight_ = maximized_ ? std::abs(saved.height) : saved.height;
+    if (view_)
+        view_->applyGeometry(left_, top_, clientWidth_, clientHeight_, maximized_);
+    if (guiOptions_->InitialPath.compare(defaultDownloadFolder(), Qt::CaseInsensitive) == 0)
+        QDir().mkpath(guiOptions_->InitialPath);
+    activeTabChanged();
+}
+
+void TMainForm::firstPaint()
+{
+    if (!std::exchange(firstPaintPending_, false))
+        return;
+    if (!commandLineLinkFile_.isEmpty() && openLinkFileInNewSession)
+        openLinkFileInNewSession(commandLineLinkFile_);
+    if (view_)
+        view_->setTitle(windowTitle());
+}
+
+void TMainForm::activeTabChanged()
+{
+    if (!view_)
+        return;
+    view_->setSessionCommandsEnabled(view_->activeTabTag() == sessionTabTag);
+}
+
+bool TMainForm::requireSessionTab() const
+{
+    if (view_ && view_->activeTabTag() == sessionTabTag)
+        return true;
+    showErrorBox(QStringLiteral("View a FTP sheet before applying a client command."));
+    return false;
+}
+
+void TMainForm::setModalState(bool entering)
+{
+    if (view_)
+        view_->setTrayShutDownEnabled(!entering);
+}
+
+void TMainForm::upgradeCheckCommand()
+{
+    autoUpgradeCheck_ = askYesNo(QStringLiteral("Do you want to check for a newer version the next time the program starts?"));
+}
+
+void TMainForm::sendToTray()
+{
+    closeQuits_ = false;
+    requestClose();
+    closeQuits_ = true;
+}
+
+void TMainForm::shutDown()
+{
+    closeQuits_ = true;
+    requestClose();
+}
+
+void TMainForm::requestClose()
+{
+    if (shuttingDown_)
+        return;
+    if (!closeQuits_) {
+        if (view_)
+            view_->sendToTray();
+        return;
+    }
+    bool answer = true;
+    if (loaders_->hasUnfinishedOperations())
+        answer = askYesNo(QStringLiteral(
+            "There are actions going on (download/upload/delete), go on and terminate the ongoing actions?"));
+    if (answer && !sessions_.empty())
+        answer = askYesNo(QStringLiteral("Do you really want to quit, terminating the client FTP connection?"));
+    if (!answer)
+        return;
+    sessionEnd();
+}
+
+void TMainForm::sessionEnd()
+{
+    if (shuttingDown_)
+        return;
+    if (view_)
+        view_->hideWindow();
+    runShutdownSequence();
+    if (nothingToWaitFor_)
+        postDestroyRequest();
+}
+
+void TMainForm::restoreFromTray()
+{
+    if (view_)
+        view_->restoreWindow(maximized_);
+}
+
+void TMainForm::runShutdownSequence()
+{
+    shuttingDown_ = true;
+    if (view_)
+        view_->removeTrayIcon();
+    writeAutoUpdateFlag(registryFilePath(), autoUpgradeCheck_);
+    selectedPaths_.clear();
+    loaders_.reset();
+    if (!actions_->storeAll())
+        showErrorBox(QStringLiteral("The list of actions could not be saved: %1").arg(actions_->lastStoreError()));
+    saveWindowSettings();
+    nothingToWaitFor_ = sessions_.empty() && searches_.empty();
+    // Copies: a search or session may remove itself while it is told to close.
+    const std::vector<ShellSearch*> searches = searches_;
+    const std::vector<ShellSession*> sessions = sessions_;
+    for (size_t i = searches.size(); i-- > 0;)
+        searches[i]->close(i == 0 && sessions.empty());
+    for (size_t i = sessions.size(); i-- > 0;)
+        sessions[i]->disconnectAndClose(i == 0);
+}
+
+void TMainForm::saveWindowSettings()
+{
+    MainWindowSettings settings;
+    settings.width = maximized_ ? -clientWidth_ : clientWidth_;
+    settings.height = maximized_ ? -clientHeight_ : clientHeight_;
+    settings.left = left_;
+    settings.top = top_;
+    settings.tipsEnabled = tipsEnabled_;
+    settings.save(settingsFilePath());
+}
+
+void TMainForm::windowGeometryChanged(WindowState state, int left, int top, int clientWidth, int clientHeight)
+{
+    if (state == WindowState::Maximized)
+        maximized_ = true;
+    else if (state == WindowState::Normal)
+        maximized_ = false;
+    if (state != WindowState::Normal)
+        return;
+    left_ = left;
+    top_ = top;
+    clientWidth_ = clientWidth;
+    clientHeight_ = clientHeight;
+}
+
+std::string TMainForm::getUpdateIndexUrl() const
+{
+    std::lock_guard guard(updateIndexUrlLock_);
+    return updateIndexUrl_;
+}
+
+void TMainForm::setUpdateIndexUrl(std::string url)
+{
+    std::lock_guard guard(updateIndexUrlLock_);
+    updateIndexUrl_ = std::move(url);
+}
+
+void TMainForm::addSession(ShellSession* session)
+{
+    sessions_.push_back(session);
+}
+
+void TMainForm::removeSession(ShellSession* session)
+{
+    std::erase(sessions_, session);
+}
+
+void TMainForm::addSearch(ShellSearch* search)
+{
+    searches_.push_back(search);
+}
+
+void TMainForm::removeSearch(ShellSearch* search)
+{
+    std::erase(searches_, search);
+}
+
+void TMainForm::postDestroyRequest()
+{
+    postNotice(this, Notice::DestroyRequest);
+}
+
+bool TMainForm::event(QEvent* event)
+{
+    if (!NoticeEvent::isNotice(event))
+        return QObject::event(event);
+    const auto* notice = static_cast<NoticeEvent*>(event);
+    QObject* object = notice->object();
+    switch (notice->notice()) {
+    case Notice::SessionClosed:
+        if (auto* session = qobject_cast<ShellSession*>(object)) {
+            removeSession(session);
+            delete session;
+        }
+        if (notice->value())
+            postDestroyRequest();
+        break;
+    case Notice::SearchClosed:
+        if (auto* search = qobject_cast<ShellSearch*>(object)) {
+            removeSearch(search);
+            delete search;
+        }
+        if (notice->value())
+            postDestroyRequest();
+        break;
+    case Notice::FrameClosed:
+        if (view_ && object)
+            view_->deleteTabPage(object);
+        break;
+    case Notice::ObjectDone:
+        delete object;
+        break;
+    case Notice::RefreshSession:
+        if (auto* session = qobject_cast<ShellSession*>(object))
+            session->refreshCurrentFolder();
+        break;
+    case Notice::RunSearch:
+        if (auto* search = qobject_cast<ShellSearch*>(object))
+            search->run();
+        break;
+    case Notice::DestroyRequest:
+        Q_EMIT destroyRequested();
+        break;
+    }
+    return true;
+}

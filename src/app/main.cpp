@@ -1,0 +1,33 @@
+#include "app/MainForm.h"
+#include "app/MessageHelpers.h"
+#include "app/TerminationSignals.h"
+#include "app/ui/DialogPrompter.h"
+#include "app/ui/MainFormView.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ranquil"));
+    QApplication::setApplicationVersion(QStringLiteral("5.6.0"));
+    // The tray may keep the program running with no window shown.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    TMainForm shell(QApplication::arguments().mid(1));
+    DialogPrompter prompter(shell);
+    setPrompter(&prompter);
+    MainFormView view(shell);
+    shell.attachView(&view);
+
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &shell, &TMainForm::sessionEnd);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &shell, [&shell] { shell.sessionEnd(); });
+    QObject::connect(&shell, &TMainForm::destroyRequested, &app, &QCoreApplication::quit);
+
+    view.show();
+    const int exitCode = QApplication::exec();
+    shell.attachView(nullptr);
+    setPrompter(nullptr);
+    return exitCode;
+}

@@ -1,0 +1,261 @@
+#include "app/ui/MainFormView.h"
+
+#include "app/MainForm.h"
+#include "app/MessageHelpers.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStyle>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+QWidget* taggedPage(int tag)
+{
+    auto* page = new QWidget;
+    page->setProperty(MainFormView::tabTagProperty, tag);
+    return page;
+}
+} // namespace
+
+MainFormView::MainFormView(TMainForm& shell, QWidget* parent)
+    : QMainWindow(parent)
+    , shell_(shell)
+{
+    QApplication::setApplicationDisplayName(QString());
+    setWindowIcon(style()->standardIcon(QStyle::SP_DriveNetIcon));
+    buildTabs();
+    buildMenus();
+    buildTray();
+}
+
+void MainFormView::buildTabs()
+{
+    tabs_ = new QTabWidget(this);
+    // Their content (search box and bookmarks; the actions list) comes with
+    // the subsystems that own it.
+    tabs_->addTab(taggedPage(0), QStringLiteral("Start"));
+    tabs_->addTab(taggedPage(0), QStringLiteral("Actions"));
+    setCentralWidget(tabs_);
+    connect(tabs_, &QTabWidget::currentChanged, this, [this] { shell_.activeTabChanged(); });
+}
+
+QAction* MainFormView::addCommand(QMenu* menu, const QString& text, const QKeySequence& shortcut)
+{
+    QAction* action = menu->addAction(text);
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    return action;
+}
+
+void MainFormView::buildMenus()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    // Global search arrives with the P2P subsystem.
+    addCommand(file, QStringLiteral("Search on all anon FTP servers"), QKeySequence(Qt::CTRL | Qt::Key_S))->setEnabled(false);
+    const std::pair<QString, QKeySequence> sessionEntries[] = {
+        {QStringLiteral("Search on the connected FTP server"), QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {QStringLiteral("Bookmark"), {}},
+        {QStringLiteral("Disconnect"), QKeySequence(Qt::CTRL | Qt::Key_D)},
+        {QStringLiteral("Download"), QKeySequence(Qt::Key_F5)},
+        {QStringLiteral("Download To..."), QKeySequence(Qt::Key_F6)},
+        {QStringLiteral("Upload"), QKeySequence(Qt::Key_F7)},
+        {QStringLiteral("Delete"), QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
+        {QStringLiteral("Rename"), QKeySequence(Qt::Key_F2)},
+        {QStringLiteral("New Object"), QKeySequence(Qt::CTRL | Qt::Key_N)},
+        {QStringLiteral("Change Password"), QKeySequence(Qt::CTRL | Qt::Key_P)},
+        {QStringLiteral("Abort"), QKeySequence(Qt::CTRL | Qt::Key_Delete)},
+    };
+    for (const auto& [text, shortcut] : sessionEntries)
+        sessionCommands_ << addCommand(file, text, shortcut);
+    file->addSeparator();
+    connect(addCommand(file, QStringLiteral("Send to &Tray")), &QAction::triggered, this, [this] { shell_.sendToTray(); });
+    connect(addCommand(file, QStringLiteral("S&hut Down")), &QAction::triggered, this, [this] { shell_.shutDown(); });
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    viewMenu_ = edit->addMenu(QStringLiteral("&View"));
+    for (const QString& view : {QStringLiteral("&FTP View"), QStringLiteral("&My Computer View")}) {
+        QMenu* styles = viewMenu_->addMenu(view);
+        for (const QString& style : {QStringLiteral("&Large Icons"), QStringLiteral("&Small Icons"),
+                                     QStringLiteral("&List"), QStringLiteral("&Details")})
+            styles->addAction(style);
+    }
+    edit->addSeparator();
+    // The option dialogs arrive with the settings dialogs.
+    for (const QString& dialog : {QStringLiteral("FTP &Connection Options"), QStringLiteral("&FTP Proxy/Firewall Options"),
+                                  QStringLiteral("&HTTP Proxy/Firewall Options")})
+        edit->addAction(dialog)->setEnabled(false);
+    edit->addSeparator();
+    connect(edit->addAction(QStringLiteral("&Upgrade Check")), &QAction::triggered, this,
+            [this] { shell_.upgradeCheckCommand(); });
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+    connect(addCommand(help, QStringLiteral("&Help Contents"), QKeySequence(Qt::Key_F1)), &QAction::triggered, this,
+            &MainFormView::openHelp);
+    const std::pair<QString, QString> links[] = {
+        {QStringLiteral("&Visit Quorvane's Web Site"), QStringLiteral("https://www.quorvane.example/")},
+        {QStringLiteral("Send &Bug Report"), QStringLiteral("mailto:bugs@quorvane.example?subject=Ranquil%205.6%20bug")},
+        {QStringLiteral("Send &Feedback"), QStringLiteral("mailto:feedback@quorvane.example?subject=Ranquil%205.6")},
+    };
+    for (const auto& [text, url] : links)
+        connect(help->addAction(text), &QAction::triggered, this, [url = url] { QDesktopServices::openUrl(QUrl(url)); });
+    help->addSeparator();
+    help->addAction(QStringLiteral("Show Tips"))->setEnabled(false);
+    connect(addCommand(help, QStringLiteral("&About"), QKeySequence(Qt::Key_F12)), &QAction::triggered, this, [this] {
+        QMessageBox::about(this, QStringLiteral("About"),
+                           QStringLiteral("Quorvane Ranquil 5.6\nFTP client with peer-to-peer search."));
+    });
+}
+
+void MainFormView::buildTray()
+{
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    tray_ = new QSystemTrayIcon(windowIcon(), this);
+    tray_->setToolTip(TMainForm::windowTitle());
+    auto* menu = new QMenu(this);
+    connect(menu->addAction(QStringLiteral("Restore")), &QAction::triggered, this, [this] { shell_.restoreFromTray(); });
+    trayShutDown_ = menu->addAction(QStringLiteral("Shut Down"));
+    connect(trayShutDown_, &QAction::triggered, this, [this] { shell_.shutDown(); });
+    tray_->setContextMenu(menu);
+    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::DoubleClick)
+            shell_.restoreFromTray();
+    });
+    tray_->show();
+}
+
+void MainFormView::openHelp()
+{
+    const QString helpFile = QApplication::applicationDirPath() + QStringLiteral("/RanquilHelp.html");
+    if (!QFileInfo::exists(helpFile) || !QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile)))
+        showErrorBox(QStringLiteral("Could not open help file. Please re-install."));
+}
+
+void MainFormView::applyGeometry(int left, int top, int clientWidth, int clientHeight, bool maximize)
+{
+    move(left, top);
+    resize(clientWidth, clientHeight);
+    if (maximize)
+        QTimer::singleShot(0, this, [this] { showMaximized(); });
+}
+
+void MainFormView::setTitle(const QString& title)
+{
+    setWindowTitle(title);
+}
+
+void MainFormView::hideWindow()
+{
+    hide();
+}
+
+void MainFormView::sendToTray()
+{
+    if (tray_ && tray_->isVisible())
+        hide();
+    else
+        showMinimized();
+}
+
+void MainFormView::restoreWindow(bool maximized)
+{
+    if (maximized)
+        showMaximized();
+    else
+        showNormal();
+    QApplication::processEvents();
+    raise();
+    activateWindow();
+}
+
+void MainFormView::removeTrayIcon()
+{
+    if (tray_)
+        tray_->hide();
+}
+
+void MainFormView::setTrayShutDownEnabled(bool enabled)
+{
+    if (trayShutDown_)
+        trayShutDown_->setEnabled(enabled);
+}
+
+void MainFormView::setSessionCommandsEnabled(bool enabled)
+{
+    for (QAction* action : std::as_const(sessionCommands_))
+        action->setEnabled(enabled);
+    viewMenu_->setEnabled(enabled);
+}
+
+int MainFormView::activeTabTag() const
+{
+    const QWidget* page = tabs_->currentWidget();
+    return page ? page->property(tabTagProperty).toInt() : 0;
+}
+
+void MainFormView::deleteTabPage(QObject* page)
+{
+    if (auto* widget = qobject_cast<QWidget*>(page)) {
+        tabs_->removeTab(tabs_->indexOf(widget));
+        delete widget;
+    }
+}
+
+void MainFormView::closeEvent(QCloseEvent* event)
+{
+    // Closing is the core's decision: it may ask, hide to the tray or quit.
+    event->ignore();
+    shell_.requestClose();
+}
+
+void MainFormView::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!std::exchange(firstShowDone_, true))
+        shell_.firstShow();
+}
+
+void MainFormView::paintEvent(QPaintEvent* event)
+{
+    QMainWindow::paintEvent(event);
+    if (!std::exchange(firstPaintDone_, true))
+        QTimer::singleShot(0, this, [this] { shell_.firstPaint(); });
+}
+
+void MainFormView::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    reportGeometry();
+}
+
+void MainFormView::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    reportGeometry();
+}
+
+void MainFormView::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        reportGeometry();
+}
+
+void MainFormView::reportGeometry()
+{
+    if (!firstShowDone_)
+        return;
+    const auto state = isMaximized() ? TMainForm::WindowState::Maximized
+        : isMinimized()              ? TMainForm::WindowState::Minimized
+                                     : TMainForm::WindowState::Normal;
+    shell_.windowGeometryChanged(state, x(), y(), width(), height());
+}

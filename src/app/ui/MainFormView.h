@@ -1,0 +1,60 @@
+#pragma once
+
+#include "app/ShellView.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+class QTabWidget;
+class TMainForm;
+
+// The main window: tabs, menus and tray. It holds no rule; every command goes
+// to the TMainForm core.
+class MainFormView : public QMainWindow, public ShellView
+{
+    Q_OBJECT
+
+public:
+    explicit MainFormView(TMainForm& shell, QWidget* parent = nullptr);
+
+    void applyGeometry(int left, int top, int clientWidth, int clientHeight, bool maximize) override;
+    void setTitle(const QString& title) override;
+    void hideWindow() override;
+    void sendToTray() override;
+    void restoreWindow(bool maximized) override;
+    void removeTrayIcon() override;
+    void setTrayShutDownEnabled(bool enabled) override;
+    void setSessionCommandsEnabled(bool enabled) override;
+    int activeTabTag() const override;
+    void deleteTabPage(QObject* page) override;
+
+    // The tab pages carry their kind tag in this property.
+    static constexpr const char* tabTagProperty = "ranquilTabTag";
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildTabs();
+    void buildMenus();
+    void buildTray();
+    void reportGeometry();
+    void openHelp();
+    QAction* addCommand(QMenu* menu, const QString& text, const QKeySequence& shortcut = {});
+
+    TMainForm& shell_;
+    QTabWidget* tabs_ = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
+    QAction* trayShutDown_ = nullptr;
+    QList<QAction*> sessionCommands_;
+    QMenu* viewMenu_ = nullptr;
+    bool firstShowDone_ = false;
+    bool firstPaintDone_ = false;
+};

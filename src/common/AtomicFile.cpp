@@ -1,0 +1,53 @@
+#include "common/AtomicFile.h"
+
+#include <QByteArray>
+#include <QFile>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+bool writeAll(int fd, std::string_view contents)
+{
+    while (!contents.empty()) {
+        const ssize_t n = ::write(fd, contents.data(), contents.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        contents.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+QString systemError(const QString& what, const QString& path)
+{
+    return QStringLiteral("%1 %2: %3").arg(what, path, QString::fromLocal8Bit(std::strerror(errno)));
+}
+} // namespace
+
+bool writeFileAtomically(const QString& path, std::string_view contents, unsigned mode, QString* error)
+{
+    QByteArray pattern = QFile::encodeName(path) + ".XXXXXX";
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        if (error)
+            *error = systemError(QStringLiteral("Cannot create a file beside"), path);
+        return false;
+    }
+    bool ok = ::fchmod(fd, static_cast<mode_t>(mode)) == 0 && writeAll(fd, contents) && ::fsync(fd) == 0;
+    const int savedErrno = errno;
+    ok = (::close(fd) == 0) && ok;
+    if (ok && ::rename(pattern.constData(), QFile::encodeName(path).constData()) == 0)
+        return true;
+    errno = ok ? errno : savedErrno;
+    if (error)
+        *error = systemError(QStringLiteral("Cannot write"), path);
+    ::unlink(pattern.constData());
+    return false;
+}

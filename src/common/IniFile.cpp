@@ -1,0 +1,253 @@
+#include "common/IniFile.h"
+
+#include "common/AtomicFile.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <limits>
+
+namespace {
+bool sameName(std::string_view a, std::string_view b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trimmed(std::string_view s)
+{
+    while (!s.empty() && (isBlank(s.front()) || s.front() == '\r'))
+        s.remove_prefix(1);
+    while (!s.empty() && (isBlank(s.back()) || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool needsQuoting(std::string_view value)
+{
+    if (value.empty())
+        return false;
+    if (isBlank(value.front()) || isBlank(value.back()) || value.front() == '"')
+        return true;
+    return value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+std::string quotedValue(std::string_view value)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out = "\"";
+    for (char c : value) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '"': out += "\\\""; break;
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        case '\0': out += "\\0"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                out += "\\x";
+                out += hex[(c >> 4) & 0xF];
+                out += hex[c & 0xF];
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// The inverse of quotedValue(); anything it cannot read is kept as it stands.
+std::string unquotedValue(std::string_view text)
+{
+    if (text.size() < 2 || text.front() != '"' || text.back() != '"')
+        return std::string(text);
+    const std::string_view body = text.substr(1, text.size() - 2);
+    std::string out;
+    for (size_t i = 0; i < body.size(); ++i) {
+        if (body[i] != '\\' || i + 1 == body.size()) {
+            out += body[i];
+            continue;
+        }
+        const char e = body[++i];
+        switch (e) {
+        case 'r': out += '\r'; break;
+        case 'n': out += '\n'; break;
+        case '0': out += '\0'; break;
+        case 'x':
+            if (i + 2 < body.size() && hexDigit(body[i + 1]) >= 0 && hexDigit(body[i + 2]) >= 0) {
+                out += static_cast<char>(hexDigit(body[i + 1]) * 16 + hexDigit(body[i + 2]));
+                i += 2;
+            } else {
+                out += "\\x";
+            }
+            break;
+        default: out += e;
+        }
+    }
+    return out;
+}
+} // namespace
+
+IniFile::IniFile(QString path, unsigned mode)
+    : path_(std::move(path))
+    , mode_(mode)
+{
+    QFile file(path_);
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = file.readAll();
+        parse(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    }
+}
+
+void IniFile::parse(std::string_view text)
+{
+    Section* current = nullptr;
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        const std::string_view line = trimmed(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.empty() || line.front() == ';')
+            continue;
+        if (line.front() == '[' && line.back() == ']') {
+            current = &sectionFor(trimmed(line.substr(1, line.size() - 2)));
+            continue;
+        }
+        const size_t eq = line.find('=');
+        if (!current || eq == std::string_view::npos)
+            continue;
+        const std::string_view key = trimmed(line.substr(0, eq));
+        if (key.empty())
+            continue;
+        const auto existing = std::find_if(current->entries.begin(), current->entries.end(),
+                                           [&](const Entry& e) { return sameName(e.key, key); });
+        if (existing == current->entries.end())
+            current->entries.push_back({std::string(key), unquotedValue(trimmed(line.substr(eq + 1)))});
+    }
+}
+
+const IniFile::Section* IniFile::findSection(std::string_view name) const
+{
+    const auto it = std::find_if(sections_.begin(), sections_.end(),
+                                 [&](const Section& s) { return sameName(s.name, name); });
+    return it == sections_.end() ? nullptr : &*it;
+}
+
+IniFile::Section& IniFile::sectionFor(std::string_view name)
+{
+    if (const Section* found = findSection(name))
+        return const_cast<Section&>(*found);
+    sections_.push_back({std::string(name), {}});
+    return sections_.back();
+}
+
+std::optional<std::string> IniFile::value(std::string_view section, std::string_view key) const
+{
+    const Section* s = findSection(section);
+    if (!s)
+        return std::nullopt;
+    for (const Entry& e : s->entries)
+        if (sameName(e.key, key))
+            return e.value;
+    return std::nullopt;
+}
+
+std::string IniFile::readString(std::string_view section, std::string_view key, std::string_view defaultText) const
+{
+    return value(section, key).value_or(std::string(defaultText));
+}
+
+std::optional<std::int32_t> IniFile::parseInteger(std::string_view text)
+{
+    text = trimmed(text);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    std::int32_t result = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), result);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return result;
+}
+
+std::int32_t IniFile::readInteger(std::string_view section, std::string_view key, std::int32_t defaultValue,
+                                  std::int32_t fallback) const
+{
+    const auto text = value(section, key);
+    if (!text)
+        return defaultValue;
+    return parseInteger(*text).value_or(fallback);
+}
+
+bool IniFile::readBool(std::string_view section, std::string_view key, bool defaultValue) const
+{
+    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value)
+{
+    Section& s = sectionFor(section);
+    for (Entry& e : s.entries) {
+        if (sameName(e.key, key)) {
+            e.value = value;
+            return;
+        }
+    }
+    s.entries.push_back({std::string(key), std::string(value)});
+}
+
+void IniFile::writeInteger(std::string_view section, std::string_view key, std::int64_t value)
+{
+    writeString(section, key, std::to_string(value));
+}
+
+void IniFile::writeBool(std::string_view section, std::string_view key, bool value)
+{
+    writeString(section, key, value ? "1" : "0");
+}
+
+bool IniFile::hasSection(std::string_view section) const
+{
+    return findSection(section) != nullptr;
+}
+
+void IniFile::eraseSection(std::string_view section)
+{
+    std::erase_if(sections_, [&](const Section& s) { return sameName(s.name, section); });
+}
+
+std::string IniFile::text() const
+{
+    std::string out;
+    for (const Section& s : sections_) {
+        if (!out.empty())
+            out += '\n';
+        out += '[' + s.name + "]\n";
+        for (const Entry& e : s.entries)
+            out += e.key + '=' + (needsQuoting(e.value) ? quotedValue(e.value) : e.value) + '\n';
+    }
+    return out;
+}
+
+bool IniFile::update(QString* error) const
+{
+    return writeFileAtomically(path_, text(), mode_, error);
+}

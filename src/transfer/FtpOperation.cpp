@@ -1,0 +1,88 @@
+#include "transfer/FtpOperation.h"
+
+#include <QStringList>
+
+std::string fileEntry(std::string_view digest, std::string_view dateText, std::string_view remotePath,
+                      std::uint64_t size)
+{
+    std::string entry(digest.size() >= zeroDigest.size() ? digest : zeroDigest);
+    entry += '?';
+    entry += dateText;
+    entry += '?';
+    entry += remotePath;
+    entry += '?';
+    entry += std::to_string(size);
+    return entry;
+}
+
+std::string linkEntry(std::string_view dateText, std::string_view remotePath, std::uint64_t size)
+{
+    return fileEntry(zeroDigest, dateText, remotePath, size);
+}
+
+std::string folderEntry(std::string_view dateText, std::string_view remotePath)
+{
+    std::string entry(dateText);
+    entry += '?';
+    entry += remotePath;
+    return entry;
+}
+
+std::string uploadFileEntry(std::string_view localPath, std::uint64_t size)
+{
+    return std::string(localPath) + '?' + std::to_string(size);
+}
+
+std::string uploadFolderEntry(std::string_view localPath)
+{
+    return std::string(localPath);
+}
+
+std::string displayNameOf(std::string_view entry)
+{
+    size_t cut = entry.rfind('/');
+    if (cut == std::string_view::npos)
+        cut = entry.rfind('\\');
+    std::string name(cut == std::string_view::npos ? entry : entry.substr(cut + 1));
+    if (const size_t mark = name.find('?'); mark != std::string::npos)
+        name.resize(mark);
+    else if (name.empty() || name.back() != '/')
+        name += '/';
+    return name;
+}
+
+QString kindText(OperationKind kind)
+{
+    switch (kind) {
+    case OperationKind::Download: return QStringLiteral("Download");
+    case OperationKind::Upload: return QStringLiteral("Upload");
+    case OperationKind::Delete: return QStringLiteral("Delete");
+    }
+    return {};
+}
+
+QString siteColumnText(const ftpSite& site)
+{
+    return QString::fromStdString(site.shownAddress()) + QLatin1Char(':') + QString::number(site.port);
+}
+
+QString itemsColumnText(const std::vector<std::string>& displayNames)
+{
+    QStringList names;
+    for (const std::string& name : displayNames)
+        names << QString::fromStdString(name);
+    return names.join(QLatin1Char(','));
+}
+
+QString statusText(OperationStatus status, int percent, const QString& previousText)
+{
+    switch (status) {
+    case OperationStatus::Finished:
+    case OperationStatus::Completed: return QStringLiteral("Completed!");
+    case OperationStatus::Running: return QStringLiteral("%1% Completed").arg(percent);
+    case OperationStatus::Connecting: return QStringLiteral("Connecting...");
+    case OperationStatus::ConnectionError: return QStringLiteral("Connection error");
+    case OperationStatus::Stopped: return QStringLiteral("Incomplete (Stopped)");
+    }
+    return previousText;
+}

@@ -1,0 +1,164 @@
+#include "transfer/OperationsStore.h"
+
+#include "common/ComplementText.h"
+#include "common/IniFile.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace {
+constexpr std::string_view countSection = "Operations";
+// A damaged or hostile store must not make us build billions of empty
+// entries; real stores stay far below these.
+constexpr std::uint64_t maxOperations = 100000;
+constexpr std::int32_t maxEntriesPerList = 1000000;
+
+std::string sectionName(std::uint64_t index)
+{
+    return "Operation" + std::to_string(index);
+}
+
+std::uint64_t storedCount(const IniFile& store)
+{
+    const std::string text = store.readString(countSection, "Count", "0");
+    std::uint64_t count = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), count);
+    return ec == std::errc() && end == text.data() + text.size() ? count : 0;
+}
+
+std::int64_t readInt64(const IniFile& store, std::string_view section, std::string_view key, std::int64_t dflt)
+{
+    const auto text = store.value(section, key);
+    if (!text)
+        return dflt;
+    std::int64_t value = 0;
+    const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), value);
+    return ec == std::errc() && end == text->data() + text->size() && !text->empty() ? value : dflt;
+}
+
+std::vector<std::string> readEntries(const IniFile& store, const std::string& section, std::string_view countKey,
+                                     std::string_view entryKey)
+{
+    const std::int32_t count = std::clamp(store.readInteger(section, countKey, 0), 0, maxEntriesPerList);
+    std::vector<std::string> entries;
+    for (std::int32_t i = 0; i < count; ++i)
+        entries.push_back(store.readString(section, std::string(entryKey) + std::to_string(i), ""));
+    return entries;
+}
+
+void writeEntries(IniFile& store, const std::string& section, std::string_view entryKey,
+                  const std::vector<std::string>& entries)
+{
+    for (size_t i = 0; i < entries.size(); ++i)
+        store.writeString(section, std::string(entryKey) + std::to_string(i), entries[i]);
+}
+
+std::unique_ptr<ftpOperationObject> readOperation(const IniFile& store, const std::string& section,
+                                                  const std::string& anonymousPassword)
+{
+    auto op = std::make_unique<ftpOperationObject>();
+    op->files = readEntries(store, section, "FileCount", "File");
+    op->folders = readEntries(store, section, "FolderCount", "Folder");
+    op->links = readEntries(store, section, "LinkCount", "Link");
+    for (const auto* list : {&op->files, &op->folders, &op->links})
+        for (const std::string& entry : *list)
+            op->displayNames.push_back(displayNameOf(entry));
+
+    ftpSite& site = op->site;
+    site.name = store.readString(section, "SiteName", "");
+    site.persistent = store.readBool(section, "SitePersistent", false);
+    const std::string address = store.readString(section, "SiteAddress", "");
+    if (site.persistent)
+        site.hostAddress = complementText(address);
+    else
+        site.p2pUserName = address;
+    site.displayAddress = store.readString(section, "SitePseudoAddress", "");
+    const std::int64_t port = readInt64(store, section, "SitePort", 21);
+    site.port = port >= 1 && port <= 65535 ? static_cast<std::uint32_t>(port) : 21;
+    site.anonymous = store.readBool(section, "SiteAnonymous", true);
+    if (site.anonymous) {
+        site.userId = "anonymous";
+        site.password = anonymousPassword;
+    } else {
+        site.userId = store.readString(section, "SiteUserID", "");
+        site.password = complementText(store.readString(section, "SitePassword", ""));
+    }
+    site.initialDirectory = store.readString(section, "SiteInitialDirectory", "");
+
+    op->localPath = QString::fromStdString(store.readString(section, "LocalPath", "c:\\"));
+    op->kind = static_cast<OperationKind>(store.readInteger(section, "Operation", -1));
+    op->status = static_cast<OperationStatus>(store.readInteger(section, "Status", -1));
+    op->cacheFile = store.readString(section, "CacheFile", "");
+    op->lastFileIndex = store.readInteger(section, "LastFileIndex", 0);
+    op->lastFileBytePeriod = readInt64(store, section, "LastFileBytePeriod", 0);
+    op->lastFileConnections = store.readInteger(section, "LastFileConnections", 0);
+    op->priority = store.readInteger(section, "Priority", 1);
+    op->autoTry = store.readBool(section, "AutoTry", false);
+    site.supportsMd5 = store.readBool(section, "SiteSupportsMD5", false);
+    site.supportsRest = store.readBool(section, "SiteSupportsREST", false);
+    site.supportsWebLink = store.readBool(section, "SiteSupportsWEBL", false);
+    return op;
+}
+
+void writeOperation(IniFile& store, const std::string& section, const ftpOperationObject& op)
+{
+    store.writeInteger(section, "FileCount", static_cast<std::int64_t>(op.files.size()));
+    store.writeInteger(section, "FolderCount", static_cast<std::int64_t>(op.folders.size()));
+    store.writeInteger(section, "LinkCount", static_cast<std::int64_t>(op.links.size()));
+    writeEntries(store, section, "File", op.files);
+    writeEntries(store, section, "Folder", op.folders);
+    writeEntries(store, section, "Link", op.links);
+    const ftpSite& site = op.site;
+    store.writeString(section, "SiteName", site.name);
+    store.writeBool(section, "SitePersistent", site.persistent);
+    store.writeString(section, "SiteAddress", site.persistent ? complementText(site.hostAddress) : site.p2pUserName);
+    store.writeString(section, "SitePseudoAddress", site.displayAddress);
+    store.writeInteger(section, "SitePort", site.port);
+    store.writeBool(section, "SiteAnonymous", site.anonymous);
+    if (!site.anonymous) {
+        store.writeString(section, "SiteUserID", site.userId);
+        store.writeString(section, "SitePassword", complementText(site.password));
+    }
+    store.writeString(section, "SiteInitialDirectory", site.initialDirectory);
+    store.writeString(section, "LocalPath", op.localPath.toStdString());
+    store.writeInteger(section, "Operation", static_cast<std::int32_t>(op.kind));
+    store.writeInteger(section, "Status", static_cast<std::int32_t>(op.status));
+    store.writeString(section, "CacheFile", op.cacheFile);
+    store.writeInteger(section, "LastFileIndex", op.lastFileIndex);
+    store.writeInteger(section, "LastFileBytePeriod", op.lastFileBytePeriod);
+    store.writeInteger(section, "LastFileConnections", op.lastFileConnections);
+    store.writeInteger(section, "Priority", op.priority);
+    store.writeBool(section, "AutoTry", op.autoTry);
+    store.writeBool(section, "SiteSupportsMD5", site.supportsMd5);
+    store.writeBool(section, "SiteSupportsREST", site.supportsRest);
+    store.writeBool(section, "SiteSupportsWEBL", site.supportsWebLink);
+}
+} // namespace
+
+operationsStore::operationsStore(QString registryPath)
+    : path_(std::move(registryPath))
+{
+}
+
+std::vector<std::unique_ptr<ftpOperationObject>> operationsStore::loadAll(const std::string& anonymousPassword)
+{
+    const IniFile store(path_);
+    const std::uint64_t count = std::min(storedCount(store), maxOperations);
+    knownSections_ = std::max(knownSections_, count);
+    std::vector<std::unique_ptr<ftpOperationObject>> operations;
+    for (std::uint64_t i = 0; i < count; ++i)
+        operations.push_back(readOperation(store, sectionName(i), anonymousPassword));
+    return operations;
+}
+
+bool operationsStore::storeAll(const std::vector<const ftpOperationObject*>& operations, QString* error)
+{
+    IniFile store(path_);
+    for (std::uint64_t i = 0; i < knownSections_; ++i)
+        store.eraseSection(sectionName(i));
+    store.writeInteger(countSection, "Count", static_cast<std::int64_t>(operations.size()));
+    for (size_t i = 0; i < operations.size(); ++i)
+        writeOperation(store, sectionName(i), *operations[i]);
+    knownSections_ = std::max<std::uint64_t>(knownSections_, operations.size());
+    return store.update(error);
+}
