@@ -1,0 +1,99 @@
+#include "common/IniFile.h"
+
+#include "TempHome.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+TEST(IniFile, ValuesThatCannotStandOnALineComeBackExactly)
+{
+    TempHome home;
+    const std::string tricky[] = {
+        std::string("a\r\nb"),       std::string("\0x\0", 3), std::string("  padded  "),
+        std::string("\"quoted\""),   std::string("c:\\new\\table"), std::string("back\\slash\"mix"),
+        std::string("\xF2\xF5\xFF"), std::string("=starts=with=equals"), std::string(""),
+    };
+    IniFile out(home.file(QStringLiteral("t.ini")));
+    for (size_t i = 0; i < std::size(tricky); ++i)
+        out.writeString("S", "k" + std::to_string(i), tricky[i]);
+    ASSERT_TRUE(out.update());
+
+    const IniFile in(home.file(QStringLiteral("t.ini")));
+    for (size_t i = 0; i < std::size(tricky); ++i)
+        EXPECT_EQ(in.readString("S", "k" + std::to_string(i), "missing"), tricky[i]) << "value " << i;
+}
+
+TEST(IniFile, PlainValuesAreWrittenVerbatimSoPeopleCanReadThem)
+{
+    TempHome home;
+    IniFile ini(home.file(QStringLiteral("t.ini")));
+    ini.writeString("Preferences", "Tips Enabled", "1");
+    ini.writeString("My Computer", "InitialPath", "c:\\downloads\\new");
+    EXPECT_EQ(ini.text(), "[Preferences]\nTips Enabled=1\n\n[My Computer]\nInitialPath=c:\\downloads\\new\n");
+}
+
+TEST(IniFile, RewriteKeepsSectionsItDidNotTouch)
+{
+    TempHome home;
+    home.write(QStringLiteral("t.ini"), "; a comment\n[Other]\nkeep=me\n\n[MainWindow]\nWidth=800\n");
+    IniFile ini(home.file(QStringLiteral("t.ini")));
+    ini.writeInteger("mainwindow", "width", -800);
+    ini.writeString("New", "x", "y");
+    ASSERT_TRUE(ini.update());
+    EXPECT_EQ(home.read(QStringLiteral("t.ini")), QByteArray("[Other]\nkeep=me\n\n[MainWindow]\nWidth=-800\n\n[New]\nx=y\n"));
+}
+
+TEST(IniFile, LookupIgnoresCaseAndSurroundingBlanks)
+{
+    TempHome home;
+    home.write(QStringLiteral("t.ini"), "[Connection]\r\n  TimeoutPeriod =  42 \r\nMode=1\r\nmode=2\r\n");
+    const IniFile ini(home.file(QStringLiteral("t.ini")));
+    EXPECT_EQ(ini.readInteger("CONNECTION", "timeoutperiod", 0), 42);
+    EXPECT_EQ(ini.readInteger("Connection", "Mode", 0), 1) << "the first of two equal keys counts";
+}
+
+TEST(IniFile, IntegersFallBackOnlyWhenPresentButInvalid)
+{
+    TempHome home;
+    home.write(QStringLiteral("t.ini"),
+               "[S]\nplus=+5\nneg=-700\nword=abc\nempty=\nhuge=99999999999\nhalf=12abc\nhex=0x10\n");
+    const IniFile ini(home.file(QStringLiteral("t.ini")));
+    struct Case {
+        const char* key;
+        std::int32_t expected;
+    } cases[] = {{"plus", 5},   {"neg", -700},  {"word", 510}, {"empty", 510},
+                 {"huge", 510}, {"half", 510}, {"hex", 510},  {"missing", 520}};
+    for (const Case& c : cases)
+        EXPECT_EQ(ini.readInteger("S", c.key, 520, 510), c.expected) << c.key;
+}
+
+TEST(IniFile, UpdateWritesAtomicallyWithPrivateMode)
+{
+    TempHome home;
+    const QString path = home.file(QStringLiteral("Registry.ini"));
+    IniFile ini(path);
+    ini.writeString("v5", "AutoUpdateCheckAtStartup", "1");
+    ASSERT_TRUE(ini.update());
+    ASSERT_TRUE(ini.update());
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    const QStringList leftovers = QDir(home.path()).entryList({QStringLiteral("Registry.ini.*")}, QDir::Files);
+    EXPECT_TRUE(leftovers.isEmpty()) << leftovers.join(QLatin1Char(',')).toStdString();
+}
+
+TEST(IniFile, FailedUpdateReportsAndKeepsTheOldFile)
+{
+    TempHome home;
+    IniFile ini(home.file(QStringLiteral("missing-folder/t.ini")));
+    ini.writeString("S", "k", "v");
+    QString error;
+    EXPECT_FALSE(ini.update(&error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+} // namespace

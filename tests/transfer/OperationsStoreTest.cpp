@@ -1,0 +1,286 @@
+#include "app/ActionsList.h"
+#include "common/ComplementText.h"
+#include "common/IniFile.h"
+#include "common/ProgramFolders.h"
+#include "transfer/OperationsStore.h"
+
+#include "TempHome.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+ftpOperationObject sampleDownload(std::string password)
+{
+    ftpOperationObject op;
+    op.files = {fileEntry("0123456789ABCDEF0123456789ABCDEF", "Jan 01 2020", "/pub/a.txt", 5'000'000'000ULL)};
+    op.folders = {folderEntry("Feb 02 2021", "/pub/docs")};
+    op.links = {linkEntry("Mar 03 2022", "/pub/latest", 12)};
+    for (const auto* list : {&op.files, &op.folders, &op.links})
+        for (const std::string& entry : *list)
+            op.displayNames.push_back(displayNameOf(entry));
+    op.site.name = "Mirror";
+    op.site.persistent = true;
+    op.site.hostAddress = "ftp.example.org";
+    op.site.displayAddress = "ftp.example.org";
+    op.site.port = 2121;
+    op.site.anonymous = false;
+    op.site.userId = "jan";
+    op.site.password = std::move(password);
+    op.site.initialDirectory = "/pub";
+    op.site.supportsRest = true;
+    op.site.supportsMd5 = true;
+    op.localPath = QStringLiteral("/home/jan/Downloads");
+    op.kind = OperationKind::Download;
+    op.status = OperationStatus::Running;
+    op.cacheFile = "directoryCache1234.fch";
+    op.lastFileIndex = 3;
+    op.lastFileBytePeriod = 3'000'000'000LL;
+    op.lastFileConnections = 4;
+    op.priority = 2;
+    op.autoTry = true;
+    return op;
+}
+
+TEST(OperationsStore, RoundTripKeepsEveryStoredField)
+{
+    TempHome home;
+    // Bytes whose complements are CR, LF, NUL, blank and "=".
+    const std::string password = "p\xE4ss\xF2\xF5\xFF\xDF\xC2w\xC3\xB6rd";
+    const ftpOperationObject original = sampleDownload(password);
+    operationsStore store(registryFilePath());
+    ASSERT_TRUE(store.storeAll({&original}));
+
+    auto loaded = operationsStore(registryFilePath()).loadAll("anon@x");
+    ASSERT_EQ(loaded.size(), 1u);
+    const ftpOperationObject& op = *loaded[0];
+    EXPECT_EQ(op.files, original.files);
+    EXPECT_EQ(op.folders, original.folders);
+    EXPECT_EQ(op.links, original.links);
+    EXPECT_EQ(op.displayNames, (std::vector<std::string>{"a.txt", "docs/", "latest"}));
+    EXPECT_EQ(op.site.password, password);
+    EXPECT_EQ(op.site.userId, "jan");
+    EXPECT_EQ(op.site.hostAddress, "ftp.example.org");
+    EXPECT_EQ(op.site.displayAddress, "ftp.example.org");
+    EXPECT_EQ(op.site.port, 2121u);
+    EXPECT_FALSE(op.site.anonymous);
+    EXPECT_TRUE(op.site.persistent);
+    EXPECT_EQ(op.site.initialDirectory, "/pub");
+    EXPECT_TRUE(op.site.supportsRest);
+    EXPECT_TRUE(op.site.supportsMd5);
+    EXPECT_FALSE(op.site.supportsWebLink);
+    EXPECT_EQ(op.localPath, original.localPath);
+    EXPECT_EQ(op.kind, OperationKind::Download);
+    EXPECT_EQ(op.status, OperationStatus::Running);
+    EXPECT_EQ(op.cacheFile, original.cacheFile);
+    EXPECT_EQ(op.lastFileIndex, 3);
+    EXPECT_EQ(op.lastFileBytePeriod, 3'000'000'000LL);
+    EXPECT_EQ(op.lastFileConnections, 4);
+    EXPECT_EQ(op.priority, 2);
+    EXPECT_TRUE(op.autoTry);
+}
+
+TEST(OperationsStore, SecretsAreStoredComplementedAndP2pNamesInPlainText)
+{
+    TempHome home;
+    ftpOperationObject persistent = sampleDownload("secret");
+    ftpOperationObject p2p = sampleDownload("secret");
+    p2p.site.persistent = false;
+    p2p.site.p2pUserName = "alice";
+    p2p.site.displayAddress = "alice";
+    ASSERT_TRUE(operationsStore(registryFilePath()).storeAll({&persistent, &p2p}));
+
+    const IniFile ini(registryFilePath());
+    EXPECT_NE(ini.readString("Operation0", "SitePassword", ""), "secret");
+    EXPECT_NE(ini.readString("Operation0", "SiteAddress", ""), "ftp.example.org");
+    EXPECT_EQ(ini.readString("Operation1", "SiteAddress", ""), "alice");
+
+    auto loaded = operationsStore(registryFilePath()).loadAll("anon@x");
+    ASSERT_EQ(loaded.size(), 2u);
+    EXPECT_EQ(loaded[1]->site.p2pUserName, "alice");
+    EXPECT_EQ(loaded[1]->site.hostAddress, "");
+}
+
+TEST(OperationsStore, SectionKeysAreWrittenInTheirFixedOrder)
+{
+    TempHome home;
+    const ftpOperationObject op = sampleDownload("pw");
+    ASSERT_TRUE(operationsStore(registryFilePath()).storeAll({&op}));
+    const QByteArray text = home.read(QStringLiteral("Registry.ini"));
+    const QByteArray section = text.mid(text.indexOf("[Operation0]"));
+    QList<QByteArray> keys;
+    for (const QByteArray& line : section.split('\n'))
+        if (line.contains('='))
+            keys << line.left(line.indexOf('='));
+    const QList<QByteArray> expected = {
+        "FileCount", "FolderCount", "LinkCount", "File0", "Folder0", "Link0", "SiteName", "SitePersistent",
+        "SiteAddress", "SitePseudoAddress", "SitePort", "SiteAnonymous", "SiteUserID", "SitePassword",
+        "SiteInitialDirectory", "LocalPath", "Operation", "Status", "CacheFile", "LastFileIndex",
+        "LastFileBytePeriod", "LastFileConnections", "Priority", "AutoTry", "SiteSupportsMD5", "SiteSupportsREST",
+        "SiteSupportsWEBL"};
+    EXPECT_EQ(keys, expected);
+}
+
+TEST(OperationsStore, MissingValuesTakeTheirDefaults)
+{
+    TempHome home;
+    home.write(QStringLiteral("Registry.ini"),
+               "[Operations]\nCount=2\n[Operation0]\nFileCount=1\nFile0=" + QByteArray(zeroDigest.data()) +
+                   "?d?/x/y.bin?10\nSitePort=ftp\n[Operation1]\nSiteAnonymous=0\nSiteUserID=bob\n");
+    auto loaded = operationsStore(registryFilePath()).loadAll("me@example");
+    ASSERT_EQ(loaded.size(), 2u);
+    const ftpOperationObject& first = *loaded[0];
+    EXPECT_EQ(first.status, OperationStatus::Stopped);
+    EXPECT_EQ(first.kind, OperationKind::Download);
+    EXPECT_EQ(first.site.port, 21u);
+    EXPECT_TRUE(first.site.anonymous);
+    EXPECT_EQ(first.site.userId, "anonymous");
+    EXPECT_EQ(first.site.password, "me@example");
+    EXPECT_EQ(first.priority, 1);
+    EXPECT_EQ(first.localPath, QStringLiteral("c:\\"));
+    EXPECT_EQ(first.displayNames, std::vector<std::string>{"y.bin"});
+    EXPECT_EQ(loaded[1]->site.userId, "bob");
+    EXPECT_EQ(loaded[1]->site.port, 21u);
+}
+
+TEST(OperationsStore, StoreWithoutOperationsLoadsNothingAndSurvivesGarbage)
+{
+    TempHome home;
+    EXPECT_TRUE(operationsStore(registryFilePath()).loadAll("a").empty());
+    home.write(QStringLiteral("Registry.ini"), "[Operations]\nCount=lots\n");
+    EXPECT_TRUE(operationsStore(registryFilePath()).loadAll("a").empty());
+    home.write(QStringLiteral("Registry.ini"), "[Operations]\nCount=1\n[Operation0]\nFileCount=2147483647\n");
+    auto loaded = operationsStore(registryFilePath()).loadAll("a");
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_LE(loaded[0]->files.size(), 1'000'000u);
+}
+
+TEST(OperationsStore, ShrinkingListStoresTheSmallerCountAndLoadsOnlyThat)
+{
+    TempHome home;
+    const ftpOperationObject a = sampleDownload("1"), b = sampleDownload("2"), c = sampleDownload("3");
+    ASSERT_TRUE(operationsStore(registryFilePath()).storeAll({&a, &b, &c}));
+
+    operationsStore store(registryFilePath());
+    ASSERT_EQ(store.loadAll("x").size(), 3u);
+    ASSERT_TRUE(store.storeAll({&b}));
+    EXPECT_EQ(IniFile(registryFilePath()).readString("Operations", "Count", ""), "1");
+    auto loaded = operationsStore(registryFilePath()).loadAll("x");
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_EQ(loaded[0]->site.password, "2");
+}
+
+TEST(OperationsStore, StoringKeepsTheUpgradeFlag)
+{
+    TempHome home;
+    home.write(QStringLiteral("Registry.ini"), "[v5]\nAutoUpdateCheckAtStartup=0\n");
+    const ftpOperationObject op = sampleDownload("x");
+    ASSERT_TRUE(operationsStore(registryFilePath()).storeAll({&op}));
+    EXPECT_EQ(IniFile(registryFilePath()).readString("v5", "AutoUpdateCheckAtStartup", ""), "0");
+}
+
+TEST(OperationEntries, DisplayNamesOfEveryEntryForm)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {folderEntry("Jan 1", "/pub/docs"), "docs/"},
+        {fileEntry("", "Jan 1", "/pub/a.txt", 100), "a.txt"},
+        {uploadFileEntry("C:\\data\\b.bin", 100), "b.bin"},
+        {uploadFileEntry("/home/u/b.bin", 100), "b.bin"},
+        {uploadFolderEntry("/home/u/photos"), "photos/"},
+        {folderEntry("12/31/03", "/pub/old/"), "/"},
+        {linkEntry("Jan 1", "/pub/current", 7), "current"},
+    };
+    for (const auto& [entry, name] : cases)
+        EXPECT_EQ(displayNameOf(entry), name) << entry;
+}
+
+TEST(OperationEntries, ShortDigestsAreReplacedByTheZeroDigest)
+{
+    EXPECT_EQ(fileEntry("ABC", "d", "/f", 1), std::string(zeroDigest) + "?d?/f?1");
+    EXPECT_EQ(fileEntry("0123456789ABCDEF0123456789ABCDEF", "d", "/f", 1),
+              "0123456789ABCDEF0123456789ABCDEF?d?/f?1");
+    EXPECT_EQ(linkEntry("d", "/l", 2), std::string(zeroDigest) + "?d?/l?2");
+}
+
+TEST(OperationEntries, RowTextsOfTheActionsList)
+{
+    ftpSite site;
+    site.persistent = false;
+    site.displayAddress = "alice";
+    site.port = 21;
+    EXPECT_EQ(siteColumnText(site), QStringLiteral("<alice>:21"));
+    site.persistent = true;
+    site.displayAddress = "10.0.0.1";
+    EXPECT_EQ(siteColumnText(site), QStringLiteral("10.0.0.1:21"));
+    EXPECT_EQ(itemsColumnText({"a.txt", "docs/"}), QStringLiteral("a.txt,docs/"));
+    EXPECT_EQ(statusText(OperationStatus::Running, 37), QStringLiteral("37% Completed"));
+    EXPECT_EQ(statusText(OperationStatus::Stopped, 0), QStringLiteral("Incomplete (Stopped)"));
+    EXPECT_EQ(statusText(OperationStatus::ConnectionError, 0), QStringLiteral("Connection error"));
+    EXPECT_EQ(statusText(OperationStatus::Connecting, 0), QStringLiteral("Connecting..."));
+    EXPECT_EQ(statusText(OperationStatus::Finished, 0), QStringLiteral("Completed!"));
+    EXPECT_EQ(statusText(OperationStatus::Completed, 0), QStringLiteral("Completed!"));
+    EXPECT_EQ(statusText(static_cast<OperationStatus>(9), 0, QStringLiteral("before")), QStringLiteral("before"));
+}
+
+TEST(ActionsList, AnOperationAddedBeforeACrashIsInTheStore)
+{
+    TempHome home;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ActionsList actions(registryFilePath());
+        actions.loadAll("anon");
+        actions.addOperation(sampleDownload("pw"));
+        ::raise(SIGKILL); // no shut-down of any kind
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+
+    ActionsList actions(registryFilePath());
+    actions.loadAll("anon");
+    ASSERT_EQ(actions.rowCount(), 1);
+    EXPECT_EQ(actions.row(0).operation->site.password, "pw");
+    EXPECT_EQ(actions.row(0).statusText, QStringLiteral("0% Completed"));
+}
+
+TEST(ActionsList, StatusChangesAndClearingAreStoredAtOnce)
+{
+    TempHome home;
+    ActionsList actions(registryFilePath());
+    ftpOperationObject* first = actions.addOperation(sampleDownload("a"));
+    ftpOperationObject* second = actions.addOperation(sampleDownload("b"));
+    actions.setStatus(first, OperationStatus::Finished, 100);
+    EXPECT_EQ(IniFile(registryFilePath()).readString("Operation0", "Status", ""), "0");
+
+    QDir().mkpath(programFile(QStringLiteral("Cache")));
+    const QString cache = joinPath(programFile(QStringLiteral("Cache")), QStringLiteral("directoryCache1234.fch"));
+    home.write(QStringLiteral("Cache/directoryCache1234.fch"), "cache");
+    actions.clearOperation(first, true);
+    EXPECT_FALSE(QFile::exists(cache));
+    const IniFile ini(registryFilePath());
+    EXPECT_EQ(ini.readString("Operations", "Count", ""), "1");
+    EXPECT_EQ(complementText(ini.readString("Operation0", "SitePassword", "")), "b");
+    EXPECT_EQ(actions.rowCount(), 1);
+    EXPECT_EQ(actions.row(0).operation.get(), second);
+}
+
+TEST(ActionsList, ClearingNeverDeletesOutsideTheCacheFolder)
+{
+    TempHome home;
+    home.write(QStringLiteral("precious.txt"), "keep");
+    ActionsList actions(registryFilePath());
+    ftpOperationObject op = sampleDownload("a");
+    op.cacheFile = "../precious.txt";
+    actions.clearOperation(actions.addOperation(std::move(op)), true);
+    EXPECT_EQ(home.read(QStringLiteral("precious.txt")), QByteArray("keep"));
+}
+
+} // namespace

@@ -1,0 +1,1 @@
+ranquil_gtest(operations_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/OperationsStoreTest.cpp)
