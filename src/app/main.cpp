@@ -13,6 +13,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral("5.6.0"));
     // The tray may keep the program running with no window shown.
     QApplication::setQuitOnLastWindowClosed(false);
+    // First of all, so that a logout during start-up still saves everything.
+    TerminationSignals termination;
 
     TMainForm shell(QApplication::arguments().mid(1));
     DialogPrompter prompter(shell);
@@ -20,7 +22,6 @@ int main(int argc, char** argv)
     MainFormView view(shell);
     shell.attachView(&view);
 
-    TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &shell, &TMainForm::sessionEnd);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &shell, [&shell] { shell.sessionEnd(); });
     QObject::connect(&shell, &TMainForm::destroyRequested, &app, &QCoreApplication::quit);

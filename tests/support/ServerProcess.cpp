@@ -103,12 +103,12 @@ quint16 freeTcpPort()
 
 QString sourcePath(const QString& relative)
 {
-    const QString root = qEnvironmentVariable("RANQUIL_SOURCE_DIR", QDir::currentPath());
+    const QString root = QStringLiteral(RANQUIL_SOURCE_DIR);
     return relative.isEmpty() ? root : QDir(root).filePath(relative);
 }
 
 QString buildPath(const QString& relative)
 {
-    const QString root = qEnvironmentVariable("RANQUIL_BUILD_DIR", QDir::currentPath());
+    const QString root = QStringLiteral(RANQUIL_BUILD_DIR);
     return relative.isEmpty() ? root : QDir(root).filePath(relative);
 }

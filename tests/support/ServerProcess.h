@@ -46,6 +46,6 @@ private:
 // A TCP port on 127.0.0.1 that nobody listened on a moment ago.
 quint16 freeTcpPort();
 
-// The source and build folders of the project (set by CTest).
+// The source and build folders of the project.
 QString sourcePath(const QString& relative = {});
 QString buildPath(const QString& relative = {});
