@@ -14,15 +14,21 @@ ServerProcess::~ServerProcess()
     stop();
 }
 
-bool ServerProcess::start(const QString& program, const QStringList& arguments,
-                          const QRegularExpression& readyPattern, std::chrono::milliseconds wait)
+bool ServerProcess::launch(const QString& program, const QStringList& arguments)
 {
     process_.setProcessChannelMode(QProcess::MergedChannels);
     process_.start(program, arguments);
-    if (!process_.waitForStarted(5000)) {
-        error_ = QStringLiteral("cannot start %1: %2").arg(program, process_.errorString());
+    if (process_.waitForStarted(5000))
+        return true;
+    error_ = QStringLiteral("cannot start %1: %2").arg(program, process_.errorString());
+    return false;
+}
+
+bool ServerProcess::start(const QString& program, const QStringList& arguments,
+                          const QRegularExpression& readyPattern, std::chrono::milliseconds wait)
+{
+    if (!launch(program, arguments))
         return false;
-    }
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < wait.count()) {
@@ -46,12 +52,8 @@ bool ServerProcess::start(const QString& program, const QStringList& arguments,
 bool ServerProcess::startOnPort(const QString& program, const QStringList& arguments, quint16 port,
                                 std::chrono::milliseconds wait)
 {
-    process_.setProcessChannelMode(QProcess::MergedChannels);
-    process_.start(program, arguments);
-    if (!process_.waitForStarted(5000)) {
-        error_ = QStringLiteral("cannot start %1: %2").arg(program, process_.errorString());
+    if (!launch(program, arguments))
         return false;
-    }
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < wait.count()) {

@@ -37,6 +37,8 @@ public:
     QByteArray output();
 
 private:
+    bool launch(const QString& program, const QStringList& arguments);
+
     QProcess process_;
     QByteArray output_;
     quint16 port_ = 0;
