@@ -16,7 +16,7 @@ PASSIVE_BLOCK_SIZE = 100
 
 def main(argv=None):
     settings = parse_arguments(argv)
-    logging.basicConfig(level=logging.WARNING, format="familyftpd: %(message)s")
+    logging.basicConfig(level=logging.ERROR, format="familyftpd: %(message)s")
     passive_ports = settings.passive_ports or free_port_block(PASSIVE_BLOCK_SIZE)
     server = FTPServer(("127.0.0.1", settings.port), make_handler(settings, passive_ports))
     if settings.lifetime:
