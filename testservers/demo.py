@@ -42,6 +42,26 @@ def _stop_on_terminate(signal_number, frame):
     raise SystemExit(128 + signal_number)
 
 
+def run_program(command, environment):
+    """Runs the program in a process group of its own (with xvfb-run and its
+    display server, when used); Ctrl+C and SIGTERM reach the whole group, so
+    the program can shut down cleanly. A second signal kills the group."""
+    program = subprocess.Popen(command, env=environment, start_new_session=True)
+    signals_seen = []
+
+    def forward(signal_number, frame):
+        signals_seen.append(signal_number)
+        try:
+            os.killpg(program.pid, signal.SIGKILL if len(signals_seen) > 1 else signal_number)
+        except ProcessLookupError:
+            pass
+
+    for number in (signal.SIGINT, signal.SIGTERM):
+        signal.signal(number, forward)
+    status = program.wait()
+    return 128 - status if status < 0 else status
+
+
 def run_demo(program, arguments):
     folder = demo_folder()
     home, tree, logs = (os.path.join(folder, name) for name in ("home", "tree", "logs"))
@@ -67,8 +87,8 @@ def run_demo(program, arguments):
             print(f"demo: FTP server on 127.0.0.1:{ftp.port} (anonymous, or {DEMO_USER}/"
                   f"{DEMO_PASSWORD}); index server at {index.fields['base']}\n"
                   f"demo: program folder {home}; server logs in {logs}", file=sys.stderr)
-            environment = dict(os.environ, RANQUIL_HOME=home)
-            return subprocess.call(program_command(program, arguments), env=environment)
+            return run_program(program_command(program, arguments),
+                               dict(os.environ, RANQUIL_HOME=home))
 
 
 def main(argv):
