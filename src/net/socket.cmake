@@ -1,0 +1,20 @@
+target_sources(ranquil_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/EventWait.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/EventWait.h
+  ${CMAKE_CURRENT_LIST_DIR}/SocketErrors.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SocketErrors.h
+  ${CMAKE_CURRENT_LIST_DIR}/SocksNegotiation.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SocksNegotiation.h
+  ${CMAKE_CURRENT_LIST_DIR}/TBuffer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TBuffer.h
+  ${CMAKE_CURRENT_LIST_DIR}/TCustomLineWSocket.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TCustomLineWSocket.h
+  ${CMAKE_CURRENT_LIST_DIR}/TCustomSocksWSocket.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TCustomSocksWSocket.h
+  ${CMAKE_CURRENT_LIST_DIR}/TCustomWSocket.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TCustomWSocket.h
+  ${CMAKE_CURRENT_LIST_DIR}/TWSocket.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TWSocket.h
+  ${CMAKE_CURRENT_LIST_DIR}/WSocketResolve.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/WSocketResolve.h
+)
