@@ -14,6 +14,9 @@ sudo_cmd=()
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# apt fetches as its own "_apt" user when it can write to the folder.
+chmod 0755 "$work"
+if [ "$(id -u)" -eq 0 ] && id _apt >/dev/null 2>&1; then chown _apt "$work"; fi
 (cd "$work" && apt-get download -q proftpd-core)
 deb=$(ls "$work"/proftpd-core_*.deb)
 "${sudo_cmd[@]}" mkdir -p "$target"
