@@ -42,17 +42,41 @@ def _stop_on_terminate(signal_number, frame):
     raise SystemExit(128 + signal_number)
 
 
-def run_program(command, environment):
+def processes_running(executable, group):
+    """Ids of the processes of a process group that run this executable."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            if os.getpgid(int(entry)) == group and \
+                    os.path.realpath(f"/proc/{entry}/exe") == executable:
+                found.append(int(entry))
+        except OSError:
+            continue
+    return found
+
+
+def run_program(executable, command, environment):
     """Runs the program in a process group of its own (with xvfb-run and its
-    display server, when used); Ctrl+C and SIGTERM reach the whole group, so
-    the program can shut down cleanly. A second signal kills the group."""
+    display server, when used). Ctrl+C and SIGTERM are passed on to the
+    program alone, so it shuts down cleanly while its display still lives
+    (to the whole group when the program cannot be told apart, as with a
+    script); a second signal kills the group."""
     program = subprocess.Popen(command, env=environment, start_new_session=True)
     signals_seen = []
 
     def forward(signal_number, frame):
         signals_seen.append(signal_number)
         try:
-            os.killpg(program.pid, signal.SIGKILL if len(signals_seen) > 1 else signal_number)
+            if len(signals_seen) > 1:
+                os.killpg(program.pid, signal.SIGKILL)
+                return
+            targets = processes_running(executable, program.pid)
+            if not targets:
+                os.killpg(program.pid, signal_number)
+            for target in targets:
+                os.kill(target, signal_number)
         except ProcessLookupError:
             pass
 
@@ -87,14 +111,14 @@ def run_demo(program, arguments):
             print(f"demo: FTP server on 127.0.0.1:{ftp.port} (anonymous, or {DEMO_USER}/"
                   f"{DEMO_PASSWORD}); index server at {index.fields['base']}\n"
                   f"demo: program folder {home}; server logs in {logs}", file=sys.stderr)
-            return run_program(program_command(program, arguments),
+            return run_program(program, program_command(program, arguments),
                                dict(os.environ, RANQUIL_HOME=home))
 
 
 def main(argv):
     if not argv:
         raise SystemExit("usage: demo.py <path-to-ranquil> [arguments]")
-    program, arguments = os.path.abspath(argv[0]), argv[1:]
+    program, arguments = os.path.realpath(argv[0]), argv[1:]
     if not (os.path.isfile(program) and os.access(program, os.X_OK)):
         raise SystemExit(f"demo: {argv[0]} is not an executable program; "
                          "build it first (bash scripts/build.sh)")

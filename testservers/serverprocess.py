@@ -40,10 +40,6 @@ class ServerProcess:
     def port(self):
         return int(self.fields["port"])
 
-    @property
-    def pid(self):
-        return self._process.pid
-
     def start(self):
         with open(self._log_path, "ab") as log:
             self._process = subprocess.Popen(self._command, stdout=subprocess.PIPE, stderr=log,
@@ -70,9 +66,6 @@ class ServerProcess:
                 if fields is not None:
                     return fields
         raise ServerError(f"{self._command[1]} not ready after {self._ready_timeout} s")
-
-    def running(self):
-        return self._process is not None and self._process.poll() is None
 
     def wait(self, timeout):
         return self._process.wait(timeout)
