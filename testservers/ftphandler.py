@@ -43,6 +43,7 @@ class ServerState:
         self.sessions = 0
         self._drops_left = settings.drop_transfers
         self._pass_refusals_left = settings.refuse_pass
+        self._idle_passive_drops_left = settings.drop_idle_passive
         self._command_log = open(settings.command_log, "a", encoding="utf8") \
             if settings.command_log else None
 
@@ -56,6 +57,12 @@ class ServerState:
         if self._pass_refusals_left <= 0:
             return False
         self._pass_refusals_left -= 1
+        return True
+
+    def take_idle_passive_drop(self):
+        if self._idle_passive_drops_left <= 0:
+            return False
+        self._idle_passive_drops_left -= 1
         return True
 
     def log_command(self, line):
@@ -137,6 +144,16 @@ class FamilyHandler(FTPHandler):
             super().close_when_done()
         else:
             self._replies.add(super().close_when_done)
+
+    def _on_dtp_connection(self):
+        # What pyftpdlib sometimes does on its own: a passive connection that
+        # arrives before its command is closed, and the command then answers
+        # 150 and waits for a connection that never comes.
+        idle_passive = self._dtp_acceptor is not None and self._out_dtp_queue is None \
+            and self._in_dtp_queue is None
+        super()._on_dtp_connection()
+        if idle_passive and self.data_channel is not None and self.state.take_idle_passive_drop():
+            self.data_channel.close()
 
     def pre_process_command(self, line, cmd, arg):
         self.state.log_command(line)

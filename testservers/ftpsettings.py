@@ -48,6 +48,7 @@ class FtpSettings:
     drop_after: int = 0
     drop_transfers: int = 0
     refuse_pass: int = 0
+    drop_idle_passive: int = 0
     reply_delay: float = 0.0
     command_log: str | None = None
 
@@ -134,6 +135,9 @@ def _parser():
                         help="how many file transfers --drop-after hits (the first ones)")
     parser.add_argument("--refuse-pass", type=_non_negative(int), default=0,
                         help="answer the first N PASS commands with 530")
+    parser.add_argument("--drop-idle-passive", type=_non_negative(int), default=0,
+                        help="close the first N passive data connections that arrive before "
+                             "their command; the command then waits for a connection in vain")
     parser.add_argument("--reply-delay", type=_non_negative(int), default=0,
                         help="milliseconds every reply is held back")
     parser.add_argument("--command-log", help="file that receives every command line received")
@@ -169,6 +173,7 @@ def parse_arguments(argv=None):
         drop_after=options.drop_after,
         drop_transfers=options.drop_transfers if options.drop_after else 0,
         refuse_pass=options.refuse_pass,
+        drop_idle_passive=options.drop_idle_passive,
         reply_delay=options.reply_delay / 1000.0,
         command_log=options.command_log,
     )

@@ -4,6 +4,7 @@ import ftplib
 import io
 import os
 import re
+import socket
 import time
 import unittest
 
@@ -246,6 +247,43 @@ class PasswordRefusalTest(ServerTestCase):
                 self.assertRefused(lambda: client.login(NAMED_USER, NAMED_PASSWORD), "530")
         self.assertTrue(client.login(NAMED_USER, NAMED_PASSWORD).startswith("230"))
         self.assertTrue(self.connect(server).login().startswith("230"))
+
+
+class IdlePassiveDropTest(ServerTestCase):
+    def open_passive(self, client):
+        host, port = ftplib.parse227(client.sendcmd("PASV"))
+        data = socket.create_connection((host, port), timeout=5)
+        self.addCleanup(data.close)
+        return data
+
+    def test_an_idle_passive_connection_is_closed_and_its_command_waits_in_vain(self):
+        server = self.start_ftp("--drop-idle-passive", "1")
+        client = self.login(server)
+        client.voidcmd("TYPE I")
+        data = self.open_passive(client)
+        self.assertEqual(data.recv(1), b"")
+        self.assertTrue(client.sendcmd("RETR /big.bin").startswith("150"))
+        client.sock.settimeout(1.0)
+        with self.assertRaises(TimeoutError):
+            client.getresp()
+
+    def test_only_the_first_idle_connections_are_closed(self):
+        server = self.start_ftp("--drop-idle-passive", "1")
+        first = self.login(server)
+        self.assertEqual(self.open_passive(first).recv(1), b"")
+        second = self.login(server)
+        second.voidcmd("TYPE I")
+        data = self.open_passive(second)
+        data.settimeout(0.3)
+        with self.assertRaises(TimeoutError):
+            data.recv(1)
+        data.settimeout(5)
+        self.assertTrue(second.sendcmd("RETR /big.bin").startswith("125"))
+        received = bytearray()
+        while chunk := data.recv(65536):
+            received.extend(chunk)
+        self.assertEqual(bytes(received), BIG)
+        self.assertTrue(second.getresp().startswith("226"))
 
 
 class ReplyDelayTest(ServerTestCase):
