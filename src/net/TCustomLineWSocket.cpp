@@ -56,6 +56,7 @@ void TCustomLineWSocket::TriggerDataAvailable(int error)
         return;
     }
     if (!fillLineBuffer()) {
+        lineBuffer_.clear();
         CloseWithError(wsock::MessageTooLong);
         return;
     }
