@@ -93,15 +93,11 @@ std::optional<HttpUrl> splitHttpUrl(const QString& url, const QString& defaultPo
     const QString portText = colon < 0 ? QString() : authority.mid(colon + 1);
     if (parts.host.isEmpty())
         return std::nullopt;
-    if (portText.isEmpty()) {
-        parts.port = defaultPort;
-    } else {
-        const auto port = checkedPort(portText);
-        if (!port)
-            return std::nullopt;
-        parts.port = *port;
-        parts.hasPort = true;
-    }
+    parts.hasPort = !portText.isEmpty();
+    const auto port = checkedPort(parts.hasPort ? portText : defaultPort);
+    if (!port)
+        return std::nullopt;
+    parts.port = *port;
     return parts;
 }
 

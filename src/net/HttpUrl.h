@@ -28,7 +28,7 @@ struct HttpUrl {
 
 // Splits `url` ("[scheme://][user[:password]@]host[:port][/path]"). The port
 // defaults to `defaultPort`. Returns nothing when there is no host or the port
-// is not a number from 1 to 65535.
+// (given or defaulted) is not a number from 1 to 65535.
 std::optional<HttpUrl> splitHttpUrl(const QString& url, const QString& defaultPort = QStringLiteral("80"));
 
 // The URL a "Location" header leads to from `current`: absolute when it

@@ -1,0 +1,162 @@
+#include "p2p/IndexServerClient.h"
+
+#include "app/MessageHelpers.h"
+#include "net/THttpCli.h"
+#include "p2p/IndexTexts.h"
+#include "settings/ConnectionOptions.h"
+
+#include <QBuffer>
+#include <QScopeGuard>
+
+namespace {
+
+// One GET (without body) or POST on the caller's client. Returns the reply
+// text, or nothing when the request failed or the server answered 400 or
+// more. The client keeps no pointer to the buffers afterwards.
+std::optional<std::string> exchange(THttpCli& http, const std::string& url, const std::string* body)
+{
+    // A client already busy (the caller was re-entered while it waited)
+    // keeps its own request's streams.
+    if (http.State() != httpReady)
+        return std::nullopt;
+    QBuffer received;
+    received.open(QIODevice::WriteOnly);
+    QBuffer sent;
+    http.SetURL(QString::fromStdString(url));
+    http.SetRcvdStream(&received);
+    const auto releaseStreams = qScopeGuard([&http] {
+        http.SetRcvdStream(nullptr);
+        http.SetSendStream(nullptr);
+    });
+    try {
+        if (body) {
+            sent.setData(QByteArray::fromStdString(*body));
+            sent.open(QIODevice::ReadOnly);
+            http.SetSendStream(&sent);
+            http.Post();
+        } else {
+            http.Get();
+        }
+    } catch (const EHttpException&) {
+        return std::nullopt;
+    }
+    const QByteArray& data = received.data();
+    return replyText(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
+}
+
+std::string resumeUrl(const p2pNetwork& network)
+{
+    return urlJoin(network.indexUrl, "/v6/resume.php");
+}
+
+} // namespace
+
+void applyHttpProxy(THttpCli& http, const connectionOptions& options)
+{
+    http.SetProxy({});
+    http.SetProxyUsername({});
+    http.SetProxyPassword({});
+    http.SetSocksServer({});
+    http.SetSocksPort({});
+    http.SetSocksUsercode({});
+    http.SetSocksPassword({});
+    http.SetSocksAuthentication(socksNoAuthentication);
+    switch (options.HTTPConnectionType) {
+    case connectionOptions::HttpProxy:
+        http.SetProxy(QString::fromStdString(options.HTTPProxyServer));
+        http.SetProxyPort(QString::number(options.HTTPProxyPort));
+        http.SetProxyUsername(QString::fromStdString(options.HTTPProxyUser));
+        http.SetProxyPassword(QString::fromStdString(options.HTTPProxyPassword));
+        break;
+    case connectionOptions::HttpSocks4:
+    case connectionOptions::HttpSocks5:
+        http.SetSocksAuthentication(options.HTTPSOCKSUser.empty() ? socksNoAuthentication
+                                                                  : socksAuthenticateUsercode);
+        http.SetSocksLevel(options.HTTPConnectionType == connectionOptions::HttpSocks4 ? QStringLiteral("4")
+                                                                                       : QStringLiteral("5"));
+        http.SetSocksServer(QString::fromStdString(options.HTTPSOCKSServer));
+        http.SetSocksPort(QString::number(options.HTTPSOCKSPort));
+        http.SetSocksUsercode(QString::fromStdString(options.HTTPSOCKSUser));
+        http.SetSocksPassword(QString::fromStdString(options.HTTPSOCKSPassword));
+        break;
+    default:
+        break;
+    }
+    http.SetTimeout(std::chrono::seconds(options.TimeoutPeriod));
+}
+
+bool resolveIndexServer(IndexCaller caller, const connectionOptions& options, p2pNetwork& network,
+                        bool showErrors)
+{
+    applyHttpProxy(caller.http, options);
+    const auto reply = exchange(caller.http, urlJoin(network.baseUrl, "getsindex.php"), nullptr);
+    if (reply && isUsableIndexUrl(*reply)) {
+        network.indexUrl = *reply;
+        return true;
+    }
+    // What a failed request left behind is no address to use.
+    network.indexUrl.clear();
+    if (showErrors && !caller.aborted)
+        showErrorBox(indexTexts::unresolvedIndexServer());
+    return false;
+}
+
+std::optional<std::string> searchIndex(IndexCaller caller, const connectionOptions& options,
+                                       const p2pNetwork& network, const SearchQuery& query)
+{
+    applyHttpProxy(caller.http, options);
+    const std::string body = searchBody(query, network.userName, network.password);
+    auto reply = exchange(caller.http, urlJoin(network.indexUrl, "/v6/search.php"), &body);
+    if (!reply && !caller.aborted)
+        showErrorBox(indexTexts::searchFailed());
+    return reply;
+}
+
+std::optional<UserAddress> resolveUserAddress(IndexCaller caller, const connectionOptions& options,
+                                              p2pNetwork& network, const std::string& p2pUser, bool showErrors)
+{
+    if (network.indexUrl.empty() && !resolveIndexServer(caller, options, network, true))
+        return std::nullopt;
+    const std::string body = resolveUserBody(p2pUser, network.userName, network.password);
+    const auto reply = exchange(caller.http, resumeUrl(network), &body);
+    if (reply && !caller.aborted && resumeReplySucceeded(*reply) && reply->find('*') != std::string::npos)
+        return parseUserAddress(*reply);
+    if (showErrors && !caller.aborted)
+        showErrorBox(indexTexts::userOffline(QString::fromStdString(p2pUser)));
+    return std::nullopt;
+}
+
+std::optional<std::string> findOtherSources(IndexCaller caller, const p2pNetwork& network, const std::string& md5)
+{
+    const std::string body = otherSourcesBody(md5, network.userName, network.password);
+    auto reply = exchange(caller.http, resumeUrl(network), &body);
+    if (!reply || caller.aborted || !resumeReplySucceeded(*reply))
+        return std::nullopt;
+    return reply;
+}
+
+bool findUpdateIndex(IndexCaller caller, const p2pNetwork& network, UpdateIndexUrlStore& store)
+{
+    const auto reply = exchange(caller.http, urlJoin(network.baseUrl, "getpindex.php"), nullptr);
+    if (reply && isUsableIndexUrl(*reply) && updateIndexReplyAccepted(*reply)) {
+        store.setUpdateIndexUrl(urlJoin(*reply, "p2p/v6"));
+        return true;
+    }
+    store.setUpdateIndexUrl({});
+    return false;
+}
+
+bool publishMd5(IndexCaller caller, const UpdateIndexUrlStore& store, const Md5Report& report,
+                const QStringList& ownAddresses)
+{
+    std::vector<std::string> addresses;
+    for (const QString& address : ownAddresses)
+        addresses.push_back(address.toStdString());
+    const std::string publicAddress = firstPublicAddress(addresses);
+    if (publicAddress.empty())
+        return false;
+    caller.http.SetContentTypePost(QStringLiteral("application/x-www-form-urlencoded"));
+    const std::string body = publishBody(report, publicAddress);
+    const auto reply = exchange(caller.http, urlJoin(store.getUpdateIndexUrl(), "updatemd5.php"), &body);
+    return reply && publishReplySucceeded(*reply);
+}
