@@ -4,6 +4,7 @@
 #include <QMimeDatabase>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 #include <string>
 #include <thread>
@@ -32,6 +33,7 @@ const std::vector<std::string> trickyNames = {
     "data.7z.001", "x.001", "CMakeLists.txt", "cmakelists.txt", "CMakeLists.TXT",
     ".bashrc", "", "ends.", "file.zzq", "other.zzq",
     "\xC3\xBC\xC3\xB1\xC3\xAF.txt", "\xE6\x97\xA5\xE6\x9C\xAC.pdf", "photo.JPG", "photo.jpg", "a b.tar.gz",
+    "photo.J\xE2\x80\x8BPG", "x.\xC3\x84", "folder/notes.txt", "folder/", "archive.7Z",
 };
 
 TEST(PlatformTypeText, GivesWhatTheDatabaseGivesForAwkwardNames)
@@ -81,6 +83,19 @@ TEST(PlatformTypeText, AgreesWithTheDatabaseOnEveryPatternItHolds)
         for (const auto& name : names)
             ASSERT_EQ(platformTypeText(name), databaseText(name)) << "\"" << name << "\" round " << round;
     }
+}
+
+TEST(PlatformTypeText, ManyExtensionsOfOneUseEachStillMatchTheDatabase)
+{
+    // Numbered parts: more distinct extensions than are remembered at once.
+    for (int round = 0; round < 2; ++round) {
+        for (int part = 0; part < 5000; part += round + 1) {
+            char name[32];
+            std::snprintf(name, sizeof name, "backup.%05d", part);
+            ASSERT_EQ(platformTypeText(name), databaseText(name)) << name;
+        }
+    }
+    EXPECT_EQ(platformTypeText("backup.00042"), "Unknown Type");
 }
 
 TEST(PlatformTypeText, UnknownTypesHaveTheirOwnText)
