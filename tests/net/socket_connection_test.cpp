@@ -201,6 +201,40 @@ TEST(SocketConnection, PeerCloseWaitsForAReaderThatTakesLittleAtATime)
     EXPECT_EQ(received.size(), payload.size());
 }
 
+TEST(SocketConnection, PeerResetClosesWithError10054)
+{
+    LoopbackPeer peer;
+    Connected c(peer);
+    // A zero linger time makes Qt's close a reset.
+    const int handle = static_cast<int>(peer.last()->socketDescriptor());
+    linger reset {1, 0};
+    ::setsockopt(handle, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    peer.last()->abort();
+    ASSERT_TRUE(waitUntil([&] { return c.events.closedCount == 1; }));
+    EXPECT_EQ(c.events.closed, 10054);
+    EXPECT_EQ(c.socket.State(), wsClosed);
+    EXPECT_EQ(errorOf([&] { c.socket.SendStr("too late"); }),
+              QStringLiteral("Error 10057 in function Send\r\nSocket is not connected"));
+    EXPECT_EQ(c.events.closedCount, 1);
+}
+
+TEST(SocketConnection, ExceptionFromAHandlerStaysInTheSocket)
+{
+    LoopbackPeer peer;
+    Connected c(peer);
+    int calls = 0;
+    c.socket.OnDataAvailable = [&](int) {
+        ++calls;
+        c.socket.ReceiveStr();
+        throw std::runtime_error("handler failed");
+    };
+    c.socket.SendStr("one");
+    ASSERT_TRUE(waitUntil([&] { return calls == 1; }));
+    c.socket.SendStr("two");
+    ASSERT_TRUE(waitUntil([&] { return calls == 2; }));
+    EXPECT_EQ(c.socket.State(), wsConnected);
+}
+
 TEST(SocketConnection, CloseFiresSessionClosedOnceAndRestoresTheDefaults)
 {
     LoopbackPeer peer;
