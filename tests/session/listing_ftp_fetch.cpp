@@ -98,14 +98,16 @@ QByteArray readToEnd(QTcpSocket& data)
 } // namespace
 
 fetchedListing fetchListing(quint16 port, const QByteArray& user, const QByteArray& password,
-                            const QByteArray& listCommand)
+                            const QByteArray& listCommand, const QList<QByteArray>& preparation)
 {
     fetchedListing result;
     controlConnection control;
-    const bool loggedIn = control.open(port) && control.exchange({}, "2") && control.exchange("USER " + user, "23")
+    bool ready = control.open(port) && control.exchange({}, "2") && control.exchange("USER " + user, "23")
         && (control.reply().startsWith("230") || control.exchange("PASS " + password, "2"))
-        && control.exchange("TYPE A", "2") && control.exchange("PASV", "2");
-    if (!loggedIn) {
+        && control.exchange("TYPE A", "2");
+    for (const QByteArray& command : preparation)
+        ready = ready && control.exchange(command, "2");
+    if (!ready || !control.exchange("PASV", "2")) {
         result.error = control.error();
         return result;
     }

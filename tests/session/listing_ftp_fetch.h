@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // Just enough FTP to fetch one listing from a server on 127.0.0.1: log in,
@@ -12,5 +13,6 @@ struct fetchedListing {
     QString error; // empty when the exchange succeeded
 };
 
+// `preparation`: commands sent after logging in, each to be answered with 2xx.
 fetchedListing fetchListing(quint16 port, const QByteArray& user, const QByteArray& password,
-                            const QByteArray& listCommand);
+                            const QByteArray& listCommand, const QList<QByteArray>& preparation = {});

@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimeZone>
@@ -185,6 +186,8 @@ std::string expectedTypeText(const std::string& name, lineKind kind)
     return extensionOf(name) == ".wkt" ? std::string(typeTexts::linkFile) : platformTypeText(name);
 }
 
+std::string serverName(const ::testing::TestParamInfo<realServer>& info);
+
 struct listedEntry {
     ftpObject entry;
     lineKind kind;
@@ -240,6 +243,64 @@ TEST_P(RealServerListing, EveryEntryOnDiskComesBackAsItIs)
     EXPECT_EQ(parsed.at("bookmark.wkt").entry.kind, ftpObject::LinkFile);
     EXPECT_EQ(parsed.at("UPPER.WKT").entry.kind, ftpObject::RegularFile);
 }
+
+// Everything below the root whose name holds the word, by full path as the
+// server names it ("/docs/notes.txt"), with its kind as the listing style
+// shows it.
+std::map<std::string, lineKind> matchesOnDisk(const QString& root, const QString& word, bool dosStyle)
+{
+    std::map<std::string, lineKind> matches;
+    QDirIterator walk(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                      QDirIterator::Subdirectories);
+    while (walk.hasNext()) {
+        const QFileInfo item(walk.next());
+        if (!item.fileName().contains(word, Qt::CaseInsensitive))
+            continue;
+        const std::string path = "/" + QDir(root).relativeFilePath(item.filePath()).toStdString();
+        if (item.isSymLink() && !dosStyle)
+            matches[path] = lineKind::SymbolicLink;
+        else
+            matches[path] = item.isDir() ? lineKind::Folder : lineKind::File;
+    }
+    return matches;
+}
+
+class FamilySearchListing : public ::testing::TestWithParam<realServer>
+{
+};
+
+TEST_P(FamilySearchListing, ResultsNameEveryMatchByItsFolderAndName)
+{
+    QTemporaryDir root;
+    for (const char* folder : { "docs/sub dir", "Notes folder", "other" })
+        ASSERT_TRUE(QDir(root.path()).mkpath(QString::fromUtf8(folder)));
+    for (const char* file : { "docs/notes one.txt", "docs/sub dir/  notes two.wkt", "other/unrelated.txt" }) {
+        QFile out(root.filePath(QString::fromUtf8(file)));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write("x") == 1) << file;
+    }
+    ASSERT_EQ(::symlink("../docs/notes one.txt", QFile::encodeName(root.filePath(QStringLiteral("other/notes link")))), 0);
+
+    realFtpServer server(GetParam(), root.path());
+    ASSERT_TRUE(server.running()) << server.error().toStdString();
+    const fetchedListing fetched = fetchListing(server.port(), server.user(), server.password(),
+                                                "LIST /<ZeltaSearchResults>", { "SITE SRCH notes" });
+    ASSERT_TRUE(fetched.error.isEmpty()) << fetched.error.toStdString();
+    const std::string listing = fetched.data.toStdString();
+
+    listingSource source;
+    source.directory = "/<ZeltaSearchResults>";
+    source.search = true;
+    std::map<std::string, lineKind> found;
+    forEachListingEntry(listing, source, [&](ftpObject&& entry, lineKind kind) {
+        found[entry.directory + entry.name] = kind;
+        return true;
+    });
+    const bool dosStyle = GetParam() == realServer::FamilyDos;
+    EXPECT_EQ(found, matchesOnDisk(root.path(), QStringLiteral("notes"), dosStyle)) << "listing:\n" << listing;
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, FamilySearchListing,
+                         ::testing::Values(realServer::FamilyUnix, realServer::FamilyDos), serverName);
 
 std::string serverName(const ::testing::TestParamInfo<realServer>& info)
 {
