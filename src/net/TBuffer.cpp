@@ -52,13 +52,29 @@ qint64 TBufferList::ByteCount() const
     return total;
 }
 
-void TBufferList::Consume(int count)
+void TBufferList::Consume(qint64 count)
 {
-    if (blocks_.empty())
-        return;
-    blocks_.front().Remove(count);
-    if (blocks_.front().DataLength() == 0 && blocks_.size() > 1)
+    while (count > 0 && !blocks_.empty()) {
+        const int taken = static_cast<int>(std::min<qint64>(count, blocks_.front().DataLength()));
+        blocks_.front().Remove(taken);
+        count -= taken;
+        if (blocks_.front().DataLength() != 0 || blocks_.size() == 1)
+            break;
         blocks_.pop_front();
+    }
+}
+
+int TBufferList::Gather(iovec* parts, int maxParts) const
+{
+    int filled = 0;
+    for (const auto& block : blocks_) {
+        if (filled == maxParts || block.DataLength() == 0)
+            break;
+        parts[filled].iov_base = const_cast<char*>(block.Peek());
+        parts[filled].iov_len = static_cast<size_t>(block.DataLength());
+        ++filled;
+    }
+    return filled;
 }
 
 void TBufferList::Clear()

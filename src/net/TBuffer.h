@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 #include <deque>
+#include <sys/uio.h>
 #include <vector>
 
 // One block of the outgoing buffer: a fixed-size area filled at its end and
@@ -42,11 +43,13 @@ public:
     void Append(const char* data, int length);
     bool IsEmpty() const;
     qint64 ByteCount() const;
-    // The first bytes waiting to be sent (one block's worth at most).
-    const char* FrontData() const { return blocks_.front().Peek(); }
+    // Bytes waiting in the first block.
     int FrontLength() const { return blocks_.empty() ? 0 : blocks_.front().DataLength(); }
-    // Drops `count` sent bytes from the first block (at most FrontLength()).
-    void Consume(int count);
+    // Drops `count` sent bytes from the front, across blocks as needed.
+    void Consume(qint64 count);
+    // Points `parts` at the waiting data of the first `maxParts` blocks, for
+    // one gathering send; returns how many parts were filled.
+    int Gather(iovec* parts, int maxParts) const;
     void Clear();
     int BlockCount() const { return static_cast<int>(blocks_.size()); }
 

@@ -673,10 +673,14 @@ void TCustomWSocket::SendQuietly(const QByteArray& data)
 void TCustomWSocket::tryToSend(DrainNotice notice)
 {
     while (!sendBuffer_.IsEmpty()) {
-        const ssize_t sent = ::send(fd_, sendBuffer_.FrontData(), static_cast<size_t>(sendBuffer_.FrontLength()),
-                                    MSG_NOSIGNAL);
+        // Many small blocks leave in one system call.
+        iovec parts[64];
+        msghdr message {};
+        message.msg_iov = parts;
+        message.msg_iovlen = static_cast<size_t>(sendBuffer_.Gather(parts, 64));
+        const ssize_t sent = ::sendmsg(fd_, &message, MSG_NOSIGNAL);
         if (sent > 0) {
-            sendBuffer_.Consume(static_cast<int>(sent));
+            sendBuffer_.Consume(sent);
             continue;
         }
         if (sent < 0 && errno == EINTR)

@@ -6,13 +6,20 @@
 
 namespace {
 
+// Takes the buffer's data the way a socket sends it: gathered from the
+// blocks, `piece` bytes per send.
 std::string drain(TBufferList& buffer, int piece)
 {
     std::string out;
     while (!buffer.IsEmpty()) {
-        const int take = std::min(piece, buffer.FrontLength());
-        out.append(buffer.FrontData(), static_cast<size_t>(take));
-        buffer.Consume(take);
+        iovec parts[3];
+        const int count = buffer.Gather(parts, 3);
+        std::string gathered;
+        for (int i = 0; i < count; ++i)
+            gathered.append(static_cast<const char*>(parts[i].iov_base), parts[i].iov_len);
+        const std::string sent = gathered.substr(0, static_cast<size_t>(piece));
+        out += sent;
+        buffer.Consume(static_cast<qint64>(sent.size()));
     }
     return out;
 }
@@ -50,6 +57,19 @@ TEST(SocketTBufferList, SendsInOrderAcrossPartialTakes)
     }
     EXPECT_EQ(drain(buffer, 3), expected);
     EXPECT_EQ(buffer.ByteCount(), 0);
+}
+
+TEST(SocketTBufferList, GathersAtMostTheAskedNumberOfBlocks)
+{
+    TBufferList buffer(4);
+    buffer.Append("abcdefghij", 10);
+    iovec parts[2];
+    ASSERT_EQ(buffer.Gather(parts, 2), 2);
+    EXPECT_EQ(std::string(static_cast<const char*>(parts[1].iov_base), parts[1].iov_len), "efgh");
+    buffer.Consume(6);
+    EXPECT_EQ(buffer.BlockCount(), 2);
+    EXPECT_EQ(buffer.ByteCount(), 4);
+    EXPECT_EQ(drain(buffer, 100), "ghij");
 }
 
 TEST(SocketTBufferList, DropsEmptiedBlocksButKeepsTheLastForReuse)
