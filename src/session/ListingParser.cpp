@@ -112,7 +112,7 @@ void appendDatePart(std::string& date, std::string_view part)
     date += part;
 }
 
-std::optional<lineColumns> readUnixColumns(std::string_view line)
+lineColumns readUnixColumns(std::string_view line)
 {
     lineColumns columns;
     fieldReader fields(line);
@@ -276,7 +276,7 @@ std::optional<lineKind> parseListingLine(std::string_view line, const listingSou
 {
     if (line.size() < 4 || line.starts_with("total") || line.front() == 'c' || isSpecialFileLine(line))
         return std::nullopt;
-    auto columns = isUnixLine(line) ? readUnixColumns(line) : readDosColumns(line);
+    auto columns = isUnixLine(line) ? std::optional(readUnixColumns(line)) : readDosColumns(line);
     if (!columns)
         return std::nullopt;
 
