@@ -10,8 +10,6 @@
 // The WinSock-style codes used in messages (a subset; see WSocketErrorDesc).
 namespace wsock {
 inline constexpr int NoError = 0;
-inline constexpr int Interrupted = 10004;
-inline constexpr int BadFile = 10009;
 inline constexpr int InvalidArgument = 10022;
 inline constexpr int WouldBlock = 10035;
 inline constexpr int InProgress = 10036;

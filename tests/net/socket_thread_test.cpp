@@ -129,4 +129,21 @@ TEST(SocketThreads, DetachOnlyFromTheOwnerAttachOnlyWhenDetached)
     EXPECT_FALSE(socket.IsDetached());
 }
 
+TEST(SocketThreads, ProcessMessagesTellsAWorkerToStop)
+{
+    bool before = true;
+    bool after = false;
+    bool remembered = false;
+    runOnWorker([&] {
+        TWSocket socket;
+        before = socket.ProcessMessages();
+        QThread::currentThread()->requestInterruption();
+        after = socket.ProcessMessages();
+        remembered = socket.Terminated();
+    });
+    EXPECT_FALSE(before);
+    EXPECT_TRUE(after);
+    EXPECT_TRUE(remembered);
+}
+
 } // namespace

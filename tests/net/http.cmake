@@ -1,0 +1,4 @@
+ranquil_gtest(http_parsing_tests SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/http_url_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/http_response_head_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/http_request_head_test.cpp)
