@@ -41,8 +41,6 @@ public:
 
     const HttpResponseHead& head() const { return head_; }
     QString error() const { return error_; }
-    // Whether any line of a header has arrived yet.
-    bool started() const { return lineCount_ > 0 || head_.headerless; }
 
 private:
     Progress takeLine(const QByteArray& line);
