@@ -16,7 +16,8 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
+namespace
+{
 
 constexpr qint64 streamBytes = 64LL * 1024 * 1024;
 
@@ -44,14 +45,13 @@ public:
             if (mode == Send) {
                 for (qint64 sent = 0; sent < streamBytes;) {
                     const ssize_t n = ::send(connection, chunk.data(),
-                                             static_cast<size_t>(std::min<qint64>(chunk.size(), streamBytes - sent)), 0);
+                        static_cast<size_t>(std::min<qint64>(chunk.size(), streamBytes - sent)), 0);
                     if (n <= 0)
                         break;
                     sent += n;
                 }
             } else {
-                while (::recv(connection, chunk.data(), chunk.size(), 0) > 0) {
-                }
+                while (::recv(connection, chunk.data(), chunk.size(), 0) > 0) { }
             }
             ::close(connection);
         });

@@ -8,9 +8,10 @@
 #include <chrono>
 #include <optional>
 
-namespace {
+namespace
+{
 
-std::atomic<bool> applicationQuitting {false};
+std::atomic<bool> applicationQuitting { false };
 
 void watchForQuit()
 {
@@ -23,7 +24,7 @@ Q_COREAPP_STARTUP_FUNCTION(watchForQuit)
 
 // How often the wait looks at its condition when no event arrives, so that a
 // condition set by another thread or an expired deadline ends it promptly.
-constexpr std::chrono::milliseconds recheckInterval {5};
+constexpr std::chrono::milliseconds recheckInterval { 5 };
 
 } // namespace
 

@@ -14,8 +14,8 @@
 // and closing flags again when the wait returns.
 
 enum class WaitOutcome {
-    Ready,      // `ready()` returned true
-    TimedOut,   // the deadline passed first
+    Ready, // `ready()` returned true
+    TimedOut, // the deadline passed first
     Terminating // the application is quitting or this thread was asked to stop
 };
 

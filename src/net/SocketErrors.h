@@ -8,7 +8,8 @@
 // every platform. Errors of the platform are mapped to those codes here.
 
 // The WinSock-style codes used in messages (a subset; see WSocketErrorDesc).
-namespace wsock {
+namespace wsock
+{
 inline constexpr int NoError = 0;
 inline constexpr int InvalidArgument = 10022;
 inline constexpr int WouldBlock = 10035;

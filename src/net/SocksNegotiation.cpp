@@ -7,7 +7,8 @@
 
 #include <utility>
 
-namespace {
+namespace
+{
 
 constexpr char socks5Version = 5;
 constexpr char socks4Version = 4;
@@ -69,7 +70,10 @@ QString unassignedText(int value)
 
 } // namespace
 
-SocksNegotiation::SocksNegotiation(SocksSettings settings) : settings_(std::move(settings)) {}
+SocksNegotiation::SocksNegotiation(SocksSettings settings)
+    : settings_(std::move(settings))
+{
+}
 
 SocksStep SocksNegotiation::Start()
 {
@@ -131,7 +135,8 @@ SocksStep SocksNegotiation::socks4Request()
         try {
             address = settings_.resolveHost(settings_.host);
         } catch (const ESocketException& e) {
-            return fail(socks::ResolveFailed, ESocketException::className() + QStringLiteral(": ") + e.message());
+            return fail(
+                socks::ResolveFailed, ESocketException::className() + QStringLiteral(": ") + e.message());
         }
     }
     const QByteArray hostName = settings_.host.toUtf8();
@@ -262,9 +267,14 @@ SocksStep SocksNegotiation::onSocks5Reply()
     if (received_.size() < 2)
         return {};
     static const char* const replyTexts[] = {
-        "general SOCKS server failure", "connection not allowed by ruleset", "network unreachable",
-        "host unreachable",             "connection refused",                "time to live expired",
-        "command not supported",        "address type not supported",
+        "general SOCKS server failure",
+        "connection not allowed by ruleset",
+        "network unreachable",
+        "host unreachable",
+        "connection refused",
+        "time to live expired",
+        "command not supported",
+        "address type not supported",
     };
     const unsigned char code = byteAt(received_, 1);
     if (code >= 1 && code <= 8)

@@ -15,7 +15,8 @@ enum TSocksAuthState { socksAuthStart, socksAuthSuccess, socksAuthFailure, socks
 enum TSocksAuthentication { socksNoAuthentication, socksAuthenticateUsercode };
 
 // Error codes reported through the SOCKS error event (outside WinSock's range).
-namespace socks {
+namespace socks
+{
 inline constexpr int TooMuchData = 20001;
 inline constexpr int VersionError = 20002;
 inline constexpr int MethodNotAcceptable = 20003;
@@ -36,10 +37,10 @@ inline constexpr int ResolveFailed = 20017;
 
 struct SocksSettings {
     QString level = QStringLiteral("5"); // "4", "4A" or "5"
-    QString host;                        // destination as the user gave it
-    quint16 port = 0;                    // destination port
-    bool authenticate = false;           // SOCKS 5: offer user name and password
-    QByteArray userCode;                 // SOCKS 4 user id, SOCKS 5 user name
+    QString host; // destination as the user gave it
+    quint16 port = 0; // destination port
+    bool authenticate = false; // SOCKS 5: offer user name and password
+    QByteArray userCode; // SOCKS 4 user id, SOCKS 5 user name
     QByteArray password;
     // SOCKS 4 only: the destination's IPv4 address (host byte order); may
     // throw ESocketException, which fails the negotiation with 20017.
@@ -50,12 +51,12 @@ struct SocksSettings {
 struct SocksStep {
     enum Result { Pending, Connected, Failed };
 
-    QByteArray toSend;                     // send this to the SOCKS server
+    QByteArray toSend; // send this to the SOCKS server
     std::vector<TSocksAuthState> authStates; // report these, in order
     Result result = Pending;
-    int errorCode = 0;                     // Failed: one of socks::*
-    QString errorText;                     // Failed: the message for the user
-    QByteArray leftover;                   // Connected: data that followed the reply
+    int errorCode = 0; // Failed: one of socks::*
+    QString errorText; // Failed: the message for the user
+    QByteArray leftover; // Connected: data that followed the reply
 };
 
 class SocksNegotiation

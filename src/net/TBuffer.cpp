@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-TBuffer::TBuffer(int size) : data_(static_cast<size_t>(std::max(1, size))) {}
+TBuffer::TBuffer(int size)
+    : data_(static_cast<size_t>(std::max(1, size)))
+{
+}
 
 int TBuffer::Write(const char* data, int length)
 {

@@ -34,7 +34,10 @@ private:
 class TBufferList
 {
 public:
-    explicit TBufferList(int blockSize) : blockSize_(blockSize) {}
+    explicit TBufferList(int blockSize)
+        : blockSize_(blockSize)
+    {
+    }
 
     // Size of blocks added from now on (at least 1).
     void SetBlockSize(int size);

@@ -4,7 +4,10 @@
 
 #include <cstring>
 
-TCustomLineWSocket::TCustomLineWSocket(QObject* parent) : TCustomSocksWSocket(parent) {}
+TCustomLineWSocket::TCustomLineWSocket(QObject* parent)
+    : TCustomSocksWSocket(parent)
+{
+}
 
 void TCustomLineWSocket::SetLineEnd(const QByteArray& end)
 {

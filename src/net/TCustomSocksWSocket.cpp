@@ -7,7 +7,10 @@
 #include <cstring>
 #include <netinet/in.h>
 
-TCustomSocksWSocket::TCustomSocksWSocket(QObject* parent) : TCustomWSocket(parent) {}
+TCustomSocksWSocket::TCustomSocksWSocket(QObject* parent)
+    : TCustomWSocket(parent)
+{
+}
 
 void TCustomSocksWSocket::SetSocksServer(const QString& server)
 {
@@ -185,7 +188,8 @@ void TCustomSocksWSocket::HandleClosedBeforeSession(int error)
         return;
     }
     // The SOCKS server hung up before it answered.
-    failNegotiation(error == wsock::NoError ? wsock::ConnectionAborted : error, QStringLiteral("data receive error"));
+    failNegotiation(
+        error == wsock::NoError ? wsock::ConnectionAborted : error, QStringLiteral("data receive error"));
 }
 
 void TCustomSocksWSocket::TriggerDataSent(int error)

@@ -23,7 +23,8 @@
 #include <algorithm>
 #include <utility>
 
-namespace {
+namespace
+{
 
 bool isConnectedState(TSocketState state)
 {
@@ -78,7 +79,7 @@ sockaddr_in ipv4SocketAddress(quint32 address, quint16 port)
 
 TSocketEndpoint endpointOf(const sockaddr_in& address)
 {
-    return {ipv4Text(ntohl(address.sin_addr.s_addr)), ntohs(address.sin_port)};
+    return { ipv4Text(ntohl(address.sin_addr.s_addr)), ntohs(address.sin_port) };
 }
 
 void setIntOption(int fd, int level, int name, int value)
@@ -88,7 +89,8 @@ void setIntOption(int fd, int level, int name, int value)
 
 } // namespace
 
-TCustomWSocket::TCustomWSocket(QObject* parent) : QObject(parent)
+TCustomWSocket::TCustomWSocket(QObject* parent)
+    : QObject(parent)
 {
     resetSettings();
 }
@@ -260,7 +262,8 @@ void TCustomWSocket::updateNotifiers()
         return;
     const bool reading = (isConnectedState(state_) || state_ == wsConnecting || state_ == wsListening);
     readNotifier_->setEnabled(reading && !readPaused_);
-    writeNotifier_->setEnabled(state_ == wsConnecting || (isConnectedState(state_) && !sendBuffer_.IsEmpty()));
+    writeNotifier_->setEnabled(
+        state_ == wsConnecting || (isConnectedState(state_) && !sendBuffer_.IsEmpty()));
 }
 
 void TCustomWSocket::pauseReading()
@@ -294,7 +297,7 @@ void TCustomWSocket::DnsLookup(const QString& host)
     dnsResultList_.clear();
     if (WSocketIsDottedIP(host)) {
         dnsResult_ = host;
-        dnsResultList_ = QStringList {host};
+        dnsResultList_ = QStringList { host };
         if (OnDnsLookupDone)
             OnDnsLookupDone(wsock::NoError);
         return;
@@ -583,7 +586,7 @@ void TCustomWSocket::onReadable()
         }
         if (!isConnectedState(state_))
             return;
-        pollfd probe {fd_, POLLIN | POLLRDHUP, 0};
+        pollfd probe { fd_, POLLIN | POLLRDHUP, 0 };
         ::poll(&probe, 1, 0);
         if (probe.revents & (POLLRDHUP | POLLHUP | POLLERR)) {
             int error = 0;
@@ -804,7 +807,7 @@ void TCustomWSocket::Abort()
     CancelDnsLookup();
     sendBuffer_.Clear();
     if (fd_ >= 0 && isConnectedState(state_)) {
-        linger reset {1, 0};
+        linger reset { 1, 0 };
         ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
     }
     Close();

@@ -202,7 +202,7 @@ protected:
     // The peer ended a connection whose session was never reported.
     virtual void HandleClosedBeforeSession(int error);
     // The socket has just been closed; layers drop their per-connection state.
-    virtual void ConnectionClosed() {}
+    virtual void ConnectionClosed() { }
 
     void ChangeState(TSocketState newState);
     // Checks the settings every Connect needs (usage errors if missing).
@@ -265,15 +265,15 @@ private:
     int fd_ = -1;
     TSocketState state_ = wsClosed;
     int lastError_ = 0;
-    quint64 serial_ = 0;          // bumps with every close, voids posted events
-    bool sessionOpen_ = false;    // OnSessionConnected(0) or Dup happened
-    bool readPaused_ = false;     // a read event went unanswered
+    quint64 serial_ = 0; // bumps with every close, voids posted events
+    bool sessionOpen_ = false; // OnSessionConnected(0) or Dup happened
+    bool readPaused_ = false; // a read event went unanswered
     bool receivedDuringEvent_ = false;
     bool terminated_ = false;
     bool destroying_ = false;
-    TBufferList sendBuffer_ {1460};
-    QByteArray deferredSend_;     // user data sent before SOCKS was through
-    int pendingShutdown_ = -1;    // Shutdown(how) waiting for the buffer to drain
+    TBufferList sendBuffer_ { 1460 };
+    QByteArray deferredSend_; // user data sent before SOCKS was through
+    int pendingShutdown_ = -1; // Shutdown(how) waiting for the buffer to drain
     QSocketNotifier* readNotifier_ = nullptr;
     QSocketNotifier* writeNotifier_ = nullptr;
 

@@ -2,7 +2,10 @@
 
 #include "net/EventWait.h"
 
-TCustomSyncWSocket::TCustomSyncWSocket(QObject* parent) : TCustomLineWSocket(parent) {}
+TCustomSyncWSocket::TCustomSyncWSocket(QObject* parent)
+    : TCustomLineWSocket(parent)
+{
+}
 
 std::optional<QByteArray> TCustomSyncWSocket::ReadLine(std::chrono::milliseconds timeout)
 {
@@ -19,4 +22,7 @@ std::optional<QByteArray> TCustomSyncWSocket::ReadLine(std::chrono::milliseconds
     return line;
 }
 
-TWSocket::TWSocket(QObject* parent) : TCustomSyncWSocket(parent) {}
+TWSocket::TWSocket(QObject* parent)
+    : TCustomSyncWSocket(parent)
+{
+}

@@ -8,7 +8,8 @@
 #include <netinet/in.h>
 #include <optional>
 
-namespace {
+namespace
+{
 
 bool hasDottedShape(const QString& text)
 {
@@ -81,8 +82,9 @@ quint32 WSocketResolveHost(const QString& host)
             ::freeaddrinfo(found);
         error = wsocketErrorFromResolver(result);
     }
-    throw ESocketException(
-        QStringLiteral("WSocketResolveHost: Cannot convert host address '%1', Error #%2").arg(host).arg(error),
+    throw ESocketException(QStringLiteral("WSocketResolveHost: Cannot convert host address '%1', Error #%2")
+                               .arg(host)
+                               .arg(error),
         error);
 }
 
@@ -103,12 +105,12 @@ quint16 WSocketResolvePort(const QString& port, const QString& proto)
     std::array<char, 1024> scratch {};
     const QByteArray protoName = proto.toLatin1();
     ::getservbyname_r(text.toLatin1().constData(), protoName.isEmpty() ? nullptr : protoName.constData(),
-                      &entry, scratch.data(), scratch.size(), &found);
+        &entry, scratch.data(), scratch.size(), &found);
     if (!found) {
         throw ESocketException(QStringLiteral("WSocketResolvePort: Cannot convert port '%1', Error #%2")
                                    .arg(text)
                                    .arg(wsock::NoData),
-                               wsock::NoData);
+            wsock::NoData);
     }
     return ntohs(static_cast<quint16>(found->s_port));
 }
@@ -138,7 +140,7 @@ int WSocketResolveProto(const QString& proto)
     throw ESocketException(QStringLiteral("WSocketResolveProto: Cannot convert protocol '%1', Error #%2")
                                .arg(proto)
                                .arg(wsock::NoData),
-                           wsock::NoData);
+        wsock::NoData);
 }
 
 QString ipv4Text(quint32 address)

@@ -4,7 +4,8 @@
 
 #include <string>
 
-namespace {
+namespace
+{
 
 // Takes the buffer's data the way a socket sends it: gathered from the
 // blocks, `piece` bytes per send.

@@ -7,14 +7,15 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
 #include <arpa/inet.h>
+#include <atomic>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 using namespace std::chrono_literals;
 
@@ -59,7 +60,7 @@ TEST(SocketConnection, ConnectsSendsAndReceives)
     ASSERT_TRUE(waitUntil([&] { return events.connectedCount == 1; }));
     EXPECT_EQ(events.connected, 0);
     EXPECT_EQ(socket.State(), wsConnected);
-    EXPECT_EQ(states, (std::vector<TSocketState> {wsOpened, wsConnecting, wsConnected}));
+    EXPECT_EQ(states, (std::vector<TSocketState> { wsOpened, wsConnecting, wsConnected }));
 
     EXPECT_EQ(socket.SendStr("hello, peer\r\n"), 13);
     ASSERT_TRUE(waitUntil([&] { return events.received == "hello, peer\r\n"; }));
@@ -101,8 +102,8 @@ TEST(SocketConnection, ConnectToAnUnresolvableNameIsAUsageError)
     TWSocket socket;
     aimAt(socket, 21, QStringLiteral("no-such-host.invalid"));
     EXPECT_EQ(errorOf([&] { socket.Connect(); }),
-              QStringLiteral("connect: WSocketResolveHost: Cannot convert host address 'no-such-host.invalid', "
-                             "Error #11001"));
+        QStringLiteral("connect: WSocketResolveHost: Cannot convert host address 'no-such-host.invalid', "
+                       "Error #11001"));
     EXPECT_EQ(socket.State(), wsClosed);
 }
 
@@ -207,14 +208,14 @@ TEST(SocketConnection, PeerResetClosesWithError10054)
     Connected c(peer);
     // A zero linger time makes Qt's close a reset.
     const int handle = static_cast<int>(peer.last()->socketDescriptor());
-    linger reset {1, 0};
+    linger reset { 1, 0 };
     ::setsockopt(handle, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
     peer.last()->abort();
     ASSERT_TRUE(waitUntil([&] { return c.events.closedCount == 1; }));
     EXPECT_EQ(c.events.closed, 10054);
     EXPECT_EQ(c.socket.State(), wsClosed);
     EXPECT_EQ(errorOf([&] { c.socket.SendStr("too late"); }),
-              QStringLiteral("Error 10057 in function Send\r\nSocket is not connected"));
+        QStringLiteral("Error 10057 in function Send\r\nSocket is not connected"));
     EXPECT_EQ(c.events.closedCount, 1);
 }
 
@@ -363,7 +364,7 @@ TEST(SocketConnection, LargeSendArrivesWholeInOrderWithOneDataSent)
     EXPECT_GT(c.socket.BufferedByteCount(), 0) << "the system cannot take 8 MiB at once";
     ASSERT_TRUE(waitUntil([&] { return peer.received().size() == payload.size(); }, 30s));
     EXPECT_EQ(QCryptographicHash::hash(peer.received(), QCryptographicHash::Md5),
-              QCryptographicHash::hash(payload, QCryptographicHash::Md5));
+        QCryptographicHash::hash(payload, QCryptographicHash::Md5));
     ASSERT_TRUE(waitUntil([&] { return c.events.dataSentCount >= 1; }));
     runEventsFor(100ms);
     EXPECT_EQ(c.events.dataSentCount, 1);
@@ -408,7 +409,7 @@ public:
 private:
     int listener_ = -1;
     quint16 port_ = 0;
-    std::atomic<qint64> received_ {0};
+    std::atomic<qint64> received_ { 0 };
     std::thread thread_;
 };
 
@@ -462,7 +463,8 @@ TEST(SocketConnection, ListenAcceptAndDupCarryAConnection)
 
     client.SendStr("STOR data");
     listener.SendStr("RETR data");
-    ASSERT_TRUE(waitUntil([&] { return serverEvents.received == "STOR data" && clientEvents.received == "RETR data"; }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return serverEvents.received == "STOR data" && clientEvents.received == "RETR data"; }));
     client.Close();
     ASSERT_TRUE(waitUntil([&] { return serverEvents.closedCount == 1; }));
 }
@@ -513,7 +515,8 @@ TEST(SocketConnection, UsageErrorsOfConnectListenAndAccept)
     EXPECT_EQ(errorOf([&] { socket.Connect(); }), QStringLiteral("Connect: No Protocol Specified"));
     EXPECT_EQ(errorOf([&] { socket.Listen(); }), QStringLiteral("listen: protocol not assigned"));
     EXPECT_EQ(errorOf([&] { socket.Accept(); }), QStringLiteral("not a listening socket"));
-    EXPECT_EQ(errorOf([&] { socket.SendStr("x"); }), QStringLiteral("Error 10057 in function Send\r\nSocket is not connected"));
+    EXPECT_EQ(errorOf([&] { socket.SendStr("x"); }),
+        QStringLiteral("Error 10057 in function Send\r\nSocket is not connected"));
 
     TWSocket unset;
     EXPECT_EQ(errorOf([&] { unset.Listen(); }), QStringLiteral("listen: address not assigned"));
@@ -558,22 +561,23 @@ TEST_P(SocketSettingWhileOpen, IsRefused)
     EXPECT_EQ(reported, QString::fromLatin1(GetParam().message));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Socket, SocketSettingWhileOpen,
-    ::testing::Values(
-        SettingCase {"Addr", [](TWSocket& s) { s.SetAddr(QStringLiteral("10.0.0.1")); }, "Cannot change Addr if not closed"},
-        SettingCase {"Port", [](TWSocket& s) { s.SetPort(QStringLiteral("21")); }, "Cannot change Port if not closed"},
-        SettingCase {"Proto", [](TWSocket& s) { s.SetProto(QStringLiteral("udp")); }, "Cannot change Proto if not closed"},
-        SettingCase {"LocalPort", [](TWSocket& s) { s.SetLocalPort(QStringLiteral("20")); },
-                     "Cannot change LocalPort if not closed"},
-        SettingCase {"LocalAddr", [](TWSocket& s) { s.SetLocalAddr(QStringLiteral("127.0.0.1")); },
-                     "Cannot change LocalAddr if not closed"},
-        SettingCase {"SocksServer", [](TWSocket& s) { s.SetSocksServer(QStringLiteral("proxy")); },
-                     "Can't change socks server if not closed"},
-        SettingCase {"SocksPort", [](TWSocket& s) { s.SetSocksPort(QStringLiteral("1080")); },
-                     "Can't change socks port if not closed"},
-        SettingCase {"SocksLevel", [](TWSocket& s) { s.SetSocksLevel(QStringLiteral("4")); },
-                     "Can't change socks level if not closed"}),
+INSTANTIATE_TEST_SUITE_P(Socket, SocketSettingWhileOpen,
+    ::testing::Values(SettingCase { "Addr", [](TWSocket& s) { s.SetAddr(QStringLiteral("10.0.0.1")); },
+                          "Cannot change Addr if not closed" },
+        SettingCase { "Port", [](TWSocket& s) { s.SetPort(QStringLiteral("21")); },
+            "Cannot change Port if not closed" },
+        SettingCase { "Proto", [](TWSocket& s) { s.SetProto(QStringLiteral("udp")); },
+            "Cannot change Proto if not closed" },
+        SettingCase { "LocalPort", [](TWSocket& s) { s.SetLocalPort(QStringLiteral("20")); },
+            "Cannot change LocalPort if not closed" },
+        SettingCase { "LocalAddr", [](TWSocket& s) { s.SetLocalAddr(QStringLiteral("127.0.0.1")); },
+            "Cannot change LocalAddr if not closed" },
+        SettingCase { "SocksServer", [](TWSocket& s) { s.SetSocksServer(QStringLiteral("proxy")); },
+            "Can't change socks server if not closed" },
+        SettingCase { "SocksPort", [](TWSocket& s) { s.SetSocksPort(QStringLiteral("1080")); },
+            "Can't change socks port if not closed" },
+        SettingCase { "SocksLevel", [](TWSocket& s) { s.SetSocksLevel(QStringLiteral("4")); },
+            "Can't change socks level if not closed" }),
     [](const ::testing::TestParamInfo<SettingCase>& info) { return std::string(info.param.name); });
 
 TEST(SocketConnection, ChangingThePortOfAConnectedSocketIsRefused)
@@ -581,7 +585,7 @@ TEST(SocketConnection, ChangingThePortOfAConnectedSocketIsRefused)
     LoopbackPeer peer;
     Connected c(peer);
     EXPECT_EQ(errorOf([&] { c.socket.SetPort(QStringLiteral("22")); }),
-              QStringLiteral("Cannot change Port if not closed"));
+        QStringLiteral("Cannot change Port if not closed"));
     EXPECT_EQ(c.socket.Port(), peer.portText());
 }
 
@@ -595,15 +599,17 @@ TEST(SocketConnection, SocksSettingsAreCheckedTrimmedAndKeptOverClose)
     EXPECT_EQ(socket.SocksPort(), QStringLiteral("1080"));
     EXPECT_EQ(socket.SocksLevel(), QStringLiteral("4A"));
     EXPECT_EQ(errorOf([&] { socket.SetSocksLevel(QStringLiteral("6")); }),
-              QStringLiteral("Invalid socks level. Must be 4, 4A or 5."));
+        QStringLiteral("Invalid socks level. Must be 4, 4A or 5."));
     EXPECT_EQ(socket.SocksLevel(), QStringLiteral("4A"));
     socket.SetSocksAuthentication(static_cast<TSocksAuthentication>(7));
     EXPECT_EQ(socket.SocksAuthentication(), socksAuthenticateUsercode);
-    EXPECT_EQ(errorOf([&] { socket.Listen(); }), QStringLiteral("Listening is not supported thru socks server"));
+    EXPECT_EQ(
+        errorOf([&] { socket.Listen(); }), QStringLiteral("Listening is not supported thru socks server"));
     socket.SetAddr(QStringLiteral("127.0.0.1"));
     socket.SetPort(QStringLiteral("21"));
     socket.SetProto(QStringLiteral("udp"));
-    EXPECT_EQ(errorOf([&] { socket.Connect(); }), QStringLiteral("tcp is the only protocol supported thru socks server"));
+    EXPECT_EQ(errorOf([&] { socket.Connect(); }),
+        QStringLiteral("tcp is the only protocol supported thru socks server"));
     socket.Close();
     EXPECT_EQ(socket.SocksServer(), QStringLiteral("proxy.example"));
 }
@@ -638,7 +644,7 @@ TEST(SocketEventWait, StopsAtTheDeadline)
 
 TEST(SocketEventWait, NoticesAConditionSetByAnotherThread)
 {
-    std::atomic<bool> flag {false};
+    std::atomic<bool> flag { false };
     std::thread setter([&] {
         std::this_thread::sleep_for(50ms);
         flag = true;
@@ -651,9 +657,8 @@ TEST(SocketEventWait, NoticesAConditionSetByAnotherThread)
 TEST(SocketEventWait, EndsWhenTheWorkerIsAskedToStop)
 {
     WaitOutcome outcome = WaitOutcome::Ready;
-    QThread* worker = QThread::create([&] {
-        outcome = processEventsUntil([] { return false; }, QDeadlineTimer(QDeadlineTimer::Forever));
-    });
+    QThread* worker = QThread::create(
+        [&] { outcome = processEventsUntil([] { return false; }, QDeadlineTimer(QDeadlineTimer::Forever)); });
     worker->start();
     QThread::msleep(50);
     worker->requestInterruption();

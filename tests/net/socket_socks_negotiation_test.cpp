@@ -5,7 +5,8 @@
 
 #include <ostream>
 
-namespace {
+namespace
+{
 
 QByteArray bytes(std::initializer_list<int> values)
 {
@@ -28,39 +29,43 @@ SocksSettings settingsFor(const char* level, bool authenticate = false)
     return settings;
 }
 
-const QByteArray socks5Request =
-    bytes({5, 1, 0, 3, 17}) + QByteArray("files.example.org") + bytes({0x08, 0x49});
-const QByteArray socks5Success = bytes({5, 0, 0, 1, 10, 1, 2, 3, 0x10, 0xE1});
+const QByteArray socks5Request
+    = bytes({ 5, 1, 0, 3, 17 }) + QByteArray("files.example.org") + bytes({ 0x08, 0x49 });
+const QByteArray socks5Success = bytes({ 5, 0, 0, 1, 10, 1, 2, 3, 0x10, 0xE1 });
 
 TEST(SocketSocksNegotiation, Socks4SendsTheLocallyResolvedAddressAndUserId)
 {
     SocksNegotiation negotiation(settingsFor("4"));
     const SocksStep step = negotiation.Start();
-    EXPECT_EQ(step.toSend, bytes({4, 1, 0x08, 0x49, 192, 168, 1, 2}) + QByteArray("alice") + bytes({0}));
+    EXPECT_EQ(step.toSend, bytes({ 4, 1, 0x08, 0x49, 192, 168, 1, 2 }) + QByteArray("alice") + bytes({ 0 }));
     EXPECT_EQ(negotiation.State(), socksConnect);
 }
 
 TEST(SocketSocksNegotiation, Socks4ALetsTheServerResolveTheName)
 {
     auto settings = settingsFor("4A");
-    settings.resolveHost = [](const QString&) -> quint32 { throw ESocketException(QStringLiteral("must not resolve")); };
+    settings.resolveHost
+        = [](const QString&) -> quint32 { throw ESocketException(QStringLiteral("must not resolve")); };
     SocksNegotiation negotiation(settings);
-    EXPECT_EQ(negotiation.Start().toSend, bytes({4, 1, 0x08, 0x49, 0, 0, 0, 1}) + QByteArray("alice") + bytes({0}) +
-                                              QByteArray("files.example.org") + bytes({0}));
+    EXPECT_EQ(negotiation.Start().toSend,
+        bytes({ 4, 1, 0x08, 0x49, 0, 0, 0, 1 }) + QByteArray("alice") + bytes({ 0 })
+            + QByteArray("files.example.org") + bytes({ 0 }));
 }
 
 TEST(SocketSocksNegotiation, Socks4ResolutionFailureIsError20017)
 {
     auto settings = settingsFor("4");
     settings.resolveHost = [](const QString&) -> quint32 {
-        throw ESocketException(QStringLiteral("WSocketResolveHost: Cannot convert host address 'x', Error #11001"));
+        throw ESocketException(
+            QStringLiteral("WSocketResolveHost: Cannot convert host address 'x', Error #11001"));
     };
     SocksNegotiation negotiation(settings);
     const SocksStep step = negotiation.Start();
     EXPECT_EQ(step.result, SocksStep::Failed);
     EXPECT_EQ(step.errorCode, 20017);
     EXPECT_EQ(step.errorText,
-              QStringLiteral("ESocketException: WSocketResolveHost: Cannot convert host address 'x', Error #11001"));
+        QStringLiteral(
+            "ESocketException: WSocketResolveHost: Cannot convert host address 'x', Error #11001"));
     EXPECT_TRUE(step.toSend.isEmpty());
 }
 
@@ -77,8 +82,8 @@ TEST(SocketSocksNegotiation, Socks4RefusesAUserIdThatWouldEndEarly)
 TEST(SocketSocksNegotiation, Socks5WithoutAuthenticationOffersMethodNone)
 {
     SocksNegotiation negotiation(settingsFor("5"));
-    EXPECT_EQ(negotiation.Start().toSend, bytes({5, 1, 0}));
-    const SocksStep request = negotiation.Feed(bytes({5, 0}));
+    EXPECT_EQ(negotiation.Start().toSend, bytes({ 5, 1, 0 }));
+    const SocksStep request = negotiation.Feed(bytes({ 5, 0 }));
     EXPECT_EQ(request.toSend, socks5Request);
     EXPECT_TRUE(request.authStates.empty());
     const SocksStep done = negotiation.Feed(socks5Success);
@@ -94,19 +99,20 @@ TEST(SocketSocksNegotiation, Socks5SendsADottedAddressAsText)
     settings.host = QStringLiteral("10.9.8.7");
     SocksNegotiation negotiation(settings);
     negotiation.Start();
-    EXPECT_EQ(negotiation.Feed(bytes({5, 0})).toSend, bytes({5, 1, 0, 3, 8}) + QByteArray("10.9.8.7") + bytes({0x08, 0x49}));
+    EXPECT_EQ(negotiation.Feed(bytes({ 5, 0 })).toSend,
+        bytes({ 5, 1, 0, 3, 8 }) + QByteArray("10.9.8.7") + bytes({ 0x08, 0x49 }));
 }
 
 TEST(SocketSocksNegotiation, Socks5AuthenticatesWithUserCodeAndPassword)
 {
     SocksNegotiation negotiation(settingsFor("5", true));
-    EXPECT_EQ(negotiation.Start().toSend, bytes({5, 1, 2}));
-    const SocksStep auth = negotiation.Feed(bytes({5, 2}));
-    EXPECT_EQ(auth.toSend, bytes({1, 5}) + QByteArray("alice") + bytes({6}) + QByteArray("secret"));
-    EXPECT_EQ(auth.authStates, std::vector<TSocksAuthState> {socksAuthStart});
+    EXPECT_EQ(negotiation.Start().toSend, bytes({ 5, 1, 2 }));
+    const SocksStep auth = negotiation.Feed(bytes({ 5, 2 }));
+    EXPECT_EQ(auth.toSend, bytes({ 1, 5 }) + QByteArray("alice") + bytes({ 6 }) + QByteArray("secret"));
+    EXPECT_EQ(auth.authStates, std::vector<TSocksAuthState> { socksAuthStart });
     EXPECT_EQ(negotiation.State(), socksAuthenticate);
-    const SocksStep request = negotiation.Feed(bytes({1, 0}));
-    EXPECT_EQ(request.authStates, std::vector<TSocksAuthState> {socksAuthSuccess});
+    const SocksStep request = negotiation.Feed(bytes({ 1, 0 }));
+    EXPECT_EQ(request.authStates, std::vector<TSocksAuthState> { socksAuthSuccess });
     EXPECT_EQ(request.toSend, socks5Request);
 }
 
@@ -114,8 +120,8 @@ TEST(SocketSocksNegotiation, Socks5ServerWithoutAuthenticationIsReportedAsNotReq
 {
     SocksNegotiation negotiation(settingsFor("5", true));
     negotiation.Start();
-    const SocksStep request = negotiation.Feed(bytes({5, 0}));
-    EXPECT_EQ(request.authStates, std::vector<TSocksAuthState> {socksAuthNotRequired});
+    const SocksStep request = negotiation.Feed(bytes({ 5, 0 }));
+    EXPECT_EQ(request.authStates, std::vector<TSocksAuthState> { socksAuthNotRequired });
     EXPECT_EQ(request.toSend, socks5Request);
 }
 
@@ -123,7 +129,7 @@ struct FailureCase {
     const char* name;
     bool authenticate;
     QByteArray methodReply;
-    QByteArray authReply;    // empty: no authentication step
+    QByteArray authReply; // empty: no authentication step
     QByteArray connectReply; // empty: fails before
     int code;
     const char* text;
@@ -156,31 +162,43 @@ TEST_P(SocketSocks5Failure, EndsWithTheCodeAndText)
 
 QByteArray replyWith(int code)
 {
-    return bytes({5, code, 0, 1, 0, 0, 0, 0, 0, 0});
+    return bytes({ 5, code, 0, 1, 0, 0, 0, 0, 0, 0 });
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Socket, SocketSocks5Failure,
+INSTANTIATE_TEST_SUITE_P(Socket, SocketSocks5Failure,
     ::testing::Values(
-        FailureCase {"MethodVersion", false, bytes({4, 0}), {}, {}, 20002, "socks version error"},
-        FailureCase {"NoAcceptableMethod", false, bytes({5, 0xFF}), {}, {}, 20003, "authentification method not acceptable"},
-        FailureCase {"AuthOfferedServerWantsGssapi", true, bytes({5, 1}), {}, {}, 20003, "authentification method not acceptable"},
-        FailureCase {"UserPasswordNotOffered", false, bytes({5, 2}), {}, {}, 20003, "authentification method not acceptable"},
-        FailureCase {"MethodReplyTooLong", false, bytes({5, 0, 0}), {}, {}, 20001, "too much data availaible"},
-        FailureCase {"AuthVersion", true, bytes({5, 2}), bytes({5, 0}), {}, 20002, "socks version error"},
-        FailureCase {"AuthRejected", true, bytes({5, 2}), bytes({1, 1}), {}, 20015, "socks authentication failed"},
-        FailureCase {"AuthReplyTooLong", true, bytes({5, 2}), bytes({1, 0, 0}), {}, 20001, "too much data availaible"},
-        FailureCase {"ReplyVersion", false, bytes({5, 0}), {}, bytes({4, 0, 0, 1, 0, 0, 0, 0, 0, 0}), 20002, "socks version error"},
-        FailureCase {"Reply1", false, bytes({5, 0}), {}, replyWith(1), 20004, "general SOCKS server failure"},
-        FailureCase {"Reply2", false, bytes({5, 0}), {}, replyWith(2), 20005, "connection not allowed by ruleset"},
-        FailureCase {"Reply3", false, bytes({5, 0}), {}, replyWith(3), 20006, "network unreachable"},
-        FailureCase {"Reply4", false, bytes({5, 0}), {}, replyWith(4), 20007, "host unreachable"},
-        FailureCase {"Reply5", false, bytes({5, 0}), {}, replyWith(5), 20008, "connection refused"},
-        FailureCase {"Reply6", false, bytes({5, 0}), {}, replyWith(6), 20009, "time to live expired"},
-        FailureCase {"Reply7", false, bytes({5, 0}), {}, replyWith(7), 20010, "command not supported"},
-        FailureCase {"Reply8", false, bytes({5, 0}), {}, replyWith(8), 20011, "address type not supported"},
-        FailureCase {"Reply200", false, bytes({5, 0}), {}, replyWith(200), 20012, "unassigned error #200"},
-        FailureCase {"BoundAddressType", false, bytes({5, 0}), {}, bytes({5, 0, 0, 9, 0, 0}), 20011, "address type not supported"}),
+        FailureCase { "MethodVersion", false, bytes({ 4, 0 }), {}, {}, 20002, "socks version error" },
+        FailureCase { "NoAcceptableMethod", false, bytes({ 5, 0xFF }), {}, {}, 20003,
+            "authentification method not acceptable" },
+        FailureCase { "AuthOfferedServerWantsGssapi", true, bytes({ 5, 1 }), {}, {}, 20003,
+            "authentification method not acceptable" },
+        FailureCase { "UserPasswordNotOffered", false, bytes({ 5, 2 }), {}, {}, 20003,
+            "authentification method not acceptable" },
+        FailureCase {
+            "MethodReplyTooLong", false, bytes({ 5, 0, 0 }), {}, {}, 20001, "too much data availaible" },
+        FailureCase {
+            "AuthVersion", true, bytes({ 5, 2 }), bytes({ 5, 0 }), {}, 20002, "socks version error" },
+        FailureCase { "AuthRejected", true, bytes({ 5, 2 }), bytes({ 1, 1 }), {}, 20015,
+            "socks authentication failed" },
+        FailureCase { "AuthReplyTooLong", true, bytes({ 5, 2 }), bytes({ 1, 0, 0 }), {}, 20001,
+            "too much data availaible" },
+        FailureCase { "ReplyVersion", false, bytes({ 5, 0 }), {}, bytes({ 4, 0, 0, 1, 0, 0, 0, 0, 0, 0 }),
+            20002, "socks version error" },
+        FailureCase {
+            "Reply1", false, bytes({ 5, 0 }), {}, replyWith(1), 20004, "general SOCKS server failure" },
+        FailureCase {
+            "Reply2", false, bytes({ 5, 0 }), {}, replyWith(2), 20005, "connection not allowed by ruleset" },
+        FailureCase { "Reply3", false, bytes({ 5, 0 }), {}, replyWith(3), 20006, "network unreachable" },
+        FailureCase { "Reply4", false, bytes({ 5, 0 }), {}, replyWith(4), 20007, "host unreachable" },
+        FailureCase { "Reply5", false, bytes({ 5, 0 }), {}, replyWith(5), 20008, "connection refused" },
+        FailureCase { "Reply6", false, bytes({ 5, 0 }), {}, replyWith(6), 20009, "time to live expired" },
+        FailureCase { "Reply7", false, bytes({ 5, 0 }), {}, replyWith(7), 20010, "command not supported" },
+        FailureCase {
+            "Reply8", false, bytes({ 5, 0 }), {}, replyWith(8), 20011, "address type not supported" },
+        FailureCase {
+            "Reply200", false, bytes({ 5, 0 }), {}, replyWith(200), 20012, "unassigned error #200" },
+        FailureCase { "BoundAddressType", false, bytes({ 5, 0 }), {}, bytes({ 5, 0, 0, 9, 0, 0 }), 20011,
+            "address type not supported" }),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 struct Socks4ReplyCase {
@@ -203,24 +221,25 @@ TEST_P(SocketSocks4Failure, EndsWithTheCodeAndText)
 {
     SocksNegotiation negotiation(settingsFor("4"));
     negotiation.Start();
-    const SocksStep step = negotiation.Feed(bytes({GetParam().version, GetParam().code, 0, 0, 0, 0, 0, 0}));
+    const SocksStep step = negotiation.Feed(bytes({ GetParam().version, GetParam().code, 0, 0, 0, 0, 0, 0 }));
     EXPECT_EQ(step.result, SocksStep::Failed);
     EXPECT_EQ(step.errorCode, GetParam().errorCode);
     EXPECT_EQ(step.errorText, QString::fromLatin1(GetParam().text));
 }
 
 INSTANTIATE_TEST_SUITE_P(Socket, SocketSocks4Failure,
-                         ::testing::Values(Socks4ReplyCase {0, 91, 20016, "request rejected or failed"},
-                                           Socks4ReplyCase {0, 92, 20008, "connection refused"},
-                                           Socks4ReplyCase {0, 93, 20015, "authentification failed"},
-                                           Socks4ReplyCase {0, 94, 20012, "unassigned error #94"},
-                                           Socks4ReplyCase {4, 90, 20002, "socks version error"}));
+    ::testing::Values(Socks4ReplyCase { 0, 91, 20016, "request rejected or failed" },
+        Socks4ReplyCase { 0, 92, 20008, "connection refused" },
+        Socks4ReplyCase { 0, 93, 20015, "authentification failed" },
+        Socks4ReplyCase { 0, 94, 20012, "unassigned error #94" },
+        Socks4ReplyCase { 4, 90, 20002, "socks version error" }));
 
 TEST(SocketSocksNegotiation, Socks4GrantedKeepsBoundAddressAndFollowingData)
 {
     SocksNegotiation negotiation(settingsFor("4"));
     negotiation.Start();
-    const SocksStep step = negotiation.Feed(bytes({0, 90, 0x1F, 0x90, 10, 0, 0, 9}) + QByteArray("220 ready\r\n"));
+    const SocksStep step
+        = negotiation.Feed(bytes({ 0, 90, 0x1F, 0x90, 10, 0, 0, 9 }) + QByteArray("220 ready\r\n"));
     EXPECT_EQ(step.result, SocksStep::Connected);
     EXPECT_EQ(step.leftover, QByteArray("220 ready\r\n"));
     EXPECT_EQ(negotiation.BoundAddr(), QStringLiteral("10.0.0.9"));
@@ -245,10 +264,10 @@ class SocketSocks5Bound : public ::testing::TestWithParam<BoundCase>
 
 TEST_P(SocketSocks5Bound, IsReadFedWholeOrByteByByte)
 {
-    for (const bool byteByByte : {false, true}) {
+    for (const bool byteByByte : { false, true }) {
         SocksNegotiation negotiation(settingsFor("5"));
         negotiation.Start();
-        negotiation.Feed(bytes({5, 0}));
+        negotiation.Feed(bytes({ 5, 0 }));
         const QByteArray wire = GetParam().reply + QByteArray("DATA");
         SocksStep step;
         if (byteByByte) {
@@ -264,13 +283,13 @@ TEST_P(SocketSocks5Bound, IsReadFedWholeOrByteByByte)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Socket, SocketSocks5Bound,
-    ::testing::Values(BoundCase {"IPv4", socks5Success, "10.1.2.3", 4321},
-                      BoundCase {"Domain", bytes({5, 0, 0, 3, 13}) + QByteArray("bound.example") + bytes({0x08, 0xAE}),
-                                 "bound.example", 2222},
-                      BoundCase {"IPv6", bytes({5, 0, 0, 4, 0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 80}),
-                                 "2001:db8:0:0:0:0:0:1", 80}),
+INSTANTIATE_TEST_SUITE_P(Socket, SocketSocks5Bound,
+    ::testing::Values(BoundCase { "IPv4", socks5Success, "10.1.2.3", 4321 },
+        BoundCase { "Domain", bytes({ 5, 0, 0, 3, 13 }) + QByteArray("bound.example") + bytes({ 0x08, 0xAE }),
+            "bound.example", 2222 },
+        BoundCase { "IPv6",
+            bytes({ 5, 0, 0, 4, 0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 80 }),
+            "2001:db8:0:0:0:0:0:1", 80 }),
     [](const ::testing::TestParamInfo<BoundCase>& info) { return std::string(info.param.name); });
 
 TEST(SocketSocksNegotiation, Socks5RefusesCredentialsTooLongForTheWire)
@@ -279,7 +298,7 @@ TEST(SocketSocksNegotiation, Socks5RefusesCredentialsTooLongForTheWire)
     settings.password = QByteArray(256, 'p');
     SocksNegotiation negotiation(settings);
     negotiation.Start();
-    const SocksStep step = negotiation.Feed(bytes({5, 2}));
+    const SocksStep step = negotiation.Feed(bytes({ 5, 2 }));
     EXPECT_EQ(step.result, SocksStep::Failed);
     EXPECT_EQ(step.errorCode, 20015);
     EXPECT_TRUE(step.toSend.isEmpty());
@@ -291,7 +310,7 @@ TEST(SocketSocksNegotiation, Socks5RefusesAHostNameTooLongForTheWire)
     settings.host = QString(256, QLatin1Char('h'));
     SocksNegotiation negotiation(settings);
     negotiation.Start();
-    const SocksStep step = negotiation.Feed(bytes({5, 0}));
+    const SocksStep step = negotiation.Feed(bytes({ 5, 0 }));
     EXPECT_EQ(step.result, SocksStep::Failed);
     EXPECT_EQ(step.errorCode, 20011);
 }

@@ -12,7 +12,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 using namespace std::chrono_literals;
 
@@ -54,7 +55,8 @@ struct SocksConnection {
         socket.SetSocksServer(QStringLiteral("127.0.0.1"));
         socket.SetSocksPort(QString::number(socksPort));
         socket.SetSocksLevel(target.level);
-        socket.SetSocksAuthentication(target.authenticate ? socksAuthenticateUsercode : socksNoAuthentication);
+        socket.SetSocksAuthentication(
+            target.authenticate ? socksAuthenticateUsercode : socksNoAuthentication);
         socket.SetSocksUsercode(target.user);
         socket.SetSocksPassword(target.password);
         aimAt(socket, target.port, target.host);
@@ -84,9 +86,9 @@ protected:
     static void SetUpTestSuite()
     {
         server_ = new ServerProcess;
-        const bool started = server_->start(
-            QStringLiteral("/usr/bin/python3"),
-            {sourcePath(QStringLiteral("testservers/socks_script_server.py")), QStringLiteral("--lifetime"), lifetime},
+        const bool started = server_->start(QStringLiteral("/usr/bin/python3"),
+            { sourcePath(QStringLiteral("testservers/socks_script_server.py")), QStringLiteral("--lifetime"),
+                lifetime },
             QRegularExpression(QStringLiteral("socks script server ready (\\d+)")));
         ASSERT_TRUE(started) << server_->error().toStdString();
         const QRegularExpression line(QStringLiteral("scenario (\\S+) (\\d+)"));
@@ -146,39 +148,38 @@ TEST_P(ScriptedSocksFailure, FailsTheConnectionWithTheCodeAndText)
     EXPECT_EQ(connection.events.socksError, c.code);
     EXPECT_EQ(connection.events.socksMessage, QString::fromLatin1(c.text));
     EXPECT_EQ(connection.events.connected, c.code) << "the session event carries the SOCKS code";
-    EXPECT_EQ(connection.socksConnected, std::vector<int> {0});
+    EXPECT_EQ(connection.socksConnected, std::vector<int> { 0 });
     EXPECT_EQ(connection.socket.State(), wsClosed);
     runEventsFor(100ms);
     EXPECT_EQ(connection.events.closedCount, 0);
     EXPECT_EQ(connection.events.connectedCount, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Socket, ScriptedSocksFailure,
-    ::testing::Values(FailureCase {"s4-reply-91", "4", false, "", 20016, "request rejected or failed"},
-                      FailureCase {"s4-reply-92", "4", false, "", 20008, "connection refused"},
-                      FailureCase {"s4-reply-93", "4", false, "", 20015, "authentification failed"},
-                      FailureCase {"s4-reply-77", "4", false, "", 20012, "unassigned error #77"},
-                      FailureCase {"s4-reply-91", "4A", false, "", 20016, "request rejected or failed"},
-                      FailureCase {"s4-bad-version", "4", false, "", 20002, "socks version error"},
-                      FailureCase {"s5-reply-1", "5", false, "", 20004, "general SOCKS server failure"},
-                      FailureCase {"s5-reply-2", "5", false, "", 20005, "connection not allowed by ruleset"},
-                      FailureCase {"s5-reply-3", "5", false, "", 20006, "network unreachable"},
-                      FailureCase {"s5-reply-4", "5", false, "", 20007, "host unreachable"},
-                      FailureCase {"s5-reply-5", "5", false, "", 20008, "connection refused"},
-                      FailureCase {"s5-reply-6", "5", false, "", 20009, "time to live expired"},
-                      FailureCase {"s5-reply-7", "5", false, "", 20010, "command not supported"},
-                      FailureCase {"s5-reply-8", "5", false, "", 20011, "address type not supported"},
-                      FailureCase {"s5-reply-9", "5", false, "", 20012, "unassigned error #9"},
-                      FailureCase {"s5-bad-reply-version", "5", false, "", 20002, "socks version error"},
-                      FailureCase {"s5-address-type-9", "5", false, "", 20011, "address type not supported"},
-                      FailureCase {"s5-bad-method-version", "5", false, "", 20002, "socks version error"},
-                      FailureCase {"s5-no-acceptable-method", "5", false, "", 20003,
-                                   "authentification method not acceptable"},
-                      FailureCase {"s5-auth-bad-version", "5", true, "secret", 20002, "socks version error"},
-                      FailureCase {"s5-auth-extra-bytes", "5", true, "secret", 20001, "too much data availaible"},
-                      FailureCase {"s5-ipv4", "5", true, "wrong", 20015, "socks authentication failed"},
-                      FailureCase {"s5-hangup", "5", false, "", 10053, "data receive error"}));
+INSTANTIATE_TEST_SUITE_P(Socket, ScriptedSocksFailure,
+    ::testing::Values(FailureCase { "s4-reply-91", "4", false, "", 20016, "request rejected or failed" },
+        FailureCase { "s4-reply-92", "4", false, "", 20008, "connection refused" },
+        FailureCase { "s4-reply-93", "4", false, "", 20015, "authentification failed" },
+        FailureCase { "s4-reply-77", "4", false, "", 20012, "unassigned error #77" },
+        FailureCase { "s4-reply-91", "4A", false, "", 20016, "request rejected or failed" },
+        FailureCase { "s4-bad-version", "4", false, "", 20002, "socks version error" },
+        FailureCase { "s5-reply-1", "5", false, "", 20004, "general SOCKS server failure" },
+        FailureCase { "s5-reply-2", "5", false, "", 20005, "connection not allowed by ruleset" },
+        FailureCase { "s5-reply-3", "5", false, "", 20006, "network unreachable" },
+        FailureCase { "s5-reply-4", "5", false, "", 20007, "host unreachable" },
+        FailureCase { "s5-reply-5", "5", false, "", 20008, "connection refused" },
+        FailureCase { "s5-reply-6", "5", false, "", 20009, "time to live expired" },
+        FailureCase { "s5-reply-7", "5", false, "", 20010, "command not supported" },
+        FailureCase { "s5-reply-8", "5", false, "", 20011, "address type not supported" },
+        FailureCase { "s5-reply-9", "5", false, "", 20012, "unassigned error #9" },
+        FailureCase { "s5-bad-reply-version", "5", false, "", 20002, "socks version error" },
+        FailureCase { "s5-address-type-9", "5", false, "", 20011, "address type not supported" },
+        FailureCase { "s5-bad-method-version", "5", false, "", 20002, "socks version error" },
+        FailureCase {
+            "s5-no-acceptable-method", "5", false, "", 20003, "authentification method not acceptable" },
+        FailureCase { "s5-auth-bad-version", "5", true, "secret", 20002, "socks version error" },
+        FailureCase { "s5-auth-extra-bytes", "5", true, "secret", 20001, "too much data availaible" },
+        FailureCase { "s5-ipv4", "5", true, "wrong", 20015, "socks authentication failed" },
+        FailureCase { "s5-hangup", "5", false, "", 10053, "data receive error" }));
 
 TEST_F(ScriptedSocks, Socks4SendsTheResolvedAddressAndUserId)
 {
@@ -188,7 +189,7 @@ TEST_F(ScriptedSocks, Socks4SendsTheResolvedAddressAndUserId)
     target.user = QStringLiteral("alice");
     SocksConnection connection(port("s4-granted"), target);
     ASSERT_TRUE(connection.connect());
-    const QByteArray request = bytes({4, 1, 0x08, 0x49, 127, 0, 0, 1}) + QByteArray("alice") + bytes({0});
+    const QByteArray request = bytes({ 4, 1, 0x08, 0x49, 127, 0, 0, 1 }) + QByteArray("alice") + bytes({ 0 });
     ASSERT_TRUE(waitUntil([&] { return connection.events.received.size() >= request.size(); }));
     EXPECT_EQ(connection.events.received, request);
     EXPECT_EQ(connection.socket.BoundAddr(), QStringLiteral("10.0.0.9"));
@@ -205,8 +206,8 @@ TEST_F(ScriptedSocks, Socks4ALetsTheServerResolveTheName)
     target.user = QStringLiteral("alice");
     SocksConnection connection(port("s4-granted"), target);
     ASSERT_TRUE(connection.connect());
-    const QByteArray request = bytes({4, 1, 0x08, 0x49, 0, 0, 0, 1}) + QByteArray("alice") + bytes({0}) +
-                               QByteArray("files.example.org") + bytes({0});
+    const QByteArray request = bytes({ 4, 1, 0x08, 0x49, 0, 0, 0, 1 }) + QByteArray("alice") + bytes({ 0 })
+        + QByteArray("files.example.org") + bytes({ 0 });
     ASSERT_TRUE(waitUntil([&] { return connection.events.received.size() >= request.size(); }));
     EXPECT_EQ(connection.events.received, request);
     EXPECT_TRUE(connection.echoes("through SOCKS 4A\r\n"));
@@ -221,8 +222,8 @@ TEST_F(ScriptedSocks, Socks4WithAnUnresolvableDestinationFailsWith20017)
     EXPECT_FALSE(connection.connect());
     EXPECT_EQ(connection.events.connected, 20017);
     EXPECT_EQ(connection.events.socksMessage,
-              QStringLiteral("ESocketException: WSocketResolveHost: Cannot convert host address "
-                             "'no-such-host.invalid', Error #11001"));
+        QStringLiteral("ESocketException: WSocketResolveHost: Cannot convert host address "
+                       "'no-such-host.invalid', Error #11001"));
 }
 
 TEST_F(ScriptedSocks, Socks5SendsTheHostAsTextWithoutAuthentication)
@@ -231,8 +232,8 @@ TEST_F(ScriptedSocks, Socks5SendsTheHostAsTextWithoutAuthentication)
     target.host = QStringLiteral("files.example.org");
     SocksConnection connection(port("s5-ipv4"), target);
     ASSERT_TRUE(connection.connect());
-    const QByteArray exchange =
-        bytes({5, 1, 0}) + bytes({5, 1, 0, 3, 17}) + QByteArray("files.example.org") + bytes({0x08, 0x49});
+    const QByteArray exchange = bytes({ 5, 1, 0 }) + bytes({ 5, 1, 0, 3, 17 })
+        + QByteArray("files.example.org") + bytes({ 0x08, 0x49 });
     ASSERT_TRUE(waitUntil([&] { return connection.events.received.size() >= exchange.size(); }));
     EXPECT_EQ(connection.events.received, exchange);
     EXPECT_EQ(connection.socket.BoundAddr(), QStringLiteral("10.1.2.3"));
@@ -254,14 +255,14 @@ TEST_F(ScriptedSocks, Socks5AuthenticatesWithUserCodeAndPassword)
         statesSeen.push_back(connection.socket.SocksState());
     };
     ASSERT_TRUE(connection.connect());
-    EXPECT_EQ(statesSeen, (std::vector<TSocksState> {socksAuthenticate, socksAuthenticate}));
+    EXPECT_EQ(statesSeen, (std::vector<TSocksState> { socksAuthenticate, socksAuthenticate }));
     EXPECT_EQ(connection.socket.SocksState(), socksData);
-    const QByteArray exchange = bytes({5, 1, 2}) + bytes({1, 5}) + QByteArray("alice") + bytes({6}) +
-                                QByteArray("secret") + bytes({5, 1, 0, 3, 9}) + QByteArray("127.0.0.1") +
-                                bytes({0x08, 0x49});
+    const QByteArray exchange = bytes({ 5, 1, 2 }) + bytes({ 1, 5 }) + QByteArray("alice") + bytes({ 6 })
+        + QByteArray("secret") + bytes({ 5, 1, 0, 3, 9 }) + QByteArray("127.0.0.1") + bytes({ 0x08, 0x49 });
     ASSERT_TRUE(waitUntil([&] { return connection.events.received.size() >= exchange.size(); }));
     EXPECT_EQ(connection.events.received, exchange);
-    EXPECT_EQ(connection.events.authStates, (std::vector<TSocksAuthState> {socksAuthStart, socksAuthSuccess}));
+    EXPECT_EQ(
+        connection.events.authStates, (std::vector<TSocksAuthState> { socksAuthStart, socksAuthSuccess }));
 }
 
 TEST_F(ScriptedSocks, WrongPasswordReportsTheAuthenticationFailure)
@@ -272,7 +273,8 @@ TEST_F(ScriptedSocks, WrongPasswordReportsTheAuthenticationFailure)
     target.password = QStringLiteral("guess");
     SocksConnection connection(port("s5-ipv4"), target);
     EXPECT_FALSE(connection.connect());
-    EXPECT_EQ(connection.events.authStates, (std::vector<TSocksAuthState> {socksAuthStart, socksAuthFailure}));
+    EXPECT_EQ(
+        connection.events.authStates, (std::vector<TSocksAuthState> { socksAuthStart, socksAuthFailure }));
 }
 
 TEST_F(ScriptedSocks, ServerWithoutAuthenticationIsReportedAsNotRequired)
@@ -283,7 +285,7 @@ TEST_F(ScriptedSocks, ServerWithoutAuthenticationIsReportedAsNotRequired)
     target.password = QStringLiteral("secret");
     SocksConnection connection(port("s5-auth-not-required"), target);
     ASSERT_TRUE(connection.connect());
-    EXPECT_EQ(connection.events.authStates, std::vector<TSocksAuthState> {socksAuthNotRequired});
+    EXPECT_EQ(connection.events.authStates, std::vector<TSocksAuthState> { socksAuthNotRequired });
 }
 
 struct BoundCase {
@@ -311,10 +313,10 @@ TEST_P(ScriptedSocksBound, StoresTheBoundAddress)
 }
 
 INSTANTIATE_TEST_SUITE_P(Socket, ScriptedSocksBound,
-                         ::testing::Values(BoundCase {"s5-ipv4", "10.1.2.3", 4321},
-                                           BoundCase {"s5-domain", "bound.example.org", 2222},
-                                           BoundCase {"s5-ipv6", "0:0:0:0:0:0:0:1", 1234},
-                                           BoundCase {"s5-fragmented", "bound.example", 2222}));
+    ::testing::Values(BoundCase { "s5-ipv4", "10.1.2.3", 4321 },
+        BoundCase { "s5-domain", "bound.example.org", 2222 },
+        BoundCase { "s5-ipv6", "0:0:0:0:0:0:0:1", 1234 },
+        BoundCase { "s5-fragmented", "bound.example", 2222 }));
 
 struct SamePacketCase {
     const char* scenario;
@@ -344,9 +346,8 @@ TEST_P(ScriptedSocksSamePacket, DataAfterTheReplyIsOrdinaryData)
 }
 
 INSTANTIATE_TEST_SUITE_P(Socket, ScriptedSocksSamePacket,
-                         ::testing::Values(SamePacketCase {"s5-same-packet", "5"},
-                                           SamePacketCase {"s4-same-packet", "4"},
-                                           SamePacketCase {"s5-fragmented", "5"}));
+    ::testing::Values(SamePacketCase { "s5-same-packet", "5" }, SamePacketCase { "s4-same-packet", "4" },
+        SamePacketCase { "s5-fragmented", "5" }));
 
 TEST_F(ScriptedSocks, DataSentBeforeTheNegotiationEndsWaitsForIt)
 {
@@ -356,8 +357,8 @@ TEST_F(ScriptedSocks, DataSentBeforeTheNegotiationEndsWaitsForIt)
             connection.socket.SendStr("early bird\r\n");
     };
     ASSERT_TRUE(connection.connect());
-    const QByteArray exchange =
-        bytes({5, 1, 0}) + bytes({5, 1, 0, 3, 9}) + QByteArray("127.0.0.1") + bytes({0x08, 0x49});
+    const QByteArray exchange
+        = bytes({ 5, 1, 0 }) + bytes({ 5, 1, 0, 3, 9 }) + QByteArray("127.0.0.1") + bytes({ 0x08, 0x49 });
     ASSERT_TRUE(waitUntil([&] { return connection.events.received == exchange + "early bird\r\n"; }));
 }
 
@@ -365,7 +366,7 @@ TEST_F(ScriptedSocks, UnreachableSocksServerFailsTheConnect)
 {
     SocksConnection connection(freeTcpPort(), SocksTarget {});
     EXPECT_FALSE(connection.connect());
-    EXPECT_EQ(connection.socksConnected, std::vector<int> {10061});
+    EXPECT_EQ(connection.socksConnected, std::vector<int> { 10061 });
     EXPECT_EQ(connection.events.connected, 10061);
 }
 
@@ -380,7 +381,7 @@ TEST_F(ScriptedSocks, EveryConnectionGoesThroughTheSameServer)
     connection.socket.Connect();
     ASSERT_TRUE(waitUntil([&] { return connection.events.connectedCount == 2; }, 20s));
     EXPECT_EQ(connection.events.connected, 0);
-    EXPECT_TRUE(waitUntil([&] { return connection.events.received.startsWith(bytes({5, 1, 0})); }));
+    EXPECT_TRUE(waitUntil([&] { return connection.events.received.startsWith(bytes({ 5, 1, 0 })); }));
 }
 
 // ------------------------------------------------------------ real servers
@@ -444,10 +445,10 @@ protected:
                        .toUtf8());
         file.close();
         ASSERT_TRUE(socks_.startOnPort(QStringLiteral("timeout"),
-                                       {lifetime, QStringLiteral("/usr/sbin/danted"), QStringLiteral("-f"), config,
-                                        QStringLiteral("-N"), QStringLiteral("1"), QStringLiteral("-p"),
-                                        dir_.filePath(QStringLiteral("danted.pid"))},
-                                       port))
+            { lifetime, QStringLiteral("/usr/sbin/danted"), QStringLiteral("-f"), config,
+                QStringLiteral("-N"), QStringLiteral("1"), QStringLiteral("-p"),
+                dir_.filePath(QStringLiteral("danted.pid")) },
+            port))
             << socks_.error().toStdString();
     }
 
@@ -519,17 +520,17 @@ protected:
     {
         const quint16 port = freeTcpPort();
         ASSERT_TRUE(socks_.startOnPort(QStringLiteral("timeout"),
-                                       QStringList {lifetime, QStringLiteral("/usr/bin/microsocks"),
-                                                    QStringLiteral("-i"), QStringLiteral("127.0.0.1"),
-                                                    QStringLiteral("-p"), QString::number(port)} +
-                                           extra,
-                                       port))
+            QStringList { lifetime, QStringLiteral("/usr/bin/microsocks"), QStringLiteral("-i"),
+                QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(port) }
+                + extra,
+            port))
             << socks_.error().toStdString();
     }
 
     static QStringList credentials()
     {
-        return {QStringLiteral("-u"), QStringLiteral("bob"), QStringLiteral("-P"), QStringLiteral("hunter2")};
+        return { QStringLiteral("-u"), QStringLiteral("bob"), QStringLiteral("-P"),
+            QStringLiteral("hunter2") };
     }
 };
 

@@ -17,7 +17,8 @@
 #include <string>
 #include <vector>
 
-inline bool waitUntil(const std::function<bool()>& ready, std::chrono::milliseconds limit = std::chrono::seconds(10))
+inline bool waitUntil(
+    const std::function<bool()>& ready, std::chrono::milliseconds limit = std::chrono::seconds(10))
 {
     return processEventsUntil(ready, QDeadlineTimer(limit)) == WaitOutcome::Ready;
 }
@@ -73,9 +74,9 @@ private:
 // Records every event of a socket; data is read as it arrives.
 struct SocketEvents {
     std::vector<std::string> log;
-    int connected = -1;        // error of the last session-connected event
+    int connected = -1; // error of the last session-connected event
     int connectedCount = 0;
-    int closed = -1;           // error of the last session-closed event
+    int closed = -1; // error of the last session-closed event
     int closedCount = 0;
     int dataSentCount = 0;
     int dnsError = -1;
