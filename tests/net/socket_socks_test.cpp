@@ -255,7 +255,7 @@ TEST_F(ScriptedSocks, Socks5AuthenticatesWithUserCodeAndPassword)
         statesSeen.push_back(connection.socket.SocksState());
     };
     ASSERT_TRUE(connection.connect());
-    EXPECT_EQ(statesSeen, (std::vector<TSocksState> { socksAuthenticate, socksAuthenticate }));
+    EXPECT_EQ(statesSeen, (std::vector<TSocksState> { socksAuthenticate, socksConnect }));
     EXPECT_EQ(connection.socket.SocksState(), socksData);
     const QByteArray exchange = bytes({ 5, 1, 2 }) + bytes({ 1, 5 }) + QByteArray("alice") + bytes({ 6 })
         + QByteArray("secret") + bytes({ 5, 1, 0, 3, 9 }) + QByteArray("127.0.0.1") + bytes({ 0x08, 0x49 });
