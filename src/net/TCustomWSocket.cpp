@@ -63,6 +63,9 @@ bool isFatalSendError(int code)
     }
 }
 
+// Data-available rounds one read event may run (see onReadable).
+constexpr int receiveRounds = 8;
+
 int lastSystemError()
 {
     return wsocketErrorFromErrno(errno);
@@ -597,10 +600,20 @@ void TCustomWSocket::onReadable()
         }
         const QPointer<TCustomWSocket> alive(this);
         const quint64 serial = serial_;
-        receivedDuringEvent_ = false;
-        TriggerDataAvailable(wsock::NoError);
-        if (alive && serial == serial_ && !receivedDuringEvent_)
-            pauseReading();
+        // A reader that takes its data in pieces gets a few rounds in one
+        // event, without going through the event loop for each piece.
+        for (int round = 0; round < receiveRounds; ++round) {
+            receivedDuringEvent_ = false;
+            TriggerDataAvailable(wsock::NoError);
+            if (!alive || serial != serial_)
+                return;
+            if (!receivedDuringEvent_) {
+                pauseReading();
+                return;
+            }
+            if (options_.testFlag(wsoNoReceiveLoop) || availableBytes() == 0)
+                return;
+        }
     });
 }
 
