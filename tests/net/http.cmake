@@ -7,3 +7,8 @@ ranquil_gtest(http_client_tests SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/http_client_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/http_client_support.cpp
   ${CMAKE_CURRENT_LIST_DIR}/http_servers.cpp)
+
+ranquil_gtest(http_proxy_tests SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/http_proxy_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/http_client_support.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/http_servers.cpp)

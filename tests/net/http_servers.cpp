@@ -95,13 +95,13 @@ bool DanteServer::start(bool requireUser)
 {
     const quint16 port = freeTcpPort();
     QByteArray config = "logoutput: stderr\ninternal: 127.0.0.1 port = " + QByteArray::number(port)
-        + "\nexternal: 127.0.0.1\nsocksmethod: " + (requireUser ? "username" : "none")
-        + "\nclientmethod: none\n"
-          "client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
-          "socks pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n";
+        + "\nexternal: 127.0.0.1\nsocksmethod: " + (requireUser ? "username" : "none") + "\nclientmethod: none\n";
     // Checking system accounts takes root; the requests run unprivileged.
+    // (Settings come before the rules.)
     if (runningAsRoot())
         config += "user.privileged: root\nuser.unprivileged: nobody\n";
+    config += "client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
+              "socks pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n";
     const QString configPath = dir_.filePath(QStringLiteral("danted.conf"));
     if (!writeFile(configPath, config)) {
         error_ = QStringLiteral("cannot write ") + configPath;
