@@ -1,0 +1,300 @@
+#pragma once
+
+#include "net/FtpDataChannel.h"
+#include "net/FtpReply.h"
+#include "net/FtpSocksRoute.h"
+#include "net/FtpTypes.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <exception>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TWSocket;
+
+// The event-driven FTP client: every request is started by one of the
+// ...Async methods below and ends later, through the control socket's
+// events, with the state back at ftpReady and OnRequestDone posted.
+// TFtpClient adds the blocking calls on top.
+//
+// A request is one or several steps (TFtpFct) run in order; the first step
+// that fails ends it with that step's reply code as RequestResult(). Values
+// from the server are range-checked (FtpReply.h) and never leave the host
+// the control connection reached: the passive data connection goes to that
+// host whatever the 227 reply names, and in active mode only that host may
+// connect.
+//
+// Threads: a component belongs to the thread that created it (or that last
+// called ThreadAttach); every method runs there and every event fires there.
+// Events fire from that thread's event loop; OnRequestDone is always posted,
+// never fired from inside a socket event or a method of the component.
+//
+// Usage errors ("FTP component not ready", ...) go to OnUsageError when it is
+// set and are thrown as FtpException otherwise; the request is then not
+// started. A usage error of a later step of a running request ends the
+// request with status 500 instead.
+class TCustomFtpCli : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TCustomFtpCli(QObject* parent = nullptr);
+    ~TCustomFtpCli() override;
+
+    // ------------------------------------------------------------ settings
+    QString HostName() const { return hostName_; }
+    void SetHostName(const QString& host) { hostName_ = host; }
+    // A number or a service name ("ftp" by default).
+    QString Port() const { return port_; }
+    void SetPort(const QString& port) { port_ = port; }
+    QString LocalAddr() const { return localAddr_; }
+    void SetLocalAddr(const QString& address) { localAddr_ = address; }
+    QByteArray UserName() const { return userName_; }
+    void SetUserName(const QByteArray& name) { userName_ = name; }
+    QByteArray PassWord() const { return passWord_; }
+    void SetPassWord(const QByteArray& password) { passWord_ = password; }
+    QByteArray HostDirName() const { return hostDirName_; }
+    void SetHostDirName(const QByteArray& folder) { hostDirName_ = folder; }
+    // Remote file or folder of RETR, LIST, STOR, SIZE, MKD, RMD, DELE, RNFR.
+    QByteArray HostFileName() const { return hostFileName_; }
+    void SetHostFileName(const QByteArray& name) { hostFileName_ = name; }
+    // Local file of a transfer; also the new name of RNTO and the whole
+    // command line of Quote.
+    QString LocalFileName() const { return localFileName_; }
+    void SetLocalFileName(const QString& name) { localFileName_ = name; }
+    bool DisplayFileFlag() const { return displayFileFlag_; }
+    void SetDisplayFileFlag(bool on) { displayFileFlag_ = on; }
+    TFtpDisplayFileMode DisplayFileMode() const { return displayFileMode_; }
+    void SetDisplayFileMode(TFtpDisplayFileMode mode) { displayFileMode_ = mode > ftpBinary ? ftpLineByLine : mode; }
+    bool Binary() const { return binary_; }
+    void SetBinary(bool binary) { binary_ = binary; }
+    TFtpShareMode ShareMode() const { return shareMode_; }
+    void SetShareMode(TFtpShareMode mode);
+    TFtpOptions Options() const { return options_; }
+    void SetOptions(TFtpOptions options) { options_ = options; }
+
+    // Firewall and proxy modes. Every type but ftpDirect forces passive mode.
+    TFtpConnectionType ConnectionType() const { return connectionType_; }
+    // Usage error "FTP component connected" while connected.
+    void SetConnectionType(TFtpConnectionType type);
+    QString ProxyServer() const { return proxyServer_; }
+    void SetProxyServer(const QString& server) { proxyServer_ = server; }
+    // "ftp" by default; empty: the control connection uses Port().
+    QString ProxyPort() const { return proxyPort_; }
+    void SetProxyPort(const QString& port) { proxyPort_ = port; }
+    QString SocksServer() const { return socks_.server; }
+    void SetSocksServer(const QString& server) { socks_.server = server.trimmed(); }
+    QString SocksPort() const { return socks_.port; }
+    void SetSocksPort(const QString& port) { socks_.port = port.trimmed(); }
+    QString SocksUserCode() const { return socks_.usercode; }
+    void SetSocksUserCode(const QString& usercode) { socks_.usercode = usercode; }
+    QString SocksPassword() const { return socks_.password; }
+    void SetSocksPassword(const QString& password) { socks_.password = password; }
+    bool Passive() const { return passive_; }
+    // Stored as given under ftpDirect; every other type keeps it true.
+    void SetPassive(bool passive);
+
+    // Byte offset for REST, set by the caller before RestGet and RestPut.
+    // A resumed download appends to the local file and clears it once the
+    // file is positioned.
+    qint64 ResumeAt() const { return resumeAt_; }
+    void SetResumeAt(qint64 position) { resumeAt_ = position; }
+
+    // ------------------------------------------------------------ results
+    bool GetConnected() const { return connected_; }
+    TFtpState State() const { return state_; }
+    TFtpRequest RequestType() const { return request_; }
+    QString LastResponse() const { return lastResponse_; }
+    int StatusCode() const { return statusCode_; }
+    int RequestResult() const { return requestResult_; }
+    // The first failure of the current request.
+    QString ErrorMessage() const { return errorMessage_; }
+    // From the last SIZE (-1 until one succeeded).
+    qint64 SizeResult() const { return sizeResult_; }
+    // From the last CWD, MKD or PWD.
+    QByteArray DirResult() const { return dirResult_; }
+    // Bytes moved by the last (or running) transfer.
+    qint64 ByteCount() const { return data_.byteCount(); }
+
+    // ------------------------------------------------------------ requests
+    // Each starts its request and returns true, or returns false (after
+    // OnUsageError) or throws FtpException when it cannot start.
+    bool OpenAsync();
+    bool UserAsync();
+    bool PassAsync();
+    bool CwdAsync();
+    bool PwdAsync();
+    bool TypeSetAsync();
+    bool SizeAsync();
+    bool MkdAsync();
+    bool RmdAsync();
+    bool DeleAsync();
+    bool RenAsync();
+    bool QuoteAsync();
+    bool DirAsync();
+    bool GetAsync();
+    bool RestGetAsync();
+    bool PutAsync();
+    bool RestPutAsync();
+    // ABOR and QUIT may start while another request runs: that request is
+    // given up (its data connection closed, its reply skipped when it
+    // comes) and this one takes its place.
+    bool AbortXferAsync();
+    bool QuitAsync();
+    // Tears everything down locally and sends nothing; a running request
+    // ends with 426 "426 Operation aborted.".
+    void AbortAsync();
+
+    // Increases with every request started: tells a caller whether the
+    // request that ended is still the one it started.
+    quint64 RequestSerial() const { return requestSerial_; }
+
+    // Lending the component to another thread: the owning thread calls
+    // ThreadDetach (no request may be running), the new owner calls
+    // ThreadAttach; in between nothing happens. The component must have no
+    // QObject parent.
+    void ThreadDetach();
+    void ThreadAttach();
+
+    // ------------------------------------------------------------ events
+    std::function<void(const QString& line)> OnDisplay;
+    std::function<void(const QByteArray& data)> OnDisplayFile;
+    // The command about to be sent; the handler may change it.
+    std::function<void(QByteArray& command)> OnCommand;
+    // A reply line arrived (LastResponse() holds it).
+    std::function<void()> OnResponse;
+    // Before each block of a transfer: the bytes so far plus the resume
+    // position. Setting `abort` ends the transfer with 426.
+    std::function<void(qint64 count, bool& abort)> OnProgress;
+    std::function<void(int error)> OnSessionConnected;
+    std::function<void(int error)> OnSessionClosed;
+    std::function<void(TFtpRequest request, int error)> OnRequestDone;
+    std::function<void(TFtpState state)> OnStateChange;
+    // Before an upload opens its file; setting `cancel` ends it with 426.
+    std::function<void(bool& cancel)> OnReadyToTransmit;
+    // An exception escaped OnRequestDone; setting `canAbort` tears the
+    // connection down.
+    std::function<void(const std::exception& error, bool& canAbort)> OnBgException;
+    std::function<void(const QString& message)> OnUsageError;
+
+protected:
+    // Every progress report passes here (the blocking layer pushes its
+    // deadline); the default fires OnProgress.
+    virtual void TriggerProgress(qint64 count, bool& abort);
+    // A blocking call gave up waiting: tears down like AbortAsync and
+    // reports "426 Timeout".
+    void AbortWithTimeout();
+
+private:
+    using ReplyHandler = void (TCustomFtpCli::*)(int code);
+
+    // Requests and steps.
+    bool startRequest(TFtpRequest request, std::vector<TFtpFct> steps, bool whileBusy = false);
+    void runNextStep();
+    void startStep(TFtpFct step);
+    void completeStep(int error);
+    void finishRequest(int error);
+    void giveUpRunningRequest();
+    void deliverRequestDone(TFtpRequest request, int error);
+    void usageError(const QString& message);
+    void setState(TFtpState state);
+
+    // Control connection.
+    void startOpen();
+    void connectControl(const QString& address);
+    void onControlDnsLookupDone(int error);
+    void onControlSessionConnected(int error);
+    void onControlDataAvailable();
+    void onControlSessionClosed(int error);
+    void handleLine(const QByteArray& line);
+    void handleGreeting(int code);
+    void closeControl();
+
+    // Commands.
+    void exec(const QByteArray& command, std::vector<int> acceptedCodes, ReplyHandler handler, bool anyState = false);
+    void checkReadyAndConnected() const;
+    bool judgeReply(int code);
+    void handleCommandReply(int code);
+    void handleQuitReply(int code);
+    void extractResult();
+    QByteArray loginName() const;
+    void display(const QString& line);
+    void failWith(int code, const QString& reply);
+    void failRequest(int code, const QString& message);
+
+    // Data transfers.
+    void startPort();
+    void startRest();
+    void startDownload(const QByteArray& command);
+    void startPut();
+    bool resumeWasAccepted() const;
+    bool openUploadFile();
+    QByteArray transferCommand(const QByteArray& command) const;
+    bool connectPassive(int failureCode);
+    void handleDownloadReply(int code);
+    void handleUploadReply(int code);
+    void failTransfer(int code, const QString& logLine);
+    void onDataEstablished();
+    void onDataConnectFailed(int error);
+    void onDataClosed();
+    void completeTransferIfDone();
+    int transferOutcome();
+    bool transferRunning() const;
+    FtpSocksRoute socksRoute() const;
+
+    std::unique_ptr<TWSocket> control_;
+    FtpDataChannel data_;
+    FtpLineReader lineReader_;
+    FtpReplyClassifier classifier_;
+
+    // Settings.
+    QString hostName_, port_ = QStringLiteral("ftp"), localAddr_ = QStringLiteral("0.0.0.0");
+    QByteArray userName_, passWord_, hostDirName_, hostFileName_;
+    QString localFileName_;
+    bool displayFileFlag_ = false;
+    TFtpDisplayFileMode displayFileMode_ = ftpLineByLine;
+    bool binary_ = true;
+    TFtpShareMode shareMode_ = ftpShareExclusive;
+    TFtpOptions options_ = ftpAcceptLF;
+    TFtpConnectionType connectionType_ = ftpDirect;
+    QString proxyServer_, proxyPort_ = QStringLiteral("ftp");
+    FtpSocksRoute socks_;
+    bool passive_ = false;
+    qint64 resumeAt_ = 0;
+
+    // State and results.
+    TFtpState state_ = ftpReady;
+    bool connected_ = false;
+    QString controlPeer_; // the address the control connection reached
+    QByteArray lastLine_; // the last reply line as it came
+    QString lastResponse_, errorMessage_;
+    int statusCode_ = 0;
+    int requestResult_ = 0;
+    qint64 sizeResult_ = -1;
+    QByteArray dirResult_;
+    QByteArray passiveReply_;
+    QString socksErrorText_;  // why the SOCKS server refused the connection
+    QString socketErrorText_; // the last failed socket call
+
+    // The running request.
+    TFtpRequest request_ = ftpNone;
+    quint64 requestSerial_ = 0;
+    bool requestDone_ = true; // no request is running
+    std::vector<TFtpFct> pendingSteps_;
+    TFtpFct step_ = ftpFctNone;
+    bool stepDone_ = true;    // the latch: a step ends once
+    int stepReplyCode_ = 0;   // the final reply of the step
+    TFtpFct previousStep_ = ftpFctNone;
+    int previousReplyCode_ = 0;
+    std::vector<int> acceptedCodes_; // empty: any code below 500
+    ReplyHandler replyHandler_ = nullptr;
+    bool awaitingReply_ = false; // a command's final reply is still to come
+    int owedReplies_ = 0;        // final replies of given-up commands still to come
+    bool closeExpected_ = false; // the component closes the control connection itself
+    bool transferFirstReply_ = false;
+    bool transferReplyDone_ = false;
+};

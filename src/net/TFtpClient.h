@@ -1,0 +1,69 @@
+#pragma once
+
+#include "net/TCustomFtpCli.h"
+
+#include <QDeadlineTimer>
+
+// The blocking FTP client the program uses. Each call starts the request of
+// the same name on the asynchronous core and runs the calling thread's
+// events until it ends (on the main thread that keeps the user interface
+// alive, so the caller may be re-entered: check your own flags afterwards).
+// It returns true when the request ended with result 0; the reply code,
+// the last reply and ErrorMessage() tell the rest.
+//
+// A request that does not end within Timeout() seconds is torn down (the
+// component is then disconnected) and reports status 426 "426 Timeout".
+// Every progress report of a transfer starts the Timeout() afresh, so a
+// transfer that keeps moving never times out; a silent server does.
+//
+// Call it on the component's own thread, the main thread or a worker: the
+// wait runs that thread's events either way.
+class TFtpClient : public TCustomFtpCli
+{
+    Q_OBJECT
+
+public:
+    explicit TFtpClient(QObject* parent = nullptr);
+
+    // Seconds; 0 or less: no limit. 15 by default.
+    int Timeout() const { return timeout_; }
+    void SetTimeout(int seconds) { timeout_ = seconds; }
+    // Set by transfer workers; the wait runs the calling thread's own events
+    // whether it is set or not.
+    bool MultiThreaded() const { return multiThreaded_; }
+    void SetMultiThreaded(bool on) { multiThreaded_ = on; }
+
+    bool Open();
+    bool User();
+    bool Pass();
+    bool Cwd();
+    bool Pwd();
+    bool TypeSet();
+    bool Size();
+    bool Mkd();
+    bool Rmd();
+    bool Dele();
+    bool Ren();
+    bool Quote();
+    bool Dir();
+    bool Get();
+    bool RestGet();
+    bool Put();
+    bool RestPut();
+    bool AbortXfer();
+    bool Quit();
+    // Local tear-down; always true.
+    bool Abort();
+
+protected:
+    void TriggerProgress(qint64 count, bool& abort) override;
+
+private:
+    bool run(bool (TCustomFtpCli::*start)());
+    bool waitUntilReady(quint64 serial);
+    QDeadlineTimer freshDeadline() const;
+
+    int timeout_ = 15;
+    bool multiThreaded_ = false;
+    QDeadlineTimer deadline_;
+};
