@@ -16,8 +16,9 @@ A connection stays open for the next request when the client asked with
 HTTP/1.1 and the route answered with version=1.1, unless close=1 is given
 (then the reply still claims 1.1, and the server closes anyway).
 
-Routes (query parameters in brackets):
+Routes (first path segment; query parameters in brackets):
   /echo [version]             200, body = the request as received
+  /reply/<body>/...           200, body = the percent-decoded second segment
   /status [code, reason, body, version]
   /redirect [to, code, version, body]  Location: to
   /chain [n]                  n redirections to /chain?n=n-1, then 200 "end"
@@ -39,7 +40,7 @@ import json
 import socketserver
 import sys
 import threading
-from urllib.parse import parse_qs, urlsplit
+from urllib.parse import parse_qs, unquote_to_bytes, urlsplit
 
 MAX_HEAD = 64 * 1024
 MAX_BODY = 16 * 1024 * 1024
@@ -121,11 +122,13 @@ class FixtureHandler(socketserver.BaseRequestHandler):
         url = urlsplit(target)
         query = {name: values[0] for name, values in parse_qs(url.query, keep_blank_values=True).items()}
         # A request with an absolute URL was meant for a proxy: show it as it came.
+        first_segment = url.path.strip("/").split("/")[0]
         route = self._route_echo if target.startswith("http://") else \
-            getattr(self, "_route_" + url.path.strip("/").replace("-", "_"), None)
+            getattr(self, "_route_" + first_segment.replace("-", "_"), None)
         if route is None:
             self.request.sendall(_with_length(404, "Not Found", b"no such route"))
             return False
+        self.path = url.path
         reply, keep = route(query, head + body, connection)
         if reply:
             self.request.sendall(reply)
@@ -136,6 +139,13 @@ class FixtureHandler(socketserver.BaseRequestHandler):
 
     def _route_echo(self, query, received, connection):
         return _with_length(200, "OK", received, query.get("version", "1.0")), True
+
+    def _route_reply(self, query, received, connection):
+        # /reply/<percent-encoded body>/anything: a fixed body under any path
+        # that a client appends to a base URL.
+        segments = self.path.split("/")
+        body = unquote_to_bytes(segments[2]) if len(segments) > 2 else b""
+        return _with_length(200, "OK", body), True
 
     def _route_status(self, query, received, connection):
         code = int(query.get("code", "200"))

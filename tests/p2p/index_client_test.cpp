@@ -1,0 +1,623 @@
+#include "../net/http_servers.h"
+
+#include "app/MessageHelpers.h"
+#include "net/THttpCli.h"
+#include "p2p/IndexServerClient.h"
+#include "p2p/IndexTexts.h"
+#include "p2p/ResultLine.h"
+#include "settings/ConnectionOptions.h"
+
+#include "ServerProcess.h"
+#include "TempHome.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+namespace {
+
+// Records every message instead of showing it.
+class RecordingPrompter : public Prompter
+{
+public:
+    RecordingPrompter() { setPrompter(this); }
+    ~RecordingPrompter() override { setPrompter(nullptr); }
+
+    bool prompt(const QString& title, const QString& text, const QString&, const QString&) override
+    {
+        messages.append(title + QStringLiteral(": ") + text);
+        return true;
+    }
+
+    QStringList messages;
+};
+
+QString errorMessage(const QString& text)
+{
+    return MessageTexts::errorTitle() + QStringLiteral(": ") + text;
+}
+
+class MemoryUpdateIndexUrl : public UpdateIndexUrlStore
+{
+public:
+    std::string getUpdateIndexUrl() const override
+    {
+        std::lock_guard guard(lock_);
+        return url_;
+    }
+    void setUpdateIndexUrl(std::string url) override
+    {
+        std::lock_guard guard(lock_);
+        url_ = std::move(url);
+    }
+
+private:
+    mutable std::mutex lock_;
+    std::string url_;
+};
+
+bool writeFile(const QString& path, const QByteArray& contents)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+}
+
+// testservers/indexserver.py over a shared folder of three entries, with
+// "alice" (fixed address) and "bob" (reached by his P2P name) sharing it.
+class IndexServer
+{
+public:
+    bool start(const QStringList& faults = {})
+    {
+        const QString folder = dir_.filePath(QStringLiteral("shared"));
+        if (!QDir().mkpath(folder + QStringLiteral("/music")) || !writeFile(folder + QStringLiteral("/free music.mp3"), song())
+            || !writeFile(folder + QStringLiteral("/notes.txt"), "notes")) {
+            error_ = QStringLiteral("cannot fill ") + folder;
+            return false;
+        }
+        const QStringList arguments = QStringList {sourcePath(QStringLiteral("testservers/indexserver.py")),
+                                                   QStringLiteral("--lifetime"), QStringLiteral("300"),
+                                                   QStringLiteral("--request-log"), logPath(),
+                                                   QStringLiteral("--server"),
+                                                   QStringLiteral("alice,192.0.2.1,2121,1,3,DE,") + folder,
+                                                   QStringLiteral("--server"),
+                                                   QStringLiteral("bob,198.51.100.4,21,0,0,UN,") + folder}
+            + faults;
+        if (!process_.start(QStringLiteral("/usr/bin/python3"), arguments,
+                            QRegularExpression(QStringLiteral("READY port=(\\d+)")))) {
+            error_ = process_.error();
+            return false;
+        }
+        return true;
+    }
+
+    QString error() const { return error_; }
+    std::string origin() const { return "http://127.0.0.1:" + std::to_string(process_.port()); }
+    std::string base() const { return origin() + "/p2p/v6"; }
+
+    // Requests of one endpoint path, in order: method, path, content_type, body.
+    QList<QJsonObject> requestsTo(const QString& path) const
+    {
+        QList<QJsonObject> found;
+        QFile log(logPath());
+        if (!log.open(QIODevice::ReadOnly))
+            return found;
+        for (const QByteArray& line : log.readAll().split('\n')) {
+            const QJsonObject record = QJsonDocument::fromJson(line).object();
+            if (record.value(QStringLiteral("path")).toString() == path)
+                found.append(record);
+        }
+        return found;
+    }
+
+    static QByteArray song() { return QByteArrayLiteral("la la la, a free song"); }
+    static std::string songDigest()
+    {
+        return QCryptographicHash::hash(song(), QCryptographicHash::Md5).toHex().toUpper().toStdString();
+    }
+
+private:
+    QString logPath() const { return dir_.filePath(QStringLiteral("requests.jsonl")); }
+
+    QTemporaryDir dir_;
+    ServerProcess process_;
+    QString error_;
+};
+
+class IndexClient : public testing::Test
+{
+protected:
+    p2pNetwork networkOf(const IndexServer& server) const
+    {
+        p2pNetwork network;
+        network.name = "Quorvane P2P Network";
+        network.baseUrl = server.base();
+        network.userName = "me";
+        network.password = "pw";
+        return network;
+    }
+
+    IndexCaller caller() { return IndexCaller {http, aborted}; }
+
+    TempHome home;
+    connectionOptions options {home.file(QStringLiteral("Ranquil.ini"))};
+    RecordingPrompter prompter;
+    THttpCli http;
+    std::atomic<bool> aborted {false};
+};
+
+// A fixture server whose every answer below `base` is `reply`.
+std::string fixedReplyBase(const HttpFixtureServer& server, const QByteArray& reply)
+{
+    return server.url(QStringLiteral("/reply/") + QString::fromLatin1(reply.toPercentEncoding())).toStdString();
+}
+
+// ------------------------------------------------------------ resolveIndexServer
+
+TEST_F(IndexClient, ResolvedIndexUrlIsTheReplyAsItStands)
+{
+    IndexServer server;
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    p2pNetwork network = networkOf(server);
+    EXPECT_TRUE(resolveIndexServer(caller(), options, network, true));
+    EXPECT_EQ(network.indexUrl, server.origin() + "/p2p");
+    EXPECT_TRUE(prompter.messages.isEmpty());
+    EXPECT_EQ(server.requestsTo(QStringLiteral("/p2p/v6/getsindex.php")).size(), 1);
+}
+
+TEST_F(IndexClient, FailedResolutionTellsTheUserAndLeavesNoAddress)
+{
+    IndexServer server;
+    ASSERT_TRUE(server.start({QStringLiteral("--error-status"), QStringLiteral("500"),
+                              QStringLiteral("--fault-endpoint"), QStringLiteral("getsindex")}))
+        << server.error().toStdString();
+    p2pNetwork network = networkOf(server);
+    network.indexUrl = "";
+    EXPECT_FALSE(resolveIndexServer(caller(), options, network, true));
+    EXPECT_EQ(network.indexUrl, "");
+    EXPECT_EQ(prompter.messages,
+              QStringList {errorMessage(QStringLiteral("Unable to determine optimal Index Server (HTTP) address"))});
+
+    EXPECT_FALSE(resolveIndexServer(caller(), options, network, false));
+    EXPECT_EQ(prompter.messages.size(), 1);
+}
+
+TEST_F(IndexClient, UnreachableIndexServerTellsTheUser)
+{
+    p2pNetwork network;
+    network.baseUrl = "http://127.0.0.1:" + std::to_string(freeTcpPort()) + "/p2p/v6";
+    EXPECT_FALSE(resolveIndexServer(caller(), options, network, true));
+    EXPECT_EQ(prompter.messages.size(), 1);
+}
+
+struct ResolveReplyCase {
+    const char* name;
+    QByteArray reply;
+    bool resolved;
+    std::string indexUrl;
+};
+
+class IndexClientResolveReply : public IndexClient, public testing::WithParamInterface<ResolveReplyCase>
+{
+};
+
+TEST_P(IndexClientResolveReply, IsTakenOnlyWithoutControlBytes)
+{
+    HttpFixtureServer fixture;
+    ASSERT_TRUE(fixture.start()) << fixture.error().toStdString();
+    p2pNetwork network;
+    network.baseUrl = fixedReplyBase(fixture, GetParam().reply);
+    EXPECT_EQ(resolveIndexServer(caller(), options, network, true), GetParam().resolved);
+    EXPECT_EQ(network.indexUrl, GetParam().indexUrl);
+    EXPECT_EQ(prompter.messages.size(), GetParam().resolved ? 0 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, IndexClientResolveReply,
+    testing::Values(ResolveReplyCase {"plain", "http://index.example/p2p", true, "http://index.example/p2p"},
+                    ResolveReplyCase {"nulEndsTheText", QByteArray("http://index.example/p2p\0junk", 29), true,
+                                      "http://index.example/p2p"},
+                    ResolveReplyCase {"trailingLineFeed", "http://index.example/p2p\n", false, ""},
+                    ResolveReplyCase {"injectedHeader", "http://index.example/p2p\r\nX-Injected: 1", false, ""},
+                    ResolveReplyCase {"nothingBeforeNul", QByteArray("\0", 1), true, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(IndexClient, AbortedResolutionSaysNothing)
+{
+    IndexServer server;
+    ASSERT_TRUE(server.start({QStringLiteral("--delay"), QStringLiteral("3000")})) << server.error().toStdString();
+    p2pNetwork network = networkOf(server);
+    QTimer::singleShot(200, &http, [this] {
+        aborted = true;
+        http.Abort();
+    });
+    EXPECT_FALSE(resolveIndexServer(caller(), options, network, true));
+    EXPECT_TRUE(prompter.messages.isEmpty());
+}
+
+// ------------------------------------------------------------ searchIndex
+
+TEST_F(IndexClient, SearchFindsTheSharedEntries)
+{
+    IndexServer server;
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    p2pNetwork network = networkOf(server);
+    ASSERT_TRUE(resolveIndexServer(caller(), options, network, true));
+    SearchQuery query;
+    query.keyword = "free music";
+    const auto reply = searchIndex(caller(), options, network, query);
+    ASSERT_TRUE(reply.has_value());
+    const auto lines = replyLines(*reply);
+    ASSERT_EQ(lines.size(), 2u) << *reply;
+    for (const auto line : lines) {
+        ASSERT_TRUE(isResultLine(line)) << line;
+        const ftpObject entry = resultLineToObject(line, network, options.AnonymousPassword);
+        EXPECT_EQ(entry.name, "free music.mp3");
+        EXPECT_EQ(entry.directory, "/");
+        EXPECT_EQ(entry.size, IndexServer::song().size());
+        EXPECT_EQ(entry.digest, IndexServer::songDigest());
+        EXPECT_EQ(entry.site->network.indexUrl, server.origin() + "/p2p");
+    }
+    EXPECT_EQ(resultLineToObject(lines[0], network, "").site->name, "192.0.2.1");
+    EXPECT_EQ(resultLineToObject(lines[1], network, "").site->name, "<bob>");
+
+    const auto requests = server.requestsTo(QStringLiteral("/p2p/v6/search.php"));
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_EQ(requests[0][QStringLiteral("body")].toString(),
+              QStringLiteral("query=free+music&category=0&country=UN&record=0&logic=0&username=me&password=pw"));
+    EXPECT_EQ(requests[0][QStringLiteral("content_type")].toString(),
+              QStringLiteral("application/x-www-form-urlencoded"));
+    EXPECT_TRUE(prompter.messages.isEmpty());
+}
+
+TEST_F(IndexClient, FailedSearchTellsTheUser)
+{
+    IndexServer server;
+    ASSERT_TRUE(server.start({QStringLiteral("--error-status"), QStringLiteral("503"),
+                              QStringLiteral("--fault-endpoint"), QStringLiteral("search")}))
+        << server.error().toStdString();
+    p2pNetwork network = networkOf(server);
+    ASSERT_TRUE(resolveIndexServer(caller(), options, network, true));
+    SearchQuery query;
+    query.keyword = "music";
+    EXPECT_FALSE(searchIndex(caller(), options, network, query).has_value());
+    EXPECT_EQ(prompter.messages,
+              QStringList {errorMessage(QStringLiteral("Unable to connect Index Server The error occurred either "
+                                                       "because:\n1) due to a problem in your Internet connection, "
+                                                       "2)A problem in Quorvane servers."))});
+}
+
+TEST_F(IndexClient, SilentIndexServerEndsTheSearchAtTheDeadline)
+{
+    IndexServer server;
+    ASSERT_TRUE(server.start({QStringLiteral("--delay"), QStringLiteral("4000"), QStringLiteral("--fault-endpoint"),
+                              QStringLiteral("search")}))
+        << server.error().toStdString();
+    p2pNetwork network = networkOf(server);
+    ASSERT_TRUE(resolveIndexServer(caller(), options, network, true));
+    options.TimeoutPeriod = 1;
+    SearchQuery query;
+    query.keyword = "music";
+    EXPECT_FALSE(searchIndex(caller(), options, network, query).has_value());
+    EXPECT_EQ(prompter.messages, QStringList {errorMessage(indexTexts::searchFailed())});
+    EXPECT_EQ(http.State(), httpReady);
+}
+
+struct ProxyCase {
+    const char* name;
+    std::int32_t connectionType;
+    bool withUser;
+};
+
+class IndexClientThroughProxy : public IndexClient, public testing::WithParamInterface<ProxyCase>
+{
+};
+
+TEST_P(IndexClientThroughProxy, SearchesWithTheHttpSettings)
+{
+    IndexServer server;
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    TinyProxy tinyproxy;
+    DanteServer dante;
+    const ProxyCase& c = GetParam();
+    if (c.connectionType == connectionOptions::HttpProxy) {
+        ASSERT_TRUE(c.withUser ? tinyproxy.start(QStringLiteral("proxyuser"), QStringLiteral("proxypass"))
+                               : tinyproxy.start())
+            << tinyproxy.error().toStdString();
+        options.HTTPProxyServer = "127.0.0.1";
+        options.HTTPProxyPort = tinyproxy.port();
+        if (c.withUser) {
+            options.HTTPProxyUser = "proxyuser";
+            options.HTTPProxyPassword = "proxypass";
+        }
+    } else {
+        ASSERT_TRUE(dante.start(c.withUser)) << dante.error().toStdString();
+        options.HTTPSOCKSServer = "127.0.0.1";
+        options.HTTPSOCKSPort = dante.port();
+        if (c.withUser) {
+            options.HTTPSOCKSUser = DanteServer::systemSocksUser().toStdString();
+            options.HTTPSOCKSPassword = DanteServer::systemSocksPassword().toStdString();
+        }
+    }
+    options.HTTPConnectionType = c.connectionType;
+    p2pNetwork network = networkOf(server);
+    ASSERT_TRUE(resolveIndexServer(caller(), options, network, true)) << prompter.messages.join(u'\n').toStdString();
+    SearchQuery query;
+    query.keyword = "notes";
+    const auto reply = searchIndex(caller(), options, network, query);
+    ASSERT_TRUE(reply.has_value()) << prompter.messages.join(u'\n').toStdString();
+    EXPECT_EQ(replyLines(*reply).size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, IndexClientThroughProxy,
+    testing::Values(ProxyCase {"httpProxy", connectionOptions::HttpProxy, false},
+                    ProxyCase {"httpProxyWithUser", connectionOptions::HttpProxy, true},
+                    ProxyCase {"socks4", connectionOptions::HttpSocks4, false},
+                    ProxyCase {"socks5", connectionOptions::HttpSocks5, false},
+                    ProxyCase {"socks5WithUser", connectionOptions::HttpSocks5, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(IndexClient, ProxyWithUserRefusesASearchWithoutProxyUser)
+{
+    IndexServer server;
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    TinyProxy tinyproxy;
+    ASSERT_TRUE(tinyproxy.start(QStringLiteral("proxyuser"), QStringLiteral("proxypass")))
+        << tinyproxy.error().toStdString();
+    options.HTTPConnectionType = connectionOptions::HttpProxy;
+    options.HTTPProxyServer = "127.0.0.1";
+    options.HTTPProxyPort = tinyproxy.port();
+    p2pNetwork network = networkOf(server);
+    EXPECT_FALSE(resolveIndexServer(caller(), options, network, true));
+    EXPECT_TRUE(server.requestsTo(QStringLiteral("/p2p/v6/getsindex.php")).isEmpty());
+}
+
+TEST_F(IndexClient, DirectSettingsDropAnEarlierProxy)
+{
+    IndexServer server;
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    options.HTTPConnectionType = connectionOptions::HttpProxy;
+    options.HTTPProxyServer = "127.0.0.1";
+    options.HTTPProxyPort = freeTcpPort();
+    applyHttpProxy(http, options);
+    EXPECT_EQ(http.Proxy(), QStringLiteral("127.0.0.1"));
+    options.HTTPConnectionType = connectionOptions::HttpDirect;
+    p2pNetwork network = networkOf(server);
+    EXPECT_TRUE(resolveIndexServer(caller(), options, network, true));
+    EXPECT_TRUE(http.Proxy().isEmpty());
+    EXPECT_TRUE(http.SocksServer().isEmpty());
+}
+
+// ------------------------------------------------------------ resolveUserAddress
+
+TEST_F(IndexClient, UserAddressResolvesTheIndexServerFirst)
+{
+    IndexServer server;
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    p2pNetwork network = networkOf(server);
+    const auto address = resolveUserAddress(caller(), options, network, "alice", true);
+    ASSERT_TRUE(address.has_value()) << prompter.messages.join(u'\n').toStdString();
+    EXPECT_EQ(address->address, "192.0.2.1");
+    EXPECT_EQ(address->port, 2121);
+    EXPECT_EQ(network.indexUrl, server.origin() + "/p2p");
+    const auto requests = server.requestsTo(QStringLiteral("/p2p/v6/resume.php"));
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_EQ(requests[0][QStringLiteral("body")].toString(),
+              QStringLiteral("username=alice&action=getIPFromUsername&loginusername=me&loginpassword=pw"));
+}
+
+TEST_F(IndexClient, OfflineUserIsReported)
+{
+    IndexServer server;
+    ASSERT_TRUE(server.start({QStringLiteral("--offline-user"), QStringLiteral("bob")}))
+        << server.error().toStdString();
+    p2pNetwork network = networkOf(server);
+    EXPECT_FALSE(resolveUserAddress(caller(), options, network, "bob", true).has_value());
+    EXPECT_EQ(prompter.messages, QStringList {errorMessage(QStringLiteral(
+                                     "Unable to resolve server's IP address and port from the P2P username.\n\n"
+                                     "It seems that the user \"bob\" is offline."))});
+    EXPECT_FALSE(resolveUserAddress(caller(), options, network, "bob", false).has_value());
+    EXPECT_EQ(prompter.messages.size(), 1);
+}
+
+struct UserReplyCase {
+    const char* name;
+    QByteArray reply;
+    bool found;
+    std::string address;
+    std::uint16_t port;
+};
+
+class IndexClientUserReply : public IndexClient, public testing::WithParamInterface<UserReplyCase>
+{
+};
+
+TEST_P(IndexClientUserReply, FollowsTheResumeRule)
+{
+    HttpFixtureServer fixture;
+    ASSERT_TRUE(fixture.start()) << fixture.error().toStdString();
+    p2pNetwork network;
+    network.indexUrl = fixedReplyBase(fixture, GetParam().reply);
+    const auto address = resolveUserAddress(caller(), options, network, "carol", false);
+    ASSERT_EQ(address.has_value(), GetParam().found);
+    if (address) {
+        EXPECT_EQ(address->address, GetParam().address);
+        EXPECT_EQ(address->port, GetParam().port);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, IndexClientUserReply,
+                         testing::Values(UserReplyCase {"addressAndPort", "203.0.113.9*2121", true, "203.0.113.9", 2121},
+                                         UserReplyCase {"noPort", "203.0.113.9*", true, "203.0.113.9", 21},
+                                         UserReplyCase {"errorLine", "5ab offline", false, "", 0},
+                                         UserReplyCase {"threeBytes", "a*b", false, "", 0},
+                                         UserReplyCase {"noStar", "somewhere", false, "", 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ------------------------------------------------------------ findOtherSources
+
+TEST_F(IndexClient, OtherSourcesOfADigest)
+{
+    IndexServer server;
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    p2pNetwork network = networkOf(server);
+    ASSERT_TRUE(resolveIndexServer(caller(), options, network, false));
+    const auto reply = findOtherSources(caller(), network, IndexServer::songDigest());
+    ASSERT_TRUE(reply.has_value());
+    const auto lines = replyLines(*reply);
+    ASSERT_EQ(lines.size(), 2u);
+    const ftpObject first = resultLineToObject(lines[0], network, options.AnonymousPassword);
+    EXPECT_EQ(first.site->hostAddress, "192.0.2.1");
+    EXPECT_EQ(first.site->port, 2121u);
+    EXPECT_TRUE(first.site->supportsMd5);
+    EXPECT_EQ(first.digest, IndexServer::songDigest());
+
+    EXPECT_FALSE(findOtherSources(caller(), network, "00000000000000000000000000000000").has_value());
+    EXPECT_TRUE(prompter.messages.isEmpty());
+}
+
+TEST_F(IndexClient, OtherSourcesFromALoaderThread)
+{
+    IndexServer server;
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    p2pNetwork network = networkOf(server);
+    std::optional<std::string> reply;
+    QThread* worker = QThread::create([&] {
+        THttpCli own;
+        own.SetMultiThreaded(true);
+        applyHttpProxy(own, options);
+        const std::atomic<bool> stopping {false};
+        IndexCaller loader {own, stopping};
+        if (resolveIndexServer(loader, options, network, false))
+            reply = findOtherSources(loader, network, IndexServer::songDigest());
+    });
+    worker->start();
+    while (!worker->wait(10))
+        QCoreApplication::processEvents();
+    delete worker;
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(replyLines(*reply).size(), 2u);
+}
+
+// ------------------------------------------------------------ findUpdateIndex and publishMd5
+
+TEST_F(IndexClient, UpdateIndexIsFoundAndKept)
+{
+    IndexServer server;
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    MemoryUpdateIndexUrl store;
+    EXPECT_TRUE(findUpdateIndex(caller(), networkOf(server), store));
+    EXPECT_EQ(store.getUpdateIndexUrl(), server.origin() + "/p2p/v6");
+}
+
+TEST_F(IndexClient, FailedUpdateIndexEmptiesTheKeptAddress)
+{
+    IndexServer server;
+    ASSERT_TRUE(server.start({QStringLiteral("--error-status"), QStringLiteral("404")}))
+        << server.error().toStdString();
+    MemoryUpdateIndexUrl store;
+    store.setUpdateIndexUrl("http://old.example/p2p/v6");
+    EXPECT_FALSE(findUpdateIndex(caller(), networkOf(server), store));
+    EXPECT_EQ(store.getUpdateIndexUrl(), "");
+}
+
+struct UpdateReplyCase {
+    const char* name;
+    QByteArray reply;
+    bool found;
+    std::string stored;
+};
+
+class IndexClientUpdateReply : public IndexClient, public testing::WithParamInterface<UpdateReplyCase>
+{
+};
+
+TEST_P(IndexClientUpdateReply, FollowsTheStatusLikeRule)
+{
+    HttpFixtureServer fixture;
+    ASSERT_TRUE(fixture.start()) << fixture.error().toStdString();
+    p2pNetwork network;
+    network.baseUrl = fixedReplyBase(fixture, GetParam().reply);
+    MemoryUpdateIndexUrl store;
+    store.setUpdateIndexUrl("http://old.example/p2p/v6");
+    EXPECT_EQ(findUpdateIndex(caller(), network, store), GetParam().found);
+    EXPECT_EQ(store.getUpdateIndexUrl(), GetParam().stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, IndexClientUpdateReply,
+                         testing::Values(UpdateReplyCase {"twoCharacters", "ab", true, "ab/p2p/v6"},
+                                         UpdateReplyCase {"address", "http://u.example/", true,
+                                                          "http://u.example/p2p/v6"},
+                                         UpdateReplyCase {"fourLetters", "abcd", true, "abcd/p2p/v6"},
+                                         UpdateReplyCase {"errorLine", "404 gone", false, ""},
+                                         UpdateReplyCase {"lineBreak", "http://u.example/\r\n", false, ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+Md5Report songReport()
+{
+    Md5Report report;
+    report.remotePath = "/pub/music/free music.mp3";
+    report.port = 2121;
+    report.size = IndexServer::song().size();
+    report.md5 = IndexServer::songDigest();
+    report.dateText = "Mar 15 12:30";
+    return report;
+}
+
+TEST_F(IndexClient, DigestIsPublishedWithThePublicAddress)
+{
+    IndexServer server;
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    MemoryUpdateIndexUrl store;
+    ASSERT_TRUE(findUpdateIndex(caller(), networkOf(server), store));
+    EXPECT_TRUE(publishMd5(caller(), store, songReport(),
+                           {QStringLiteral("127.0.0.1"), QStringLiteral("192.168.1.5"), QStringLiteral("203.0.113.7"),
+                            QStringLiteral("198.51.100.1")}));
+    const auto requests = server.requestsTo(QStringLiteral("/p2p/v6/updatemd5.php"));
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_EQ(requests[0][QStringLiteral("content_type")].toString(),
+              QStringLiteral("application/x-www-form-urlencoded"));
+    EXPECT_EQ(requests[0][QStringLiteral("body")].toString(),
+              QStringLiteral("protocol=0&filename=free+music%2Emp3&pathname=%2Fpub%2Fmusic%2F&ip=203.0.113.7"
+                             "&port=2121&filesize=")
+                  + QString::number(IndexServer::song().size()) + QStringLiteral("&md5=")
+                  + QString::fromStdString(IndexServer::songDigest())
+                  + QStringLiteral("&date=Mar+15+12%3A30&action=update"));
+}
+
+TEST_F(IndexClient, NothingIsPublishedWithoutAPublicAddress)
+{
+    IndexServer server;
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    MemoryUpdateIndexUrl store;
+    ASSERT_TRUE(findUpdateIndex(caller(), networkOf(server), store));
+    EXPECT_FALSE(publishMd5(caller(), store, songReport(),
+                            {QStringLiteral("127.0.0.1"), QStringLiteral("10.0.0.3"), QStringLiteral("172.20.0.2")}));
+    EXPECT_TRUE(server.requestsTo(QStringLiteral("/p2p/v6/updatemd5.php")).isEmpty());
+}
+
+TEST_F(IndexClient, RefusedDigestRecordFailsThePublication)
+{
+    IndexServer server;
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    MemoryUpdateIndexUrl store;
+    ASSERT_TRUE(findUpdateIndex(caller(), networkOf(server), store));
+    Md5Report incomplete = songReport();
+    incomplete.md5.clear();
+    // The server answers "500 Missing or wrong fields: md5."
+    EXPECT_FALSE(publishMd5(caller(), store, incomplete, {QStringLiteral("203.0.113.7")}));
+}
+
+} // namespace
