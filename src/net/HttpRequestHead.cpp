@@ -2,7 +2,8 @@
 
 #include <QLocale>
 
-namespace {
+namespace
+{
 
 QByteArray basicCredentials(const QString& user, const QString& password)
 {
@@ -12,7 +13,8 @@ QByteArray basicCredentials(const QString& user, const QString& password)
 // "Sun, 06 Nov 1994 08:49:37 GMT" whatever the user's language.
 QByteArray rfc1123Date(const QDateTime& time)
 {
-    return QLocale::c().toString(time.toUTC(), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss")).toLatin1() + " GMT";
+    return QLocale::c().toString(time.toUTC(), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss")).toLatin1()
+        + " GMT";
 }
 
 QByteArray rangeText(qint64 begin, qint64 end)
@@ -44,7 +46,8 @@ QList<QByteArray> requestHeadLines(const HttpRequestFields& fields)
 {
     const bool post = fields.method == QLatin1String("POST");
     HeadLines lines;
-    lines.add("", (fields.method + u' ' + fields.target + QStringLiteral(" HTTP/") + fields.version).toUtf8());
+    lines.add(
+        "", (fields.method + u' ' + fields.target + QStringLiteral(" HTTP/") + fields.version).toUtf8());
     lines.add("From: ", fields.sender);
     lines.add("Accept: ", fields.accept);
     lines.add("Referer: ", fields.reference);

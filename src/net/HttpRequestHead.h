@@ -8,9 +8,9 @@
 // Everything that goes into the header of one request. Empty texts (and
 // unset numbers) leave their line out.
 struct HttpRequestFields {
-    QString method;     // "GET", "POST" or "HEAD"
-    QString target;     // the path, or the absolute URL for a proxy
-    QString version;    // "1.0" or "1.1"
+    QString method; // "GET", "POST" or "HEAD"
+    QString target; // the path, or the absolute URL for a proxy
+    QString version; // "1.0" or "1.1"
     QString sender;
     QString accept;
     QString reference;
@@ -21,10 +21,10 @@ struct HttpRequestFields {
     QString host;
     bool noCache = false;
     qint64 contentLength = -1; // POST only
-    QDateTime modifiedSince;   // invalid: no If-Modified-Since
-    QString user;              // server credentials
+    QDateTime modifiedSince; // invalid: no If-Modified-Since
+    QString user; // server credentials
     QString password;
-    QString proxyUser;         // only when the request goes to a proxy
+    QString proxyUser; // only when the request goes to a proxy
     QString proxyPassword;
     QString cookie;
     qint64 rangeBegin = 0; // a Range line when either is non-zero

@@ -5,7 +5,8 @@
 #include <charconv>
 #include <optional>
 
-namespace {
+namespace
+{
 
 // A decimal number of digits only, without sign, that fits its type.
 std::optional<qint64> parseCount(QByteArrayView text)

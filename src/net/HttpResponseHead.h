@@ -12,13 +12,13 @@ struct HttpResponseHead {
     int statusCode = 0;
     QString reasonPhrase;
     qint64 contentLength = -1; // -1 without Content-Length
-    QString contentType;       // lower case
+    QString contentType; // lower case
     bool hasLocation = false;
-    QString location;          // the value of the last Location header
+    QString location; // the value of the last Location header
     QString acceptRanges;
-    qint64 rangeBegin = -1;    // from Content-Range, -1 when absent
+    qint64 rangeBegin = -1; // from Content-Range, -1 when absent
     qint64 rangeEnd = -1;
-    QStringList headerLines;   // every line of the header, status line included
+    QStringList headerLines; // every line of the header, status line included
     QStringList wwwAuthenticate;
 };
 

@@ -2,7 +2,8 @@
 
 #include "net/SocketErrors.h"
 
-namespace httpTexts {
+namespace httpTexts
+{
 
 QString socketError(int code)
 {

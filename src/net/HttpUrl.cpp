@@ -1,6 +1,7 @@
 #include "net/HttpUrl.h"
 
-namespace {
+namespace
+{
 
 const QString schemeMark = QStringLiteral("://");
 
@@ -15,7 +16,8 @@ QString schemeOf(const QString& url)
     if (!isAsciiLetter(candidate.front()))
         return {};
     for (const QChar c : candidate) {
-        const bool allowed = isAsciiLetter(c) || (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.';
+        const bool allowed
+            = isAsciiLetter(c) || (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.';
         if (!allowed)
             return {};
     }
@@ -68,7 +70,7 @@ std::optional<HttpUrl> splitHttpUrl(const QString& url, const QString& defaultPo
     }
 
     qsizetype authorityEnd = rest.size();
-    for (const QChar stop : {u'/', u'?'}) {
+    for (const QChar stop : { u'/', u'?' }) {
         const auto at = rest.indexOf(stop);
         if (at >= 0 && at < authorityEnd)
             authorityEnd = at;

@@ -6,13 +6,13 @@
 // The parts of an absolute http URL as the HTTP client uses them. Texts stay
 // as written (no percent-decoding): they go back on the wire unchanged.
 struct HttpUrl {
-    QString scheme;   // lower case; "http" when the URL gave none
-    QString user;     // "" when the URL embeds no credentials
+    QString scheme; // lower case; "http" when the URL gave none
+    QString user; // "" when the URL embeds no credentials
     QString password;
     QString host;
-    QString port;     // the URL's port, else the default given to splitHttpUrl
+    QString port; // the URL's port, else the default given to splitHttpUrl
     bool hasPort = false;
-    QString path;     // from the first "/" (query included, fragment dropped); "/" at least
+    QString path; // from the first "/" (query included, fragment dropped); "/" at least
 
     // Host, port and scheme: two URLs with the same origin can share a connection.
     bool sameOrigin(const HttpUrl& other) const

@@ -10,7 +10,8 @@
 #include <algorithm>
 #include <utility>
 
-namespace {
+namespace
+{
 
 // A POST body leaves in blocks of this size, one per drained send buffer.
 constexpr qint64 postBlockSize = 8193;
@@ -33,11 +34,15 @@ QString methodName(THttpRequest request)
 } // namespace
 
 EHttpException::EHttpException(const QString& message, int errorCode)
-    : std::runtime_error(message.toStdString()), message_(message), errorCode_(errorCode)
+    : std::runtime_error(message.toStdString())
+    , message_(message)
+    , errorCode_(errorCode)
 {
 }
 
-THttpCli::THttpCli(QObject* parent) : QObject(parent), socket_(new TWSocket(this))
+THttpCli::THttpCli(QObject* parent)
+    : QObject(parent)
+    , socket_(new TWSocket(this))
 {
     socket_->OnDnsLookupDone = [this](int error) { onDnsLookupDone(error); };
     socket_->OnSessionConnected = [this](int error) { onSessionConnected(error); };
@@ -231,7 +236,8 @@ bool THttpCli::prepareRound(const QString& url)
 
     const QList<QByteArray> lines = requestHeadLines(fields);
     const bool safe = isSafeRequestTarget(fields.target)
-        && std::all_of(lines.begin(), lines.end(), [](const QByteArray& line) { return isSafeHeaderLine(line); });
+        && std::all_of(
+            lines.begin(), lines.end(), [](const QByteArray& line) { return isSafeHeaderLine(line); });
     if (!safe) {
         fail(httpTexts::forbiddenCharacter());
         return false;
@@ -270,9 +276,9 @@ void THttpCli::onDnsLookupDone(int error)
     applySocksSettings();
     socket_->Connect();
     if (socketError_ && socket_->State() == wsClosed && state_ == httpDnsLookupDone)
-        fail(httpTexts::cantConnect(socketError_->code() != 0 ? WSocketErrorDesc(socketError_->code())
-                                                               : socketError_->message(),
-                                    socketError_->code()));
+        fail(httpTexts::cantConnect(
+            socketError_->code() != 0 ? WSocketErrorDesc(socketError_->code()) : socketError_->message(),
+            socketError_->code()));
 }
 
 void THttpCli::applySocksSettings()

@@ -75,7 +75,7 @@ class THttpCli : public QObject
 public:
     static constexpr int maxRedirections = 5;
     static constexpr qint64 defaultMaxDocumentSize = 64 * 1024 * 1024;
-    static constexpr std::chrono::seconds defaultTimeout {100};
+    static constexpr std::chrono::seconds defaultTimeout { 100 };
 
     explicit THttpCli(QObject* parent = nullptr);
     ~THttpCli() override;
@@ -257,24 +257,24 @@ private:
 
     // The running request.
     THttpState state_ = httpReady;
-    THttpRequest request_ = httpGET;      // as the caller asked
+    THttpRequest request_ = httpGET; // as the caller asked
     THttpRequest roundRequest_ = httpGET; // as sent now (a redirected POST is a GET)
-    HttpUrl target_;                      // the URL of this round
-    HttpUrl endpoint_;                    // where its connection goes (server or proxy)
+    HttpUrl target_; // the URL of this round
+    HttpUrl endpoint_; // where its connection goes (server or proxy)
     std::optional<HttpUrl> connectedEndpoint_; // where the open connection goes
     QString requestUser_, requestPassword_;
     QByteArray requestHead_;
-    qint64 bodyStart_ = 0;  // position of the POST body in the send stream
+    qint64 bodyStart_ = 0; // position of the POST body in the send stream
     qint64 bodyLength_ = 0;
-    qint64 bodyLeft_ = 0;   // POST bytes still to send
+    qint64 bodyLeft_ = 0; // POST bytes still to send
     int redirections_ = 0;
-    QString redirectUrl_;   // where to go once the redirection's reply is done
+    QString redirectUrl_; // where to go once the redirection's reply is done
     bool discardBody_ = false; // the body is a redirection's, skipped
     bool reusedConnection_ = false;
     bool retriedConnection_ = false;
     bool replyStarted_ = false;
     bool surplusReceived_ = false; // more came than the reply announced
-    bool closing_ = false;         // our own close: no session-closed handling
+    bool closing_ = false; // our own close: no session-closed handling
     QString socksErrorText_;
     std::optional<ESocketException> socketError_;
 

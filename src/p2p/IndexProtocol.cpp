@@ -3,7 +3,8 @@
 #include <charconv>
 #include <optional>
 
-namespace {
+namespace
+{
 
 bool isAsciiAlphanumeric(char c)
 {
@@ -93,10 +94,9 @@ bool isUsableIndexUrl(std::string_view url)
 
 std::string searchBody(const SearchQuery& query, std::string_view userName, std::string_view password)
 {
-    return "query=" + formEncode(query.keyword) + "&category=" + std::to_string(query.category)
-        + "&country=" + query.country + "&record=" + std::to_string(query.results)
-        + "&logic=" + std::to_string(query.logic) + "&username=" + std::string(userName)
-        + "&password=" + std::string(password);
+    return "query=" + formEncode(query.keyword) + "&category=" + std::to_string(query.category) + "&country="
+        + query.country + "&record=" + std::to_string(query.results) + "&logic=" + std::to_string(query.logic)
+        + "&username=" + std::string(userName) + "&password=" + std::string(password);
 }
 
 std::string resolveUserBody(std::string_view p2pUser, std::string_view userName, std::string_view password)
@@ -117,13 +117,13 @@ std::string publishBody(const Md5Report& report, std::string_view publicAddress)
     if (path.ends_with('/'))
         path.remove_suffix(1);
     const auto slash = path.rfind('/');
-    const std::string_view folder = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
+    const std::string_view folder
+        = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
     const std::string_view fileName = slash == std::string_view::npos ? path : path.substr(slash + 1);
     const std::string_view date = report.dateText.empty() ? std::string_view("Jan 1 00:00") : report.dateText;
     return "protocol=0&filename=" + formEncode(fileName) + "&pathname=" + formEncode(folder)
-        + "&ip=" + std::string(publicAddress) + "&port=" + std::to_string(report.port)
-        + "&filesize=" + std::to_string(report.size) + "&md5=" + report.md5 + "&date=" + formEncode(date)
-        + "&action=update";
+        + "&ip=" + std::string(publicAddress) + "&port=" + std::to_string(report.port) + "&filesize="
+        + std::to_string(report.size) + "&md5=" + report.md5 + "&date=" + formEncode(date) + "&action=update";
 }
 
 bool resumeReplySucceeded(std::string_view reply)

@@ -31,10 +31,10 @@ bool isUsableIndexUrl(std::string_view url);
 
 struct SearchQuery {
     std::string keyword;
-    int category = 0;              // 0..6, the Start tab's category choice
-    std::string country = "UN";    // two letters; "UN": every country
-    int results = 0;               // 0..2: 50, 100 or 200 results
-    int logic = 0;                 // 0: all keywords, 1: any keyword
+    int category = 0; // 0..6, the Start tab's category choice
+    std::string country = "UN"; // two letters; "UN": every country
+    int results = 0; // 0..2: 50, 100 or 200 results
+    int logic = 0; // 0: all keywords, 1: any keyword
 };
 
 std::string searchBody(const SearchQuery& query, std::string_view userName, std::string_view password);
@@ -47,7 +47,7 @@ struct Md5Report {
     std::uint32_t port = 21;
     std::int64_t size = 0;
     std::string md5;
-    std::string dateText;   // "" becomes "Jan 1 00:00"
+    std::string dateText; // "" becomes "Jan 1 00:00"
 };
 
 std::string publishBody(const Md5Report& report, std::string_view publicAddress);

@@ -8,7 +8,8 @@
 #include <QBuffer>
 #include <QScopeGuard>
 
-namespace {
+namespace
+{
 
 // One GET (without body) or POST on the caller's client. Returns the reply
 // text, or nothing when the request failed or the server answered 400 or
@@ -70,8 +71,8 @@ void applyHttpProxy(THttpCli& http, const connectionOptions& options)
         break;
     case connectionOptions::HttpSocks4:
     case connectionOptions::HttpSocks5:
-        http.SetSocksAuthentication(options.HTTPSOCKSUser.empty() ? socksNoAuthentication
-                                                                  : socksAuthenticateUsercode);
+        http.SetSocksAuthentication(
+            options.HTTPSOCKSUser.empty() ? socksNoAuthentication : socksAuthenticateUsercode);
         http.SetSocksLevel(options.HTTPConnectionType == connectionOptions::HttpSocks4 ? QStringLiteral("4")
                                                                                        : QStringLiteral("5"));
         http.SetSocksServer(QString::fromStdString(options.HTTPSOCKSServer));
@@ -85,8 +86,8 @@ void applyHttpProxy(THttpCli& http, const connectionOptions& options)
     http.SetTimeout(std::chrono::seconds(options.TimeoutPeriod));
 }
 
-bool resolveIndexServer(IndexCaller caller, const connectionOptions& options, p2pNetwork& network,
-                        bool showErrors)
+bool resolveIndexServer(
+    IndexCaller caller, const connectionOptions& options, p2pNetwork& network, bool showErrors)
 {
     applyHttpProxy(caller.http, options);
     const auto reply = exchange(caller.http, urlJoin(network.baseUrl, "getsindex.php"), nullptr);
@@ -101,8 +102,8 @@ bool resolveIndexServer(IndexCaller caller, const connectionOptions& options, p2
     return false;
 }
 
-std::optional<std::string> searchIndex(IndexCaller caller, const connectionOptions& options,
-                                       const p2pNetwork& network, const SearchQuery& query)
+std::optional<std::string> searchIndex(
+    IndexCaller caller, const connectionOptions& options, const p2pNetwork& network, const SearchQuery& query)
 {
     applyHttpProxy(caller.http, options);
     const std::string body = searchBody(query, network.userName, network.password);
@@ -113,7 +114,7 @@ std::optional<std::string> searchIndex(IndexCaller caller, const connectionOptio
 }
 
 std::optional<UserAddress> resolveUserAddress(IndexCaller caller, const connectionOptions& options,
-                                              p2pNetwork& network, const std::string& p2pUser, bool showErrors)
+    p2pNetwork& network, const std::string& p2pUser, bool showErrors)
 {
     if (network.indexUrl.empty() && !resolveIndexServer(caller, options, network, true))
         return std::nullopt;
@@ -126,7 +127,8 @@ std::optional<UserAddress> resolveUserAddress(IndexCaller caller, const connecti
     return std::nullopt;
 }
 
-std::optional<std::string> findOtherSources(IndexCaller caller, const p2pNetwork& network, const std::string& md5)
+std::optional<std::string> findOtherSources(
+    IndexCaller caller, const p2pNetwork& network, const std::string& md5)
 {
     const std::string body = otherSourcesBody(md5, network.userName, network.password);
     auto reply = exchange(caller.http, resumeUrl(network), &body);
@@ -147,7 +149,7 @@ bool findUpdateIndex(IndexCaller caller, const p2pNetwork& network, UpdateIndexU
 }
 
 bool publishMd5(IndexCaller caller, const UpdateIndexUrlStore& store, const Md5Report& report,
-                const QStringList& ownAddresses)
+    const QStringList& ownAddresses)
 {
     std::vector<std::string> addresses;
     for (const QString& address : ownAddresses)

@@ -48,25 +48,26 @@ void applyHttpProxy(THttpCli& http, const connectionOptions& options);
 // network's indexUrl. On failure indexUrl is emptied (so that the next user
 // resolves again) and, when `showErrors` and not aborted, the user is told.
 // A reply with a line break or control byte counts as a failure.
-bool resolveIndexServer(IndexCaller caller, const connectionOptions& options, p2pNetwork& network,
-                        bool showErrors);
+bool resolveIndexServer(
+    IndexCaller caller, const connectionOptions& options, p2pNetwork& network, bool showErrors);
 
 // POST of a search to the resolved index server. Returns the reply (result
 // lines, see replyLines and isResultLine), or nothing when the request
 // failed; then, unless aborted, the user has been told.
 std::optional<std::string> searchIndex(IndexCaller caller, const connectionOptions& options,
-                                       const p2pNetwork& network, const SearchQuery& query);
+    const p2pNetwork& network, const SearchQuery& query);
 
 // The address and port of a P2P user's server. Resolves the index server
 // first when the network has none yet. Returns nothing when the user cannot
 // be found; then, when `showErrors` and not aborted, the user has been told.
 std::optional<UserAddress> resolveUserAddress(IndexCaller caller, const connectionOptions& options,
-                                              p2pNetwork& network, const std::string& p2pUser, bool showErrors);
+    p2pNetwork& network, const std::string& p2pUser, bool showErrors);
 
 // Other servers that hold a file with this MD5: the reply's result lines
 // (see replyLines, isResultLine and resultLineToObject), or nothing. The
 // network must have its indexUrl already. Never shows a message.
-std::optional<std::string> findOtherSources(IndexCaller caller, const p2pNetwork& network, const std::string& md5);
+std::optional<std::string> findOtherSources(
+    IndexCaller caller, const p2pNetwork& network, const std::string& md5);
 
 // GET getpindex.php below the network's base URL and store the update
 // server's address (reply + "p2p/v6") in `store`; emptied on failure.
@@ -77,4 +78,4 @@ bool findUpdateIndex(IndexCaller caller, const p2pNetwork& network, UpdateIndexU
 // (TCustomWSocket::LocalIPList()); without a public one nothing is sent and
 // the result is false.
 bool publishMd5(IndexCaller caller, const UpdateIndexUrlStore& store, const Md5Report& report,
-                const QStringList& ownAddresses);
+    const QStringList& ownAddresses);

@@ -3,7 +3,8 @@
 #include <QString>
 
 // What the user reads about the index server.
-namespace indexTexts {
+namespace indexTexts
+{
 
 inline QString unresolvedIndexServer()
 {
@@ -13,8 +14,9 @@ inline QString unresolvedIndexServer()
 inline QString searchFailed()
 {
     return QStringLiteral("Unable to connect Index Server")
-        + QStringLiteral(" The error occurred either because:\n1) due to a problem in your Internet connection, "
-                         "2)A problem in Quorvane servers.");
+        + QStringLiteral(
+            " The error occurred either because:\n1) due to a problem in your Internet connection, "
+            "2)A problem in Quorvane servers.");
 }
 
 inline QString userOffline(const QString& p2pUser)

@@ -7,7 +7,8 @@
 #include <charconv>
 #include <optional>
 
-namespace {
+namespace
+{
 
 constexpr int fieldCount = 12;
 using ResultFields = std::array<std::string_view, fieldCount>;
@@ -38,8 +39,8 @@ std::optional<std::int64_t> numberIn(std::string_view text, std::int64_t low, st
 // "20240315..." -> "Mar 15 2024": the date as listings show it.
 std::string dateTextOf(std::string_view date)
 {
-    static constexpr std::array<std::string_view, 12> months {"Jan ", "Feb ", "Mar ", "Apr ", "May ", "Jun ",
-                                                              "Jul ", "Aug ", "Sep ", "Oct ", "Nov ", "Dec "};
+    static constexpr std::array<std::string_view, 12> months { "Jan ", "Feb ", "Mar ", "Apr ", "May ", "Jun ",
+        "Jul ", "Aug ", "Sep ", "Oct ", "Nov ", "Dec " };
     const auto part = [&](std::size_t from, std::size_t length) {
         return from < date.size() ? date.substr(from, length) : std::string_view();
     };
@@ -79,7 +80,8 @@ bool isResultLine(std::string_view line)
     return line.size() > 12 && std::count(line.begin(), line.end(), '*') == fieldCount - 1;
 }
 
-ftpObject resultLineToObject(std::string_view line, const p2pNetwork& network, std::string_view anonymousPassword)
+ftpObject resultLineToObject(
+    std::string_view line, const p2pNetwork& network, std::string_view anonymousPassword)
 {
     const ResultFields fields = splitFields(line);
     ftpObject entry;

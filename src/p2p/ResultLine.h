@@ -16,4 +16,5 @@ bool isResultLine(std::string_view line);
 // answers the MD5 command. `line` must pass isResultLine. Numbers that are
 // no numbers, or out of their range, take their defaults (port 21, speed 0,
 // size 0, date Jan 1 1970).
-ftpObject resultLineToObject(std::string_view line, const p2pNetwork& network, std::string_view anonymousPassword);
+ftpObject resultLineToObject(
+    std::string_view line, const p2pNetwork& network, std::string_view anonymousPassword);

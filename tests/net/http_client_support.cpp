@@ -2,7 +2,8 @@
 
 #include <QBuffer>
 
-namespace {
+namespace
+{
 
 HttpReply run(THttpCli& http, const QString& url, const QByteArray* body)
 {

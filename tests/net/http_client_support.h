@@ -9,7 +9,7 @@
 struct HttpReply {
     bool raised = false;
     QString message; // of the EHttpException
-    int code = 0;    // of the EHttpException
+    int code = 0; // of the EHttpException
     QByteArray body; // what reached the received stream
 };
 

@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 class HttpThroughProxy : public testing::Test
 {
@@ -98,9 +99,9 @@ TEST_P(HttpThroughSocks, ReachesTheServer)
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, HttpThroughSocks,
-                         testing::Values(SocksCase {"socks4", "4", false}, SocksCase {"socks5", "5", false},
-                                         SocksCase {"socks5WithUser", "5", true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+    testing::Values(SocksCase { "socks4", "4", false }, SocksCase { "socks5", "5", false },
+        SocksCase { "socks5WithUser", "5", true }),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HttpThroughProxy, SocksServerRefusingTheLoginFailsTheRequest)
 {

@@ -6,7 +6,8 @@
 
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 // Every server stops by itself after this long, should a test never stop it.
 const QString lifetimeSeconds = QStringLiteral("300");
@@ -26,14 +27,14 @@ bool writeFile(const QString& path, const QByteArray& contents)
 // Runs `program` under timeout(1), which ends it after the lifetime and
 // passes our SIGTERM on to it.
 bool startBounded(ServerProcess& process, const QString& program, const QStringList& arguments, quint16 port,
-                  QString& error)
+    QString& error)
 {
     if (port == 0) {
         error = QStringLiteral("no free port");
         return false;
     }
-    if (!process.startOnPort(QStringLiteral("/usr/bin/timeout"), QStringList {lifetimeSeconds, program} + arguments,
-                             port)) {
+    if (!process.startOnPort(
+            QStringLiteral("/usr/bin/timeout"), QStringList { lifetimeSeconds, program } + arguments, port)) {
         error = process.error();
         return false;
     }
@@ -44,11 +45,11 @@ bool startBounded(ServerProcess& process, const QString& program, const QStringL
 
 bool HttpFixtureServer::start()
 {
-    const QStringList arguments {sourcePath(QStringLiteral("testservers/http_fixture_server.py")),
-                                 QStringLiteral("--lifetime"), lifetimeSeconds, QStringLiteral("--log"),
-                                 dir_.filePath(QStringLiteral("requests.jsonl"))};
+    const QStringList arguments { sourcePath(QStringLiteral("testservers/http_fixture_server.py")),
+        QStringLiteral("--lifetime"), lifetimeSeconds, QStringLiteral("--log"),
+        dir_.filePath(QStringLiteral("requests.jsonl")) };
     if (!process_.start(QStringLiteral("/usr/bin/python3"), arguments,
-                        QRegularExpression(QStringLiteral("READY port=(\\d+)")))) {
+            QRegularExpression(QStringLiteral("READY port=(\\d+)")))) {
         error_ = process_.error();
         return false;
     }
@@ -88,14 +89,15 @@ bool TinyProxy::start(const QString& user, const QString& password)
         return false;
     }
     return startBounded(process_, QStringLiteral("/usr/bin/tinyproxy"),
-                        {QStringLiteral("-d"), QStringLiteral("-c"), configPath}, port, error_);
+        { QStringLiteral("-d"), QStringLiteral("-c"), configPath }, port, error_);
 }
 
 bool DanteServer::start(bool requireUser)
 {
     const quint16 port = freeTcpPort();
     QByteArray config = "logoutput: stderr\ninternal: 127.0.0.1 port = " + QByteArray::number(port)
-        + "\nexternal: 127.0.0.1\nsocksmethod: " + (requireUser ? "username" : "none") + "\nclientmethod: none\n";
+        + "\nexternal: 127.0.0.1\nsocksmethod: " + (requireUser ? "username" : "none")
+        + "\nclientmethod: none\n";
     // Checking system accounts takes root; the requests run unprivileged.
     // (Settings come before the rules.)
     if (runningAsRoot())
@@ -108,7 +110,7 @@ bool DanteServer::start(bool requireUser)
         return false;
     }
     return startBounded(process_, QStringLiteral("/usr/sbin/danted"),
-                        {QStringLiteral("-f"), configPath, QStringLiteral("-N"), QStringLiteral("1"),
-                         QStringLiteral("-p"), dir_.filePath(QStringLiteral("danted.pid"))},
-                        port, error_);
+        { QStringLiteral("-f"), configPath, QStringLiteral("-N"), QStringLiteral("1"), QStringLiteral("-p"),
+            dir_.filePath(QStringLiteral("danted.pid")) },
+        port, error_);
 }

@@ -25,7 +25,8 @@
 
 #include <mutex>
 
-namespace {
+namespace
+{
 
 // Records every message instead of showing it.
 class RecordingPrompter : public Prompter
@@ -81,21 +82,19 @@ public:
     bool start(const QStringList& faults = {})
     {
         const QString folder = dir_.filePath(QStringLiteral("shared"));
-        if (!QDir().mkpath(folder + QStringLiteral("/music")) || !writeFile(folder + QStringLiteral("/free music.mp3"), song())
+        if (!QDir().mkpath(folder + QStringLiteral("/music"))
+            || !writeFile(folder + QStringLiteral("/free music.mp3"), song())
             || !writeFile(folder + QStringLiteral("/notes.txt"), "notes")) {
             error_ = QStringLiteral("cannot fill ") + folder;
             return false;
         }
-        const QStringList arguments = QStringList {sourcePath(QStringLiteral("testservers/indexserver.py")),
-                                                   QStringLiteral("--lifetime"), QStringLiteral("300"),
-                                                   QStringLiteral("--request-log"), logPath(),
-                                                   QStringLiteral("--server"),
-                                                   QStringLiteral("alice,192.0.2.1,2121,1,3,DE,") + folder,
-                                                   QStringLiteral("--server"),
-                                                   QStringLiteral("bob,198.51.100.4,21,0,0,UN,") + folder}
+        const QStringList arguments = QStringList { sourcePath(QStringLiteral("testservers/indexserver.py")),
+            QStringLiteral("--lifetime"), QStringLiteral("300"), QStringLiteral("--request-log"), logPath(),
+            QStringLiteral("--server"), QStringLiteral("alice,192.0.2.1,2121,1,3,DE,") + folder,
+            QStringLiteral("--server"), QStringLiteral("bob,198.51.100.4,21,0,0,UN,") + folder }
             + faults;
         if (!process_.start(QStringLiteral("/usr/bin/python3"), arguments,
-                            QRegularExpression(QStringLiteral("READY port=(\\d+)")))) {
+                QRegularExpression(QStringLiteral("READY port=(\\d+)")))) {
             error_ = process_.error();
             return false;
         }
@@ -148,19 +147,20 @@ protected:
         return network;
     }
 
-    IndexCaller caller() { return IndexCaller {http, aborted}; }
+    IndexCaller caller() { return IndexCaller { http, aborted }; }
 
     TempHome home;
-    connectionOptions options {home.file(QStringLiteral("Ranquil.ini"))};
+    connectionOptions options { home.file(QStringLiteral("Ranquil.ini")) };
     RecordingPrompter prompter;
     THttpCli http;
-    std::atomic<bool> aborted {false};
+    std::atomic<bool> aborted { false };
 };
 
 // A fixture server whose every answer below `base` is `reply`.
 std::string fixedReplyBase(const HttpFixtureServer& server, const QByteArray& reply)
 {
-    return server.url(QStringLiteral("/reply/") + QString::fromLatin1(reply.toPercentEncoding())).toStdString();
+    return server.url(QStringLiteral("/reply/") + QString::fromLatin1(reply.toPercentEncoding()))
+        .toStdString();
 }
 
 // ------------------------------------------------------------ resolveIndexServer
@@ -179,15 +179,16 @@ TEST_F(IndexClient, ResolvedIndexUrlIsTheReplyAsItStands)
 TEST_F(IndexClient, FailedResolutionTellsTheUserAndLeavesNoAddress)
 {
     IndexServer server;
-    ASSERT_TRUE(server.start({QStringLiteral("--error-status"), QStringLiteral("500"),
-                              QStringLiteral("--fault-endpoint"), QStringLiteral("getsindex")}))
+    ASSERT_TRUE(server.start({ QStringLiteral("--error-status"), QStringLiteral("500"),
+        QStringLiteral("--fault-endpoint"), QStringLiteral("getsindex") }))
         << server.error().toStdString();
     p2pNetwork network = networkOf(server);
     network.indexUrl = "";
     EXPECT_FALSE(resolveIndexServer(caller(), options, network, true));
     EXPECT_EQ(network.indexUrl, "");
     EXPECT_EQ(prompter.messages,
-              QStringList {errorMessage(QStringLiteral("Unable to determine optimal Index Server (HTTP) address"))});
+        QStringList {
+            errorMessage(QStringLiteral("Unable to determine optimal Index Server (HTTP) address")) });
 
     EXPECT_FALSE(resolveIndexServer(caller(), options, network, false));
     EXPECT_EQ(prompter.messages.size(), 1);
@@ -223,20 +224,21 @@ TEST_P(IndexClientResolveReply, IsTakenOnlyWithoutControlBytes)
     EXPECT_EQ(prompter.messages.size(), GetParam().resolved ? 0 : 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Replies, IndexClientResolveReply,
-    testing::Values(ResolveReplyCase {"plain", "http://index.example/p2p", true, "http://index.example/p2p"},
-                    ResolveReplyCase {"nulEndsTheText", QByteArray("http://index.example/p2p\0junk", 29), true,
-                                      "http://index.example/p2p"},
-                    ResolveReplyCase {"trailingLineFeed", "http://index.example/p2p\n", false, ""},
-                    ResolveReplyCase {"injectedHeader", "http://index.example/p2p\r\nX-Injected: 1", false, ""},
-                    ResolveReplyCase {"nothingBeforeNul", QByteArray("\0", 1), true, ""}),
+INSTANTIATE_TEST_SUITE_P(Replies, IndexClientResolveReply,
+    testing::Values(
+        ResolveReplyCase { "plain", "http://index.example/p2p", true, "http://index.example/p2p" },
+        ResolveReplyCase { "nulEndsTheText", QByteArray("http://index.example/p2p\0junk", 29), true,
+            "http://index.example/p2p" },
+        ResolveReplyCase { "trailingLineFeed", "http://index.example/p2p\n", false, "" },
+        ResolveReplyCase { "injectedHeader", "http://index.example/p2p\r\nX-Injected: 1", false, "" },
+        ResolveReplyCase { "nothingBeforeNul", QByteArray("\0", 1), true, "" }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(IndexClient, AbortedResolutionSaysNothing)
 {
     IndexServer server;
-    ASSERT_TRUE(server.start({QStringLiteral("--delay"), QStringLiteral("3000")})) << server.error().toStdString();
+    ASSERT_TRUE(server.start({ QStringLiteral("--delay"), QStringLiteral("3000") }))
+        << server.error().toStdString();
     p2pNetwork network = networkOf(server);
     QTimer::singleShot(200, &http, [this] {
         aborted = true;
@@ -275,17 +277,17 @@ TEST_F(IndexClient, SearchFindsTheSharedEntries)
     const auto requests = server.requestsTo(QStringLiteral("/p2p/v6/search.php"));
     ASSERT_EQ(requests.size(), 1);
     EXPECT_EQ(requests[0][QStringLiteral("body")].toString(),
-              QStringLiteral("query=free+music&category=0&country=UN&record=0&logic=0&username=me&password=pw"));
+        QStringLiteral("query=free+music&category=0&country=UN&record=0&logic=0&username=me&password=pw"));
     EXPECT_EQ(requests[0][QStringLiteral("content_type")].toString(),
-              QStringLiteral("application/x-www-form-urlencoded"));
+        QStringLiteral("application/x-www-form-urlencoded"));
     EXPECT_TRUE(prompter.messages.isEmpty());
 }
 
 TEST_F(IndexClient, FailedSearchTellsTheUser)
 {
     IndexServer server;
-    ASSERT_TRUE(server.start({QStringLiteral("--error-status"), QStringLiteral("503"),
-                              QStringLiteral("--fault-endpoint"), QStringLiteral("search")}))
+    ASSERT_TRUE(server.start({ QStringLiteral("--error-status"), QStringLiteral("503"),
+        QStringLiteral("--fault-endpoint"), QStringLiteral("search") }))
         << server.error().toStdString();
     p2pNetwork network = networkOf(server);
     ASSERT_TRUE(resolveIndexServer(caller(), options, network, true));
@@ -293,16 +295,17 @@ TEST_F(IndexClient, FailedSearchTellsTheUser)
     query.keyword = "music";
     EXPECT_FALSE(searchIndex(caller(), options, network, query).has_value());
     EXPECT_EQ(prompter.messages,
-              QStringList {errorMessage(QStringLiteral("Unable to connect Index Server The error occurred either "
-                                                       "because:\n1) due to a problem in your Internet connection, "
-                                                       "2)A problem in Quorvane servers."))});
+        QStringList {
+            errorMessage(QStringLiteral("Unable to connect Index Server The error occurred either "
+                                        "because:\n1) due to a problem in your Internet connection, "
+                                        "2)A problem in Quorvane servers.")) });
 }
 
 TEST_F(IndexClient, SilentIndexServerEndsTheSearchAtTheDeadline)
 {
     IndexServer server;
-    ASSERT_TRUE(server.start({QStringLiteral("--delay"), QStringLiteral("4000"), QStringLiteral("--fault-endpoint"),
-                              QStringLiteral("search")}))
+    ASSERT_TRUE(server.start({ QStringLiteral("--delay"), QStringLiteral("4000"),
+        QStringLiteral("--fault-endpoint"), QStringLiteral("search") }))
         << server.error().toStdString();
     p2pNetwork network = networkOf(server);
     ASSERT_TRUE(resolveIndexServer(caller(), options, network, true));
@@ -310,7 +313,7 @@ TEST_F(IndexClient, SilentIndexServerEndsTheSearchAtTheDeadline)
     SearchQuery query;
     query.keyword = "music";
     EXPECT_FALSE(searchIndex(caller(), options, network, query).has_value());
-    EXPECT_EQ(prompter.messages, QStringList {errorMessage(indexTexts::searchFailed())});
+    EXPECT_EQ(prompter.messages, QStringList { errorMessage(indexTexts::searchFailed()) });
     EXPECT_EQ(http.State(), httpReady);
 }
 
@@ -352,7 +355,8 @@ TEST_P(IndexClientThroughProxy, SearchesWithTheHttpSettings)
     }
     options.HTTPConnectionType = c.connectionType;
     p2pNetwork network = networkOf(server);
-    ASSERT_TRUE(resolveIndexServer(caller(), options, network, true)) << prompter.messages.join(u'\n').toStdString();
+    ASSERT_TRUE(resolveIndexServer(caller(), options, network, true))
+        << prompter.messages.join(u'\n').toStdString();
     SearchQuery query;
     query.keyword = "notes";
     const auto reply = searchIndex(caller(), options, network, query);
@@ -360,13 +364,12 @@ TEST_P(IndexClientThroughProxy, SearchesWithTheHttpSettings)
     EXPECT_EQ(replyLines(*reply).size(), 2u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Settings, IndexClientThroughProxy,
-    testing::Values(ProxyCase {"httpProxy", connectionOptions::HttpProxy, false},
-                    ProxyCase {"httpProxyWithUser", connectionOptions::HttpProxy, true},
-                    ProxyCase {"socks4", connectionOptions::HttpSocks4, false},
-                    ProxyCase {"socks5", connectionOptions::HttpSocks5, false},
-                    ProxyCase {"socks5WithUser", connectionOptions::HttpSocks5, true}),
+INSTANTIATE_TEST_SUITE_P(Settings, IndexClientThroughProxy,
+    testing::Values(ProxyCase { "httpProxy", connectionOptions::HttpProxy, false },
+        ProxyCase { "httpProxyWithUser", connectionOptions::HttpProxy, true },
+        ProxyCase { "socks4", connectionOptions::HttpSocks4, false },
+        ProxyCase { "socks5", connectionOptions::HttpSocks5, false },
+        ProxyCase { "socks5WithUser", connectionOptions::HttpSocks5, true }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(IndexClient, ProxyWithUserRefusesASearchWithoutProxyUser)
@@ -415,19 +418,20 @@ TEST_F(IndexClient, UserAddressResolvesTheIndexServerFirst)
     const auto requests = server.requestsTo(QStringLiteral("/p2p/v6/resume.php"));
     ASSERT_EQ(requests.size(), 1);
     EXPECT_EQ(requests[0][QStringLiteral("body")].toString(),
-              QStringLiteral("username=alice&action=getIPFromUsername&loginusername=me&loginpassword=pw"));
+        QStringLiteral("username=alice&action=getIPFromUsername&loginusername=me&loginpassword=pw"));
 }
 
 TEST_F(IndexClient, OfflineUserIsReported)
 {
     IndexServer server;
-    ASSERT_TRUE(server.start({QStringLiteral("--offline-user"), QStringLiteral("bob")}))
+    ASSERT_TRUE(server.start({ QStringLiteral("--offline-user"), QStringLiteral("bob") }))
         << server.error().toStdString();
     p2pNetwork network = networkOf(server);
     EXPECT_FALSE(resolveUserAddress(caller(), options, network, "bob", true).has_value());
-    EXPECT_EQ(prompter.messages, QStringList {errorMessage(QStringLiteral(
-                                     "Unable to resolve server's IP address and port from the P2P username.\n\n"
-                                     "It seems that the user \"bob\" is offline."))});
+    EXPECT_EQ(prompter.messages,
+        QStringList { errorMessage(
+            QStringLiteral("Unable to resolve server's IP address and port from the P2P username.\n\n"
+                           "It seems that the user \"bob\" is offline.")) });
     EXPECT_FALSE(resolveUserAddress(caller(), options, network, "bob", false).has_value());
     EXPECT_EQ(prompter.messages.size(), 1);
 }
@@ -459,12 +463,12 @@ TEST_P(IndexClientUserReply, FollowsTheResumeRule)
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, IndexClientUserReply,
-                         testing::Values(UserReplyCase {"addressAndPort", "203.0.113.9*2121", true, "203.0.113.9", 2121},
-                                         UserReplyCase {"noPort", "203.0.113.9*", true, "203.0.113.9", 21},
-                                         UserReplyCase {"errorLine", "5ab offline", false, "", 0},
-                                         UserReplyCase {"threeBytes", "a*b", false, "", 0},
-                                         UserReplyCase {"noStar", "somewhere", false, "", 0}),
-                         [](const auto& info) { return std::string(info.param.name); });
+    testing::Values(UserReplyCase { "addressAndPort", "203.0.113.9*2121", true, "203.0.113.9", 2121 },
+        UserReplyCase { "noPort", "203.0.113.9*", true, "203.0.113.9", 21 },
+        UserReplyCase { "errorLine", "5ab offline", false, "", 0 },
+        UserReplyCase { "threeBytes", "a*b", false, "", 0 },
+        UserReplyCase { "noStar", "somewhere", false, "", 0 }),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ------------------------------------------------------------ findOtherSources
 
@@ -498,8 +502,8 @@ TEST_F(IndexClient, OtherSourcesFromALoaderThread)
         THttpCli own;
         own.SetMultiThreaded(true);
         applyHttpProxy(own, options);
-        const std::atomic<bool> stopping {false};
-        IndexCaller loader {own, stopping};
+        const std::atomic<bool> stopping { false };
+        IndexCaller loader { own, stopping };
         if (resolveIndexServer(loader, options, network, false))
             reply = findOtherSources(loader, network, IndexServer::songDigest());
     });
@@ -525,7 +529,7 @@ TEST_F(IndexClient, UpdateIndexIsFoundAndKept)
 TEST_F(IndexClient, FailedUpdateIndexEmptiesTheKeptAddress)
 {
     IndexServer server;
-    ASSERT_TRUE(server.start({QStringLiteral("--error-status"), QStringLiteral("404")}))
+    ASSERT_TRUE(server.start({ QStringLiteral("--error-status"), QStringLiteral("404") }))
         << server.error().toStdString();
     MemoryUpdateIndexUrl store;
     store.setUpdateIndexUrl("http://old.example/p2p/v6");
@@ -557,13 +561,12 @@ TEST_P(IndexClientUpdateReply, FollowsTheStatusLikeRule)
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, IndexClientUpdateReply,
-                         testing::Values(UpdateReplyCase {"twoCharacters", "ab", true, "ab/p2p/v6"},
-                                         UpdateReplyCase {"address", "http://u.example/", true,
-                                                          "http://u.example/p2p/v6"},
-                                         UpdateReplyCase {"fourLetters", "abcd", true, "abcd/p2p/v6"},
-                                         UpdateReplyCase {"errorLine", "404 gone", false, ""},
-                                         UpdateReplyCase {"lineBreak", "http://u.example/\r\n", false, ""}),
-                         [](const auto& info) { return std::string(info.param.name); });
+    testing::Values(UpdateReplyCase { "twoCharacters", "ab", true, "ab/p2p/v6" },
+        UpdateReplyCase { "address", "http://u.example/", true, "http://u.example/p2p/v6" },
+        UpdateReplyCase { "fourLetters", "abcd", true, "abcd/p2p/v6" },
+        UpdateReplyCase { "errorLine", "404 gone", false, "" },
+        UpdateReplyCase { "lineBreak", "http://u.example/\r\n", false, "" }),
+    [](const auto& info) { return std::string(info.param.name); });
 
 Md5Report songReport()
 {
@@ -583,18 +586,18 @@ TEST_F(IndexClient, DigestIsPublishedWithThePublicAddress)
     MemoryUpdateIndexUrl store;
     ASSERT_TRUE(findUpdateIndex(caller(), networkOf(server), store));
     EXPECT_TRUE(publishMd5(caller(), store, songReport(),
-                           {QStringLiteral("127.0.0.1"), QStringLiteral("192.168.1.5"), QStringLiteral("203.0.113.7"),
-                            QStringLiteral("198.51.100.1")}));
+        { QStringLiteral("127.0.0.1"), QStringLiteral("192.168.1.5"), QStringLiteral("203.0.113.7"),
+            QStringLiteral("198.51.100.1") }));
     const auto requests = server.requestsTo(QStringLiteral("/p2p/v6/updatemd5.php"));
     ASSERT_EQ(requests.size(), 1);
     EXPECT_EQ(requests[0][QStringLiteral("content_type")].toString(),
-              QStringLiteral("application/x-www-form-urlencoded"));
+        QStringLiteral("application/x-www-form-urlencoded"));
     EXPECT_EQ(requests[0][QStringLiteral("body")].toString(),
-              QStringLiteral("protocol=0&filename=free+music%2Emp3&pathname=%2Fpub%2Fmusic%2F&ip=203.0.113.7"
-                             "&port=2121&filesize=")
-                  + QString::number(IndexServer::song().size()) + QStringLiteral("&md5=")
-                  + QString::fromStdString(IndexServer::songDigest())
-                  + QStringLiteral("&date=Mar+15+12%3A30&action=update"));
+        QStringLiteral("protocol=0&filename=free+music%2Emp3&pathname=%2Fpub%2Fmusic%2F&ip=203.0.113.7"
+                       "&port=2121&filesize=")
+            + QString::number(IndexServer::song().size()) + QStringLiteral("&md5=")
+            + QString::fromStdString(IndexServer::songDigest())
+            + QStringLiteral("&date=Mar+15+12%3A30&action=update"));
 }
 
 TEST_F(IndexClient, NothingIsPublishedWithoutAPublicAddress)
@@ -604,7 +607,7 @@ TEST_F(IndexClient, NothingIsPublishedWithoutAPublicAddress)
     MemoryUpdateIndexUrl store;
     ASSERT_TRUE(findUpdateIndex(caller(), networkOf(server), store));
     EXPECT_FALSE(publishMd5(caller(), store, songReport(),
-                            {QStringLiteral("127.0.0.1"), QStringLiteral("10.0.0.3"), QStringLiteral("172.20.0.2")}));
+        { QStringLiteral("127.0.0.1"), QStringLiteral("10.0.0.3"), QStringLiteral("172.20.0.2") }));
     EXPECT_TRUE(server.requestsTo(QStringLiteral("/p2p/v6/updatemd5.php")).isEmpty());
 }
 
@@ -617,7 +620,7 @@ TEST_F(IndexClient, RefusedDigestRecordFailsThePublication)
     Md5Report incomplete = songReport();
     incomplete.md5.clear();
     // The server answers "500 Missing or wrong fields: md5."
-    EXPECT_FALSE(publishMd5(caller(), store, incomplete, {QStringLiteral("203.0.113.7")}));
+    EXPECT_FALSE(publishMd5(caller(), store, incomplete, { QStringLiteral("203.0.113.7") }));
 }
 
 } // namespace

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 std::string caseName(const char* name)
 {
@@ -27,19 +28,17 @@ TEST_P(UrlJoin, PutsExactlyOneSlashBetween)
     EXPECT_EQ(urlJoin(GetParam().base, GetParam().path), GetParam().joined);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Joins, UrlJoin,
-    testing::Values(
-        JoinCase {"baseWithoutSlash", "http://index.example/p2p/v6", "getsindex.php",
-                  "http://index.example/p2p/v6/getsindex.php"},
-        JoinCase {"baseWithSlashPathWithSlash", "http://index.example/p2p/", "/v6/search.php",
-                  "http://index.example/p2p/v6/search.php"},
-        JoinCase {"baseWithoutSlashPathWithSlash", "http://index.example/p2p", "/v6/resume.php",
-                  "http://index.example/p2p/v6/resume.php"},
-        JoinCase {"emptyBase", "", "p2p/v6", "/p2p/v6"},
-        JoinCase {"emptyBaseSlashedPath", "", "/v6/search.php", "/v6/search.php"},
-        JoinCase {"onlyOneLeadingSlashGoes", "http://a.example/", "//x", "http://a.example//x"},
-        JoinCase {"emptyPath", "http://a.example", "", "http://a.example/"}),
+INSTANTIATE_TEST_SUITE_P(Joins, UrlJoin,
+    testing::Values(JoinCase { "baseWithoutSlash", "http://index.example/p2p/v6", "getsindex.php",
+                        "http://index.example/p2p/v6/getsindex.php" },
+        JoinCase { "baseWithSlashPathWithSlash", "http://index.example/p2p/", "/v6/search.php",
+            "http://index.example/p2p/v6/search.php" },
+        JoinCase { "baseWithoutSlashPathWithSlash", "http://index.example/p2p", "/v6/resume.php",
+            "http://index.example/p2p/v6/resume.php" },
+        JoinCase { "emptyBase", "", "p2p/v6", "/p2p/v6" },
+        JoinCase { "emptyBaseSlashedPath", "", "/v6/search.php", "/v6/search.php" },
+        JoinCase { "onlyOneLeadingSlashGoes", "http://a.example/", "//x", "http://a.example//x" },
+        JoinCase { "emptyPath", "http://a.example", "", "http://a.example/" }),
     [](const auto& info) { return caseName(info.param.name); });
 
 // ------------------------------------------------------------ formEncode
@@ -59,16 +58,15 @@ TEST_P(FormEncode, KeepsOnlyLettersAndDigits)
     EXPECT_EQ(formEncode(GetParam().text), GetParam().encoded);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, FormEncode,
-    testing::Values(EncodeCase {"lettersAndDigits", "AZaz09", "AZaz09"},
-                    EncodeCase {"blankIsPlus", "free music", "free+music"},
-                    EncodeCase {"slashAndDot", "/pub/a.mp3", "%2Fpub%2Fa%2Emp3"},
-                    EncodeCase {"unreservedAreEncodedToo", "-_*.~", "%2D%5F%2A%2E%7E"},
-                    EncodeCase {"formCharacters", "a=1&b=%", "a%3D1%26b%3D%25"},
-                    EncodeCase {"bytesAbove127", "caf\xc3\xa9", "caf%C3%A9"},
-                    EncodeCase {"controlAndNul", std::string("\r\n\0", 3), "%0D%0A%00"},
-                    EncodeCase {"empty", "", ""}),
+INSTANTIATE_TEST_SUITE_P(Texts, FormEncode,
+    testing::Values(EncodeCase { "lettersAndDigits", "AZaz09", "AZaz09" },
+        EncodeCase { "blankIsPlus", "free music", "free+music" },
+        EncodeCase { "slashAndDot", "/pub/a.mp3", "%2Fpub%2Fa%2Emp3" },
+        EncodeCase { "unreservedAreEncodedToo", "-_*.~", "%2D%5F%2A%2E%7E" },
+        EncodeCase { "formCharacters", "a=1&b=%", "a%3D1%26b%3D%25" },
+        EncodeCase { "bytesAbove127", "caf\xc3\xa9", "caf%C3%A9" },
+        EncodeCase { "controlAndNul", std::string("\r\n\0", 3), "%0D%0A%00" },
+        EncodeCase { "empty", "", "" }),
     [](const auto& info) { return caseName(info.param.name); });
 
 // ------------------------------------------------------------ reply text and lines
@@ -111,15 +109,15 @@ TEST(IndexBodies, SearchEncodesOnlyTheKeyword)
     query.results = 2;
     query.logic = 1;
     EXPECT_EQ(searchBody(query, "me&you", "p=w"),
-              "query=free+music%2F2024&category=1&country=DE&record=2&logic=1&username=me&you&password=p=w");
+        "query=free+music%2F2024&category=1&country=DE&record=2&logic=1&username=me&you&password=p=w");
 }
 
 TEST(IndexBodies, ResumeRequests)
 {
     EXPECT_EQ(resolveUserBody("alice", "me", "pw"),
-              "username=alice&action=getIPFromUsername&loginusername=me&loginpassword=pw");
+        "username=alice&action=getIPFromUsername&loginusername=me&loginpassword=pw");
     EXPECT_EQ(otherSourcesBody("0123456789ABCDEF0123456789ABCDEF", "", ""),
-              "md5=0123456789ABCDEF0123456789ABCDEF&action=others&loginusername=&loginpassword=");
+        "md5=0123456789ABCDEF0123456789ABCDEF&action=others&loginusername=&loginpassword=");
 }
 
 struct PublishCase {
@@ -143,20 +141,18 @@ TEST_P(PublishBody, SplitsThePathAtItsLastSlash)
     report.md5 = "0123456789ABCDEF0123456789ABCDEF";
     report.dateText = GetParam().dateText;
     EXPECT_EQ(publishBody(report, "203.0.113.7"),
-              std::string("protocol=0&") + GetParam().fileAndFolder + "&ip=203.0.113.7&port=2121"
-                  + "&filesize=5000000000&md5=0123456789ABCDEF0123456789ABCDEF&date=" + GetParam().date
-                  + "&action=update");
+        std::string("protocol=0&") + GetParam().fileAndFolder + "&ip=203.0.113.7&port=2121"
+            + "&filesize=5000000000&md5=0123456789ABCDEF0123456789ABCDEF&date=" + GetParam().date
+            + "&action=update");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, PublishBody,
-    testing::Values(
-        PublishCase {"nested", "/pub/music/a b.mp3", "Mar 15 2024", "filename=a+b%2Emp3&pathname=%2Fpub%2Fmusic%2F",
-                     "Mar+15+2024"},
-        PublishCase {"trailingSlashDropped", "/pub/dir/", "Mar 15 12:30", "filename=dir&pathname=%2Fpub%2F",
-                     "Mar+15+12%3A30"},
-        PublishCase {"atRoot", "/a.txt", "", "filename=a%2Etxt&pathname=%2F", "Jan+1+00%3A00"},
-        PublishCase {"noSlash", "a.txt", "", "filename=a%2Etxt&pathname=", "Jan+1+00%3A00"}),
+INSTANTIATE_TEST_SUITE_P(Paths, PublishBody,
+    testing::Values(PublishCase { "nested", "/pub/music/a b.mp3", "Mar 15 2024",
+                        "filename=a+b%2Emp3&pathname=%2Fpub%2Fmusic%2F", "Mar+15+2024" },
+        PublishCase { "trailingSlashDropped", "/pub/dir/", "Mar 15 12:30", "filename=dir&pathname=%2Fpub%2F",
+            "Mar+15+12%3A30" },
+        PublishCase { "atRoot", "/a.txt", "", "filename=a%2Etxt&pathname=%2F", "Jan+1+00%3A00" },
+        PublishCase { "noSlash", "a.txt", "", "filename=a%2Etxt&pathname=", "Jan+1+00%3A00" }),
     [](const auto& info) { return caseName(info.param.name); });
 
 // ------------------------------------------------------------ success rules
@@ -177,15 +173,13 @@ TEST_P(ResumeRule, RefusesShortRepliesAndErrorLines)
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, ResumeRule,
-                         testing::Values(RuleCase {"address", "192.0.2.1*2121", true},
-                                         RuleCase {"errorLine", "550 User alice is offline.", false},
-                                         RuleCase {"fiveAnyTwoAndBlank", "5ab rest", false},
-                                         RuleCase {"fiveWithoutBlank", "5500", true},
-                                         RuleCase {"blankAtFourthOtherDigit", "450 try later", true},
-                                         RuleCase {"threeBytes", "a*b", false},
-                                         RuleCase {"fourBytes", "a*21", true},
-                                         RuleCase {"empty", "", false}),
-                         [](const auto& info) { return caseName(info.param.name); });
+    testing::Values(RuleCase { "address", "192.0.2.1*2121", true },
+        RuleCase { "errorLine", "550 User alice is offline.", false },
+        RuleCase { "fiveAnyTwoAndBlank", "5ab rest", false }, RuleCase { "fiveWithoutBlank", "5500", true },
+        RuleCase { "blankAtFourthOtherDigit", "450 try later", true },
+        RuleCase { "threeBytes", "a*b", false }, RuleCase { "fourBytes", "a*21", true },
+        RuleCase { "empty", "", false }),
+    [](const auto& info) { return caseName(info.param.name); });
 
 class UpdateIndexRule : public testing::TestWithParam<RuleCase>
 {
@@ -197,15 +191,11 @@ TEST_P(UpdateIndexRule, AcceptsShortRepliesAndLowPrefixes)
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, UpdateIndexRule,
-                         testing::Values(RuleCase {"twoCharacters", "ab", true},
-                                         RuleCase {"threeDigitsHigh", "404", true},
-                                         RuleCase {"errorLine", "404 Not Found", false},
-                                         RuleCase {"exactly300", "300 x", false},
-                                         RuleCase {"below300", "299 x", true},
-                                         RuleCase {"fourLetters", "abcd", true},
-                                         RuleCase {"url", "http://update.example/", true},
-                                         RuleCase {"empty", "", true}),
-                         [](const auto& info) { return caseName(info.param.name); });
+    testing::Values(RuleCase { "twoCharacters", "ab", true }, RuleCase { "threeDigitsHigh", "404", true },
+        RuleCase { "errorLine", "404 Not Found", false }, RuleCase { "exactly300", "300 x", false },
+        RuleCase { "below300", "299 x", true }, RuleCase { "fourLetters", "abcd", true },
+        RuleCase { "url", "http://update.example/", true }, RuleCase { "empty", "", true }),
+    [](const auto& info) { return caseName(info.param.name); });
 
 class PublishRule : public testing::TestWithParam<RuleCase>
 {
@@ -217,13 +207,11 @@ TEST_P(PublishRule, RefusesHighPrefixesAndTexts)
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, PublishRule,
-                         testing::Values(RuleCase {"threeCharacters", "abc", true},
-                                         RuleCase {"empty", "", true},
-                                         RuleCase {"stored", "200 MD5 record stored.", true},
-                                         RuleCase {"refused", "500 Missing or wrong fields", false},
-                                         RuleCase {"exactly300", "300 x", false},
-                                         RuleCase {"fourLetters", "abcd", false}),
-                         [](const auto& info) { return caseName(info.param.name); });
+    testing::Values(RuleCase { "threeCharacters", "abc", true }, RuleCase { "empty", "", true },
+        RuleCase { "stored", "200 MD5 record stored.", true },
+        RuleCase { "refused", "500 Missing or wrong fields", false },
+        RuleCase { "exactly300", "300 x", false }, RuleCase { "fourLetters", "abcd", false }),
+    [](const auto& info) { return caseName(info.param.name); });
 
 // ------------------------------------------------------------ user address
 
@@ -246,13 +234,13 @@ TEST_P(UserAddressReply, GivesAddressAndPort)
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, UserAddressReply,
-                         testing::Values(AddressCase {"addressAndPort", "192.0.2.1*2121", "192.0.2.1", 2121},
-                                         AddressCase {"nothingAfterStar", "192.0.2.1*", "192.0.2.1", 21},
-                                         AddressCase {"portNotANumber", "host.example*abc", "host.example", 21},
-                                         AddressCase {"portOutOfRange", "host.example*70000", "host.example", 21},
-                                         AddressCase {"portZero", "host.example*0", "host.example", 21},
-                                         AddressCase {"moreFields", "host.example*2121*extra", "host.example", 2121}),
-                         [](const auto& info) { return caseName(info.param.name); });
+    testing::Values(AddressCase { "addressAndPort", "192.0.2.1*2121", "192.0.2.1", 2121 },
+        AddressCase { "nothingAfterStar", "192.0.2.1*", "192.0.2.1", 21 },
+        AddressCase { "portNotANumber", "host.example*abc", "host.example", 21 },
+        AddressCase { "portOutOfRange", "host.example*70000", "host.example", 21 },
+        AddressCase { "portZero", "host.example*0", "host.example", 21 },
+        AddressCase { "moreFields", "host.example*2121*extra", "host.example", 2121 }),
+    [](const auto& info) { return caseName(info.param.name); });
 
 // ------------------------------------------------------------ public addresses
 
@@ -271,19 +259,20 @@ TEST_P(PublicAddress, FollowsTheIndexServersRule)
 }
 
 INSTANTIATE_TEST_SUITE_P(Addresses, PublicAddress,
-                         testing::Values(PublicCase {"172.20.1.1", false}, PublicCase {"172.16.0.1", false},
-                                         PublicCase {"172.31.255.255", false}, PublicCase {"172.32.0.1", true},
-                                         PublicCase {"172.15.0.1", true}, PublicCase {"172.1.2.3", true},
-                                         PublicCase {"172.016.0.1", true}, PublicCase {"10.1.2.3", false},
-                                         PublicCase {"192.168.0.10", false}, PublicCase {"169.254.3.4", false},
-                                         PublicCase {"127.0.0.1", false}, PublicCase {"0.0.0.0", false},
-                                         PublicCase {"1.2.3.4", true}, PublicCase {"1.2.3.", false},
-                                         PublicCase {"203.0.113.7", true}, PublicCase {"100.1.2.3", true}));
+    testing::Values(PublicCase { "172.20.1.1", false }, PublicCase { "172.16.0.1", false },
+        PublicCase { "172.31.255.255", false }, PublicCase { "172.32.0.1", true },
+        PublicCase { "172.15.0.1", true }, PublicCase { "172.1.2.3", true },
+        PublicCase { "172.016.0.1", true }, PublicCase { "10.1.2.3", false },
+        PublicCase { "192.168.0.10", false }, PublicCase { "169.254.3.4", false },
+        PublicCase { "127.0.0.1", false }, PublicCase { "0.0.0.0", false }, PublicCase { "1.2.3.4", true },
+        PublicCase { "1.2.3.", false }, PublicCase { "203.0.113.7", true },
+        PublicCase { "100.1.2.3", true }));
 
 TEST(PublicAddress, FirstPublicInTheGivenOrder)
 {
-    EXPECT_EQ(firstPublicAddress({"127.0.0.1", "192.168.1.2", "198.51.100.1", "203.0.113.7"}), "198.51.100.1");
-    EXPECT_EQ(firstPublicAddress({"127.0.0.1", "10.0.0.2"}), "");
+    EXPECT_EQ(
+        firstPublicAddress({ "127.0.0.1", "192.168.1.2", "198.51.100.1", "203.0.113.7" }), "198.51.100.1");
+    EXPECT_EQ(firstPublicAddress({ "127.0.0.1", "10.0.0.2" }), "");
     EXPECT_EQ(firstPublicAddress({}), "");
 }
 

@@ -3,7 +3,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 p2pNetwork testNetwork()
 {
@@ -31,22 +32,21 @@ TEST_P(ResultLineTest, NeedsExactlyElevenStarsAndLength)
     EXPECT_EQ(isResultLine(GetParam().line), GetParam().isResult);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, ResultLineTest,
-    testing::Values(
-        LineCase {"complete", "alice*192.0.2.1*2121*3*1*DE*-*20240315120000*1024*/pub/*a.mp3*0123ABCD", true},
-        LineCase {"emptyDigest", "alice*192.0.2.1*2121*3*1*DE*-*20240315*1024*/pub/*a.mp3*", true},
-        LineCase {"tenStars", "alice*192.0.2.1*2121*3*1*DE*-*20240315*1024*/pub/a.mp3", false},
-        LineCase {"twelveStars", "alice*192.0.2.1*2121*3*1*DE*-*20240315*1024*/pub/*a*.mp3*", false},
-        LineCase {"twelveCharacters", "***********a", false},
-        LineCase {"thirteenCharacters", "***********ab", true},
-        LineCase {"serverMessage", "Index server is being updated, please retry", false}),
+INSTANTIATE_TEST_SUITE_P(Lines, ResultLineTest,
+    testing::Values(LineCase { "complete",
+                        "alice*192.0.2.1*2121*3*1*DE*-*20240315120000*1024*/pub/*a.mp3*0123ABCD", true },
+        LineCase { "emptyDigest", "alice*192.0.2.1*2121*3*1*DE*-*20240315*1024*/pub/*a.mp3*", true },
+        LineCase { "tenStars", "alice*192.0.2.1*2121*3*1*DE*-*20240315*1024*/pub/a.mp3", false },
+        LineCase { "twelveStars", "alice*192.0.2.1*2121*3*1*DE*-*20240315*1024*/pub/*a*.mp3*", false },
+        LineCase { "twelveCharacters", "***********a", false },
+        LineCase { "thirteenCharacters", "***********ab", true },
+        LineCase { "serverMessage", "Index server is being updated, please retry", false }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ResultLineConversion, PersistentServerFile)
 {
-    const ftpObject entry = resultLineToObject(
-        "alice*192.0.2.1*2121*3*1*DE*-*20240315120000*5000000000*/pub/music/*a b.mp3*0123456789ABCDEF0123456789ABCDEF",
+    const ftpObject entry = resultLineToObject("alice*192.0.2.1*2121*3*1*DE*-*20240315120000*5000000000*/pub/"
+                                               "music/*a b.mp3*0123456789ABCDEF0123456789ABCDEF",
         testNetwork(), "guest@example.org");
     const ftpSite& site = *entry.site;
     EXPECT_EQ(site.name, "192.0.2.1");
@@ -76,8 +76,8 @@ TEST(ResultLineConversion, PersistentServerFile)
 
 TEST(ResultLineConversion, ServerReachedThroughItsUserName)
 {
-    const ftpObject entry =
-        resultLineToObject("bob*198.51.100.4*21*0*0*UN*d*20231201*0*/*music*", testNetwork(), "x@y");
+    const ftpObject entry
+        = resultLineToObject("bob*198.51.100.4*21*0*0*UN*d*20231201*0*/*music*", testNetwork(), "x@y");
     const ftpSite& site = *entry.site;
     EXPECT_FALSE(site.persistent);
     EXPECT_EQ(site.name, "<bob>");
@@ -107,21 +107,21 @@ class ResultLineKinds : public testing::TestWithParam<KindCase>
 TEST_P(ResultLineKinds, ComeFromTheKindFieldAndExtension)
 {
     const KindCase& c = GetParam();
-    const std::string line = std::string("u*h*21*0*1*UN*") + c.kindField + "*20240101*10*/*" + c.fileName + "*";
+    const std::string line
+        = std::string("u*h*21*0*1*UN*") + c.kindField + "*20240101*10*/*" + c.fileName + "*";
     const ftpObject entry = resultLineToObject(line, testNetwork(), "");
     EXPECT_EQ(entry.kind, c.kind);
     EXPECT_EQ(entry.typeText, *c.typeText ? std::string(c.typeText) : fileTypeText(c.fileName, nullptr));
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, ResultLineKinds,
-                         testing::Values(KindCase {"folder", "d", "music", ftpObject::Folder, "File Folder"},
-                                         KindCase {"linkFile", "-", "site.wkt", ftpObject::LinkFile, "Zelta Link"},
-                                         KindCase {"linkFileExtensionIsCaseSensitive", "-", "site.WKT",
-                                                   ftpObject::RegularFile, ""},
-                                         KindCase {"regularFile", "-", "notes.txt", ftpObject::RegularFile, ""},
-                                         KindCase {"unixLink", "l", "current", ftpObject::UnixLink, "UNIX Link"},
-                                         KindCase {"emptyKind", "", "x", ftpObject::UnixLink, "UNIX Link"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+    testing::Values(KindCase { "folder", "d", "music", ftpObject::Folder, "File Folder" },
+        KindCase { "linkFile", "-", "site.wkt", ftpObject::LinkFile, "Zelta Link" },
+        KindCase { "linkFileExtensionIsCaseSensitive", "-", "site.WKT", ftpObject::RegularFile, "" },
+        KindCase { "regularFile", "-", "notes.txt", ftpObject::RegularFile, "" },
+        KindCase { "unixLink", "l", "current", ftpObject::UnixLink, "UNIX Link" },
+        KindCase { "emptyKind", "", "x", ftpObject::UnixLink, "UNIX Link" }),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct NumberCase {
     const char* name;
@@ -142,8 +142,8 @@ class ResultLineNumbers : public testing::TestWithParam<NumberCase>
 TEST_P(ResultLineNumbers, FallBackToTheirDefaults)
 {
     const NumberCase& c = GetParam();
-    const std::string line = std::string("u*h*") + c.port + '*' + c.speed + "*1*UN*-*" + c.date + '*' + c.size
-        + "*/*f.bin*";
+    const std::string line
+        = std::string("u*h*") + c.port + '*' + c.speed + "*1*UN*-*" + c.date + '*' + c.size + "*/*f.bin*";
     const ftpObject entry = resultLineToObject(line, testNetwork(), "");
     EXPECT_EQ(entry.site->port, c.expectedPort);
     EXPECT_EQ(entry.site->connectionSpeed, c.expectedSpeed);
@@ -151,14 +151,13 @@ TEST_P(ResultLineNumbers, FallBackToTheirDefaults)
     EXPECT_EQ(entry.size, c.expectedSize);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Numbers, ResultLineNumbers,
-    testing::Values(NumberCase {"allGood", "2121", "8", "20240229", "77", 2121, 8, "Feb 29 2024", 77},
-                    NumberCase {"notNumbers", "ftp", "fast", "soon", "big", 21, 0, "Jan 1 1970", 0},
-                    NumberCase {"outOfRange", "70000", "9", "20241332", "-5", 21, 0, "32 2024", 0},
-                    NumberCase {"shortDate", "21", "0", "2024", "0", 21, 0, "Jan 1 2024", 0},
-                    NumberCase {"monthZero", "21", "0", "20240007", "0", 21, 0, "7 2024", 0},
-                    NumberCase {"emptyFields", "", "", "", "", 21, 0, "Jan 1 1970", 0}),
+INSTANTIATE_TEST_SUITE_P(Numbers, ResultLineNumbers,
+    testing::Values(NumberCase { "allGood", "2121", "8", "20240229", "77", 2121, 8, "Feb 29 2024", 77 },
+        NumberCase { "notNumbers", "ftp", "fast", "soon", "big", 21, 0, "Jan 1 1970", 0 },
+        NumberCase { "outOfRange", "70000", "9", "20241332", "-5", 21, 0, "32 2024", 0 },
+        NumberCase { "shortDate", "21", "0", "2024", "0", 21, 0, "Jan 1 2024", 0 },
+        NumberCase { "monthZero", "21", "0", "20240007", "0", 21, 0, "7 2024", 0 },
+        NumberCase { "emptyFields", "", "", "", "", 21, 0, "Jan 1 1970", 0 }),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
