@@ -2,3 +2,9 @@
 # against scripted and real servers.
 ranquil_gtest(ftp_units SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ftp_reply_test.cpp)
+
+ranquil_gtest(ftp_scripted SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ftp_test_support.h
+  ${CMAKE_CURRENT_LIST_DIR}/ftp_script_server.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ftp_script_server.h
+  ${CMAKE_CURRENT_LIST_DIR}/ftp_control_test.cpp)

@@ -1,0 +1,669 @@
+// The FTP component against a scripted server: replies real servers give
+// only when something is wrong, and the exact commands the component sends.
+
+#include "ServerProcess.h"
+#include "ftp_script_server.h"
+#include "ftp_test_support.h"
+#include "net/FtpLocalFile.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class FtpScripted : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        log.attach(client);
+        client.SetTimeout(20);
+    }
+
+    // Starts the server as configured and logs in.
+    bool startAndLogIn()
+    {
+        if (!server.start())
+            return false;
+        aimAt(client, server.port());
+        return logIn(client);
+    }
+
+    QString local(const QString& name) const { return folder.filePath(name); }
+
+    ScriptedFtpServer server;
+    TFtpClient client;
+    FtpLog log;
+    QTemporaryDir folder;
+};
+
+// ---------------------------------------------------------------- greeting and replies
+
+TEST_F(FtpScripted, AMultiLineGreetingEndsOnlyAtItsLastLine)
+{
+    server.greeting = "220-Welcome\r\n220-331 is not a reply here\r\n220 Ready\r\n";
+    ASSERT_TRUE(server.start());
+    aimAt(client, server.port());
+
+    ASSERT_TRUE(client.Open()) << client.ErrorMessage().toStdString();
+    EXPECT_EQ(client.StatusCode(), 220);
+    EXPECT_EQ(client.LastResponse(), QStringLiteral("220 Ready"));
+    EXPECT_TRUE(client.GetConnected());
+    EXPECT_TRUE(log.contains(QStringLiteral("< 220-Welcome")));
+    ASSERT_TRUE(client.User());
+    EXPECT_EQ(client.StatusCode(), 331);
+}
+
+TEST_F(FtpScripted, AGreetingWith421FailsOpenAndLeavesNoConnection)
+{
+    server.greeting = "421 Too many users, try later\r\n";
+    server.closeAfterGreeting = true;
+    ASSERT_TRUE(server.start());
+    aimAt(client, server.port());
+
+    EXPECT_FALSE(client.Open());
+    EXPECT_EQ(client.StatusCode(), 421);
+    EXPECT_EQ(client.RequestResult(), 421);
+    EXPECT_EQ(client.ErrorMessage(), QStringLiteral("421 Too many users, try later"));
+    EXPECT_FALSE(client.GetConnected());
+    EXPECT_EQ(client.State(), ftpReady);
+}
+
+TEST_F(FtpScripted, LinesEndedByLineFeedAloneAreUnderstoodByDefault)
+{
+    server.greeting = "220 LF server\n";
+    server.replies["USER"] = "230-Hello\n230 Logged in\n";
+    ASSERT_TRUE(server.start());
+    aimAt(client, server.port());
+
+    ASSERT_TRUE(client.Open());
+    ASSERT_TRUE(client.User());
+    EXPECT_EQ(client.StatusCode(), 230);
+    EXPECT_EQ(client.LastResponse(), QStringLiteral("230 Logged in"));
+}
+
+TEST_F(FtpScripted, WithoutAcceptLfALineFeedAloneEndsNoLine)
+{
+    server.greeting = "220 LF server\n";
+    ASSERT_TRUE(server.start());
+    aimAt(client, server.port());
+    client.SetOptions({});
+    client.SetTimeout(1);
+
+    EXPECT_FALSE(client.Open());
+    EXPECT_EQ(client.StatusCode(), 426);
+    EXPECT_EQ(client.ErrorMessage(), QStringLiteral("426 Timeout"));
+}
+
+TEST_F(FtpScripted, ATwoLine230ToUserEndsUserWithSuccessAndPassIsStillSent)
+{
+    server.replies["USER"] = "230-Welcome back\r\n230 Logged in without password\r\n";
+    server.replies["PASS"] = "503 Already logged in\r\n";
+    ASSERT_TRUE(server.start());
+    aimAt(client, server.port());
+
+    ASSERT_TRUE(client.Open());
+    ASSERT_TRUE(client.User());
+    EXPECT_EQ(client.StatusCode(), 230);
+    EXPECT_FALSE(client.Pass());
+    EXPECT_EQ(client.StatusCode(), 503);
+    EXPECT_TRUE(server.received("PASS guest@example.com"));
+}
+
+TEST_F(FtpScripted, RenStopsAtAFailedRnfr)
+{
+    server.replies["RNFR"] = "550 No such file\r\n";
+    ASSERT_TRUE(startAndLogIn());
+    client.SetHostFileName("missing.txt");
+    client.SetLocalFileName(QStringLiteral("new.txt"));
+
+    EXPECT_FALSE(client.Ren());
+    EXPECT_EQ(client.RequestResult(), 550);
+    EXPECT_EQ(client.ErrorMessage(), QStringLiteral("550 No such file"));
+    EXPECT_FALSE(server.received("RNTO"));
+    EXPECT_TRUE(client.Pwd()) << "the connection stays usable";
+}
+
+TEST_F(FtpScripted, RenSendsRntoAfter350)
+{
+    server.replies["RNFR"] = "350 Ready for destination\r\n";
+    server.replies["RNTO"] = "250 Renamed\r\n";
+    ASSERT_TRUE(startAndLogIn());
+    client.SetHostFileName("old.txt");
+    client.SetLocalFileName(QStringLiteral("new.txt"));
+
+    EXPECT_TRUE(client.Ren());
+    EXPECT_TRUE(server.received("RNTO new.txt"));
+}
+
+TEST_F(FtpScripted, QuoteSucceedsOnAnyReplyBelow500)
+{
+    server.replies["SITE"] = "200 0123456789ABCDEF0123456789ABCDEF\r\n";
+    server.replies["XYZZY"] = "502 Not implemented\r\n";
+    ASSERT_TRUE(startAndLogIn());
+
+    client.SetLocalFileName(QStringLiteral("SITE MD5 /pub/file.bin"));
+    ASSERT_TRUE(client.Quote());
+    EXPECT_EQ(client.LastResponse(), QStringLiteral("200 0123456789ABCDEF0123456789ABCDEF"));
+    EXPECT_TRUE(server.received("SITE MD5 /pub/file.bin"));
+
+    client.SetLocalFileName(QStringLiteral("XYZZY"));
+    EXPECT_FALSE(client.Quote());
+    EXPECT_EQ(client.RequestResult(), 502);
+}
+
+TEST_F(FtpScripted, PwdReducesDoubledQuotesAndIgnoresTheRest)
+{
+    server.replies["PWD"] = "257 \"/pub/say \"\"hi\"\"\" is the current directory\r\n";
+    ASSERT_TRUE(startAndLogIn());
+
+    ASSERT_TRUE(client.Pwd());
+    EXPECT_EQ(client.DirResult(), QByteArray("/pub/say \"hi\""));
+}
+
+TEST_F(FtpScripted, SizeReadsSizesAbove4GiB)
+{
+    server.replies["SIZE"] = "213 5000000123\r\n";
+    ASSERT_TRUE(startAndLogIn());
+    client.SetHostFileName("big.iso");
+
+    ASSERT_TRUE(client.Size());
+    EXPECT_EQ(client.SizeResult(), 5000000123LL);
+}
+
+TEST_F(FtpScripted, AMalformedSizeFailsInsteadOfReadingAsZero)
+{
+    server.replies["SIZE"] = "213 lots\r\n";
+    ASSERT_TRUE(startAndLogIn());
+    client.SetHostFileName("big.iso");
+
+    EXPECT_FALSE(client.Size());
+    EXPECT_EQ(client.RequestResult(), 500);
+    EXPECT_EQ(client.SizeResult(), -1);
+    EXPECT_TRUE(client.ErrorMessage().startsWith(QStringLiteral("500 Invalid size in reply")));
+}
+
+TEST_F(FtpScripted, AReplyLineLongerThanTheBufferFailsAndClosesWithoutHanging)
+{
+    server.replies["CWD"] = QByteArray(6000, 'x');
+    ASSERT_TRUE(startAndLogIn());
+    client.SetHostDirName("/pub");
+
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(client.Cwd());
+    EXPECT_LT(timer.elapsed(), 10000);
+    EXPECT_EQ(client.RequestResult(), 500);
+    EXPECT_EQ(client.ErrorMessage(), QStringLiteral("500 Reply line longer than 4095 bytes: connection closed"));
+    EXPECT_FALSE(client.GetConnected());
+}
+
+TEST_F(FtpScripted, ASilentServerTimesOutWith426AndLeavesTheComponentDisconnected)
+{
+    server.replies["CWD"] = "";
+    ASSERT_TRUE(startAndLogIn());
+    client.SetHostDirName("/pub");
+    client.SetTimeout(1);
+
+    EXPECT_FALSE(client.Cwd());
+    EXPECT_EQ(client.StatusCode(), 426);
+    EXPECT_EQ(client.ErrorMessage(), QStringLiteral("426 Timeout"));
+    EXPECT_FALSE(client.GetConnected());
+    EXPECT_EQ(client.State(), ftpReady);
+
+    client.SetTimeout(20);
+    EXPECT_TRUE(logIn(client)) << "a new connection can be made after the time-out";
+}
+
+TEST_F(FtpScripted, AConnectionClosedBeforeTheReplyIsAFailure)
+{
+    server.replies["CWD"] = "";
+    server.closeAfter.insert("CWD");
+    ASSERT_TRUE(startAndLogIn());
+    client.SetHostDirName("/pub");
+
+    EXPECT_FALSE(client.Cwd());
+    EXPECT_EQ(client.RequestResult(), 500);
+    EXPECT_EQ(client.LastResponse(), QStringLiteral("500 Control connection closed."));
+    EXPECT_FALSE(client.GetConnected());
+}
+
+TEST_F(FtpScripted, QuitClosesTheConnectionAfter221)
+{
+    ASSERT_TRUE(startAndLogIn());
+
+    EXPECT_TRUE(client.Quit());
+    EXPECT_EQ(client.StatusCode(), 221);
+    EXPECT_FALSE(client.GetConnected());
+}
+
+TEST_F(FtpScripted, RequestDoneIsPostedOnceAfterTheCallReturns)
+{
+    ASSERT_TRUE(server.start());
+    aimAt(client, server.port());
+    std::vector<std::pair<TFtpRequest, int>> done;
+    bool insideCall = true;
+    bool firedInsideCall = false;
+    client.OnRequestDone = [&](TFtpRequest request, int error) {
+        done.emplace_back(request, error);
+        firedInsideCall = firedInsideCall || insideCall;
+    };
+
+    ASSERT_TRUE(client.Open());
+    insideCall = false;
+    ASSERT_TRUE(runEventsUntil([&] { return !done.empty(); }));
+    runEventsUntil([] { return false; }, std::chrono::milliseconds(200));
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0].first, ftpOpenAsync);
+    EXPECT_EQ(done[0].second, 0);
+    EXPECT_FALSE(firedInsideCall);
+}
+
+// ---------------------------------------------------------------- unsafe input
+
+TEST_F(FtpScripted, ACommandWithALineBreakIsRefusedAndNothingIsSent)
+{
+    ASSERT_TRUE(startAndLogIn());
+    const int sentBefore = static_cast<int>(server.commands().size());
+
+    client.SetHostFileName("innocent.txt\r\nDELE important.txt");
+    EXPECT_FALSE(client.Dele());
+    client.SetHostDirName(QByteArray("a\0b", 3));
+    EXPECT_FALSE(client.Cwd());
+    client.SetLocalFileName(QStringLiteral("SITE X\nDELE y"));
+    EXPECT_FALSE(client.Quote());
+
+    ASSERT_TRUE(client.Pwd()) << "the connection stays usable";
+    EXPECT_EQ(server.commands().size(), sentBefore + 1);
+    EXPECT_FALSE(server.received("DELE"));
+}
+
+TEST_F(FtpScripted, AUsageErrorGoesToItsHandlerWhenOneIsSet)
+{
+    ASSERT_TRUE(startAndLogIn());
+    QStringList messages;
+    client.OnUsageError = [&](const QString& message) { messages << message; };
+
+    client.SetHostDirName({});
+    EXPECT_FALSE(client.Cwd());
+    EXPECT_FALSE(client.OpenAsync());
+    EXPECT_EQ(messages, QStringList({QStringLiteral("HostDirName emtpy"), QStringLiteral("FTP component already connected")}));
+}
+
+TEST_F(FtpScripted, UsageErrorsAreThrownWithoutAHandler)
+{
+    ASSERT_TRUE(server.start());
+    aimAt(client, server.port());
+    client.SetUserName({});
+
+    EXPECT_THROW(client.CwdAsync(), FtpException);
+    ASSERT_TRUE(client.Open());
+    try {
+        client.UserAsync();
+        FAIL() << "no exception";
+    } catch (const FtpException& error) {
+        EXPECT_EQ(error.message(), QStringLiteral("UserName emtpy"));
+    }
+    EXPECT_THROW(client.SetConnectionType(ftpSocks5), FtpException);
+}
+
+// ---------------------------------------------------------------- data connections
+
+TEST_F(FtpScripted, APassiveDataConnectionGoesToTheControlPeerWhateverTheReplyNames)
+{
+    server.passiveAddress = "10,255,255,1";
+    server.download = patternBytes(300000);
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(true);
+    client.SetHostFileName("file.bin");
+    client.SetLocalFileName(local(QStringLiteral("file.bin")));
+    client.SetTimeout(10);
+
+    ASSERT_TRUE(client.Get()) << client.ErrorMessage().toStdString();
+    EXPECT_EQ(readLocalFile(local(QStringLiteral("file.bin"))), server.download);
+    EXPECT_EQ(client.ByteCount(), 300000);
+}
+
+TEST_F(FtpScripted, AMalformedPassiveReplyFailsTheTransferBeforeRetr)
+{
+    server.replies["PASV"] = "227 Entering Passive Mode (127,0,0,1,300,1)\r\n";
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(true);
+    client.SetHostFileName("file.bin");
+    client.SetLocalFileName(local(QStringLiteral("file.bin")));
+
+    EXPECT_FALSE(client.Get());
+    EXPECT_EQ(client.RequestResult(), 500);
+    EXPECT_EQ(client.ErrorMessage(),
+              QStringLiteral("500 Invalid passive mode reply: 227 Entering Passive Mode (127,0,0,1,300,1)"));
+    EXPECT_FALSE(server.received("RETR"));
+    EXPECT_TRUE(client.Pwd()) << "the connection stays usable";
+}
+
+TEST_F(FtpScripted, ActiveModeClosesADataConnectionFromAnotherHost)
+{
+    server.strangerSources = {QStringLiteral("127.0.0.2")};
+    server.download = patternBytes(20000, 1);
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(false);
+    client.SetHostFileName("file.bin");
+    client.SetLocalFileName(local(QStringLiteral("file.bin")));
+
+    ASSERT_TRUE(client.Get()) << client.ErrorMessage().toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Data connection from 127.0.0.2 refused"))) << log.text().toStdString();
+    EXPECT_EQ(readLocalFile(local(QStringLiteral("file.bin"))), server.download);
+    EXPECT_TRUE(server.received("PORT 127,0,0,1,"));
+}
+
+TEST_F(FtpScripted, TheFinalReplyBeforeTheLastDataStillYieldsTheWholeFile)
+{
+    server.finalReplyBeforeData = true;
+    server.download = patternBytes(2 * 1024 * 1024, 2);
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(true);
+    client.SetHostFileName("file.bin");
+    client.SetLocalFileName(local(QStringLiteral("file.bin")));
+
+    ASSERT_TRUE(client.Get()) << client.ErrorMessage().toStdString();
+    EXPECT_EQ(readLocalFile(local(QStringLiteral("file.bin"))), server.download);
+    EXPECT_TRUE(log.contains(QStringLiteral("! 2097152 bytes received/sent in "))) << log.text().toStdString();
+}
+
+struct RestCase {
+    const char* name;
+    QByteArray restReply;
+    bool succeeds;
+    QByteArray expectedFile; // what the local file holds afterwards
+};
+
+class FtpScriptedRest : public FtpScripted, public testing::WithParamInterface<RestCase>
+{
+};
+
+TEST_P(FtpScriptedRest, RestGetKeepsTheResumePositionOnlyAfter350)
+{
+    const RestCase& c = GetParam();
+    server.replies["REST"] = c.restReply;
+    server.download = "NEW-BYTES";
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(true);
+    const QString target = local(QStringLiteral("part.bin"));
+    ASSERT_TRUE(writeLocalFile(target, "OLD"));
+    client.SetHostFileName("file.bin");
+    client.SetLocalFileName(target);
+    client.SetResumeAt(1000);
+
+    EXPECT_EQ(client.RestGet(), c.succeeds) << client.ErrorMessage().toStdString();
+    EXPECT_EQ(readLocalFile(target), c.expectedFile);
+    EXPECT_TRUE(server.received("REST 1000"));
+    if (c.succeeds) {
+        EXPECT_EQ(client.ResumeAt(), 0) << "the resume position is used up";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rest, FtpScriptedRest,
+    testing::Values(RestCase {"accepted_appends", "350 Restarting at 1000\r\n", true, "OLDNEW-BYTES"},
+                    RestCase {"answered_200_starts_over", "200 REST ignored\r\n", true, "NEW-BYTES"},
+                    RestCase {"refused_fails", "502 REST not implemented\r\n", false, "OLD"}),
+    [](const testing::TestParamInfo<RestCase>& info) { return std::string(info.param.name); });
+
+TEST_F(FtpScripted, RestGetFromZeroSendsNoRestAndReplacesTheFile)
+{
+    server.download = "WHOLE";
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(true);
+    const QString target = local(QStringLiteral("whole.bin"));
+    ASSERT_TRUE(writeLocalFile(target, "stale contents"));
+    client.SetHostFileName("file.bin");
+    client.SetLocalFileName(target);
+    client.SetResumeAt(0);
+
+    ASSERT_TRUE(client.RestGet());
+    EXPECT_EQ(readLocalFile(target), QByteArray("WHOLE"));
+    EXPECT_FALSE(server.received("REST"));
+}
+
+TEST_F(FtpScripted, ARetrAnswered550FailsAndLeavesAnEmptyLocalFile)
+{
+    server.replies["RETR"] = "550 No such file\r\n";
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(true);
+    const QString target = local(QStringLiteral("missing.bin"));
+    client.SetHostFileName("missing.bin");
+    client.SetLocalFileName(target);
+
+    EXPECT_FALSE(client.Get());
+    EXPECT_EQ(client.RequestResult(), 550);
+    EXPECT_TRUE(QFile::exists(target));
+    EXPECT_EQ(QFileInfo(target).size(), 0);
+    EXPECT_TRUE(client.Pwd()) << "the connection stays usable";
+}
+
+TEST_F(FtpScripted, RestPutSendsTheWholeFileWhenTheServerDidNotAcceptRest)
+{
+    server.replies["REST"] = "200 REST ignored\r\n";
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(true);
+    const QString source = local(QStringLiteral("up.bin"));
+    const QByteArray contents = patternBytes(50000, 3);
+    ASSERT_TRUE(writeLocalFile(source, contents));
+    client.SetHostFileName("up.bin");
+    client.SetLocalFileName(source);
+    client.SetResumeAt(10000);
+
+    ASSERT_TRUE(client.RestPut()) << client.ErrorMessage().toStdString();
+    EXPECT_TRUE(runEventsUntil([&] { return server.uploaded().size() == contents.size(); }));
+    EXPECT_EQ(server.uploaded(), contents);
+}
+
+TEST_F(FtpScripted, AnUploadTheServerCutsShortIsAFailureDespite226)
+{
+    server.uploadCutAfter = 1000;
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(true);
+    const QString source = local(QStringLiteral("up.bin"));
+    ASSERT_TRUE(writeLocalFile(source, patternBytes(32 * 1024 * 1024, 4)));
+    client.SetHostFileName("up.bin");
+    client.SetLocalFileName(source);
+
+    EXPECT_FALSE(client.Put());
+    EXPECT_NE(client.RequestResult(), 0);
+    EXPECT_FALSE(client.ErrorMessage().isEmpty());
+}
+
+TEST_F(FtpScripted, AnAbortRequestedThroughProgressFailsTheTransferDespite226)
+{
+    server.finalReplyBeforeData = true;
+    server.download = patternBytes(4 * 1024 * 1024, 5);
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(true);
+    client.SetHostFileName("file.bin");
+    client.SetLocalFileName(local(QStringLiteral("file.bin")));
+    client.OnProgress = [](qint64 count, bool& abort) { abort = count > 0; };
+
+    EXPECT_FALSE(client.Get());
+    EXPECT_EQ(client.RequestResult(), 426);
+    EXPECT_EQ(client.ErrorMessage(), QStringLiteral("426 Transfer aborted by application"));
+    EXPECT_TRUE(log.contains(QStringLiteral("! Abort requested")));
+    EXPECT_LT(QFileInfo(local(QStringLiteral("file.bin"))).size(), server.download.size());
+}
+
+TEST_F(FtpScripted, AWriteFailureFailsTheDownloadDespite226)
+{
+    server.download = patternBytes(100000, 6);
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(true);
+    client.SetHostFileName("file.bin");
+    client.SetLocalFileName(QStringLiteral("/dev/full"));
+    client.SetShareMode(ftpShareCompat);
+    client.SetResumeAt(1);
+
+    EXPECT_FALSE(client.RestGet());
+    EXPECT_EQ(client.RequestResult(), 550);
+    EXPECT_EQ(client.ErrorMessage(), QStringLiteral("550 Error writing local file /dev/full"));
+    EXPECT_TRUE(log.contains(QStringLiteral("! Error writing local file")));
+}
+
+TEST_F(FtpScripted, ALocalFileThatCannotBeCreatedFailsWith550)
+{
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(true);
+    client.SetHostFileName("file.bin");
+    client.SetLocalFileName(local(QStringLiteral("no/such/folder/file.bin")));
+
+    EXPECT_FALSE(client.Get());
+    EXPECT_EQ(client.StatusCode(), 550);
+    EXPECT_EQ(client.LastResponse(), QStringLiteral("Unable to open local file ") + local(QStringLiteral("no/such/folder/file.bin")));
+    EXPECT_FALSE(server.received("RETR"));
+}
+
+TEST_F(FtpScripted, AnExclusiveLocalFileHeldByAnotherTransferIsNotTouched)
+{
+    server.download = "fresh";
+    ASSERT_TRUE(startAndLogIn());
+    const QString target = local(QStringLiteral("held.bin"));
+    ASSERT_TRUE(writeLocalFile(target, "kept contents"));
+    FtpLocalFile holder;
+    ASSERT_TRUE(holder.openForDownload(target, true, ftpShareExclusive));
+    client.SetPassive(true);
+    client.SetHostFileName("file.bin");
+    client.SetLocalFileName(target);
+
+    EXPECT_FALSE(client.Get());
+    EXPECT_EQ(client.StatusCode(), 550);
+    EXPECT_EQ(readLocalFile(target), QByteArray("kept contents"));
+
+    client.SetShareMode(ftpShareCompat);
+    EXPECT_TRUE(client.Get()) << "without a lock of its own the transfer goes ahead";
+    EXPECT_EQ(readLocalFile(target), QByteArray("fresh"));
+}
+
+TEST_F(FtpScripted, CancellingBeforeTransmitFailsWith426AndSendsNoStor)
+{
+    ASSERT_TRUE(startAndLogIn());
+    const QString source = local(QStringLiteral("up.bin"));
+    ASSERT_TRUE(writeLocalFile(source, "data"));
+    client.SetPassive(true);
+    client.SetHostFileName("up.bin");
+    client.SetLocalFileName(source);
+    client.OnReadyToTransmit = [](bool& cancel) { cancel = true; };
+
+    EXPECT_FALSE(client.Put());
+    EXPECT_EQ(client.StatusCode(), 426);
+    EXPECT_EQ(client.ErrorMessage(), QStringLiteral("426 Transmit cancelled by application"));
+    EXPECT_TRUE(log.contains(QStringLiteral("! 426 Transmit cancelled by application")));
+    EXPECT_FALSE(server.received("STOR"));
+}
+
+TEST_F(FtpScripted, AbortXferDuringATransferKeepsLaterRepliesInStep)
+{
+    server.stallTransfers = true;
+    server.replies["ABOR"] = "426 Transfer aborted\r\n226 ABOR successful\r\n";
+    server.replies["PWD"] = "257 \"/after-abort\"\r\n";
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(true);
+    client.SetHostFileName("file.bin");
+    client.SetLocalFileName(local(QStringLiteral("file.bin")));
+
+    ASSERT_TRUE(client.GetAsync());
+    ASSERT_TRUE(runEventsUntil([&] { return log.contains(QStringLiteral("< 150")); }));
+    EXPECT_TRUE(client.AbortXfer());
+    EXPECT_EQ(client.StatusCode(), 226);
+    ASSERT_TRUE(client.Pwd());
+    EXPECT_EQ(client.DirResult(), QByteArray("/after-abort"));
+}
+
+TEST_F(FtpScripted, ABlockingCallTakenOverByAbortXferReportsFailure)
+{
+    server.stallTransfers = true;
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(true);
+    client.SetHostFileName("file.bin");
+    client.SetLocalFileName(local(QStringLiteral("file.bin")));
+    bool aborted = false;
+    client.OnDisplay = [&](const QString& line) {
+        if (line.startsWith(QStringLiteral("< 150")) && !aborted) {
+            aborted = true;
+            QMetaObject::invokeMethod(&client, [&] { client.AbortXfer(); }, Qt::QueuedConnection);
+        }
+    };
+
+    EXPECT_FALSE(client.Get());
+    EXPECT_TRUE(aborted);
+}
+
+// ---------------------------------------------------------------- proxy login and modes
+
+struct ProxyLoginCase {
+    const char* name;
+    QString sitePort;
+    QByteArray userLine;
+};
+
+class FtpScriptedProxy : public FtpScripted, public testing::WithParamInterface<ProxyLoginCase>
+{
+};
+
+TEST_P(FtpScriptedProxy, TheProxyLoginNamesTheSiteAndItsPortUnlessItIs21)
+{
+    ASSERT_TRUE(server.start());
+    client.SetConnectionType(ftpProxy);
+    client.SetProxyServer(QStringLiteral("127.0.0.1"));
+    client.SetProxyPort(QString::number(server.port()));
+    client.SetHostName(QStringLiteral("ftp.example.com"));
+    client.SetPort(GetParam().sitePort);
+    client.SetUserName("joe");
+    client.SetPassWord("secret");
+
+    ASSERT_TRUE(logIn(client)) << client.ErrorMessage().toStdString();
+    EXPECT_EQ(server.commands().value(0), GetParam().userLine);
+    EXPECT_TRUE(client.Passive());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Proxy, FtpScriptedProxy,
+    testing::Values(ProxyLoginCase {"other_port", QStringLiteral("2121"), "USER joe@ftp.example.com:2121"},
+                    ProxyLoginCase {"port_21", QStringLiteral("21"), "USER joe@ftp.example.com"},
+                    ProxyLoginCase {"service_name", QStringLiteral("FTP"), "USER joe@ftp.example.com"}),
+    [](const testing::TestParamInfo<ProxyLoginCase>& info) { return std::string(info.param.name); });
+
+TEST(FtpModes, EveryTypeButDirectKeepsPassiveOn)
+{
+    for (const TFtpConnectionType type : {ftpProxy, ftpSocks4, ftpSocks4A, ftpSocks5}) {
+        TFtpClient client;
+        client.SetConnectionType(type);
+        client.SetPassive(false);
+        EXPECT_TRUE(client.Passive()) << type;
+    }
+    TFtpClient direct;
+    direct.SetPassive(true);
+    direct.SetPassive(false);
+    EXPECT_FALSE(direct.Passive());
+    direct.SetConnectionType(static_cast<TFtpConnectionType>(9));
+    EXPECT_EQ(direct.ConnectionType(), ftpDirect);
+}
+
+TEST(FtpModes, ARefusedConnectionReportsTheSocketError)
+{
+    TFtpClient client;
+    aimAt(client, freeTcpPort());
+    EXPECT_FALSE(client.Open());
+    EXPECT_EQ(client.StatusCode(), 500);
+    EXPECT_EQ(client.LastResponse(), QStringLiteral("500 Connection refused (Winsock error #10061)"));
+    EXPECT_EQ(client.State(), ftpReady);
+}
+
+TEST(FtpModes, AnUnknownHostReportsTheResolverError)
+{
+    TFtpClient client;
+    client.SetHostName(QStringLiteral("no-such-host.invalid"));
+    EXPECT_FALSE(client.Open());
+    EXPECT_EQ(client.StatusCode(), 500);
+    EXPECT_EQ(client.LastResponse(), QStringLiteral("500 Host not found (Winsock error #11001)"));
+}
+
+} // namespace
