@@ -13,14 +13,15 @@ JSON line: {"connection", "method", "target", "head", "body"}, where
 "connection" numbers the TCP connections in the order they were accepted.
 
 A connection stays open for the next request when the client asked with
-HTTP/1.1 and the route answered with version=1.1, unless close=1 is given
-(then the reply still claims 1.1, and the server closes anyway).
+HTTP/1.1 and the route answered with version=1.1. With dropnext=1 the next
+request on that connection is read and answered by closing it.
 
 Routes (first path segment; query parameters in brackets):
   /echo [version]             200, body = the request as received
   /reply/<body>/...           200, body = the percent-decoded second segment
   /status [code, reason, body, version]
-  /redirect [to, code, version, body]  Location: to
+  /redirect [to, code, version, body, pause]  Location: to; the body
+                              follows the header after pause milliseconds
   /chain [n]                  n redirections to /chain?n=n-1, then 200 "end"
   /body [size, version]       size bytes with Content-Length
   /nolength [size]            size bytes without Content-Length, then close
@@ -40,6 +41,7 @@ import json
 import socketserver
 import sys
 import threading
+import time
 from urllib.parse import parse_qs, unquote_to_bytes, urlsplit
 
 MAX_HEAD = 64 * 1024
@@ -119,6 +121,10 @@ class FixtureHandler(socketserver.BaseRequestHandler):
         client_version = parts[2][5:] if len(parts) > 2 else "1.0"
         self.server.log_request({"connection": connection, "method": method, "target": target,
                                  "head": head.decode("latin1"), "body": body.decode("latin1")})
+        if getattr(self, "drop_next", False):
+            # The connection was promised to stay and is dropped right now,
+            # as a server does that closes an idle connection at this moment.
+            return False
         url = urlsplit(target)
         query = {name: values[0] for name, values in parse_qs(url.query, keep_blank_values=True).items()}
         # A request with an absolute URL was meant for a proxy: show it as it came.
@@ -133,7 +139,8 @@ class FixtureHandler(socketserver.BaseRequestHandler):
         if reply:
             self.request.sendall(reply)
         version = query.get("version", "1.0")
-        return keep and version == "1.1" and client_version == "1.1" and query.get("close") != "1"
+        self.drop_next = query.get("dropnext") == "1"
+        return keep and version == "1.1" and client_version == "1.1"
 
     # --- routes: each returns (bytes to send, whether the connection may stay)
 
@@ -156,6 +163,12 @@ class FixtureHandler(socketserver.BaseRequestHandler):
         body = query.get("body", "moved").encode("utf8")
         reply = _with_length(int(query.get("code", "302")), "Found", body, query.get("version", "1.0"),
                              [("Location", query.get("to", "/echo"))])
+        if "pause" in query:
+            # The body arrives well after the header, as its own packet.
+            head_length = len(reply) - len(body)
+            self.request.sendall(reply[:head_length])
+            time.sleep(int(query["pause"]) / 1000.0)
+            return reply[head_length:], True
         return reply, True
 
     def _route_chain(self, query, received, connection):

@@ -263,9 +263,12 @@ TEST_F(HttpClient, RedirectionOnAKeptConnectionSkipsTheRedirectionsBody)
 {
     http.SetRequestVer(QStringLiteral("1.1"));
     const HttpReply reply = httpGet(http,
-        server.url(QStringLiteral("/redirect?version=1.1&body=moved+away&to=/connection%3Fversion%3D1.1")));
+        server.url(
+            QStringLiteral("/redirect?version=1.1&body=moved+away&pause=200&to=/connection%3Fversion%3D1.1")));
     ASSERT_FALSE(reply.raised) << reply.message.toStdString();
     EXPECT_EQ(reply.body, QByteArray("1"));
+    EXPECT_EQ(http.StatusCode(), 200);
+    EXPECT_EQ(http.ServerVersion(), QStringLiteral("1.1"));
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 2);
     EXPECT_EQ(requests[0][QStringLiteral("connection")], requests[1][QStringLiteral("connection")]);
@@ -274,13 +277,14 @@ TEST_F(HttpClient, RedirectionOnAKeptConnectionSkipsTheRedirectionsBody)
 TEST_F(HttpClient, KeptConnectionThatTheServerClosedIsReplaced)
 {
     http.SetRequestVer(QStringLiteral("1.1"));
-    // The reply claims a kept connection, yet the server closes it.
-    const HttpReply first = httpGet(http, server.url(QStringLiteral("/connection?version=1.1&close=1")));
+    // The server keeps the connection, then drops it when the next request comes.
+    const HttpReply first = httpGet(http, server.url(QStringLiteral("/connection?version=1.1&dropnext=1")));
     const HttpReply second = httpGet(http, server.url(QStringLiteral("/connection?version=1.1")));
     ASSERT_FALSE(first.raised) << first.message.toStdString();
     ASSERT_FALSE(second.raised) << second.message.toStdString();
     EXPECT_EQ(first.body, QByteArray("1"));
     EXPECT_EQ(second.body, QByteArray("2"));
+    EXPECT_EQ(server.requests().size(), 3);
 }
 
 // ------------------------------------------------------------ failures
