@@ -84,6 +84,7 @@ def _with_length(status, reason, body, version="1.0", extra=()):
 
 class FixtureHandler(socketserver.BaseRequestHandler):
     def handle(self):
+        self.drop_next = False
         connection = self.server.next_connection()
         stream = self.request.makefile("rb")
         self.request.settimeout(60)
@@ -121,7 +122,7 @@ class FixtureHandler(socketserver.BaseRequestHandler):
         client_version = parts[2][5:] if len(parts) > 2 else "1.0"
         self.server.log_request({"connection": connection, "method": method, "target": target,
                                  "head": head.decode("latin1"), "body": body.decode("latin1")})
-        if getattr(self, "drop_next", False):
+        if self.drop_next:
             # The connection was promised to stay and is dropped right now,
             # as a server does that closes an idle connection at this moment.
             return False

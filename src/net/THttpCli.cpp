@@ -1,6 +1,7 @@
 #include "net/THttpCli.h"
 
 #include "net/EventWait.h"
+#include "net/HttpRequestHead.h"
 #include "net/HttpTexts.h"
 #include "net/TWSocket.h"
 
@@ -21,14 +22,7 @@ constexpr qint64 maxSkippedBody = 64 * 1024;
 
 QString methodName(THttpRequest request)
 {
-    switch (request) {
-    case httpPOST:
-        return QStringLiteral("POST");
-    case httpHEAD:
-        return QStringLiteral("HEAD");
-    default:
-        return QStringLiteral("GET");
-    }
+    return request == httpPOST ? QStringLiteral("POST") : QStringLiteral("GET");
 }
 
 } // namespace
@@ -406,7 +400,7 @@ void THttpCli::onHeaderComplete()
     }
     if (head_.hasLocation && followRedirection())
         return;
-    if (head_.contentLength == 0 || roundRequest_ == httpHEAD) {
+    if (head_.contentLength == 0) {
         surplusReceived_ = surplusReceived_ || !receiveBuffer_.isEmpty();
         onDocumentEnd();
         return;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "net/HttpRequestHead.h"
 #include "net/HttpResponseHead.h"
 #include "net/HttpUrl.h"
 #include "net/SocketErrors.h"

@@ -263,8 +263,8 @@ TEST_F(HttpClient, RedirectionOnAKeptConnectionSkipsTheRedirectionsBody)
 {
     http.SetRequestVer(QStringLiteral("1.1"));
     const HttpReply reply = httpGet(http,
-        server.url(
-            QStringLiteral("/redirect?version=1.1&body=moved+away&pause=200&to=/connection%3Fversion%3D1.1")));
+        server.url(QStringLiteral(
+            "/redirect?version=1.1&body=moved+away&pause=200&to=/connection%3Fversion%3D1.1")));
     ASSERT_FALSE(reply.raised) << reply.message.toStdString();
     EXPECT_EQ(reply.body, QByteArray("1"));
     EXPECT_EQ(http.StatusCode(), 200);
