@@ -8,3 +8,11 @@ ranquil_gtest(ftp_scripted SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ftp_script_server.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ftp_script_server.h
   ${CMAKE_CURRENT_LIST_DIR}/ftp_control_test.cpp)
+
+ranquil_gtest(ftp_real_servers SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ftp_test_support.h
+  ${CMAKE_CURRENT_LIST_DIR}/ftp_servers.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ftp_servers.h
+  ${CMAKE_CURRENT_LIST_DIR}/ftp_servers_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ftp_socks_relay.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ftp_socks_relay.h)
