@@ -33,6 +33,7 @@ FtpDataChannel::FtpDataChannel()
     socket_->OnError = recordError;
     listener_->OnError = recordError;
     socket_->SetBufSize(blockSize);
+    socket_->SetComponentOptions(wsoTcpNoDelay);
     socket_->OnSessionConnected = [this](int error) { onSessionConnected(error); };
     socket_->OnDataAvailable = [this](int) { onDataAvailable(); };
     socket_->OnDataSent = [this](int) { onDataSent(); };
@@ -252,25 +253,30 @@ void FtpDataChannel::onDataSent()
 
 void FtpDataChannel::sendBlock()
 {
-    if (!sendPermitted_ || phase_ != Phase::Established || endOfFile_)
-        return;
-    sendStarted_ = true;
-    if (askProgressAbort())
-        return;
-    const qint64 read = file_.read(block_.data(), blockSize);
-    if (read < 0) {
-        failLocally(ftptext::errorReadingFile(), LocalFailure::Read);
-        return;
+    // While the system takes each block at once, the next one follows in
+    // the same event (a few at most, so the thread stays responsive);
+    // otherwise the drained buffer calls again.
+    for (int block = 0; block < blocksPerEvent; ++block) {
+        if (!sendPermitted_ || phase_ != Phase::Established || endOfFile_ || socket_->BufferedByteCount() != 0)
+            return;
+        sendStarted_ = true;
+        if (askProgressAbort())
+            return;
+        const qint64 read = file_.read(block_.data(), blockSize);
+        if (read < 0) {
+            failLocally(ftptext::errorReadingFile(), LocalFailure::Read);
+            return;
+        }
+        if (read == 0) {
+            // Everything was handed to the system; the close lets it deliver
+            // the rest and tells the server the file is complete.
+            endOfFile_ = true;
+            socket_->Close();
+            return;
+        }
+        byteCount_ += read;
+        socket_->Send(block_.data(), static_cast<int>(read));
     }
-    if (read == 0) {
-        // Everything was handed to the system; the close lets it deliver
-        // the rest and tells the server the file is complete.
-        endOfFile_ = true;
-        socket_->Close();
-        return;
-    }
-    byteCount_ += read;
-    socket_->Send(block_.data(), static_cast<int>(read));
 }
 
 // ---------------------------------------------------------------- closing

@@ -34,9 +34,10 @@ public:
     enum class Direction { Download, Upload };
     enum class LocalFailure { None, Write, Read };
 
-    // Downloads take at most this much per read event, uploads send blocks
-    // of this size with one block in flight.
+    // Downloads take at most this much per read, uploads send blocks of
+    // this size, each once the one before has left the outgoing buffer.
     static constexpr int blockSize = 256 * 1024;
+    static constexpr int blocksPerEvent = 8;
 
     FtpDataChannel();
     ~FtpDataChannel();

@@ -45,7 +45,12 @@ bool FtpLocalFile::openForDownload(const QString& name, bool append, TFtpShareMo
     // keeps its contents.
     if (!open(name, O_WRONLY | O_CREAT, mode))
         return false;
-    const bool positioned = append ? ::lseek(fd_, 0, SEEK_END) >= 0 : ::ftruncate(fd_, 0) == 0;
+    struct stat status {};
+    const bool regular = ::fstat(fd_, &status) == 0 && S_ISREG(status.st_mode);
+    // Devices and pipes (/dev/null, a FIFO) are written as they are.
+    bool positioned = true;
+    if (regular)
+        positioned = append ? ::lseek(fd_, 0, SEEK_END) >= 0 : ::ftruncate(fd_, 0) == 0;
     if (!positioned)
         release();
     return positioned;

@@ -17,10 +17,11 @@ public:
 
     // For a download: `append` keeps what the file holds (creating it when
     // missing) and writes after it; otherwise the file is created or
-    // emptied. False when it cannot be opened or its lock is taken.
+    // emptied. Devices and pipes are written as they are. False when it
+    // cannot be opened or its lock is taken.
     bool openForDownload(const QString& name, bool append, TFtpShareMode mode);
-    // For an upload, read from `position` on. False when it cannot be opened
-    // or its lock is taken.
+    // For an upload, read from the start (or from where seek() puts it).
+    // False when it cannot be opened or its lock is taken.
     bool openForUpload(const QString& name, TFtpShareMode mode);
     bool seek(qint64 position);
 

@@ -500,9 +500,8 @@ TEST_F(FtpScripted, AWriteFailureFailsTheDownloadDespite226)
     client.SetHostFileName("file.bin");
     client.SetLocalFileName(QStringLiteral("/dev/full"));
     client.SetShareMode(ftpShareCompat);
-    client.SetResumeAt(1);
 
-    EXPECT_FALSE(client.RestGet());
+    EXPECT_FALSE(client.Get());
     EXPECT_EQ(client.RequestResult(), 550);
     EXPECT_EQ(client.ErrorMessage(), QStringLiteral("550 Error writing local file /dev/full"));
     EXPECT_TRUE(log.contains(QStringLiteral("! Error writing local file")));
