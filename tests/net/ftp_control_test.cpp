@@ -262,6 +262,54 @@ TEST_F(FtpScripted, RequestDoneIsPostedOnceAfterTheCallReturns)
     EXPECT_FALSE(firedInsideCall);
 }
 
+TEST_F(FtpScripted, StatesFollowTheRequestsThroughConnectionCommandsAndClose)
+{
+    ASSERT_TRUE(server.start());
+    aimAt(client, server.port());
+    std::vector<TFtpState> states;
+    client.OnStateChange = [&](TFtpState state) { states.push_back(state); };
+
+    ASSERT_TRUE(client.Open());
+    EXPECT_EQ(states, std::vector<TFtpState>({ftpDnsLookup, ftpWaitingBanner, ftpConnected, ftpReady}));
+    states.clear();
+    ASSERT_TRUE(client.User());
+    EXPECT_EQ(states, std::vector<TFtpState>({ftpWaitingResponse, ftpReady}));
+    states.clear();
+    ASSERT_TRUE(client.Quit());
+    EXPECT_EQ(states, std::vector<TFtpState>({ftpWaitingResponse, ftpNotConnected, ftpInternalReady, ftpReady}));
+}
+
+TEST_F(FtpScripted, AListingCanGoToOnDisplayFileLineByLineOrAsItCame)
+{
+    server.download = "line one\r\nline two\r\n\r\nline three";
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(true);
+    client.SetHostFileName({});
+    client.SetLocalFileName({});
+    client.SetDisplayFileFlag(true);
+    QList<QByteArray> pieces;
+    client.OnDisplayFile = [&](const QByteArray& data) { pieces << data; };
+
+    ASSERT_TRUE(client.Dir()) << client.ErrorMessage().toStdString();
+    EXPECT_EQ(pieces, QList<QByteArray>({"line one", "line two", "line three"}));
+
+    pieces.clear();
+    client.SetDisplayFileMode(ftpBinary);
+    ASSERT_TRUE(client.Dir());
+    EXPECT_EQ(pieces.join(), server.download);
+}
+
+TEST_F(FtpScripted, ATransferWithoutLocalFileOrDisplayIsAUsageError)
+{
+    ASSERT_TRUE(startAndLogIn());
+    client.SetLocalFileName({});
+
+    EXPECT_FALSE(client.Get());
+    EXPECT_FALSE(client.Dir());
+    EXPECT_FALSE(client.Put());
+    EXPECT_FALSE(server.received("PASV") || server.received("PORT"));
+}
+
 // ---------------------------------------------------------------- unsafe input
 
 TEST_F(FtpScripted, ACommandWithALineBreakIsRefusedAndNothingIsSent)
@@ -653,6 +701,17 @@ TEST(FtpModes, ARefusedConnectionReportsTheSocketError)
     EXPECT_FALSE(client.Open());
     EXPECT_EQ(client.StatusCode(), 500);
     EXPECT_EQ(client.LastResponse(), QStringLiteral("500 Connection refused (Winsock error #10061)"));
+    EXPECT_EQ(client.State(), ftpReady);
+}
+
+TEST(FtpModes, AConnectCallThatFailsAtOnceReportsItsException)
+{
+    TFtpClient client;
+    client.SetHostName(QStringLiteral("127.0.0.1"));
+    client.SetPort(QStringLiteral("70000"));
+    EXPECT_FALSE(client.Open());
+    EXPECT_EQ(client.StatusCode(), 500);
+    EXPECT_EQ(client.LastResponse(), QStringLiteral("500 ESocketException: connect: WSocketResolvePort: Invalid Port."));
     EXPECT_EQ(client.State(), ftpReady);
 }
 
