@@ -606,6 +606,22 @@ TEST_F(FtpScripted, CancellingBeforeTransmitFailsWith426AndSendsNoStor)
     EXPECT_FALSE(server.received("STOR"));
 }
 
+TEST_F(FtpScripted, ADataConnectionTheServerDropsBeforeSendingEndsInATimeOut)
+{
+    server.dropPassiveConnections = true;
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(true);
+    client.SetHostFileName("file.bin");
+    client.SetLocalFileName(local(QStringLiteral("file.bin")));
+    client.SetTimeout(2);
+
+    EXPECT_FALSE(client.Get());
+    EXPECT_EQ(client.StatusCode(), 426);
+    EXPECT_EQ(client.ErrorMessage(), QStringLiteral("426 Timeout"));
+    EXPECT_FALSE(client.GetConnected());
+    EXPECT_TRUE(logIn(client)) << "the caller can connect again";
+}
+
 TEST_F(FtpScripted, AbortXferDuringATransferKeepsLaterRepliesInStep)
 {
     server.stallTransfers = true;

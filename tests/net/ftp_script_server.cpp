@@ -96,6 +96,12 @@ private:
         delete dataListener_;
         dataListener_ = new QTcpServer(this);
         dataListener_->listen(QHostAddress::LocalHost, 0);
+        if (server_.dropPassiveConnections) {
+            connect(dataListener_, &QTcpServer::newConnection, this, [this] {
+                while (QTcpSocket* data = dataListener_->nextPendingConnection())
+                    data->abort();
+            });
+        }
         const quint16 port = dataListener_->serverPort();
         passive_ = true;
         reply("227 Entering Passive Mode (" + server_.passiveAddress + ',' + QByteArray::number(port >> 8) + ','
@@ -148,7 +154,7 @@ private:
     void startDownload()
     {
         reply("150 Opening data connection\r\n");
-        if (server_.stallTransfers) {
+        if (server_.stallTransfers || server_.dropPassiveConnections) {
             transferStalled_ = true;
             return;
         }

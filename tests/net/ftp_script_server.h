@@ -42,6 +42,9 @@ public:
     bool finalReplyBeforeData = false;
     // Reply to RETR with "150" and then say nothing more.
     bool stallTransfers = false;
+    // Close every passive data connection as soon as it arrives (and let
+    // RETR stall): what pyftpdlib sometimes does to an idle connection.
+    bool dropPassiveConnections = false;
     // STOR: close the data connection after this many bytes (-1: never).
     qint64 uploadCutAfter = -1;
     // Active mode: connect from these addresses first (strangers), then

@@ -281,19 +281,22 @@ TEST_F(FtpFaults, ASlowServerTimesOutAndLeavesTheComponentDisconnected)
     EXPECT_EQ(client.State(), ftpReady);
 }
 
-TEST_F(FtpFaults, AnIdlePassiveConnectionClosedByTheServerTimesOutAndTheNextConnectionWorks)
+TEST_F(FtpFaults, AnIdlePassiveConnectionClosedByTheServerIsSurvived)
 {
+    // The server drops the data connection only when it arrives before the
+    // transfer command, which the component sends at once: the race decides
+    // whether the first transfer fails (by time-out) or goes through.
     ASSERT_TRUE(start({QStringLiteral("--drop-idle-passive"), QStringLiteral("1")})) << server->error().toStdString();
     ASSERT_TRUE(logInBinary());
     client.SetTimeout(3);
 
-    EXPECT_FALSE(client.Get());
-    EXPECT_EQ(client.StatusCode(), 426);
-    EXPECT_FALSE(client.GetConnected());
-
-    client.SetTimeout(30);
-    ASSERT_TRUE(logInBinary());
-    ASSERT_TRUE(client.Get()) << client.ErrorMessage().toStdString();
+    if (!client.Get()) {
+        EXPECT_EQ(client.StatusCode(), 426);
+        EXPECT_FALSE(client.GetConnected());
+        client.SetTimeout(30);
+        ASSERT_TRUE(logInBinary());
+        ASSERT_TRUE(client.Get()) << client.ErrorMessage().toStdString();
+    }
     EXPECT_EQ(readLocalFile(local(QStringLiteral("file.bin"))), contents);
 }
 
