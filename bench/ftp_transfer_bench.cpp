@@ -18,7 +18,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments();
-    if (arguments.size() != 7 || (arguments[1] != QLatin1String("get") && arguments[1] != QLatin1String("put"))) {
+    if (arguments.size() != 7
+        || (arguments[1] != QLatin1String("get") && arguments[1] != QLatin1String("put"))) {
         std::fprintf(stderr, "usage: ftp_transfer_bench get|put PORT USER PASSWORD REMOTE LOCAL\n");
         return 2;
     }

@@ -9,13 +9,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 QString peerAddressOf(int handle)
 {
     sockaddr_in address {};
     socklen_t length = sizeof address;
-    if (::getpeername(handle, reinterpret_cast<sockaddr*>(&address), &length) != 0 || address.sin_family != AF_INET)
+    if (::getpeername(handle, reinterpret_cast<sockaddr*>(&address), &length) != 0
+        || address.sin_family != AF_INET)
         return {};
     return ipv4Text(ntohl(address.sin_addr.s_addr));
 }
@@ -98,8 +100,8 @@ void FtpDataChannel::onSessionAvailable()
     establish();
 }
 
-bool FtpDataChannel::connectTo(const QString& host, quint16 port, const QString& localAddress,
-                               const FtpSocksRoute& route)
+bool FtpDataChannel::connectTo(
+    const QString& host, quint16 port, const QString& localAddress, const FtpSocksRoute& route)
 {
     errorText_.clear();
     socket_->SetAddr(host);
@@ -154,8 +156,7 @@ void FtpDataChannel::onDataAvailable()
     // Nothing is expected on an upload connection; whatever comes is
     // read so that it cannot stall the connection.
     char sink[2048];
-    while (socket_->Receive(sink, sizeof sink) > 0) {
-    }
+    while (socket_->Receive(sink, sizeof sink) > 0) { }
 }
 
 bool FtpDataChannel::askProgressAbort()
@@ -257,7 +258,8 @@ void FtpDataChannel::sendBlock()
     // the same event (a few at most, so the thread stays responsive);
     // otherwise the drained buffer calls again.
     for (int block = 0; block < blocksPerEvent; ++block) {
-        if (!sendPermitted_ || phase_ != Phase::Established || endOfFile_ || socket_->BufferedByteCount() != 0)
+        if (!sendPermitted_ || phase_ != Phase::Established || endOfFile_
+            || socket_->BufferedByteCount() != 0)
             return;
         sendStarted_ = true;
         if (askProgressAbort())

@@ -60,7 +60,8 @@ public:
     // Passive mode: connects to `host`:`port` from `localAddress`, through
     // the SOCKS server of `route` when it has one. False when the connect
     // call failed at once (errorText() says why; nothing else fires).
-    bool connectTo(const QString& host, quint16 port, const QString& localAddress, const FtpSocksRoute& route);
+    bool connectTo(
+        const QString& host, quint16 port, const QString& localAddress, const FtpSocksRoute& route);
     QString errorText() const { return errorText_; }
 
     // Uploads send once the server said so and the connection is up.
@@ -107,7 +108,7 @@ private:
     void failLocally(const QString& logLine, LocalFailure failure);
     void closeListener();
 
-    std::unique_ptr<TWSocket> socket_;   // the data connection
+    std::unique_ptr<TWSocket> socket_; // the data connection
     std::unique_ptr<TWSocket> listener_; // active mode, until the server connects
     FtpLocalFile file_;
     std::vector<char> block_;

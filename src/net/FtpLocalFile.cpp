@@ -8,7 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 // Linux has no mandatory sharing: the modes that deny others take an
 // advisory lock, which every transfer of this program honours.
@@ -45,7 +46,8 @@ bool FtpLocalFile::openForDownload(const QString& name, bool append, TFtpShareMo
     // keeps its contents.
     if (!open(name, O_WRONLY | O_CREAT, mode))
         return false;
-    struct stat status {};
+    struct stat status {
+    };
     const bool regular = ::fstat(fd_, &status) == 0 && S_ISREG(status.st_mode);
     // Devices and pipes (/dev/null, a FIFO) are written as they are.
     bool positioned = true;
@@ -68,7 +70,8 @@ bool FtpLocalFile::seek(qint64 position)
 
 qint64 FtpLocalFile::size() const
 {
-    struct stat status {};
+    struct stat status {
+    };
     if (fd_ < 0 || ::fstat(fd_, &status) != 0)
         return -1;
     return status.st_size;

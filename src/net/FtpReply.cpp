@@ -4,7 +4,8 @@
 
 #include <limits>
 
-namespace {
+namespace
+{
 
 bool isDigit(char c)
 {
@@ -104,7 +105,7 @@ FtpReplyClassifier::Line FtpReplyClassifier::classify(const QByteArray& line)
         if (!closes)
             return {};
         openCode_.clear();
-        return {true, *replyCodeOf(line)};
+        return { true, *replyCodeOf(line) };
     }
     if (digits == 0)
         return {};
@@ -112,7 +113,7 @@ FtpReplyClassifier::Line FtpReplyClassifier::classify(const QByteArray& line)
         openCode_ = line.left(digits);
         return {};
     }
-    return {true, *replyCodeOf(line)};
+    return { true, *replyCodeOf(line) };
 }
 
 std::optional<qint64> sizeFromReply(const QByteArray& line)
@@ -167,15 +168,16 @@ std::optional<PassiveReply> parsePassiveReply(const QByteArray& line)
     if (port == 0)
         return std::nullopt;
     PassiveReply reply;
-    reply.address = QStringLiteral("%1.%2.%3.%4").arg(numbers[0]).arg(numbers[1]).arg(numbers[2]).arg(numbers[3]);
+    reply.address
+        = QStringLiteral("%1.%2.%3.%4").arg(numbers[0]).arg(numbers[1]).arg(numbers[2]).arg(numbers[3]);
     reply.port = static_cast<quint16>(port);
     return reply;
 }
 
 QByteArray portCommand(const QString& address, quint16 port)
 {
-    return QByteArrayLiteral("PORT ") + address.toLatin1().replace('.', ',') + ',' + QByteArray::number(port >> 8)
-        + ',' + QByteArray::number(port & 0xff);
+    return QByteArrayLiteral("PORT ") + address.toLatin1().replace('.', ',') + ','
+        + QByteArray::number(port >> 8) + ',' + QByteArray::number(port & 0xff);
 }
 
 bool isSafeCommandLine(const QByteArray& line)

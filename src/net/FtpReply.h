@@ -47,7 +47,7 @@ class FtpReplyClassifier
 public:
     struct Line {
         bool final = false; // the reply is complete with this line
-        int code = 0;       // its code, valid when final
+        int code = 0; // its code, valid when final
     };
 
     Line classify(const QByteArray& line);

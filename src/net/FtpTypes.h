@@ -96,7 +96,7 @@ enum TFtpFct {
 };
 
 enum TFtpOption {
-    ftpAcceptLF = 0x1,       // a bare LF ends a reply line (CR LF otherwise)
+    ftpAcceptLF = 0x1, // a bare LF ends a reply line (CR LF otherwise)
     ftpNoAutoResumeAt = 0x2, // kept for the option set; no request of this component resumes by itself
 };
 Q_DECLARE_FLAGS(TFtpOptions, TFtpOption)
@@ -105,7 +105,13 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(TFtpOptions)
 // How the local file of a transfer is shared with other programs. Linux has
 // no mandatory sharing modes: the exclusive ones take an advisory lock that
 // every other transfer of this program respects; the others take none.
-enum TFtpShareMode { ftpShareCompat, ftpShareExclusive, ftpShareDenyWrite, ftpShareDenyRead, ftpShareDenyNone };
+enum TFtpShareMode {
+    ftpShareCompat,
+    ftpShareExclusive,
+    ftpShareDenyWrite,
+    ftpShareDenyRead,
+    ftpShareDenyNone
+};
 
 // How received data reaches OnDisplayFile when DisplayFileFlag is set.
 enum TFtpDisplayFileMode { ftpLineByLine, ftpBinary };
@@ -118,7 +124,11 @@ enum TFtpConnectionType { ftpDirect, ftpProxy, ftpSocks4, ftpSocks4A, ftpSocks5 
 class FtpException : public std::runtime_error
 {
 public:
-    explicit FtpException(const QString& message) : std::runtime_error(message.toStdString()), message_(message) {}
+    explicit FtpException(const QString& message)
+        : std::runtime_error(message.toStdString())
+        , message_(message)
+    {
+    }
 
     QString message() const { return message_; }
 

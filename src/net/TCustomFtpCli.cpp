@@ -9,7 +9,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 Q_LOGGING_CATEGORY(ftpLog, "ranquil.ftp", QtWarningMsg)
 
@@ -96,25 +97,82 @@ FtpSocksRoute TCustomFtpCli::socksRoute() const
 
 // ---------------------------------------------------------------- requests
 
-bool TCustomFtpCli::OpenAsync() { return startRequest(ftpOpenAsync, {ftpFctOpen}); }
-bool TCustomFtpCli::UserAsync() { return startRequest(ftpUserAsync, {ftpFctUser}); }
-bool TCustomFtpCli::PassAsync() { return startRequest(ftpPassAsync, {ftpFctPass}); }
-bool TCustomFtpCli::CwdAsync() { return startRequest(ftpCwdAsync, {ftpFctCwd}); }
-bool TCustomFtpCli::PwdAsync() { return startRequest(ftpPwdAsync, {ftpFctPwd}); }
-bool TCustomFtpCli::TypeSetAsync() { return startRequest(ftpTypeSetAsync, {ftpFctTypeSet}); }
-bool TCustomFtpCli::SizeAsync() { return startRequest(ftpSizeAsync, {ftpFctSize}); }
-bool TCustomFtpCli::MkdAsync() { return startRequest(ftpMkdAsync, {ftpFctMkd}); }
-bool TCustomFtpCli::RmdAsync() { return startRequest(ftpRmdAsync, {ftpFctRmd}); }
-bool TCustomFtpCli::DeleAsync() { return startRequest(ftpDeleAsync, {ftpFctDele}); }
-bool TCustomFtpCli::RenAsync() { return startRequest(ftpRenAsync, {ftpFctRenFrom, ftpFctRenTo}); }
-bool TCustomFtpCli::QuoteAsync() { return startRequest(ftpQuoteAsync, {ftpFctQuote}); }
-bool TCustomFtpCli::DirAsync() { return startRequest(ftpDirAsync, {ftpFctPort, ftpFctDir}); }
-bool TCustomFtpCli::GetAsync() { return startRequest(ftpGetAsync, {ftpFctPort, ftpFctGet}); }
-bool TCustomFtpCli::RestGetAsync() { return startRequest(ftpRestGetAsync, {ftpFctPort, ftpFctRest, ftpFctGet}); }
-bool TCustomFtpCli::PutAsync() { return startRequest(ftpPutAsync, {ftpFctPort, ftpFctPut}); }
-bool TCustomFtpCli::RestPutAsync() { return startRequest(ftpRestPutAsync, {ftpFctPort, ftpFctRest, ftpFctPut}); }
-bool TCustomFtpCli::AbortXferAsync() { return startRequest(ftpAbortXferAsync, {ftpFctAbortXfer}, true); }
-bool TCustomFtpCli::QuitAsync() { return startRequest(ftpQuitAsync, {ftpFctQuit}, true); }
+bool TCustomFtpCli::OpenAsync()
+{
+    return startRequest(ftpOpenAsync, { ftpFctOpen });
+}
+bool TCustomFtpCli::UserAsync()
+{
+    return startRequest(ftpUserAsync, { ftpFctUser });
+}
+bool TCustomFtpCli::PassAsync()
+{
+    return startRequest(ftpPassAsync, { ftpFctPass });
+}
+bool TCustomFtpCli::CwdAsync()
+{
+    return startRequest(ftpCwdAsync, { ftpFctCwd });
+}
+bool TCustomFtpCli::PwdAsync()
+{
+    return startRequest(ftpPwdAsync, { ftpFctPwd });
+}
+bool TCustomFtpCli::TypeSetAsync()
+{
+    return startRequest(ftpTypeSetAsync, { ftpFctTypeSet });
+}
+bool TCustomFtpCli::SizeAsync()
+{
+    return startRequest(ftpSizeAsync, { ftpFctSize });
+}
+bool TCustomFtpCli::MkdAsync()
+{
+    return startRequest(ftpMkdAsync, { ftpFctMkd });
+}
+bool TCustomFtpCli::RmdAsync()
+{
+    return startRequest(ftpRmdAsync, { ftpFctRmd });
+}
+bool TCustomFtpCli::DeleAsync()
+{
+    return startRequest(ftpDeleAsync, { ftpFctDele });
+}
+bool TCustomFtpCli::RenAsync()
+{
+    return startRequest(ftpRenAsync, { ftpFctRenFrom, ftpFctRenTo });
+}
+bool TCustomFtpCli::QuoteAsync()
+{
+    return startRequest(ftpQuoteAsync, { ftpFctQuote });
+}
+bool TCustomFtpCli::DirAsync()
+{
+    return startRequest(ftpDirAsync, { ftpFctPort, ftpFctDir });
+}
+bool TCustomFtpCli::GetAsync()
+{
+    return startRequest(ftpGetAsync, { ftpFctPort, ftpFctGet });
+}
+bool TCustomFtpCli::RestGetAsync()
+{
+    return startRequest(ftpRestGetAsync, { ftpFctPort, ftpFctRest, ftpFctGet });
+}
+bool TCustomFtpCli::PutAsync()
+{
+    return startRequest(ftpPutAsync, { ftpFctPort, ftpFctPut });
+}
+bool TCustomFtpCli::RestPutAsync()
+{
+    return startRequest(ftpRestPutAsync, { ftpFctPort, ftpFctRest, ftpFctPut });
+}
+bool TCustomFtpCli::AbortXferAsync()
+{
+    return startRequest(ftpAbortXferAsync, { ftpFctAbortXfer }, true);
+}
+bool TCustomFtpCli::QuitAsync()
+{
+    return startRequest(ftpQuitAsync, { ftpFctQuit }, true);
+}
 
 bool TCustomFtpCli::startRequest(TFtpRequest request, std::vector<TFtpFct> steps, bool whileBusy)
 {
@@ -170,37 +228,37 @@ void TCustomFtpCli::startStep(TFtpFct step)
     case ftpFctUser:
         if (userName_.isEmpty())
             throw FtpException(ftptext::userNameEmpty());
-        return exec("USER " + loginName(), {331, 230}, &TCustomFtpCli::handleCommandReply);
+        return exec("USER " + loginName(), { 331, 230 }, &TCustomFtpCli::handleCommandReply);
     case ftpFctPass:
-        return exec("PASS " + passWord_, {230}, &TCustomFtpCli::handleCommandReply);
+        return exec("PASS " + passWord_, { 230 }, &TCustomFtpCli::handleCommandReply);
     case ftpFctCwd:
         if (hostDirName_.isEmpty())
             throw FtpException(ftptext::hostDirNameEmpty());
-        return exec("CWD " + hostDirName_, {200, 250, 257}, &TCustomFtpCli::handleCommandReply);
+        return exec("CWD " + hostDirName_, { 200, 250, 257 }, &TCustomFtpCli::handleCommandReply);
     case ftpFctPwd:
-        return exec("PWD", {250, 257}, &TCustomFtpCli::handleCommandReply);
+        return exec("PWD", { 250, 257 }, &TCustomFtpCli::handleCommandReply);
     case ftpFctTypeSet:
-        return exec(binary_ ? "TYPE I" : "TYPE A", {200}, &TCustomFtpCli::handleCommandReply);
+        return exec(binary_ ? "TYPE I" : "TYPE A", { 200 }, &TCustomFtpCli::handleCommandReply);
     case ftpFctSize:
         sizeResult_ = -1;
-        return exec("SIZE " + hostFileName_, {213}, &TCustomFtpCli::handleCommandReply);
+        return exec("SIZE " + hostFileName_, { 213 }, &TCustomFtpCli::handleCommandReply);
     case ftpFctMkd:
-        return exec("MKD " + hostFileName_, {250, 257}, &TCustomFtpCli::handleCommandReply);
+        return exec("MKD " + hostFileName_, { 250, 257 }, &TCustomFtpCli::handleCommandReply);
     case ftpFctRmd:
-        return exec("RMD " + hostFileName_, {250, 257}, &TCustomFtpCli::handleCommandReply);
+        return exec("RMD " + hostFileName_, { 250, 257 }, &TCustomFtpCli::handleCommandReply);
     case ftpFctDele:
-        return exec("DELE " + hostFileName_, {250, 257}, &TCustomFtpCli::handleCommandReply);
+        return exec("DELE " + hostFileName_, { 250, 257 }, &TCustomFtpCli::handleCommandReply);
     case ftpFctRenFrom:
-        return exec("RNFR " + hostFileName_, {350}, &TCustomFtpCli::handleCommandReply);
+        return exec("RNFR " + hostFileName_, { 350 }, &TCustomFtpCli::handleCommandReply);
     case ftpFctRenTo:
-        return exec("RNTO " + localFileName_.toUtf8(), {200, 250, 257}, &TCustomFtpCli::handleCommandReply);
+        return exec("RNTO " + localFileName_.toUtf8(), { 200, 250, 257 }, &TCustomFtpCli::handleCommandReply);
     case ftpFctQuote:
         return exec(localFileName_.toUtf8(), {}, &TCustomFtpCli::handleCommandReply);
     case ftpFctAbortXfer:
         return exec("ABOR", {}, &TCustomFtpCli::handleCommandReply, true);
     case ftpFctQuit:
         data_.close();
-        return exec("QUIT", {221}, &TCustomFtpCli::handleQuitReply, true);
+        return exec("QUIT", { 221 }, &TCustomFtpCli::handleQuitReply, true);
     case ftpFctPort:
         return startPort();
     case ftpFctRest:
@@ -256,7 +314,8 @@ void TCustomFtpCli::finishRequest(int error)
     if (state_ != ftpAbort)
         setState(ftpReady);
     QMetaObject::invokeMethod(
-        this, [this, request = request_, error] { deliverRequestDone(request, error); }, Qt::QueuedConnection);
+        this, [this, request = request_, error] { deliverRequestDone(request, error); },
+        Qt::QueuedConnection);
 }
 
 void TCustomFtpCli::giveUpRunningRequest()
@@ -532,8 +591,8 @@ void TCustomFtpCli::checkReadyAndConnected() const
         throw FtpException(ftptext::notConnected());
 }
 
-void TCustomFtpCli::exec(const QByteArray& command, std::vector<int> acceptedCodes, ReplyHandler handler,
-                         bool anyState)
+void TCustomFtpCli::exec(
+    const QByteArray& command, std::vector<int> acceptedCodes, ReplyHandler handler, bool anyState)
 {
     if (!anyState)
         checkReadyAndConnected();
@@ -646,7 +705,8 @@ void TCustomFtpCli::TriggerProgress(qint64 count, bool& abort)
 void TCustomFtpCli::startPort()
 {
     checkReadyAndConnected();
-    const bool upload = std::find(pendingSteps_.begin(), pendingSteps_.end(), ftpFctPut) != pendingSteps_.end();
+    const bool upload
+        = std::find(pendingSteps_.begin(), pendingSteps_.end(), ftpFctPut) != pendingSteps_.end();
     if (localFileName_.isEmpty() && (upload || !displayFileFlag_))
         throw FtpException(ftptext::localFileNameEmpty());
     data_.begin(upload ? FtpDataChannel::Direction::Upload : FtpDataChannel::Direction::Download);
@@ -655,7 +715,7 @@ void TCustomFtpCli::startPort()
     transferReplyDone_ = false;
     if (passive_) {
         passiveReply_.clear();
-        return exec("PASV", {200, 227}, &TCustomFtpCli::handleCommandReply);
+        return exec("PASV", { 200, 227 }, &TCustomFtpCli::handleCommandReply);
     }
     const quint16 port = data_.listen(controlPeer_);
     if (port == 0) {
@@ -663,7 +723,8 @@ void TCustomFtpCli::startPort()
         completeStep(550);
         return;
     }
-    exec(portCommand(control_->GetSockName().address, port), {200, 227}, &TCustomFtpCli::handleCommandReply);
+    exec(
+        portCommand(control_->GetSockName().address, port), { 200, 227 }, &TCustomFtpCli::handleCommandReply);
 }
 
 void TCustomFtpCli::startRest()

@@ -69,7 +69,10 @@ public:
     bool DisplayFileFlag() const { return displayFileFlag_; }
     void SetDisplayFileFlag(bool on) { displayFileFlag_ = on; }
     TFtpDisplayFileMode DisplayFileMode() const { return displayFileMode_; }
-    void SetDisplayFileMode(TFtpDisplayFileMode mode) { displayFileMode_ = mode > ftpBinary ? ftpLineByLine : mode; }
+    void SetDisplayFileMode(TFtpDisplayFileMode mode)
+    {
+        displayFileMode_ = mode > ftpBinary ? ftpLineByLine : mode;
+    }
     bool Binary() const { return binary_; }
     void SetBinary(bool binary) { binary_ = binary; }
     TFtpShareMode ShareMode() const { return shareMode_; }
@@ -215,7 +218,8 @@ private:
     void closeControl();
 
     // Commands.
-    void exec(const QByteArray& command, std::vector<int> acceptedCodes, ReplyHandler handler, bool anyState = false);
+    void exec(const QByteArray& command, std::vector<int> acceptedCodes, ReplyHandler handler,
+        bool anyState = false);
     void checkReadyAndConnected() const;
     bool judgeReply(int code);
     void handleCommandReply(int code);
@@ -277,7 +281,7 @@ private:
     qint64 sizeResult_ = -1;
     QByteArray dirResult_;
     QByteArray passiveReply_;
-    QString socksErrorText_;  // why the SOCKS server refused the connection
+    QString socksErrorText_; // why the SOCKS server refused the connection
     QString socketErrorText_; // the last failed socket call
 
     // The running request.
@@ -286,14 +290,14 @@ private:
     bool requestDone_ = true; // no request is running
     std::vector<TFtpFct> pendingSteps_;
     TFtpFct step_ = ftpFctNone;
-    bool stepDone_ = true;    // the latch: a step ends once
-    int stepReplyCode_ = 0;   // the final reply of the step
+    bool stepDone_ = true; // the latch: a step ends once
+    int stepReplyCode_ = 0; // the final reply of the step
     TFtpFct previousStep_ = ftpFctNone;
     int previousReplyCode_ = 0;
     std::vector<int> acceptedCodes_; // empty: any code below 500
     ReplyHandler replyHandler_ = nullptr;
     bool awaitingReply_ = false; // a command's final reply is still to come
-    int owedReplies_ = 0;        // final replies of given-up commands still to come
+    int owedReplies_ = 0; // final replies of given-up commands still to come
     bool closeExpected_ = false; // the component closes the control connection itself
     bool transferFirstReply_ = false;
     bool transferReplyDone_ = false;

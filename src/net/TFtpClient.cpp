@@ -9,25 +9,82 @@ TFtpClient::TFtpClient(QObject* parent)
 {
 }
 
-bool TFtpClient::Open() { return run(&TCustomFtpCli::OpenAsync); }
-bool TFtpClient::User() { return run(&TCustomFtpCli::UserAsync); }
-bool TFtpClient::Pass() { return run(&TCustomFtpCli::PassAsync); }
-bool TFtpClient::Cwd() { return run(&TCustomFtpCli::CwdAsync); }
-bool TFtpClient::Pwd() { return run(&TCustomFtpCli::PwdAsync); }
-bool TFtpClient::TypeSet() { return run(&TCustomFtpCli::TypeSetAsync); }
-bool TFtpClient::Size() { return run(&TCustomFtpCli::SizeAsync); }
-bool TFtpClient::Mkd() { return run(&TCustomFtpCli::MkdAsync); }
-bool TFtpClient::Rmd() { return run(&TCustomFtpCli::RmdAsync); }
-bool TFtpClient::Dele() { return run(&TCustomFtpCli::DeleAsync); }
-bool TFtpClient::Ren() { return run(&TCustomFtpCli::RenAsync); }
-bool TFtpClient::Quote() { return run(&TCustomFtpCli::QuoteAsync); }
-bool TFtpClient::Dir() { return run(&TCustomFtpCli::DirAsync); }
-bool TFtpClient::Get() { return run(&TCustomFtpCli::GetAsync); }
-bool TFtpClient::RestGet() { return run(&TCustomFtpCli::RestGetAsync); }
-bool TFtpClient::Put() { return run(&TCustomFtpCli::PutAsync); }
-bool TFtpClient::RestPut() { return run(&TCustomFtpCli::RestPutAsync); }
-bool TFtpClient::AbortXfer() { return run(&TCustomFtpCli::AbortXferAsync); }
-bool TFtpClient::Quit() { return run(&TCustomFtpCli::QuitAsync); }
+bool TFtpClient::Open()
+{
+    return run(&TCustomFtpCli::OpenAsync);
+}
+bool TFtpClient::User()
+{
+    return run(&TCustomFtpCli::UserAsync);
+}
+bool TFtpClient::Pass()
+{
+    return run(&TCustomFtpCli::PassAsync);
+}
+bool TFtpClient::Cwd()
+{
+    return run(&TCustomFtpCli::CwdAsync);
+}
+bool TFtpClient::Pwd()
+{
+    return run(&TCustomFtpCli::PwdAsync);
+}
+bool TFtpClient::TypeSet()
+{
+    return run(&TCustomFtpCli::TypeSetAsync);
+}
+bool TFtpClient::Size()
+{
+    return run(&TCustomFtpCli::SizeAsync);
+}
+bool TFtpClient::Mkd()
+{
+    return run(&TCustomFtpCli::MkdAsync);
+}
+bool TFtpClient::Rmd()
+{
+    return run(&TCustomFtpCli::RmdAsync);
+}
+bool TFtpClient::Dele()
+{
+    return run(&TCustomFtpCli::DeleAsync);
+}
+bool TFtpClient::Ren()
+{
+    return run(&TCustomFtpCli::RenAsync);
+}
+bool TFtpClient::Quote()
+{
+    return run(&TCustomFtpCli::QuoteAsync);
+}
+bool TFtpClient::Dir()
+{
+    return run(&TCustomFtpCli::DirAsync);
+}
+bool TFtpClient::Get()
+{
+    return run(&TCustomFtpCli::GetAsync);
+}
+bool TFtpClient::RestGet()
+{
+    return run(&TCustomFtpCli::RestGetAsync);
+}
+bool TFtpClient::Put()
+{
+    return run(&TCustomFtpCli::PutAsync);
+}
+bool TFtpClient::RestPut()
+{
+    return run(&TCustomFtpCli::RestPutAsync);
+}
+bool TFtpClient::AbortXfer()
+{
+    return run(&TCustomFtpCli::AbortXferAsync);
+}
+bool TFtpClient::Quit()
+{
+    return run(&TCustomFtpCli::QuitAsync);
+}
 
 bool TFtpClient::Abort()
 {

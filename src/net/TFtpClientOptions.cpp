@@ -12,7 +12,8 @@ void applyConnectionOptions(TFtpClient& client, const connectionOptions& options
     client.SetConnectionType(type);
     if (type == ftpProxy) {
         client.SetProxyServer(QString::fromStdString(options.ProxyServer));
-        client.SetProxyPort(options.ProxyPort != 0 ? QString::number(options.ProxyPort) : QStringLiteral("ftp"));
+        client.SetProxyPort(
+            options.ProxyPort != 0 ? QString::number(options.ProxyPort) : QStringLiteral("ftp"));
     } else if (type != ftpDirect) {
         client.SetSocksServer(QString::fromStdString(options.SocksServer));
         client.SetSocksPort(QString::number(options.SocksPort));

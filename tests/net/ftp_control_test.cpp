@@ -12,7 +12,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 class FtpScripted : public testing::Test
 {
@@ -197,7 +198,8 @@ TEST_F(FtpScripted, AReplyLineLongerThanTheBufferFailsAndClosesWithoutHanging)
     EXPECT_FALSE(client.Cwd());
     EXPECT_LT(timer.elapsed(), 10000);
     EXPECT_EQ(client.RequestResult(), 500);
-    EXPECT_EQ(client.ErrorMessage(), QStringLiteral("500 Reply line longer than 4095 bytes: connection closed"));
+    EXPECT_EQ(
+        client.ErrorMessage(), QStringLiteral("500 Reply line longer than 4095 bytes: connection closed"));
     EXPECT_FALSE(client.GetConnected());
 }
 
@@ -270,13 +272,14 @@ TEST_F(FtpScripted, StatesFollowTheRequestsThroughConnectionCommandsAndClose)
     client.OnStateChange = [&](TFtpState state) { states.push_back(state); };
 
     ASSERT_TRUE(client.Open());
-    EXPECT_EQ(states, std::vector<TFtpState>({ftpDnsLookup, ftpWaitingBanner, ftpConnected, ftpReady}));
+    EXPECT_EQ(states, std::vector<TFtpState>({ ftpDnsLookup, ftpWaitingBanner, ftpConnected, ftpReady }));
     states.clear();
     ASSERT_TRUE(client.User());
-    EXPECT_EQ(states, std::vector<TFtpState>({ftpWaitingResponse, ftpReady}));
+    EXPECT_EQ(states, std::vector<TFtpState>({ ftpWaitingResponse, ftpReady }));
     states.clear();
     ASSERT_TRUE(client.Quit());
-    EXPECT_EQ(states, std::vector<TFtpState>({ftpWaitingResponse, ftpNotConnected, ftpInternalReady, ftpReady}));
+    EXPECT_EQ(
+        states, std::vector<TFtpState>({ ftpWaitingResponse, ftpNotConnected, ftpInternalReady, ftpReady }));
 }
 
 TEST_F(FtpScripted, AListingCanGoToOnDisplayFileLineByLineOrAsItCame)
@@ -291,7 +294,7 @@ TEST_F(FtpScripted, AListingCanGoToOnDisplayFileLineByLineOrAsItCame)
     client.OnDisplayFile = [&](const QByteArray& data) { pieces << data; };
 
     ASSERT_TRUE(client.Dir()) << client.ErrorMessage().toStdString();
-    EXPECT_EQ(pieces, QList<QByteArray>({"line one", "line two", "line three"}));
+    EXPECT_EQ(pieces, QList<QByteArray>({ "line one", "line two", "line three" }));
 
     pieces.clear();
     client.SetDisplayFileMode(ftpBinary);
@@ -338,7 +341,9 @@ TEST_F(FtpScripted, AUsageErrorGoesToItsHandlerWhenOneIsSet)
     client.SetHostDirName({});
     EXPECT_FALSE(client.Cwd());
     EXPECT_FALSE(client.OpenAsync());
-    EXPECT_EQ(messages, QStringList({QStringLiteral("HostDirName emtpy"), QStringLiteral("FTP component already connected")}));
+    EXPECT_EQ(messages,
+        QStringList(
+            { QStringLiteral("HostDirName emtpy"), QStringLiteral("FTP component already connected") }));
 }
 
 TEST_F(FtpScripted, UsageErrorsAreThrownWithoutAHandler)
@@ -386,14 +391,14 @@ TEST_F(FtpScripted, AMalformedPassiveReplyFailsTheTransferBeforeRetr)
     EXPECT_FALSE(client.Get());
     EXPECT_EQ(client.RequestResult(), 500);
     EXPECT_EQ(client.ErrorMessage(),
-              QStringLiteral("500 Invalid passive mode reply: 227 Entering Passive Mode (127,0,0,1,300,1)"));
+        QStringLiteral("500 Invalid passive mode reply: 227 Entering Passive Mode (127,0,0,1,300,1)"));
     EXPECT_FALSE(server.received("RETR"));
     EXPECT_TRUE(client.Pwd()) << "the connection stays usable";
 }
 
 TEST_F(FtpScripted, ActiveModeClosesADataConnectionFromAnotherHost)
 {
-    server.strangerSources = {QStringLiteral("127.0.0.2")};
+    server.strangerSources = { QStringLiteral("127.0.0.2") };
     server.download = patternBytes(20000, 1);
     ASSERT_TRUE(startAndLogIn());
     client.SetPassive(false);
@@ -401,7 +406,8 @@ TEST_F(FtpScripted, ActiveModeClosesADataConnectionFromAnotherHost)
     client.SetLocalFileName(local(QStringLiteral("file.bin")));
 
     ASSERT_TRUE(client.Get()) << client.ErrorMessage().toStdString();
-    EXPECT_TRUE(log.contains(QStringLiteral("Data connection from 127.0.0.2 refused"))) << log.text().toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Data connection from 127.0.0.2 refused")))
+        << log.text().toStdString();
     EXPECT_EQ(readLocalFile(local(QStringLiteral("file.bin"))), server.download);
     EXPECT_TRUE(server.received("PORT 127,0,0,1,"));
 }
@@ -417,7 +423,8 @@ TEST_F(FtpScripted, TheFinalReplyBeforeTheLastDataStillYieldsTheWholeFile)
 
     ASSERT_TRUE(client.Get()) << client.ErrorMessage().toStdString();
     EXPECT_EQ(readLocalFile(local(QStringLiteral("file.bin"))), server.download);
-    EXPECT_TRUE(log.contains(QStringLiteral("! 2097152 bytes received/sent in "))) << log.text().toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("! 2097152 bytes received/sent in ")))
+        << log.text().toStdString();
 }
 
 struct RestCase {
@@ -452,11 +459,10 @@ TEST_P(FtpScriptedRest, RestGetKeepsTheResumePositionOnlyAfter350)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rest, FtpScriptedRest,
-    testing::Values(RestCase {"accepted_appends", "350 Restarting at 1000\r\n", true, "OLDNEW-BYTES"},
-                    RestCase {"answered_200_starts_over", "200 REST ignored\r\n", true, "NEW-BYTES"},
-                    RestCase {"refused_fails", "502 REST not implemented\r\n", false, "OLD"}),
+INSTANTIATE_TEST_SUITE_P(Rest, FtpScriptedRest,
+    testing::Values(RestCase { "accepted_appends", "350 Restarting at 1000\r\n", true, "OLDNEW-BYTES" },
+        RestCase { "answered_200_starts_over", "200 REST ignored\r\n", true, "NEW-BYTES" },
+        RestCase { "refused_fails", "502 REST not implemented\r\n", false, "OLD" }),
     [](const testing::TestParamInfo<RestCase>& info) { return std::string(info.param.name); });
 
 TEST_F(FtpScripted, RestGetFromZeroSendsNoRestAndReplacesTheFile)
@@ -564,7 +570,8 @@ TEST_F(FtpScripted, ALocalFileThatCannotBeCreatedFailsWith550)
 
     EXPECT_FALSE(client.Get());
     EXPECT_EQ(client.StatusCode(), 550);
-    EXPECT_EQ(client.LastResponse(), QStringLiteral("Unable to open local file ") + local(QStringLiteral("no/such/folder/file.bin")));
+    EXPECT_EQ(client.LastResponse(),
+        QStringLiteral("Unable to open local file ") + local(QStringLiteral("no/such/folder/file.bin")));
     EXPECT_FALSE(server.received("RETR"));
 }
 
@@ -651,7 +658,8 @@ TEST_F(FtpScripted, ABlockingCallTakenOverByAbortXferReportsFailure)
     client.OnDisplay = [&](const QString& line) {
         if (line.startsWith(QStringLiteral("< 150")) && !aborted) {
             aborted = true;
-            QMetaObject::invokeMethod(&client, [&] { client.AbortXfer(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &client, [&] { client.AbortXfer(); }, Qt::QueuedConnection);
         }
     };
 
@@ -687,16 +695,15 @@ TEST_P(FtpScriptedProxy, TheProxyLoginNamesTheSiteAndItsPortUnlessItIs21)
     EXPECT_TRUE(client.Passive());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Proxy, FtpScriptedProxy,
-    testing::Values(ProxyLoginCase {"other_port", QStringLiteral("2121"), "USER joe@ftp.example.com:2121"},
-                    ProxyLoginCase {"port_21", QStringLiteral("21"), "USER joe@ftp.example.com"},
-                    ProxyLoginCase {"service_name", QStringLiteral("FTP"), "USER joe@ftp.example.com"}),
+INSTANTIATE_TEST_SUITE_P(Proxy, FtpScriptedProxy,
+    testing::Values(ProxyLoginCase { "other_port", QStringLiteral("2121"), "USER joe@ftp.example.com:2121" },
+        ProxyLoginCase { "port_21", QStringLiteral("21"), "USER joe@ftp.example.com" },
+        ProxyLoginCase { "service_name", QStringLiteral("FTP"), "USER joe@ftp.example.com" }),
     [](const testing::TestParamInfo<ProxyLoginCase>& info) { return std::string(info.param.name); });
 
 TEST(FtpModes, EveryTypeButDirectKeepsPassiveOn)
 {
-    for (const TFtpConnectionType type : {ftpProxy, ftpSocks4, ftpSocks4A, ftpSocks5}) {
+    for (const TFtpConnectionType type : { ftpProxy, ftpSocks4, ftpSocks4A, ftpSocks5 }) {
         TFtpClient client;
         client.SetConnectionType(type);
         client.SetPassive(false);
@@ -727,7 +734,8 @@ TEST(FtpModes, AConnectCallThatFailsAtOnceReportsItsException)
     client.SetPort(QStringLiteral("70000"));
     EXPECT_FALSE(client.Open());
     EXPECT_EQ(client.StatusCode(), 500);
-    EXPECT_EQ(client.LastResponse(), QStringLiteral("500 ESocketException: connect: WSocketResolvePort: Invalid Port."));
+    EXPECT_EQ(client.LastResponse(),
+        QStringLiteral("500 ESocketException: connect: WSocketResolvePort: Invalid Port."));
     EXPECT_EQ(client.State(), ftpReady);
 }
 

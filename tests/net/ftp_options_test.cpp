@@ -9,7 +9,8 @@
 
 #include <string>
 
-namespace {
+namespace
+{
 
 struct OptionsCase {
     const char* name;
@@ -63,17 +64,16 @@ const QString proxyHost = QStringLiteral("proxy.example.com");
 const QString socksHost = QStringLiteral("socks.example.com");
 const QString socksPort = QStringLiteral("1080");
 
-INSTANTIATE_TEST_SUITE_P(
-    Types, FtpConnectionOptions,
-    testing::Values(
-        OptionsCase {"direct_active", 0, false, 0, ftpDirect, false, noProxy, ftpPort, {}, {}},
-        OptionsCase {"direct_passive", 0, true, 0, ftpDirect, true, noProxy, ftpPort, {}, {}},
-        OptionsCase {"proxy_with_port", 1, false, 2100, ftpProxy, true, proxyHost, QStringLiteral("2100"), {}, {}},
-        OptionsCase {"proxy_port_zero_keeps_ftp", 1, false, 0, ftpProxy, true, proxyHost, ftpPort, {}, {}},
-        OptionsCase {"socks4", 2, false, 0, ftpSocks4, true, noProxy, ftpPort, socksHost, socksPort},
-        OptionsCase {"socks4a", 3, false, 0, ftpSocks4A, true, noProxy, ftpPort, socksHost, socksPort},
-        OptionsCase {"socks5", 4, false, 0, ftpSocks5, true, noProxy, ftpPort, socksHost, socksPort},
-        OptionsCase {"unknown_type_is_direct", 7, false, 0, ftpDirect, false, noProxy, ftpPort, {}, {}}),
+INSTANTIATE_TEST_SUITE_P(Types, FtpConnectionOptions,
+    testing::Values(OptionsCase { "direct_active", 0, false, 0, ftpDirect, false, noProxy, ftpPort, {}, {} },
+        OptionsCase { "direct_passive", 0, true, 0, ftpDirect, true, noProxy, ftpPort, {}, {} },
+        OptionsCase {
+            "proxy_with_port", 1, false, 2100, ftpProxy, true, proxyHost, QStringLiteral("2100"), {}, {} },
+        OptionsCase { "proxy_port_zero_keeps_ftp", 1, false, 0, ftpProxy, true, proxyHost, ftpPort, {}, {} },
+        OptionsCase { "socks4", 2, false, 0, ftpSocks4, true, noProxy, ftpPort, socksHost, socksPort },
+        OptionsCase { "socks4a", 3, false, 0, ftpSocks4A, true, noProxy, ftpPort, socksHost, socksPort },
+        OptionsCase { "socks5", 4, false, 0, ftpSocks5, true, noProxy, ftpPort, socksHost, socksPort },
+        OptionsCase { "unknown_type_is_direct", 7, false, 0, ftpDirect, false, noProxy, ftpPort, {}, {} }),
     [](const testing::TestParamInfo<OptionsCase>& info) { return std::string(info.param.name); });
 
 TEST(FtpConnectionOptionsSocks, TheSocksAccountReachesTheComponent)

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
 // ---------------------------------------------------------------- line reader
 
@@ -33,7 +34,7 @@ std::vector<QByteArray> readAll(FtpLineReader& reader, bool acceptLf)
 TEST_P(FtpLineReaderTest, CutsLinesWhetherTheBytesArriveWholeOrInPieces)
 {
     const LineCase& c = GetParam();
-    for (const int piece : {1, 2, 3, 7, 4095}) {
+    for (const int piece : { 1, 2, 3, 7, 4095 }) {
         FtpLineReader reader;
         std::vector<QByteArray> lines;
         for (qsizetype at = 0; at < c.received.size(); at += piece) {
@@ -49,16 +50,15 @@ TEST_P(FtpLineReaderTest, CutsLinesWhetherTheBytesArriveWholeOrInPieces)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, FtpLineReaderTest,
+INSTANTIATE_TEST_SUITE_P(Lines, FtpLineReaderTest,
     testing::Values(
-        LineCase {"crlf", "220 ready\r\n331 password\r\n", true, {"220 ready", "331 password"}, ""},
-        LineCase {"lf_only_accepted", "220 ready\n230 in\n", true, {"220 ready", "230 in"}, ""},
-        LineCase {"lf_only_without_accept_waits_for_crlf", "220 a\nb\r\n", false, {"220 a\nb"}, ""},
-        LineCase {"trailing_cr_removed_in_lf_mode", "220 x\r\r\n", true, {"220 x"}, ""},
-        LineCase {"trailing_cr_removed_in_crlf_mode", "220 x\r\r\n", false, {"220 x"}, ""},
-        LineCase {"unfinished_line_kept", "220 one\r\n230 tw", true, {"220 one"}, "230 tw"},
-        LineCase {"empty_line", "\r\n220 x\r\n", true, {"", "220 x"}, ""}),
+        LineCase { "crlf", "220 ready\r\n331 password\r\n", true, { "220 ready", "331 password" }, "" },
+        LineCase { "lf_only_accepted", "220 ready\n230 in\n", true, { "220 ready", "230 in" }, "" },
+        LineCase { "lf_only_without_accept_waits_for_crlf", "220 a\nb\r\n", false, { "220 a\nb" }, "" },
+        LineCase { "trailing_cr_removed_in_lf_mode", "220 x\r\r\n", true, { "220 x" }, "" },
+        LineCase { "trailing_cr_removed_in_crlf_mode", "220 x\r\r\n", false, { "220 x" }, "" },
+        LineCase { "unfinished_line_kept", "220 one\r\n230 tw", true, { "220 one" }, "230 tw" },
+        LineCase { "empty_line", "\r\n220 x\r\n", true, { "", "220 x" }, "" }),
     [](const testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
 
 TEST(FtpLineReader, ALineThatFillsTheWholeBufferWithoutEndIsOverfull)
@@ -122,19 +122,19 @@ TEST_P(FtpReplyClassifierTest, EndsEachReplyAtItsLastLine)
     EXPECT_EQ(finals, GetParam().finals);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Replies, FtpReplyClassifierTest,
-    testing::Values(
-        ReplyCase {"single", {"220 ready"}, {220}},
-        ReplyCase {"code_alone", {"230"}, {230}},
-        ReplyCase {"two_line_greeting", {"220-welcome", "220 ready"}, {0, 220}},
-        ReplyCase {"two_line_login", {"230-hello", "230 logged in"}, {0, 230}},
-        ReplyCase {"text_lines_inside", {"220-a", "plain text", " 220 indented", "220 end"}, {0, 0, 0, 220}},
-        ReplyCase {"other_codes_inside_do_not_end_it", {"230-motd", "150 users online", "230 ok"}, {0, 0, 230}},
-        ReplyCase {"same_code_with_hyphen_goes_on", {"211-a", "211-b", "211 end"}, {0, 0, 211}},
-        ReplyCase {"text_before_a_reply", {"hello there", "220 ready"}, {0, 220}},
-        ReplyCase {"next_reply_after_a_multi_line_one", {"220-a", "220 b", "331 pw"}, {0, 220, 331}},
-        ReplyCase {"huge_code", {"12345678 x"}, {999999}}),
+INSTANTIATE_TEST_SUITE_P(Replies, FtpReplyClassifierTest,
+    testing::Values(ReplyCase { "single", { "220 ready" }, { 220 } },
+        ReplyCase { "code_alone", { "230" }, { 230 } },
+        ReplyCase { "two_line_greeting", { "220-welcome", "220 ready" }, { 0, 220 } },
+        ReplyCase { "two_line_login", { "230-hello", "230 logged in" }, { 0, 230 } },
+        ReplyCase {
+            "text_lines_inside", { "220-a", "plain text", " 220 indented", "220 end" }, { 0, 0, 0, 220 } },
+        ReplyCase {
+            "other_codes_inside_do_not_end_it", { "230-motd", "150 users online", "230 ok" }, { 0, 0, 230 } },
+        ReplyCase { "same_code_with_hyphen_goes_on", { "211-a", "211-b", "211 end" }, { 0, 0, 211 } },
+        ReplyCase { "text_before_a_reply", { "hello there", "220 ready" }, { 0, 220 } },
+        ReplyCase { "next_reply_after_a_multi_line_one", { "220-a", "220 b", "331 pw" }, { 0, 220, 331 } },
+        ReplyCase { "huge_code", { "12345678 x" }, { 999999 } }),
     [](const testing::TestParamInfo<ReplyCase>& info) { return std::string(info.param.name); });
 
 TEST(FtpReplyCode, ReadsLeadingDigitsOnly)
@@ -160,18 +160,15 @@ TEST_P(FtpSizeReplyTest, ReadsTheSizeWithItsRangeChecked)
     EXPECT_EQ(sizeFromReply(GetParam().line), GetParam().size);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, FtpSizeReplyTest,
-    testing::Values(SizeCase {"plain", "213 1234", 1234},
-                    SizeCase {"zero", "213 0", 0},
-                    SizeCase {"above_4_gib", "213 5000000000", 5000000000LL},
-                    SizeCase {"largest", "213 9223372036854775807", std::numeric_limits<qint64>::max()},
-                    SizeCase {"trailing_blank", "213 77 ", 77},
-                    SizeCase {"overflow", "213 9223372036854775808", std::nullopt},
-                    SizeCase {"negative", "213 -5", std::nullopt},
-                    SizeCase {"text", "213 big", std::nullopt},
-                    SizeCase {"number_then_text", "213 12 bytes", std::nullopt},
-                    SizeCase {"missing", "213", std::nullopt}),
+INSTANTIATE_TEST_SUITE_P(Sizes, FtpSizeReplyTest,
+    testing::Values(SizeCase { "plain", "213 1234", 1234 }, SizeCase { "zero", "213 0", 0 },
+        SizeCase { "above_4_gib", "213 5000000000", 5000000000LL },
+        SizeCase { "largest", "213 9223372036854775807", std::numeric_limits<qint64>::max() },
+        SizeCase { "trailing_blank", "213 77 ", 77 },
+        SizeCase { "overflow", "213 9223372036854775808", std::nullopt },
+        SizeCase { "negative", "213 -5", std::nullopt }, SizeCase { "text", "213 big", std::nullopt },
+        SizeCase { "number_then_text", "213 12 bytes", std::nullopt },
+        SizeCase { "missing", "213", std::nullopt }),
     [](const testing::TestParamInfo<SizeCase>& info) { return std::string(info.param.name); });
 
 struct FolderCase {
@@ -189,17 +186,15 @@ TEST_P(FtpFolderReplyTest, TakesTheFirstQuotedText)
     EXPECT_EQ(quotedDirectoryFromReply(GetParam().line), GetParam().folder);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Folders, FtpFolderReplyTest,
-    testing::Values(
-        FolderCase {"plain", "257 \"/pub/music\" is the current directory", "/pub/music"},
-        FolderCase {"doubled_quotes", "257 \"/a \"\"quoted\"\" name\" is current", "/a \"quoted\" name"},
-        FolderCase {"text_after_closing_quote_ignored", "257 \"/x\" created \"not this\"", "/x"},
-        FolderCase {"no_quote", "257 /pub is current", ""},
-        FolderCase {"quote_later_in_text", "250 CWD ok \"/pub\"", ""},
-        FolderCase {"blanks_before_quote", "257   \"/b\"", "/b"},
-        FolderCase {"unclosed_quote", "257 \"/open end", "/open end"},
-        FolderCase {"root", "257 \"/\"", "/"}),
+INSTANTIATE_TEST_SUITE_P(Folders, FtpFolderReplyTest,
+    testing::Values(FolderCase { "plain", "257 \"/pub/music\" is the current directory", "/pub/music" },
+        FolderCase { "doubled_quotes", "257 \"/a \"\"quoted\"\" name\" is current", "/a \"quoted\" name" },
+        FolderCase { "text_after_closing_quote_ignored", "257 \"/x\" created \"not this\"", "/x" },
+        FolderCase { "no_quote", "257 /pub is current", "" },
+        FolderCase { "quote_later_in_text", "250 CWD ok \"/pub\"", "" },
+        FolderCase { "blanks_before_quote", "257   \"/b\"", "/b" },
+        FolderCase { "unclosed_quote", "257 \"/open end", "/open end" },
+        FolderCase { "root", "257 \"/\"", "/" }),
     [](const testing::TestParamInfo<FolderCase>& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------- passive mode
@@ -226,25 +221,24 @@ TEST_P(FtpPassiveReplyTest, AcceptsOnlyNumbersInRange)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Passive, FtpPassiveReplyTest,
-    testing::Values(
-        PassiveCase {"common", "227 Entering Passive Mode (192,168,1,2,19,137)", 5001, QStringLiteral("192.168.1.2")},
-        PassiveCase {"blanks_inside", "227 Entering Passive Mode (127, 0, 0, 1, 4, 1)", 1025,
-                     QStringLiteral("127.0.0.1")},
-        PassiveCase {"highest_port", "227 ok (10,0,0,1,255,255)", 65535, QStringLiteral("10.0.0.1")},
-        PassiveCase {"text_after", "227 ok (10,0,0,1,0,21). Go", 21, QStringLiteral("10.0.0.1")},
-        PassiveCase {"port_zero", "227 ok (10,0,0,1,0,0)", std::nullopt, {}},
-        PassiveCase {"port_byte_too_large", "227 ok (10,0,0,1,256,1)", std::nullopt, {}},
-        PassiveCase {"address_byte_too_large", "227 ok (300,0,0,1,4,1)", std::nullopt, {}},
-        PassiveCase {"negative", "227 ok (10,0,0,1,-1,4)", std::nullopt, {}},
-        PassiveCase {"five_numbers", "227 ok (10,0,0,1,4)", std::nullopt, {}},
-        PassiveCase {"seven_numbers", "227 ok (10,0,0,1,4,1,9)", std::nullopt, {}},
-        PassiveCase {"empty_field", "227 ok (10,0,,1,4,1)", std::nullopt, {}},
-        PassiveCase {"letters", "227 ok (a,b,c,d,e,f)", std::nullopt, {}},
-        PassiveCase {"huge_number_not_truncated", "227 ok (10,0,0,1,4294967300,1)", std::nullopt, {}},
-        PassiveCase {"no_parenthesis", "227 Entering Passive Mode 10,0,0,1,4,1", std::nullopt, {}},
-        PassiveCase {"unclosed_parenthesis", "227 ok (10,0,0,1,4,1", std::nullopt, {}}),
+INSTANTIATE_TEST_SUITE_P(Passive, FtpPassiveReplyTest,
+    testing::Values(PassiveCase { "common", "227 Entering Passive Mode (192,168,1,2,19,137)", 5001,
+                        QStringLiteral("192.168.1.2") },
+        PassiveCase { "blanks_inside", "227 Entering Passive Mode (127, 0, 0, 1, 4, 1)", 1025,
+            QStringLiteral("127.0.0.1") },
+        PassiveCase { "highest_port", "227 ok (10,0,0,1,255,255)", 65535, QStringLiteral("10.0.0.1") },
+        PassiveCase { "text_after", "227 ok (10,0,0,1,0,21). Go", 21, QStringLiteral("10.0.0.1") },
+        PassiveCase { "port_zero", "227 ok (10,0,0,1,0,0)", std::nullopt, {} },
+        PassiveCase { "port_byte_too_large", "227 ok (10,0,0,1,256,1)", std::nullopt, {} },
+        PassiveCase { "address_byte_too_large", "227 ok (300,0,0,1,4,1)", std::nullopt, {} },
+        PassiveCase { "negative", "227 ok (10,0,0,1,-1,4)", std::nullopt, {} },
+        PassiveCase { "five_numbers", "227 ok (10,0,0,1,4)", std::nullopt, {} },
+        PassiveCase { "seven_numbers", "227 ok (10,0,0,1,4,1,9)", std::nullopt, {} },
+        PassiveCase { "empty_field", "227 ok (10,0,,1,4,1)", std::nullopt, {} },
+        PassiveCase { "letters", "227 ok (a,b,c,d,e,f)", std::nullopt, {} },
+        PassiveCase { "huge_number_not_truncated", "227 ok (10,0,0,1,4294967300,1)", std::nullopt, {} },
+        PassiveCase { "no_parenthesis", "227 Entering Passive Mode 10,0,0,1,4,1", std::nullopt, {} },
+        PassiveCase { "unclosed_parenthesis", "227 ok (10,0,0,1,4,1", std::nullopt, {} }),
     [](const testing::TestParamInfo<PassiveCase>& info) { return std::string(info.param.name); });
 
 TEST(FtpPortCommand, WritesAddressAndPortBytes)

@@ -83,7 +83,8 @@ private:
         else if (verb == "STOR")
             startUpload();
         else if (verb == "ABOR")
-            reply(transferStalled_ ? "426 Transfer aborted\r\n226 ABOR successful\r\n" : "225 No transfer to abort\r\n");
+            reply(transferStalled_ ? "426 Transfer aborted\r\n226 ABOR successful\r\n"
+                                   : "225 No transfer to abort\r\n");
         else if (verb == "QUIT") {
             reply("221 Goodbye\r\n");
             control_->disconnectFromHost();
@@ -104,8 +105,8 @@ private:
         }
         const quint16 port = dataListener_->serverPort();
         passive_ = true;
-        reply("227 Entering Passive Mode (" + server_.passiveAddress + ',' + QByteArray::number(port >> 8) + ','
-              + QByteArray::number(port & 0xff) + ")\r\n");
+        reply("227 Entering Passive Mode (" + server_.passiveAddress + ',' + QByteArray::number(port >> 8)
+            + ',' + QByteArray::number(port & 0xff) + ")\r\n");
     }
 
     void takePort(const QByteArray& argument)
@@ -115,7 +116,8 @@ private:
             reply("501 Bad PORT\r\n");
             return;
         }
-        activeHost_ = QString::fromLatin1(numbers[0] + '.' + numbers[1] + '.' + numbers[2] + '.' + numbers[3]);
+        activeHost_
+            = QString::fromLatin1(numbers[0] + '.' + numbers[1] + '.' + numbers[2] + '.' + numbers[3]);
         activePort_ = static_cast<quint16>(numbers[4].toInt() * 256 + numbers[5].toInt());
         passive_ = false;
         reply("200 PORT command successful\r\n");
@@ -128,8 +130,9 @@ private:
                 use(dataListener_->nextPendingConnection());
                 return;
             }
-            connect(dataListener_, &QTcpServer::newConnection, this,
-                    [this, use] { use(dataListener_->nextPendingConnection()); }, Qt::SingleShotConnection);
+            connect(
+                dataListener_, &QTcpServer::newConnection, this,
+                [this, use] { use(dataListener_->nextPendingConnection()); }, Qt::SingleShotConnection);
             return;
         }
         connectActive(server_.strangerSources, use);
@@ -146,8 +149,8 @@ private:
             return;
         }
         socket->bind(QHostAddress(sources.takeFirst()));
-        connect(socket, &QTcpSocket::disconnected, this,
-                [this, sources, use] { connectActive(sources, use); });
+        connect(
+            socket, &QTcpSocket::disconnected, this, [this, sources, use] { connectActive(sources, use); });
         socket->connectToHost(activeHost_, activePort_);
     }
 

@@ -65,7 +65,7 @@ private:
     void record(const QByteArray& line);
     void storeUpload(const QByteArray& data);
 
-    std::atomic<quint16> port_ {0};
+    std::atomic<quint16> port_ { 0 };
     QSemaphore listening_;
     mutable std::mutex mutex_;
     QList<QByteArray> commands_;

@@ -13,7 +13,8 @@
 
 #include <string>
 
-namespace {
+namespace
+{
 
 constexpr qint64 fileSize = 3 * 1024 * 1024 + 17;
 
@@ -64,13 +65,14 @@ struct ModeCase {
 
 std::string modeName(const testing::TestParamInfo<ModeCase>& info)
 {
-    return FtpTestServer::kindName(info.param.kind).toStdString() + (info.param.passive ? "Passive" : "Active");
+    return FtpTestServer::kindName(info.param.kind).toStdString()
+        + (info.param.passive ? "Passive" : "Active");
 }
 
-const auto everyServerAndMode = testing::Values(
-    ModeCase {FtpServerKind::Family, true}, ModeCase {FtpServerKind::Family, false},
-    ModeCase {FtpServerKind::Vsftpd, true}, ModeCase {FtpServerKind::Vsftpd, false},
-    ModeCase {FtpServerKind::Proftpd, true}, ModeCase {FtpServerKind::Proftpd, false});
+const auto everyServerAndMode
+    = testing::Values(ModeCase { FtpServerKind::Family, true }, ModeCase { FtpServerKind::Family, false },
+        ModeCase { FtpServerKind::Vsftpd, true }, ModeCase { FtpServerKind::Vsftpd, false },
+        ModeCase { FtpServerKind::Proftpd, true }, ModeCase { FtpServerKind::Proftpd, false });
 
 class FtpTransfers : public FtpServerFixture, public testing::TestWithParam<ModeCase>
 {
@@ -192,10 +194,11 @@ TEST_P(FtpFileCommands, RenOfAMissingFileStopsAtRnfr)
     EXPECT_TRUE(client.Pwd()) << "the connection stays usable";
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, FtpFileCommands, testing::Values(FtpServerKind::Family, FtpServerKind::Proftpd),
-                         [](const testing::TestParamInfo<FtpServerKind>& info) {
-                             return FtpTestServer::kindName(info.param).toStdString();
-                         });
+INSTANTIATE_TEST_SUITE_P(Servers, FtpFileCommands,
+    testing::Values(FtpServerKind::Family, FtpServerKind::Proftpd),
+    [](const testing::TestParamInfo<FtpServerKind>& info) {
+        return FtpTestServer::kindName(info.param).toStdString();
+    });
 
 // ---------------------------------------------------------------- faults of the family server
 
@@ -218,7 +221,8 @@ protected:
 
 TEST_F(FtpFaults, AServerWithoutRestFailsRestGetAndStillServesGet)
 {
-    ASSERT_TRUE(start({QStringLiteral("--refuse"), QStringLiteral("REST")})) << server->error().toStdString();
+    ASSERT_TRUE(start({ QStringLiteral("--refuse"), QStringLiteral("REST") }))
+        << server->error().toStdString();
     ASSERT_TRUE(logInBinary());
     client.SetResumeAt(1000);
 
@@ -232,7 +236,8 @@ TEST_F(FtpFaults, AServerWithoutRestFailsRestGetAndStillServesGet)
 
 TEST_F(FtpFaults, ABusyServerRefusesWith421)
 {
-    ASSERT_TRUE(start({QStringLiteral("--max-connections"), QStringLiteral("1")})) << server->error().toStdString();
+    ASSERT_TRUE(start({ QStringLiteral("--max-connections"), QStringLiteral("1") }))
+        << server->error().toStdString();
     ASSERT_TRUE(logInBinary());
     TFtpClient second;
     aimAt(second, server->port(), server->user(), server->password());
@@ -245,7 +250,8 @@ TEST_F(FtpFaults, ABusyServerRefusesWith421)
 
 TEST_F(FtpFaults, ADroppedDataConnectionFailsTheDownload)
 {
-    ASSERT_TRUE(start({QStringLiteral("--drop-after"), QStringLiteral("100000")})) << server->error().toStdString();
+    ASSERT_TRUE(start({ QStringLiteral("--drop-after"), QStringLiteral("100000") }))
+        << server->error().toStdString();
     ASSERT_TRUE(logInBinary());
 
     EXPECT_FALSE(client.Get());
@@ -258,8 +264,9 @@ TEST_F(FtpFaults, ADroppedDataConnectionFailsTheDownload)
 
 TEST_F(FtpFaults, AMultiLineBannerIsReadToItsEnd)
 {
-    ASSERT_TRUE(start({QStringLiteral("--banner"), QStringLiteral("Welcome to the family"), QStringLiteral("--banner"),
-                       QStringLiteral("230 is no reply here"), QStringLiteral("--banner"), QStringLiteral("Ready")}))
+    ASSERT_TRUE(start(
+        { QStringLiteral("--banner"), QStringLiteral("Welcome to the family"), QStringLiteral("--banner"),
+            QStringLiteral("230 is no reply here"), QStringLiteral("--banner"), QStringLiteral("Ready") }))
         << server->error().toStdString();
 
     ASSERT_TRUE(client.Open());
@@ -271,7 +278,8 @@ TEST_F(FtpFaults, AMultiLineBannerIsReadToItsEnd)
 
 TEST_F(FtpFaults, ASlowServerTimesOutAndLeavesTheComponentDisconnected)
 {
-    ASSERT_TRUE(start({QStringLiteral("--reply-delay"), QStringLiteral("3000")})) << server->error().toStdString();
+    ASSERT_TRUE(start({ QStringLiteral("--reply-delay"), QStringLiteral("3000") }))
+        << server->error().toStdString();
     client.SetTimeout(1);
 
     EXPECT_FALSE(client.Open());
@@ -286,7 +294,8 @@ TEST_F(FtpFaults, AnIdlePassiveConnectionClosedByTheServerIsSurvived)
     // The server drops the data connection only when it arrives before the
     // transfer command, which the component sends at once: the race decides
     // whether the first transfer fails (by time-out) or goes through.
-    ASSERT_TRUE(start({QStringLiteral("--drop-idle-passive"), QStringLiteral("1")})) << server->error().toStdString();
+    ASSERT_TRUE(start({ QStringLiteral("--drop-idle-passive"), QStringLiteral("1") }))
+        << server->error().toStdString();
     ASSERT_TRUE(logInBinary());
     client.SetTimeout(3);
 
@@ -312,8 +321,8 @@ protected:
     static bool makeSparse(const QString& path, qint64 size, const QByteArray& tail)
     {
         QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.resize(size - tail.size()) && file.seek(size - tail.size())
-            && file.write(tail) == tail.size();
+        return file.open(QIODevice::WriteOnly) && file.resize(size - tail.size())
+            && file.seek(size - tail.size()) && file.write(tail) == tail.size();
     }
     static QByteArray tailOf(const QString& path, qint64 length)
     {
@@ -385,7 +394,8 @@ TEST_P(FtpThroughSocks, LogsInListsAndDownloads)
     }
     client.SetPassive(false);
 
-    ASSERT_TRUE(logIn(client)) << client.ErrorMessage().toStdString() << " " << client.LastResponse().toStdString();
+    ASSERT_TRUE(logIn(client)) << client.ErrorMessage().toStdString() << " "
+                               << client.LastResponse().toStdString();
     ASSERT_TRUE(client.TypeSet());
     EXPECT_TRUE(client.Passive());
     client.SetLocalFileName(local(QStringLiteral("listing.txt")));
@@ -398,10 +408,9 @@ TEST_P(FtpThroughSocks, LogsInListsAndDownloads)
 }
 
 INSTANTIATE_TEST_SUITE_P(Socks, FtpThroughSocks,
-                         testing::Values(SocksCase {"Socks4", ftpSocks4, false},
-                                         SocksCase {"Socks5", ftpSocks5, false},
-                                         SocksCase {"Socks5WithAccount", ftpSocks5, true}),
-                         [](const testing::TestParamInfo<SocksCase>& info) { return std::string(info.param.name); });
+    testing::Values(SocksCase { "Socks4", ftpSocks4, false }, SocksCase { "Socks5", ftpSocks5, false },
+        SocksCase { "Socks5WithAccount", ftpSocks5, true }),
+    [](const testing::TestParamInfo<SocksCase>& info) { return std::string(info.param.name); });
 
 TEST(FtpThroughSocksServer, Socks4ALetsTheSocksServerResolveTheSiteForBothConnections)
 {
@@ -448,7 +457,8 @@ TEST(FtpThroughSocksServer, AWrongSocksPasswordFailsTheConnectionWithAClearMessa
 
     EXPECT_FALSE(client.Open());
     EXPECT_EQ(client.StatusCode(), 500);
-    EXPECT_EQ(client.LastResponse(), QStringLiteral("500 socks authentication failed (Winsock error #20015)"));
+    EXPECT_EQ(
+        client.LastResponse(), QStringLiteral("500 socks authentication failed (Winsock error #20015)"));
 }
 
 TEST(FtpThroughProxy, TheProxyLoginReachesTheSiteAndItsFiles)

@@ -30,7 +30,7 @@ private:
     friend class Socks4aSession;
     void record(const QByteArray& request);
 
-    std::atomic<quint16> port_ {0};
+    std::atomic<quint16> port_ { 0 };
     QSemaphore listening_;
     mutable std::mutex mutex_;
     QList<QByteArray> requests_;

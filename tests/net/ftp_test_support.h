@@ -33,7 +33,7 @@ struct FtpLog {
 
 // Points a component at 127.0.0.1:`port` with a login.
 inline void aimAt(TFtpClient& client, quint16 port, const QByteArray& user = "anonymous",
-                  const QByteArray& password = "guest@example.com")
+    const QByteArray& password = "guest@example.com")
 {
     client.SetHostName(QStringLiteral("127.0.0.1"));
     client.SetPort(QString::number(port));
@@ -73,7 +73,8 @@ inline QByteArray patternBytes(qint64 size, int seed = 0)
 }
 
 // Runs this thread's events until `ready()` or `limit` passes.
-inline bool runEventsUntil(const std::function<bool()>& ready, std::chrono::milliseconds limit = std::chrono::seconds(20))
+inline bool runEventsUntil(
+    const std::function<bool()>& ready, std::chrono::milliseconds limit = std::chrono::seconds(20))
 {
     return processEventsUntil(ready, QDeadlineTimer(limit)) == WaitOutcome::Ready;
 }

@@ -12,7 +12,8 @@
 #include <memory>
 #include <set>
 
-namespace {
+namespace
+{
 
 class FtpThreads : public testing::Test
 {
@@ -80,7 +81,7 @@ TEST_F(FtpThreads, ABlockingCallOnAWorkerWorksAsOnTheMainThread)
     EXPECT_TRUE(quit);
     EXPECT_EQ(requestsDone, 6);
     EXPECT_EQ(readLocalFile(local.filePath(QStringLiteral("worker.bin"))), contents);
-    EXPECT_EQ(eventThreads, std::set<QThread*>({workerThread}));
+    EXPECT_EQ(eventThreads, std::set<QThread*>({ workerThread }));
 }
 
 TEST_F(FtpThreads, TheMainThreadLendsItsConnectionToAWorkerAndTakesItBack)
@@ -105,11 +106,11 @@ TEST_F(FtpThreads, TheMainThreadLendsItsConnectionToAWorkerAndTakesItBack)
 
     EXPECT_TRUE(downloaded) << client.ErrorMessage().toStdString();
     EXPECT_EQ(readLocalFile(local.filePath(QStringLiteral("lent.bin"))), contents);
-    EXPECT_EQ(eventThreads, std::set<QThread*>({workerThread}));
+    EXPECT_EQ(eventThreads, std::set<QThread*>({ workerThread }));
 
     eventThreads.clear();
     ASSERT_TRUE(client.Pwd()) << "the same connection goes on on the main thread";
-    EXPECT_EQ(eventThreads, std::set<QThread*>({QThread::currentThread()}));
+    EXPECT_EQ(eventThreads, std::set<QThread*>({ QThread::currentThread() }));
 }
 
 TEST_F(FtpThreads, OnlyTheOwningThreadMayLendAndOnlyADetachedComponentBeTaken)
@@ -121,8 +122,9 @@ TEST_F(FtpThreads, OnlyTheOwningThreadMayLendAndOnlyADetachedComponentBeTaken)
     client.ThreadAttach();
     runOnWorker([&] { client.ThreadDetach(); });
 
-    EXPECT_EQ(messages, QStringList({QStringLiteral("Cannot attach when not detached"),
-                                     QStringLiteral("Cannot detach from other thread")}));
+    EXPECT_EQ(messages,
+        QStringList({ QStringLiteral("Cannot attach when not detached"),
+            QStringLiteral("Cannot detach from other thread") }));
     EXPECT_EQ(client.thread(), QThread::currentThread());
 }
 
