@@ -313,6 +313,39 @@ TEST_F(FtpScripted, ATransferWithoutLocalFileOrDisplayIsAUsageError)
     EXPECT_FALSE(server.received("PASV") || server.received("PORT"));
 }
 
+TEST_F(FtpScripted, AnExceptionFromOnRequestDoneGoesToOnBgExceptionWhichMayTearDown)
+{
+    ASSERT_TRUE(startAndLogIn());
+    // The notices of the login are delivered first.
+    runEventsUntil([] { return false; }, std::chrono::milliseconds(100));
+    QString caught;
+    client.OnRequestDone = [](TFtpRequest, int) { throw std::runtime_error("handler failed"); };
+    client.OnBgException = [&](const std::exception& error, bool& canAbort) {
+        caught = QString::fromLatin1(error.what());
+        canAbort = true;
+    };
+
+    ASSERT_TRUE(client.Pwd());
+    ASSERT_TRUE(runEventsUntil([&] { return !caught.isEmpty(); }));
+    EXPECT_EQ(caught, QStringLiteral("handler failed"));
+    EXPECT_FALSE(client.GetConnected());
+}
+
+TEST(FtpWithoutConnection, QuitAndAbortXferEndAtOnceInsteadOfWaitingForAReply)
+{
+    TFtpClient client;
+    client.SetTimeout(20);
+    QElapsedTimer timer;
+    timer.start();
+
+    EXPECT_FALSE(client.Quit());
+    EXPECT_FALSE(client.AbortXfer());
+    EXPECT_EQ(client.LastResponse(), QStringLiteral("500 Control connection closed."));
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_TRUE(client.Abort());
+    EXPECT_EQ(client.State(), ftpReady);
+}
+
 // ---------------------------------------------------------------- unsafe input
 
 TEST_F(FtpScripted, ACommandWithALineBreakIsRefusedAndNothingIsSent)
