@@ -4,7 +4,6 @@
 #include "net/TWSocket.h"
 
 #include <QLoggingCategory>
-#include <QMetaEnum>
 #include <QThread>
 
 #include <algorithm>
@@ -96,83 +95,6 @@ FtpSocksRoute TCustomFtpCli::socksRoute() const
 }
 
 // ---------------------------------------------------------------- requests
-
-bool TCustomFtpCli::OpenAsync()
-{
-    return startRequest(ftpOpenAsync, { ftpFctOpen });
-}
-bool TCustomFtpCli::UserAsync()
-{
-    return startRequest(ftpUserAsync, { ftpFctUser });
-}
-bool TCustomFtpCli::PassAsync()
-{
-    return startRequest(ftpPassAsync, { ftpFctPass });
-}
-bool TCustomFtpCli::CwdAsync()
-{
-    return startRequest(ftpCwdAsync, { ftpFctCwd });
-}
-bool TCustomFtpCli::PwdAsync()
-{
-    return startRequest(ftpPwdAsync, { ftpFctPwd });
-}
-bool TCustomFtpCli::TypeSetAsync()
-{
-    return startRequest(ftpTypeSetAsync, { ftpFctTypeSet });
-}
-bool TCustomFtpCli::SizeAsync()
-{
-    return startRequest(ftpSizeAsync, { ftpFctSize });
-}
-bool TCustomFtpCli::MkdAsync()
-{
-    return startRequest(ftpMkdAsync, { ftpFctMkd });
-}
-bool TCustomFtpCli::RmdAsync()
-{
-    return startRequest(ftpRmdAsync, { ftpFctRmd });
-}
-bool TCustomFtpCli::DeleAsync()
-{
-    return startRequest(ftpDeleAsync, { ftpFctDele });
-}
-bool TCustomFtpCli::RenAsync()
-{
-    return startRequest(ftpRenAsync, { ftpFctRenFrom, ftpFctRenTo });
-}
-bool TCustomFtpCli::QuoteAsync()
-{
-    return startRequest(ftpQuoteAsync, { ftpFctQuote });
-}
-bool TCustomFtpCli::DirAsync()
-{
-    return startRequest(ftpDirAsync, { ftpFctPort, ftpFctDir });
-}
-bool TCustomFtpCli::GetAsync()
-{
-    return startRequest(ftpGetAsync, { ftpFctPort, ftpFctGet });
-}
-bool TCustomFtpCli::RestGetAsync()
-{
-    return startRequest(ftpRestGetAsync, { ftpFctPort, ftpFctRest, ftpFctGet });
-}
-bool TCustomFtpCli::PutAsync()
-{
-    return startRequest(ftpPutAsync, { ftpFctPort, ftpFctPut });
-}
-bool TCustomFtpCli::RestPutAsync()
-{
-    return startRequest(ftpRestPutAsync, { ftpFctPort, ftpFctRest, ftpFctPut });
-}
-bool TCustomFtpCli::AbortXferAsync()
-{
-    return startRequest(ftpAbortXferAsync, { ftpFctAbortXfer }, true);
-}
-bool TCustomFtpCli::QuitAsync()
-{
-    return startRequest(ftpQuitAsync, { ftpFctQuit }, true);
-}
 
 bool TCustomFtpCli::startRequest(TFtpRequest request, std::vector<TFtpFct> steps, bool whileBusy)
 {

@@ -29,9 +29,11 @@ class TWSocket;
 // connect.
 //
 // Threads: a component belongs to the thread that created it (or that last
-// called ThreadAttach); every method runs there and every event fires there.
-// Events fire from that thread's event loop; OnRequestDone is always posted,
-// never fired from inside a socket event or a method of the component.
+// called ThreadAttach); every method runs there and every event fires there,
+// mostly from that thread's event loop (OnCommand, OnDisplay and
+// OnStateChange also fire inside the call that sends a command).
+// OnRequestDone is always posted, never fired from inside a socket event or
+// a method of the component.
 //
 // Usage errors ("FTP component not ready", ...) go to OnUsageError when it is
 // set and are thrown as FtpException otherwise; the request is then not
@@ -124,30 +126,31 @@ public:
     qint64 ByteCount() const { return data_.byteCount(); }
 
     // ------------------------------------------------------------ requests
-    // Each starts its request and returns true, or returns false (after
-    // OnUsageError) or throws FtpException when it cannot start.
-    bool OpenAsync();
-    bool UserAsync();
-    bool PassAsync();
-    bool CwdAsync();
-    bool PwdAsync();
-    bool TypeSetAsync();
-    bool SizeAsync();
-    bool MkdAsync();
-    bool RmdAsync();
-    bool DeleAsync();
-    bool RenAsync();
-    bool QuoteAsync();
-    bool DirAsync();
-    bool GetAsync();
-    bool RestGetAsync();
-    bool PutAsync();
-    bool RestPutAsync();
+    // Each starts its request, made of the steps listed, and returns true;
+    // or returns false (after OnUsageError) or throws FtpException when it
+    // cannot start.
+    bool OpenAsync() { return startRequest(ftpOpenAsync, { ftpFctOpen }); }
+    bool UserAsync() { return startRequest(ftpUserAsync, { ftpFctUser }); }
+    bool PassAsync() { return startRequest(ftpPassAsync, { ftpFctPass }); }
+    bool CwdAsync() { return startRequest(ftpCwdAsync, { ftpFctCwd }); }
+    bool PwdAsync() { return startRequest(ftpPwdAsync, { ftpFctPwd }); }
+    bool TypeSetAsync() { return startRequest(ftpTypeSetAsync, { ftpFctTypeSet }); }
+    bool SizeAsync() { return startRequest(ftpSizeAsync, { ftpFctSize }); }
+    bool MkdAsync() { return startRequest(ftpMkdAsync, { ftpFctMkd }); }
+    bool RmdAsync() { return startRequest(ftpRmdAsync, { ftpFctRmd }); }
+    bool DeleAsync() { return startRequest(ftpDeleAsync, { ftpFctDele }); }
+    bool RenAsync() { return startRequest(ftpRenAsync, { ftpFctRenFrom, ftpFctRenTo }); }
+    bool QuoteAsync() { return startRequest(ftpQuoteAsync, { ftpFctQuote }); }
+    bool DirAsync() { return startRequest(ftpDirAsync, { ftpFctPort, ftpFctDir }); }
+    bool GetAsync() { return startRequest(ftpGetAsync, { ftpFctPort, ftpFctGet }); }
+    bool RestGetAsync() { return startRequest(ftpRestGetAsync, { ftpFctPort, ftpFctRest, ftpFctGet }); }
+    bool PutAsync() { return startRequest(ftpPutAsync, { ftpFctPort, ftpFctPut }); }
+    bool RestPutAsync() { return startRequest(ftpRestPutAsync, { ftpFctPort, ftpFctRest, ftpFctPut }); }
     // ABOR and QUIT may start while another request runs: that request is
-    // given up (its data connection closed, its reply skipped when it
-    // comes) and this one takes its place.
-    bool AbortXferAsync();
-    bool QuitAsync();
+    // given up without OnRequestDone (its data connection closed, its reply
+    // skipped when it comes) and this one takes its place.
+    bool AbortXferAsync() { return startRequest(ftpAbortXferAsync, { ftpFctAbortXfer }, true); }
+    bool QuitAsync() { return startRequest(ftpQuitAsync, { ftpFctQuit }, true); }
     // Tears everything down locally and sends nothing; a running request
     // ends with 426 "426 Operation aborted.".
     void AbortAsync();

@@ -33,25 +33,25 @@ public:
     bool MultiThreaded() const { return multiThreaded_; }
     void SetMultiThreaded(bool on) { multiThreaded_ = on; }
 
-    bool Open();
-    bool User();
-    bool Pass();
-    bool Cwd();
-    bool Pwd();
-    bool TypeSet();
-    bool Size();
-    bool Mkd();
-    bool Rmd();
-    bool Dele();
-    bool Ren();
-    bool Quote();
-    bool Dir();
-    bool Get();
-    bool RestGet();
-    bool Put();
-    bool RestPut();
-    bool AbortXfer();
-    bool Quit();
+    bool Open() { return run(&TCustomFtpCli::OpenAsync); }
+    bool User() { return run(&TCustomFtpCli::UserAsync); }
+    bool Pass() { return run(&TCustomFtpCli::PassAsync); }
+    bool Cwd() { return run(&TCustomFtpCli::CwdAsync); }
+    bool Pwd() { return run(&TCustomFtpCli::PwdAsync); }
+    bool TypeSet() { return run(&TCustomFtpCli::TypeSetAsync); }
+    bool Size() { return run(&TCustomFtpCli::SizeAsync); }
+    bool Mkd() { return run(&TCustomFtpCli::MkdAsync); }
+    bool Rmd() { return run(&TCustomFtpCli::RmdAsync); }
+    bool Dele() { return run(&TCustomFtpCli::DeleAsync); }
+    bool Ren() { return run(&TCustomFtpCli::RenAsync); }
+    bool Quote() { return run(&TCustomFtpCli::QuoteAsync); }
+    bool Dir() { return run(&TCustomFtpCli::DirAsync); }
+    bool Get() { return run(&TCustomFtpCli::GetAsync); }
+    bool RestGet() { return run(&TCustomFtpCli::RestGetAsync); }
+    bool Put() { return run(&TCustomFtpCli::PutAsync); }
+    bool RestPut() { return run(&TCustomFtpCli::RestPutAsync); }
+    bool AbortXfer() { return run(&TCustomFtpCli::AbortXferAsync); }
+    bool Quit() { return run(&TCustomFtpCli::QuitAsync); }
     // Local tear-down; always true.
     bool Abort();
 
