@@ -9,12 +9,12 @@
 # family: testservers/familyftpd.py (pyftpdlib); vsftpd: Debian's vsftpd,
 # anonymous with an upload folder. Each side runs once unmeasured first (the
 # first write of a large file into cold memory is much slower), then the
-# rounds alternate between the two clients.
+# rounds alternate between the two clients, each going first in turn.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 server=family
 size_mib=512
-rounds=3
+rounds=7
 build=$root/build
 while [ $# -gt 0 ]; do
   case $1 in
@@ -91,9 +91,16 @@ measure() { # direction: prints "ours curl"
   local direction=$1 ours_times=() curl_times=()
   "${direction}_ours" > /dev/null
   "${direction}_curl" > /dev/null
-  for _ in $(seq "$rounds"); do
-    ours_times+=("$("${direction}_ours")")
-    curl_times+=("$("${direction}_curl")")
+  for round in $(seq "$rounds"); do
+    # Alternating who goes first evens out what the other one left behind
+    # (dirty pages being written back, a warmer cache).
+    if [ $((round % 2)) -eq 1 ]; then
+      ours_times+=("$("${direction}_ours")")
+      curl_times+=("$("${direction}_curl")")
+    else
+      curl_times+=("$("${direction}_curl")")
+      ours_times+=("$("${direction}_ours")")
+    fi
   done
   echo "$(printf '%s\n' "${ours_times[@]}" | median) $(printf '%s\n' "${curl_times[@]}" | median)"
 }
