@@ -594,6 +594,19 @@ TEST_F(FtpScripted, AWriteFailureFailsTheDownloadDespite226)
     EXPECT_TRUE(log.contains(QStringLiteral("! Error writing local file")));
 }
 
+TEST_F(FtpScripted, AnUploadWhoseFileCannotBeReadFailsDespite226)
+{
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(true);
+    client.SetHostFileName("up.bin");
+    client.SetLocalFileName(folder.path()); // opens, but reads fail
+
+    EXPECT_FALSE(client.Put());
+    EXPECT_EQ(client.RequestResult(), 426);
+    EXPECT_EQ(client.ErrorMessage(), QStringLiteral("426 Error reading local file ") + folder.path());
+    EXPECT_TRUE(log.contains(QStringLiteral("! Error reading file")));
+}
+
 TEST_F(FtpScripted, ALocalFileThatCannotBeCreatedFailsWith550)
 {
     ASSERT_TRUE(startAndLogIn());
