@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ActionsList.h"
+#include "p2p/UpdateIndexUrlStore.h"
 #include "settings/ConnectionOptions.h"
 #include "settings/GUIOptions.h"
 #include "transfer/LoaderManager.h"
@@ -22,7 +23,7 @@ class ShellView;
 // quit questions, the shut-down sequence and the notices through which
 // sessions, searches and transfer windows hand control back. Main thread
 // only, except getUpdateIndexUrl/setUpdateIndexUrl.
-class TMainForm : public QObject
+class TMainForm : public QObject, public UpdateIndexUrlStore
 {
     Q_OBJECT
 
@@ -62,8 +63,8 @@ public:
     void windowGeometryChanged(WindowState state, int left, int top, int clientWidth, int clientHeight);
 
     // Any thread.
-    std::string getUpdateIndexUrl() const;
-    void setUpdateIndexUrl(std::string url);
+    std::string getUpdateIndexUrl() const override;
+    void setUpdateIndexUrl(std::string url) override;
 
     void addSession(ShellSession* session);
     void removeSession(ShellSession* session);

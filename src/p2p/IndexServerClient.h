@@ -2,6 +2,7 @@
 
 #include "common/P2pNetwork.h"
 #include "p2p/IndexProtocol.h"
+#include "p2p/UpdateIndexUrlStore.h"
 
 #include <QStringList>
 
@@ -24,18 +25,6 @@ class connectionOptions;
 struct IndexCaller {
     THttpCli& http;
     const std::atomic<bool>& aborted;
-};
-
-// Where the index server that takes digest updates lives: the shell's
-// updateIndexUrl, shared by all loader threads. Both calls may come from
-// any thread; the implementation guards the value with its own lock
-// (TMainForm's getUpdateIndexUrl/setUpdateIndexUrl do).
-class UpdateIndexUrlStore
-{
-public:
-    virtual ~UpdateIndexUrlStore() = default;
-    virtual std::string getUpdateIndexUrl() const = 0;
-    virtual void setUpdateIndexUrl(std::string url) = 0;
 };
 
 // Applies the HTTP settings of `options` to `http`: a direct connection,

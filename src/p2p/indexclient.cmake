@@ -6,4 +6,5 @@ target_sources(ranquil_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/IndexTexts.h
   ${CMAKE_CURRENT_LIST_DIR}/ResultLine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ResultLine.h
+  ${CMAKE_CURRENT_LIST_DIR}/UpdateIndexUrlStore.h
 )
