@@ -272,7 +272,7 @@ def make_handler(settings, passive_ports):
         "listing_style": settings.listing,
         "search_enabled": settings.search_enabled,
     })
-    commands = {name: spec for name, spec in FAMILY_COMMANDS.items() if name not in settings.refused}
+    commands = {name: help_entry for name, help_entry in FAMILY_COMMANDS.items() if name not in settings.refused}
     return type("ServerHandler", (FamilyHandler,), {
         "settings": settings,
         "state": ServerState(settings),
