@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
 const char* const extensions[] = { ".txt", ".jpg", ".png", ".pdf", ".zip", ".tar.gz", ".iso", ".mp3", ".mkv",
-                                   ".html", ".c", ".h", ".cpp", ".py", ".deb", ".rpm", ".wkt", ".log", ".dat",
-                                   ".bin", "" };
+    ".html", ".c", ".h", ".cpp", ".py", ".deb", ".rpm", ".wkt", ".log", ".dat", ".bin", "" };
 
 // A listing in vsftpd's layout: mostly files of common types, some folders
 // and links, sizes beyond 4 GiB, names with spaces.
@@ -23,15 +23,17 @@ std::string unixListing(int lines)
     for (int i = 0; i < lines; ++i) {
         const long long size = (i % 97 == 0) ? 5368709120LL + i : 1000LL + i * 37LL;
         if (i % 10 == 0) {
-            std::snprintf(line, sizeof line, "drwxr-xr-x    2 1000     1000         4096 Mar %2d 12:%02d folder %d\r\n",
-                          i % 28 + 1, i % 60, i);
+            std::snprintf(line, sizeof line,
+                "drwxr-xr-x    2 1000     1000         4096 Mar %2d 12:%02d folder %d\r\n", i % 28 + 1,
+                i % 60, i);
         } else if (i % 20 == 1) {
             std::snprintf(line, sizeof line,
-                          "lrwxrwxrwx    1 1000     1000           11 Feb %2d  2002 latest %d -> pub/release\r\n",
-                          i % 28 + 1, i);
+                "lrwxrwxrwx    1 1000     1000           11 Feb %2d  2002 latest %d -> pub/release\r\n",
+                i % 28 + 1, i);
         } else {
-            std::snprintf(line, sizeof line, "-rw-r--r--    1 1000     1000     %10lld Jan %2d  2023 file number %d%s\r\n",
-                          size, i % 28 + 1, i, extensions[i % std::size(extensions)]);
+            std::snprintf(line, sizeof line,
+                "-rw-r--r--    1 1000     1000     %10lld Jan %2d  2023 file number %d%s\r\n", size,
+                i % 28 + 1, i, extensions[i % std::size(extensions)]);
         }
         listing += line;
     }
@@ -161,14 +163,20 @@ void BM_TypeTexts_Index_CommonTypes(benchmark::State& state)
 {
     typeTextsWithIndex(state, false);
 }
-BENCHMARK(BM_TypeTexts_Index_CommonTypes)->RangeMultiplier(10)->Range(1000, 100000)->Complexity()
+BENCHMARK(BM_TypeTexts_Index_CommonTypes)
+    ->RangeMultiplier(10)
+    ->Range(1000, 100000)
+    ->Complexity()
     ->Unit(benchmark::kMillisecond);
 
 void BM_TypeTexts_Index_NumberedParts(benchmark::State& state)
 {
     typeTextsWithIndex(state, true);
 }
-BENCHMARK(BM_TypeTexts_Index_NumberedParts)->RangeMultiplier(10)->Range(1000, 100000)->Complexity()
+BENCHMARK(BM_TypeTexts_Index_NumberedParts)
+    ->RangeMultiplier(10)
+    ->Range(1000, 100000)
+    ->Complexity()
     ->Unit(benchmark::kMillisecond);
 
 // For comparison: the reuse rule as a walk over the list for every file.
@@ -196,7 +204,10 @@ void BM_TypeTexts_Walk_NumberedParts(benchmark::State& state)
     state.SetComplexityN(state.range(0));
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_TypeTexts_Walk_NumberedParts)->RangeMultiplier(2)->Range(5000, 40000)->Complexity()
+BENCHMARK(BM_TypeTexts_Walk_NumberedParts)
+    ->RangeMultiplier(2)
+    ->Range(5000, 40000)
+    ->Complexity()
     ->Unit(benchmark::kMillisecond);
 
 } // namespace

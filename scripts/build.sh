@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
-# Configures and builds into build/ (or $RANQUIL_BUILD_DIR).
+# Configures and builds into build/ (or $RANQUIL_BUILD_DIR); extra arguments go to cmake.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${RANQUIL_BUILD_DIR:-$root/build}
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+launcher=()
+if command -v ccache >/dev/null; then
+  # Paths under the checkout are hashed relative to it, so several checkouts share one cache.
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$root")}
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
 cmake --build "$build" -j "$(nproc)"

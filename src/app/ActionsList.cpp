@@ -6,7 +6,8 @@
 #include <QFile>
 #include <QtDebug>
 
-namespace {
+namespace
+{
 // Cache file names come from the store, which a person may edit: only a
 // plain name inside the cache folder may be deleted.
 bool isPlainFileName(const std::string& name)
@@ -54,7 +55,7 @@ void ActionsList::persist()
 
 ftpOperationObject* ActionsList::addOperation(ftpOperationObject operation)
 {
-    rows_.push_back({std::make_unique<ftpOperationObject>(std::move(operation)), QString()});
+    rows_.push_back({ std::make_unique<ftpOperationObject>(std::move(operation)), QString() });
     Q_EMIT rowAdded(rowCount() - 1);
     persist();
     return rows_.back().operation.get();
@@ -89,7 +90,8 @@ void ActionsList::clearOperation(ftpOperationObject* operation, bool deleteCache
     if (index < 0)
         return;
     if (deleteCache && isPlainFileName(operation->cacheFile))
-        QFile::remove(joinPath(programFile(QStringLiteral("Cache")), QString::fromStdString(operation->cacheFile)));
+        QFile::remove(
+            joinPath(programFile(QStringLiteral("Cache")), QString::fromStdString(operation->cacheFile)));
     if (operation->window)
         operation->window->operationRowRemoved();
     rows_.erase(rows_.begin() + index);

@@ -9,7 +9,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-namespace {
+namespace
+{
 const char mimePackage[] = R"(<?xml version="1.0" encoding="UTF-8"?>
 <mime-info xmlns="http://www.freedesktop.org/standards/shared-mime-info">
   <mime-type type="application/x-zelta-link">
@@ -26,14 +27,15 @@ bool writeIfChanged(const QString& path, const QByteArray& contents)
     if (existing.open(QIODevice::ReadOnly) && existing.readAll() == contents)
         return false;
     QDir().mkpath(QFileInfo(path).absolutePath());
-    return writeFileAtomically(path, std::string_view(contents.constData(), static_cast<size_t>(contents.size())), 0644);
+    return writeFileAtomically(
+        path, std::string_view(contents.constData(), static_cast<size_t>(contents.size())), 0644);
 }
 
 void refresh(const QString& tool, const QString& folder)
 {
     const QString program = QStandardPaths::findExecutable(tool);
     if (!program.isEmpty())
-        QProcess::startDetached(program, {folder});
+        QProcess::startDetached(program, { folder });
 }
 } // namespace
 
@@ -48,11 +50,14 @@ void registerLinkFileType(const QString& executablePath)
                                     "Type=Application\n"
                                     "Name=Quorvane Ranquil\n"
                                     "Comment=FTP client with peer-to-peer search\n"
-                                    "Exec=\"" + QFile::encodeName(executablePath) + "\" %f\n"
-                                    "MimeType=application/x-zelta-link;\n"
-                                    "Categories=Network;FileTransfer;\n"
-                                    "Terminal=false\n";
-    if (writeIfChanged(joinPath(mimeFolder, QStringLiteral("packages/ranquil-link.xml")), QByteArray(mimePackage)))
+                                    "Exec=\""
+        + QFile::encodeName(executablePath)
+        + "\" %f\n"
+          "MimeType=application/x-zelta-link;\n"
+          "Categories=Network;FileTransfer;\n"
+          "Terminal=false\n";
+    if (writeIfChanged(
+            joinPath(mimeFolder, QStringLiteral("packages/ranquil-link.xml")), QByteArray(mimePackage)))
         refresh(QStringLiteral("update-mime-database"), mimeFolder);
     if (writeIfChanged(joinPath(applications, QStringLiteral("ranquil.desktop")), desktopEntry))
         refresh(QStringLiteral("update-desktop-database"), applications);

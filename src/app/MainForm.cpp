@@ -16,7 +16,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-namespace {
+namespace
+{
 QString absoluteLinkFile(const QStringList& arguments)
 {
     if (arguments.isEmpty() || arguments.first().isEmpty())
@@ -35,9 +36,9 @@ TMainForm::TMainForm(QStringList arguments, QObject* parent)
     connection_ = std::make_unique<connectionOptions>();
     loaders_ = std::make_unique<loaderManager>();
     autoUpgradeCheck_ = readAutoUpdateFlag(registryFilePath());
-    connectionSpeedLabels_ = {QStringLiteral("Unknown"), QStringLiteral("Multiple T3"), QStringLiteral("T3"),
-                              QStringLiteral("T1"),      QStringLiteral("Cable"),       QStringLiteral("DSL"),
-                              QStringLiteral("56K"),     QStringLiteral("33.6K"),       QStringLiteral("28.8K")};
+    connectionSpeedLabels_ = { QStringLiteral("Unknown"), QStringLiteral("Multiple T3"), QStringLiteral("T3"),
+        QStringLiteral("T1"), QStringLiteral("Cable"), QStringLiteral("DSL"), QStringLiteral("56K"),
+        QStringLiteral("33.6K"), QStringLiteral("28.8K") };
     actions_ = std::make_unique<ActionsList>(registryFilePath());
     actions_->loadAll(connection_->AnonymousPassword);
     registerLinkFileType(QCoreApplication::applicationFilePath());
@@ -54,7 +55,7 @@ void TMainForm::startLocalServer() const
 {
     const QString server = joinPath(QCoreApplication::applicationDirPath(), QStringLiteral("ranquilserver"));
     if (QFileInfo(server).isExecutable())
-        QProcess::startDetached(server, {QStringLiteral("/p2p")}, programFolder());
+        QProcess::startDetached(server, { QStringLiteral("/p2p") }, programFolder());
 }
 
 void TMainForm::firstShow()
@@ -110,7 +111,8 @@ void TMainForm::setModalState(bool entering)
 
 void TMainForm::upgradeCheckCommand()
 {
-    autoUpgradeCheck_ = askYesNo(QStringLiteral("Do you want to check for a newer version the next time the program starts?"));
+    autoUpgradeCheck_ = askYesNo(
+        QStringLiteral("Do you want to check for a newer version the next time the program starts?"));
 }
 
 void TMainForm::sendToTray()
@@ -140,7 +142,8 @@ void TMainForm::requestClose()
         answer = askYesNo(QStringLiteral(
             "There are actions going on (download/upload/delete), go on and terminate the ongoing actions?"));
     if (answer && !sessions_.empty())
-        answer = askYesNo(QStringLiteral("Do you really want to quit, terminating the client FTP connection?"));
+        answer
+            = askYesNo(QStringLiteral("Do you really want to quit, terminating the client FTP connection?"));
     if (!answer)
         return;
     sessionEnd();
@@ -172,7 +175,8 @@ void TMainForm::runShutdownSequence()
     selectedPaths_.clear();
     loaders_.reset();
     if (!actions_->storeAll())
-        showErrorBox(QStringLiteral("The list of actions could not be saved: %1").arg(actions_->lastStoreError()));
+        showErrorBox(
+            QStringLiteral("The list of actions could not be saved: %1").arg(actions_->lastStoreError()));
     saveWindowSettings();
     nothingToWaitFor_ = sessions_.empty() && searches_.empty();
     // Copies: a search or session may remove itself while it is told to close.

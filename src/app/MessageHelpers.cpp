@@ -6,10 +6,12 @@
 
 #include <atomic>
 
-namespace {
-std::atomic<Prompter*> installed{nullptr};
+namespace
+{
+std::atomic<Prompter*> installed { nullptr };
 
-bool promptOnMainThread(const QString& title, const QString& text, const QString& first, const QString& second)
+bool promptOnMainThread(
+    const QString& title, const QString& text, const QString& first, const QString& second)
 {
     auto ask = [&] {
         Prompter* p = installed.load();
@@ -19,7 +21,8 @@ bool promptOnMainThread(const QString& title, const QString& text, const QString
     if (!app || QThread::currentThread() == app->thread())
         return ask();
     bool answer = true;
-    QMetaObject::invokeMethod(app, [&] { answer = ask(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [&] { answer = ask(); }, Qt::BlockingQueuedConnection);
     return answer;
 }
 } // namespace
@@ -41,7 +44,8 @@ void showHint(const QString& text)
 
 bool askYesNo(const QString& text)
 {
-    return promptOnMainThread(MessageTexts::questionTitle(), text, MessageTexts::yesButton(), MessageTexts::noButton());
+    return promptOnMainThread(
+        MessageTexts::questionTitle(), text, MessageTexts::yesButton(), MessageTexts::noButton());
 }
 
 void showServerError(const QString& text, const QString& lastServerReply)

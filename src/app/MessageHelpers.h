@@ -10,8 +10,9 @@ public:
     virtual ~Prompter() = default;
     // Shows a modal message with one or two buttons (an empty caption hides a
     // button). True for the first button, or when nobody answers in time.
-    virtual bool prompt(const QString& title, const QString& text, const QString& firstButton,
-                        const QString& secondButton) = 0;
+    virtual bool prompt(
+        const QString& title, const QString& text, const QString& firstButton, const QString& secondButton)
+        = 0;
 };
 
 // Installs the prompter the helpers use (not owned; null: nothing is shown
@@ -26,11 +27,30 @@ bool askYesNo(const QString& text);
 // `text`, then the server's last reply under "Details from server:".
 void showServerError(const QString& text, const QString& lastServerReply);
 
-namespace MessageTexts {
-inline QString errorTitle() { return QStringLiteral("Quorvane Ranquil Server Error"); }
-inline QString hintTitle() { return QStringLiteral("Quorvane Ranquil Server Hint"); }
-inline QString questionTitle() { return QStringLiteral("Please choose"); }
-inline QString okButton() { return QStringLiteral("&OK"); }
-inline QString yesButton() { return QStringLiteral("&Yes"); }
-inline QString noButton() { return QStringLiteral("&No"); }
+namespace MessageTexts
+{
+inline QString errorTitle()
+{
+    return QStringLiteral("Quorvane Ranquil Server Error");
+}
+inline QString hintTitle()
+{
+    return QStringLiteral("Quorvane Ranquil Server Hint");
+}
+inline QString questionTitle()
+{
+    return QStringLiteral("Please choose");
+}
+inline QString okButton()
+{
+    return QStringLiteral("&OK");
+}
+inline QString yesButton()
+{
+    return QStringLiteral("&Yes");
+}
+inline QString noButton()
+{
+    return QStringLiteral("&No");
+}
 } // namespace MessageTexts

@@ -8,12 +8,12 @@
 // asynchronously posts one to the main window's queue and never deletes
 // itself; the main thread acts on it later, outside the poster's call stack.
 enum class Notice : int {
-    SessionClosed = 0x8064,  // object: the session; value: is-last flag
-    SearchClosed = 0x8065,   // object: the search; value: is-last flag
-    FrameClosed = 0x8066,    // object: the tab page of a closed search
-    ObjectDone = 0x8067,     // object: a finished transfer window
+    SessionClosed = 0x8064, // object: the session; value: is-last flag
+    SearchClosed = 0x8065, // object: the search; value: is-last flag
+    FrameClosed = 0x8066, // object: the tab page of a closed search
+    ObjectDone = 0x8067, // object: a finished transfer window
     RefreshSession = 0x8068, // object: the session whose folder to reload
-    RunSearch = 0x806A,      // object: the search to run
+    RunSearch = 0x806A, // object: the search to run
     DestroyRequest = 0x8001, // ends the main loop
 };
 
@@ -41,7 +41,8 @@ public:
         case Notice::ObjectDone:
         case Notice::RefreshSession:
         case Notice::RunSearch:
-        case Notice::DestroyRequest: return true;
+        case Notice::DestroyRequest:
+            return true;
         }
         return false;
     }

@@ -6,8 +6,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace {
-int pipeFds[2] = {-1, -1};
+namespace
+{
+int pipeFds[2] = { -1, -1 };
 
 extern "C" void onTerminationSignal(int)
 {
@@ -24,7 +25,8 @@ TerminationSignals::TerminationSignals(QObject* parent)
         return;
     notifier_ = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::drain);
-    struct sigaction action {};
+    struct sigaction action {
+    };
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -47,7 +49,6 @@ TerminationSignals::~TerminationSignals()
 void TerminationSignals::drain()
 {
     char buffer[64];
-    while (::read(pipeFds[0], buffer, sizeof buffer) > 0) {
-    }
+    while (::read(pipeFds[0], buffer, sizeof buffer) > 0) { }
     Q_EMIT terminationRequested();
 }

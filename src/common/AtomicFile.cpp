@@ -10,7 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 bool writeAll(int fd, std::string_view contents)
 {
     while (!contents.empty()) {

@@ -8,4 +8,5 @@
 // never half of one. The file gets `mode` (e.g. 0600 for files with passwords)
 // before any byte is written. Returns false with `error` set on failure; the
 // old file is then untouched.
-bool writeFileAtomically(const QString& path, std::string_view contents, unsigned mode, QString* error = nullptr);
+bool writeFileAtomically(
+    const QString& path, std::string_view contents, unsigned mode, QString* error = nullptr);

@@ -11,8 +11,8 @@ struct ftpSite {
     static constexpr int unmeasuredPing = 4096;
 
     std::string name;
-    std::string hostAddress;    // the address connected to
-    std::string p2pUserName;    // the owner's name on the P2P network
+    std::string hostAddress; // the address connected to
+    std::string p2pUserName; // the owner's name on the P2P network
     std::string displayAddress; // hostAddress when persistent, else p2pUserName
     std::uint32_t port = 21;
     bool anonymous = true;
@@ -32,8 +32,5 @@ struct ftpSite {
     p2pNetwork network;
 
     // The address as lists show it: in angle brackets when it is a P2P name.
-    std::string shownAddress() const
-    {
-        return persistent ? displayAddress : "<" + displayAddress + ">";
-    }
+    std::string shownAddress() const { return persistent ? displayAddress : "<" + displayAddress + ">"; }
 };

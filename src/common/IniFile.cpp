@@ -9,7 +9,8 @@
 #include <charconv>
 #include <limits>
 
-namespace {
+namespace
+{
 bool sameName(std::string_view a, std::string_view b)
 {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -46,11 +47,21 @@ std::string quotedValue(std::string_view value)
     std::string out = "\"";
     for (char c : value) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        case '\0': out += "\\0"; break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\0':
+            out += "\\0";
+            break;
         default:
             if (static_cast<unsigned char>(c) < 0x20) {
                 out += "\\x";
@@ -90,9 +101,15 @@ std::string unquotedValue(std::string_view text)
         }
         const char e = body[++i];
         switch (e) {
-        case 'r': out += '\r'; break;
-        case 'n': out += '\n'; break;
-        case '0': out += '\0'; break;
+        case 'r':
+            out += '\r';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case '0':
+            out += '\0';
+            break;
         case 'x':
             if (i + 2 < body.size() && hexDigit(body[i + 1]) >= 0 && hexDigit(body[i + 2]) >= 0) {
                 out += static_cast<char>(hexDigit(body[i + 1]) * 16 + hexDigit(body[i + 2]));
@@ -101,7 +118,8 @@ std::string unquotedValue(std::string_view text)
                 out += "\\x";
             }
             break;
-        default: out += e;
+        default:
+            out += e;
         }
     }
     return out;
@@ -139,16 +157,16 @@ void IniFile::parse(std::string_view text)
         if (key.empty())
             continue;
         const auto existing = std::find_if(current->entries.begin(), current->entries.end(),
-                                           [&](const Entry& e) { return sameName(e.key, key); });
+            [&](const Entry& e) { return sameName(e.key, key); });
         if (existing == current->entries.end())
-            current->entries.push_back({std::string(key), unquotedValue(trimmed(line.substr(eq + 1)))});
+            current->entries.push_back({ std::string(key), unquotedValue(trimmed(line.substr(eq + 1))) });
     }
 }
 
 const IniFile::Section* IniFile::findSection(std::string_view name) const
 {
-    const auto it = std::find_if(sections_.begin(), sections_.end(),
-                                 [&](const Section& s) { return sameName(s.name, name); });
+    const auto it = std::find_if(
+        sections_.begin(), sections_.end(), [&](const Section& s) { return sameName(s.name, name); });
     return it == sections_.end() ? nullptr : &*it;
 }
 
@@ -156,7 +174,7 @@ IniFile::Section& IniFile::sectionFor(std::string_view name)
 {
     if (const Section* found = findSection(name))
         return const_cast<Section&>(*found);
-    sections_.push_back({std::string(name), {}});
+    sections_.push_back({ std::string(name), {} });
     return sections_.back();
 }
 
@@ -171,7 +189,8 @@ std::optional<std::string> IniFile::value(std::string_view section, std::string_
     return std::nullopt;
 }
 
-std::string IniFile::readString(std::string_view section, std::string_view key, std::string_view defaultText) const
+std::string IniFile::readString(
+    std::string_view section, std::string_view key, std::string_view defaultText) const
 {
     return value(section, key).value_or(std::string(defaultText));
 }
@@ -188,8 +207,8 @@ std::optional<std::int32_t> IniFile::parseInteger(std::string_view text)
     return result;
 }
 
-std::int32_t IniFile::readInteger(std::string_view section, std::string_view key, std::int32_t defaultValue,
-                                  std::int32_t fallback) const
+std::int32_t IniFile::readInteger(
+    std::string_view section, std::string_view key, std::int32_t defaultValue, std::int32_t fallback) const
 {
     const auto text = value(section, key);
     if (!text)
@@ -211,7 +230,7 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
             return;
         }
     }
-    s.entries.push_back({std::string(key), std::string(value)});
+    s.entries.push_back({ std::string(key), std::string(value) });
 }
 
 void IniFile::writeInteger(std::string_view section, std::string_view key, std::int64_t value)

@@ -27,11 +27,12 @@ public:
     const QString& path() const { return path_; }
 
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
-    std::string readString(std::string_view section, std::string_view key, std::string_view defaultText) const;
+    std::string readString(
+        std::string_view section, std::string_view key, std::string_view defaultText) const;
     // A missing key gives `defaultValue`; a present value that is not a
     // signed 32-bit decimal number gives `fallback`.
     std::int32_t readInteger(std::string_view section, std::string_view key, std::int32_t defaultValue,
-                             std::int32_t fallback) const;
+        std::int32_t fallback) const;
     std::int32_t readInteger(std::string_view section, std::string_view key, std::int32_t defaultValue) const
     {
         return readInteger(section, key, defaultValue, defaultValue);

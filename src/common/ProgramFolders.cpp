@@ -23,11 +23,13 @@ QString programFolder()
     QString folder = qEnvironmentVariable("RANQUIL_HOME");
     if (folder.isEmpty()) {
         const QString executableFolder = QCoreApplication::applicationDirPath();
-        if (!executableFolder.isEmpty() && QFileInfo::exists(joinPath(executableFolder, QStringLiteral("Ranquil.ini"))))
+        if (!executableFolder.isEmpty()
+            && QFileInfo::exists(joinPath(executableFolder, QStringLiteral("Ranquil.ini"))))
             folder = executableFolder;
     }
     if (folder.isEmpty())
-        folder = joinPath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation), QStringLiteral("ranquil"));
+        folder = joinPath(
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation), QStringLiteral("ranquil"));
     while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
         folder.chop(1);
     makePrivateFolder(folder);
@@ -74,8 +76,10 @@ QString temporaryFolder(QString* error)
         ? joinPath(QDir::tempPath(), QStringLiteral("Ranquil-%1").arg(::getuid()))
         : joinPath(runtime, QStringLiteral("Ranquil"));
     const QByteArray native = QFile::encodeName(folder);
-    struct stat info {};
-    if (::lstat(native.constData(), &info) != 0 && ::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
+    struct stat info {
+    };
+    if (::lstat(native.constData(), &info) != 0 && ::mkdir(native.constData(), 0700) != 0
+        && errno != EEXIST) {
         if (error)
             *error = QStringLiteral("Cannot create the temporary folder %1.").arg(folder);
         return {};
@@ -85,7 +89,8 @@ QString temporaryFolder(QString* error)
     if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid()) {
         if (error)
             *error = QStringLiteral("The temporary folder %1 is not a private folder of this user; "
-                                    "remove it and try again.").arg(folder);
+                                    "remove it and try again.")
+                         .arg(folder);
         return {};
     }
     return folder;

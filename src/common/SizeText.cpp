@@ -4,7 +4,8 @@
 
 #include <cmath>
 
-namespace {
+namespace
+{
 
 constexpr std::int64_t kilo = 1024;
 constexpr std::int64_t mega = kilo * 1024;

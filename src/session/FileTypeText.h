@@ -8,7 +8,8 @@
 #include <unordered_map>
 
 // Type texts that are not the platform's description of a file type.
-namespace typeTexts {
+namespace typeTexts
+{
 inline constexpr std::string_view folder = "File Folder";
 inline constexpr std::string_view linkFile = "Zelta Link";
 inline constexpr std::string_view unixLink = "UNIX Link";

@@ -16,8 +16,14 @@
 class sharedSite
 {
 public:
-    sharedSite() : data_(emptyProfile()) { }
-    explicit sharedSite(ftpSite site) : data_(new Data(std::move(site))) { }
+    sharedSite()
+        : data_(emptyProfile())
+    {
+    }
+    explicit sharedSite(ftpSite site)
+        : data_(new Data(std::move(site)))
+    {
+    }
 
     const ftpSite& operator*() const { return data_.constData()->site; }
     const ftpSite* operator->() const { return &data_.constData()->site; }
@@ -31,7 +37,10 @@ public:
 private:
     struct Data : QSharedData {
         Data() = default;
-        explicit Data(ftpSite profile) : site(std::move(profile)) { }
+        explicit Data(ftpSite profile)
+            : site(std::move(profile))
+        {
+        }
         ftpSite site;
     };
 
@@ -58,10 +67,10 @@ struct ftpObject {
     ftpTreeViewObject* treeNode = nullptr;
     std::int32_t kind = RegularFile;
     std::string typeText;
-    std::string name;      // without any folder part
+    std::string name; // without any folder part
     std::string directory; // the remote folder that holds the entry
     std::int64_t size = 0; // bytes; 0 when the listing gave no usable number
-    std::string dateText;  // as the listing wrote it, never converted
+    std::string dateText; // as the listing wrote it, never converted
     std::string rights;
     std::string digest;
 };

@@ -5,10 +5,11 @@
 #include <array>
 #include <charconv>
 
-namespace {
+namespace
+{
 
-constexpr std::array<std::string_view, 12> monthNames = { "Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec" };
+constexpr std::array<std::string_view, 12> monthNames
+    = { "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec" };
 
 bool endsLine(char c)
 {
@@ -42,7 +43,10 @@ bool isMonthName(std::string_view word)
 class fieldReader
 {
 public:
-    explicit fieldReader(std::string_view line) : line_(line) { }
+    explicit fieldReader(std::string_view line)
+        : line_(line)
+    {
+    }
 
     std::string_view next()
     {

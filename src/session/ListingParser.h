@@ -15,7 +15,7 @@ enum class lineKind { Folder = 0, File = 1, SymbolicLink = 2 };
 
 // Where the lines of one listing come from.
 struct listingSource {
-    sharedSite site;       // shared by every entry of the listing
+    sharedSite site; // shared by every entry of the listing
     std::string directory; // the listed folder, as the caller names it
     // The lines are a server-side search's results: the name column holds a
     // full path, which gives each entry its own folder.
@@ -36,7 +36,8 @@ std::string_view readListingLine(std::string_view listing, std::size_t& position
 // devices, pipes and sockets, "." and "..", too short or nameless lines), in
 // which case the entry may be partly filled and is to be thrown away.
 // Never fails otherwise; safe on any thread when `source.listed` is null.
-std::optional<lineKind> parseListingLine(std::string_view line, const listingSource& source, ftpObject& entry);
+std::optional<lineKind> parseListingLine(
+    std::string_view line, const listingSource& source, ftpObject& entry);
 
 // Reads a whole listing in the order callers use: one line after the other
 // until the first empty line, handing each accepted entry and its kind to
@@ -45,7 +46,8 @@ template <typename Accept>
 void forEachListingEntry(std::string_view listing, const listingSource& source, Accept&& accept)
 {
     std::size_t position = 0;
-    for (auto line = readListingLine(listing, position); !line.empty(); line = readListingLine(listing, position)) {
+    for (auto line = readListingLine(listing, position); !line.empty();
+         line = readListingLine(listing, position)) {
         ftpObject entry;
         const auto kind = parseListingLine(line, source, entry);
         if (kind && !accept(std::move(entry), *kind))

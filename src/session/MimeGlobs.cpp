@@ -2,7 +2,8 @@
 
 #include <QMimeDatabase>
 
-namespace {
+namespace
+{
 
 char asciiLower(char c)
 {
@@ -101,14 +102,16 @@ bool globMatches(std::string_view pattern, std::string_view name)
 // name holding them could match a pattern in ways the byte test above misses.
 bool foldsIntoAscii(std::string_view name)
 {
-    return name.find("\xE2\x84\xAA") != std::string_view::npos || name.find("\xC4\xB0") != std::string_view::npos;
+    return name.find("\xE2\x84\xAA") != std::string_view::npos
+        || name.find("\xC4\xB0") != std::string_view::npos;
 }
 
 enum class patternForm { Extension, Ending, Other };
 
 patternForm formOf(std::string_view pattern)
 {
-    if (pattern.size() < 2 || pattern.front() != '*' || pattern.find_first_of("*?[\\", 1) != std::string_view::npos)
+    if (pattern.size() < 2 || pattern.front() != '*'
+        || pattern.find_first_of("*?[\\", 1) != std::string_view::npos)
         return patternForm::Other;
     return pattern[1] == '.' && pattern.find('.', 2) == std::string_view::npos && pattern.size() > 2
         ? patternForm::Extension
@@ -206,7 +209,10 @@ QStringList databasePatterns()
 
 } // namespace
 
-mimeGlobTable::mimeGlobTable() : mimeGlobTable(databasePatterns()) { }
+mimeGlobTable::mimeGlobTable()
+    : mimeGlobTable(databasePatterns())
+{
+}
 
 mimeGlobTable::mimeGlobTable(const QStringList& patterns)
 {

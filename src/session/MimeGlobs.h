@@ -42,14 +42,14 @@ private:
     struct otherGlob {
         std::string pattern;
         std::optional<std::size_t> tailBytes; // "*.[1-9]": only the last 2 bytes matter
-        std::string required;                 // "*.so.[0-9]*": ".so."
+        std::string required; // "*.so.[0-9]*": ".so."
         bool mayMatch(std::string_view name) const;
     };
 
     void add(const QString& pattern);
 
-    QSet<QString> extensions_;                                 // ".txt", lower case
-    std::array<std::vector<std::string>, 256> endings_;        // "*.tar.gz" as ".tar.gz", by last byte
+    QSet<QString> extensions_; // ".txt", lower case
+    std::array<std::vector<std::string>, 256> endings_; // "*.tar.gz" as ".tar.gz", by last byte
     std::array<std::vector<otherGlob>, 256> othersEndingIn_; // by last byte, lower case
     std::vector<otherGlob> othersEndingInWildcard_;
     bool readable_ = true;

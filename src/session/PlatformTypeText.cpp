@@ -7,13 +7,14 @@
 
 #include <unordered_map>
 
-namespace {
+namespace
+{
 
 std::string askDatabase(std::string_view name)
 {
     const QMimeDatabase database;
-    const QMimeType type = database.mimeTypeForFile(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())),
-                                                    QMimeDatabase::MatchExtension);
+    const QMimeType type = database.mimeTypeForFile(
+        QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())), QMimeDatabase::MatchExtension);
     if (!type.isValid() || type.isDefault() || type.comment().isEmpty())
         return std::string(typeTexts::unknown);
     return type.comment().toStdString();
@@ -71,8 +72,9 @@ std::string platformTypeText(std::string_view name)
         return *text;
     // With no pattern that could match, the database would try every one of
     // its complex patterns, slowly, only to give the default type.
-    std::string text = (*endSeen == 0 && !globs.hasExtensionPattern(extension)) ? std::string(typeTexts::unknown)
-                                                                                 : askDatabase(name);
+    std::string text = (*endSeen == 0 && !globs.hasExtensionPattern(extension))
+        ? std::string(typeTexts::unknown)
+        : askDatabase(name);
     remembered.remember(lookup, text);
     return text;
 }

@@ -3,7 +3,8 @@
 #include "common/IniFile.h"
 #include "common/ProgramFolders.h"
 
-namespace {
+namespace
+{
 constexpr std::string_view section = "Connection";
 }
 

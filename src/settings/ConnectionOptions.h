@@ -27,8 +27,8 @@ public:
 
     static constexpr std::int32_t maxTimeoutPeriod = 10000;
     static constexpr std::int32_t defaultTimeoutPeriod = 100;
-    static constexpr std::string_view defaultAsciiTypes =
-        "ai c cpp eps wkt h hpp htm html php php3 php4 pl ps rtf rtx txt";
+    static constexpr std::string_view defaultAsciiTypes
+        = "ai c cpp eps wkt h hpp htm html php php3 php4 pl ps rtf rtx txt";
     static constexpr std::string_view defaultAnonymousPassword = "ranquil@user.example";
 
     // Loads from `iniPath` (Ranquil.ini of the program folder by default).
@@ -54,7 +54,7 @@ public:
     std::string SocksServer;
     std::string SocksUser;
     bool AlwaysUsePassiveMode = false;
-    std::int32_t TimeoutPeriod = 0;   // seconds; 0: no time-out
+    std::int32_t TimeoutPeriod = 0; // seconds; 0: no time-out
     std::int32_t KeepAlivePeriod = 0; // milliseconds; 0: none
     std::int32_t Mode = Auto;
     std::int32_t Attempts = 0;

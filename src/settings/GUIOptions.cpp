@@ -7,7 +7,8 @@
 #include <algorithm>
 #include <cctype>
 
-namespace {
+namespace
+{
 constexpr std::string_view search = "Search";
 constexpr std::string_view mainWindow = "MainWindow";
 constexpr std::string_view myComputer = "My Computer";
@@ -20,8 +21,9 @@ std::int32_t withinOrZero(std::int32_t value, std::int32_t last)
 std::int32_t countryIndex(std::string_view code)
 {
     const auto same = [&](std::string_view entry) {
-        return std::equal(entry.begin(), entry.end(), code.begin(), code.end(),
-                          [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b)); });
+        return std::equal(entry.begin(), entry.end(), code.begin(), code.end(), [](char a, char b) {
+            return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
+        });
     };
     const auto it = std::find_if(countryCodes.begin(), countryCodes.end(), same);
     return it == countryCodes.end() ? 0 : static_cast<std::int32_t>(it - countryCodes.begin());
@@ -41,7 +43,8 @@ GUIOptions::~GUIOptions()
 
 std::string_view GUIOptions::countryCode() const
 {
-    return countryCodes[static_cast<size_t>(withinOrZero(Country, static_cast<std::int32_t>(countryCodes.size()) - 1))];
+    return countryCodes[static_cast<size_t>(
+        withinOrZero(Country, static_cast<std::int32_t>(countryCodes.size()) - 1))];
 }
 
 void GUIOptions::load()

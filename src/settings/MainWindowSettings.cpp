@@ -2,7 +2,8 @@
 
 #include "common/IniFile.h"
 
-namespace {
+namespace
+{
 constexpr std::string_view mainWindow = "MainWindow";
 constexpr std::string_view preferences = "Preferences";
 constexpr std::string_view upgradeSection = "v5";

@@ -2,8 +2,8 @@
 
 #include <QStringList>
 
-std::string fileEntry(std::string_view digest, std::string_view dateText, std::string_view remotePath,
-                      std::uint64_t size)
+std::string fileEntry(
+    std::string_view digest, std::string_view dateText, std::string_view remotePath, std::uint64_t size)
 {
     std::string entry(digest.size() >= zeroDigest.size() ? digest : zeroDigest);
     entry += '?';
@@ -54,9 +54,12 @@ std::string displayNameOf(std::string_view entry)
 QString kindText(OperationKind kind)
 {
     switch (kind) {
-    case OperationKind::Download: return QStringLiteral("Download");
-    case OperationKind::Upload: return QStringLiteral("Upload");
-    case OperationKind::Delete: return QStringLiteral("Delete");
+    case OperationKind::Download:
+        return QStringLiteral("Download");
+    case OperationKind::Upload:
+        return QStringLiteral("Upload");
+    case OperationKind::Delete:
+        return QStringLiteral("Delete");
     }
     return {};
 }
@@ -78,11 +81,16 @@ QString statusText(OperationStatus status, int percent, const QString& previousT
 {
     switch (status) {
     case OperationStatus::Finished:
-    case OperationStatus::Completed: return QStringLiteral("Completed!");
-    case OperationStatus::Running: return QStringLiteral("%1% Completed").arg(percent);
-    case OperationStatus::Connecting: return QStringLiteral("Connecting...");
-    case OperationStatus::ConnectionError: return QStringLiteral("Connection error");
-    case OperationStatus::Stopped: return QStringLiteral("Incomplete (Stopped)");
+    case OperationStatus::Completed:
+        return QStringLiteral("Completed!");
+    case OperationStatus::Running:
+        return QStringLiteral("%1% Completed").arg(percent);
+    case OperationStatus::Connecting:
+        return QStringLiteral("Connecting...");
+    case OperationStatus::ConnectionError:
+        return QStringLiteral("Connection error");
+    case OperationStatus::Stopped:
+        return QStringLiteral("Incomplete (Stopped)");
     }
     return previousText;
 }

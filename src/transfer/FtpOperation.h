@@ -32,9 +32,9 @@ inline constexpr std::string_view zeroDigest = "00000000000000000000000000000000
 // needed to resume it. Owned by its row of the actions list; the running
 // transfer window and its worker write progress and resume state back into it.
 struct ftpOperationObject {
-    std::vector<std::string> files;   // fileEntry texts
+    std::vector<std::string> files; // fileEntry texts
     std::vector<std::string> folders; // folderEntry texts
-    std::vector<std::string> links;   // linkEntry texts
+    std::vector<std::string> links; // linkEntry texts
     std::vector<std::string> displayNames;
     ftpSite site;
     TransferWindow* window = nullptr; // the running transfer window; not stored
@@ -53,8 +53,8 @@ struct ftpOperationObject {
 
 // Entry texts, fields joined by "?" (so a remote path cannot hold one).
 // A digest shorter than 32 characters is not a digest: zeroDigest stands in.
-std::string fileEntry(std::string_view digest, std::string_view dateText, std::string_view remotePath,
-                      std::uint64_t size);
+std::string fileEntry(
+    std::string_view digest, std::string_view dateText, std::string_view remotePath, std::uint64_t size);
 std::string linkEntry(std::string_view dateText, std::string_view remotePath, std::uint64_t size);
 std::string folderEntry(std::string_view dateText, std::string_view remotePath);
 std::string uploadFileEntry(std::string_view localPath, std::uint64_t size);

@@ -21,7 +21,8 @@ void loaderManager::unregisterWindow(TransferWindow* window)
 
 bool loaderManager::hasUnfinishedOperations() const
 {
-    return std::any_of(windows_.begin(), windows_.end(), [](const TransferWindow* w) { return w->operationUnfinished(); });
+    return std::any_of(
+        windows_.begin(), windows_.end(), [](const TransferWindow* w) { return w->operationUnfinished(); });
 }
 
 void loaderManager::closeAll()

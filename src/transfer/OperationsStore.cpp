@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <charconv>
 
-namespace {
+namespace
+{
 constexpr std::string_view countSection = "Operations";
 // A damaged or hostile store must not make us build billions of empty
 // entries; real stores stay far below these.
@@ -26,7 +27,8 @@ std::uint64_t storedCount(const IniFile& store)
     return ec == std::errc() && end == text.data() + text.size() ? count : 0;
 }
 
-std::int64_t readInt64(const IniFile& store, std::string_view section, std::string_view key, std::int64_t dflt)
+std::int64_t readInt64(
+    const IniFile& store, std::string_view section, std::string_view key, std::int64_t dflt)
 {
     const auto text = store.value(section, key);
     if (!text)
@@ -36,8 +38,8 @@ std::int64_t readInt64(const IniFile& store, std::string_view section, std::stri
     return ec == std::errc() && end == text->data() + text->size() && !text->empty() ? value : dflt;
 }
 
-std::vector<std::string> readEntries(const IniFile& store, const std::string& section, std::string_view countKey,
-                                     std::string_view entryKey)
+std::vector<std::string> readEntries(
+    const IniFile& store, const std::string& section, std::string_view countKey, std::string_view entryKey)
 {
     const std::int32_t count = std::clamp(store.readInteger(section, countKey, 0), 0, maxEntriesPerList);
     std::vector<std::string> entries;
@@ -47,20 +49,20 @@ std::vector<std::string> readEntries(const IniFile& store, const std::string& se
 }
 
 void writeEntries(IniFile& store, const std::string& section, std::string_view entryKey,
-                  const std::vector<std::string>& entries)
+    const std::vector<std::string>& entries)
 {
     for (size_t i = 0; i < entries.size(); ++i)
         store.writeString(section, std::string(entryKey) + std::to_string(i), entries[i]);
 }
 
-std::unique_ptr<ftpOperationObject> readOperation(const IniFile& store, const std::string& section,
-                                                  const std::string& anonymousPassword)
+std::unique_ptr<ftpOperationObject> readOperation(
+    const IniFile& store, const std::string& section, const std::string& anonymousPassword)
 {
     auto op = std::make_unique<ftpOperationObject>();
     op->files = readEntries(store, section, "FileCount", "File");
     op->folders = readEntries(store, section, "FolderCount", "Folder");
     op->links = readEntries(store, section, "LinkCount", "Link");
-    for (const auto* list : {&op->files, &op->folders, &op->links})
+    for (const auto* list : { &op->files, &op->folders, &op->links })
         for (const std::string& entry : *list)
             op->displayNames.push_back(displayNameOf(entry));
 
@@ -111,7 +113,8 @@ void writeOperation(IniFile& store, const std::string& section, const ftpOperati
     const ftpSite& site = op.site;
     store.writeString(section, "SiteName", site.name);
     store.writeBool(section, "SitePersistent", site.persistent);
-    store.writeString(section, "SiteAddress", site.persistent ? complementText(site.hostAddress) : site.p2pUserName);
+    store.writeString(
+        section, "SiteAddress", site.persistent ? complementText(site.hostAddress) : site.p2pUserName);
     store.writeString(section, "SitePseudoAddress", site.displayAddress);
     store.writeInteger(section, "SitePort", site.port);
     store.writeBool(section, "SiteAnonymous", site.anonymous);
@@ -140,7 +143,8 @@ operationsStore::operationsStore(QString registryPath)
 {
 }
 
-std::vector<std::unique_ptr<ftpOperationObject>> operationsStore::loadAll(const std::string& anonymousPassword)
+std::vector<std::unique_ptr<ftpOperationObject>> operationsStore::loadAll(
+    const std::string& anonymousPassword)
 {
     const IniFile store(path_);
     const std::uint64_t count = std::min(storedCount(store), maxOperations);

@@ -18,7 +18,8 @@
 
 #include <deque>
 
-namespace {
+namespace
+{
 
 // Answers questions from a script and remembers what was asked.
 struct ScriptedPrompter : Prompter {
@@ -52,8 +53,14 @@ struct RecordingView : ShellView {
     void sendToTray() override { calls << QStringLiteral("tray"); }
     void restoreWindow(bool maximized) override { calls << QStringLiteral("restore %1").arg(maximized); }
     void removeTrayIcon() override { calls << QStringLiteral("remove tray"); }
-    void setTrayShutDownEnabled(bool enabled) override { calls << QStringLiteral("tray shutdown %1").arg(enabled); }
-    void setSessionCommandsEnabled(bool enabled) override { calls << QStringLiteral("session commands %1").arg(enabled); }
+    void setTrayShutDownEnabled(bool enabled) override
+    {
+        calls << QStringLiteral("tray shutdown %1").arg(enabled);
+    }
+    void setSessionCommandsEnabled(bool enabled) override
+    {
+        calls << QStringLiteral("session commands %1").arg(enabled);
+    }
     int activeTabTag() const override { return tag; }
     void deleteTabPage(QObject*) override { calls << QStringLiteral("delete page"); }
 };
@@ -65,15 +72,22 @@ struct StandInSession : ShellSession {
     QStringList& log;
     QString name;
     StandInSession(TMainForm& s, QStringList& l, QString n)
-        : shell(s), log(l), name(std::move(n))
+        : shell(s)
+        , log(l)
+        , name(std::move(n))
     {
         shell.addSession(this);
     }
-    ~StandInSession() override { shell.removeSession(this); log << name + QStringLiteral(" deleted"); }
+    ~StandInSession() override
+    {
+        shell.removeSession(this);
+        log << name + QStringLiteral(" deleted");
+    }
     void disconnectAndClose(bool isLast) override
     {
         log << QStringLiteral("%1 closing last=%2").arg(name).arg(isLast);
-        QTimer::singleShot(20, &shell, [this, isLast] { postNotice(&shell, Notice::SessionClosed, this, isLast); });
+        QTimer::singleShot(
+            20, &shell, [this, isLast] { postNotice(&shell, Notice::SessionClosed, this, isLast); });
     }
     void refreshCurrentFolder() override { log << name + QStringLiteral(" refresh"); }
 };
@@ -83,11 +97,17 @@ struct StandInSearch : ShellSearch {
     QStringList& log;
     QString name;
     StandInSearch(TMainForm& s, QStringList& l, QString n)
-        : shell(s), log(l), name(std::move(n))
+        : shell(s)
+        , log(l)
+        , name(std::move(n))
     {
         shell.addSearch(this);
     }
-    ~StandInSearch() override { shell.removeSearch(this); log << name + QStringLiteral(" deleted"); }
+    ~StandInSearch() override
+    {
+        shell.removeSearch(this);
+        log << name + QStringLiteral(" deleted");
+    }
     void close(bool isLast) override
     {
         log << QStringLiteral("%1 closing last=%2").arg(name).arg(isLast);
@@ -101,7 +121,7 @@ struct RunningTransfer : TransferWindow {
     bool closed = false;
     bool operationUnfinished() const override { return unfinished; }
     void closeAndStop() override { closed = true; }
-    void operationRowRemoved() override {}
+    void operationRowRemoved() override { }
 };
 
 // Runs the main loop until the shell asks for it to end (or a time-out).
@@ -121,7 +141,7 @@ bool loopEnds(TMainForm& shell, int ms = 3000)
 struct ShellTest : ::testing::Test {
     TempHome home;
     ScriptedPrompter prompter;
-    PrompterScope scope{&prompter};
+    PrompterScope scope { &prompter };
     RecordingView view;
 };
 
@@ -146,12 +166,14 @@ TEST_F(ShellTest, SearchesCloseBeforeTheSessionAndTheLoopWaitsForTheLastNotice)
     new StandInSearch(shell, log, QStringLiteral("search0"));
     new StandInSearch(shell, log, QStringLiteral("search1"));
     new StandInSession(shell, log, QStringLiteral("session0"));
-    prompter.answers = {true};
+    prompter.answers = { true };
 
     shell.shutDown();
-    EXPECT_EQ(prompter.asked, QStringList{QStringLiteral("Do you really want to quit, terminating the client FTP connection?")});
-    EXPECT_EQ(log, (QStringList{QStringLiteral("search1 closing last=0"), QStringLiteral("search0 closing last=0"),
-                                QStringLiteral("session0 closing last=1")}));
+    EXPECT_EQ(prompter.asked,
+        QStringList { QStringLiteral("Do you really want to quit, terminating the client FTP connection?") });
+    EXPECT_EQ(log,
+        (QStringList { QStringLiteral("search1 closing last=0"), QStringLiteral("search0 closing last=0"),
+            QStringLiteral("session0 closing last=1") }));
     EXPECT_TRUE(view.calls.contains(QStringLiteral("hide")));
     EXPECT_TRUE(view.calls.contains(QStringLiteral("remove tray")));
 
@@ -170,7 +192,8 @@ TEST_F(ShellTest, ASearchIsLastWhenNoSessionIsOpen)
     new StandInSearch(shell, log, QStringLiteral("search0"));
     new StandInSearch(shell, log, QStringLiteral("search1"));
     shell.shutDown();
-    EXPECT_EQ(log.mid(0, 2), (QStringList{QStringLiteral("search1 closing last=0"), QStringLiteral("search0 closing last=1")}));
+    EXPECT_EQ(log.mid(0, 2),
+        (QStringList { QStringLiteral("search1 closing last=0"), QStringLiteral("search0 closing last=1") }));
     EXPECT_TRUE(loopEnds(shell));
 }
 
@@ -182,11 +205,12 @@ TEST_F(ShellTest, AnsweringNoToTheFirstQuestionChangesNothing)
     RunningTransfer transfer;
     shell.loaders().registerWindow(&transfer);
     auto* session = new StandInSession(shell, log, QStringLiteral("session0"));
-    prompter.answers = {false};
+    prompter.answers = { false };
 
     shell.shutDown();
-    EXPECT_EQ(prompter.asked, QStringList{QStringLiteral(
-                                  "There are actions going on (download/upload/delete), go on and terminate the ongoing actions?")});
+    EXPECT_EQ(prompter.asked,
+        QStringList { QStringLiteral("There are actions going on (download/upload/delete), go on and "
+                                     "terminate the ongoing actions?") });
     EXPECT_FALSE(shell.isShuttingDown());
     EXPECT_FALSE(transfer.closed);
     EXPECT_TRUE(log.isEmpty());
@@ -205,7 +229,7 @@ TEST_F(ShellTest, AnsweringNoToTheSecondQuestionChangesNothing)
     RunningTransfer transfer;
     shell.loaders().registerWindow(&transfer);
     auto* session = new StandInSession(shell, log, QStringLiteral("session0"));
-    prompter.answers = {true, false};
+    prompter.answers = { true, false };
     shell.shutDown();
     EXPECT_EQ(prompter.asked.size(), 2);
     EXPECT_FALSE(shell.isShuttingDown());
@@ -219,7 +243,7 @@ TEST_F(ShellTest, QuittingStopsRunningTransfers)
     TMainForm shell({});
     RunningTransfer transfer;
     shell.loaders().registerWindow(&transfer);
-    prompter.answers = {true};
+    prompter.answers = { true };
     shell.shutDown();
     EXPECT_TRUE(transfer.closed);
     EXPECT_TRUE(loopEnds(shell));
@@ -233,11 +257,11 @@ TEST_F(ShellTest, SendToTrayAsksNothingAndKeepsTransfersRunning)
     shell.loaders().registerWindow(&transfer);
     shell.sendToTray();
     EXPECT_TRUE(prompter.asked.isEmpty());
-    EXPECT_EQ(view.calls, QStringList{QStringLiteral("tray")});
+    EXPECT_EQ(view.calls, QStringList { QStringLiteral("tray") });
     EXPECT_FALSE(transfer.closed);
     EXPECT_FALSE(shell.isShuttingDown());
     // The close button quits again afterwards.
-    prompter.answers = {false};
+    prompter.answers = { false };
     shell.requestClose();
     EXPECT_EQ(prompter.asked.size(), 1);
     shell.loaders().unregisterWindow(&transfer);
@@ -279,16 +303,16 @@ TEST_F(ShellTest, RestoredWindowRemembersItsLastNormalGeometry)
 TEST_F(ShellTest, BareLinkFileArgumentIsTakenFromTheWorkingFolder)
 {
     QStringList opened;
-    TMainForm shell({QStringLiteral("site.wkt")});
+    TMainForm shell({ QStringLiteral("site.wkt") });
     shell.attachView(&view);
     shell.openLinkFileInNewSession = [&](const QString& path) { opened << path; };
     shell.firstShow();
     shell.firstPaint();
     shell.firstPaint();
-    EXPECT_EQ(opened, QStringList{QDir::current().filePath(QStringLiteral("site.wkt"))});
+    EXPECT_EQ(opened, QStringList { QDir::current().filePath(QStringLiteral("site.wkt")) });
     EXPECT_TRUE(view.calls.contains(QStringLiteral("title Quorvane Ranquil 5.6")));
 
-    TMainForm absolute({QStringLiteral("/srv/links/site.wkt")});
+    TMainForm absolute({ QStringLiteral("/srv/links/site.wkt") });
     EXPECT_EQ(absolute.commandLineLinkFile(), QStringLiteral("/srv/links/site.wkt"));
 }
 
@@ -313,9 +337,11 @@ TEST_F(ShellTest, SessionCommandsFollowTheActiveTabAndNeedASessionTab)
     EXPECT_TRUE(shell.requireSessionTab());
     view.tag = TMainForm::searchTabTag;
     shell.activeTabChanged();
-    EXPECT_EQ(view.calls, (QStringList{QStringLiteral("session commands 1"), QStringLiteral("session commands 0")}));
+    EXPECT_EQ(view.calls,
+        (QStringList { QStringLiteral("session commands 1"), QStringLiteral("session commands 0") }));
     EXPECT_FALSE(shell.requireSessionTab());
-    EXPECT_EQ(prompter.asked, QStringList{QStringLiteral("View a FTP sheet before applying a client command.")});
+    EXPECT_EQ(
+        prompter.asked, QStringList { QStringLiteral("View a FTP sheet before applying a client command.") });
 }
 
 TEST_F(ShellTest, NoticesReachTheirObjects)
@@ -331,8 +357,9 @@ TEST_F(ShellTest, NoticesReachTheirObjects)
     postNotice(&shell, Notice::FrameClosed, &page);
     postNotice(&shell, Notice::SearchClosed, search, 0);
     QCoreApplication::processEvents();
-    EXPECT_EQ(log, (QStringList{QStringLiteral("session0 refresh"), QStringLiteral("search0 run"),
-                                QStringLiteral("search0 deleted")}));
+    EXPECT_EQ(log,
+        (QStringList { QStringLiteral("session0 refresh"), QStringLiteral("search0 run"),
+            QStringLiteral("search0 deleted") }));
     EXPECT_TRUE(view.calls.contains(QStringLiteral("delete page")));
     EXPECT_FALSE(loopEnds(shell, 100)) << "a search that is not last must not end the loop";
     delete session;
@@ -361,7 +388,7 @@ TEST_F(ShellTest, UpgradeCheckAnswerIsStoredAtShutDown)
     {
         TMainForm shell({});
         EXPECT_TRUE(shell.autoUpgradeCheck());
-        prompter.answers = {false};
+        prompter.answers = { false };
         shell.upgradeCheckCommand();
         shell.shutDown();
     }
@@ -370,11 +397,12 @@ TEST_F(ShellTest, UpgradeCheckAnswerIsStoredAtShutDown)
 
 TEST_F(ShellTest, StoredOperationsAreLoadedAtStart)
 {
-    home.write(QStringLiteral("Registry.ini"), "[Operations]\nCount=1\n[Operation0]\nFolderCount=1\nFolder0=d?/pub/docs\nStatus=4\n");
+    home.write(QStringLiteral("Registry.ini"),
+        "[Operations]\nCount=1\n[Operation0]\nFolderCount=1\nFolder0=d?/pub/docs\nStatus=4\n");
     TMainForm shell({});
     ASSERT_EQ(shell.actions().rowCount(), 1);
     EXPECT_EQ(shell.actions().row(0).statusText, QStringLiteral("Connection error"));
-    EXPECT_EQ(shell.actions().row(0).operation->displayNames, std::vector<std::string>{"docs/"});
+    EXPECT_EQ(shell.actions().row(0).operation->displayNames, std::vector<std::string> { "docs/" });
 }
 
 } // namespace

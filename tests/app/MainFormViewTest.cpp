@@ -1,7 +1,7 @@
+#include "app/ui/MainFormView.h"
 #include "app/MainForm.h"
 #include "app/MessageHelpers.h"
 #include "app/ui/DialogPrompter.h"
-#include "app/ui/MainFormView.h"
 #include "app/ui/TShowMessageForm.h"
 #include "common/IniFile.h"
 #include "common/ProgramFolders.h"
@@ -21,7 +21,8 @@
 
 #include <csignal>
 
-namespace {
+namespace
+{
 
 QAction* findAction(QWidget* window, const QString& text)
 {
@@ -33,8 +34,8 @@ QAction* findAction(QWidget* window, const QString& text)
 
 TEST(MessageWindow, UnansweredQuestionClosesItselfWithYesAfterTenTicks)
 {
-    TShowMessageForm form(MessageTexts::questionTitle(), QStringLiteral("Delete it?"), MessageTexts::yesButton(),
-                          MessageTexts::noButton());
+    TShowMessageForm form(MessageTexts::questionTitle(), QStringLiteral("Delete it?"),
+        MessageTexts::yesButton(), MessageTexts::noButton());
     form.setTickInterval(10);
     QStringList countdown;
     QTimer sampler;
@@ -51,7 +52,7 @@ TEST(MessageWindow, UnansweredQuestionClosesItselfWithYesAfterTenTicks)
 TEST(MessageWindow, SecondButtonAnswersNoAndStopsTheCountdown)
 {
     TShowMessageForm form(MessageTexts::questionTitle(), QStringLiteral("Quit?"), MessageTexts::yesButton(),
-                          MessageTexts::noButton());
+        MessageTexts::noButton());
     form.setTickInterval(10);
     QTimer::singleShot(35, &form, [&] {
         for (QPushButton* button : form.findChildren<QPushButton*>())
@@ -68,7 +69,8 @@ TEST(MessageWindow, SecondButtonAnswersNoAndStopsTheCountdown)
 
 TEST(MessageWindow, ErrorBoxShowsOnlyItsOkButton)
 {
-    TShowMessageForm form(MessageTexts::errorTitle(), QStringLiteral("x"), MessageTexts::okButton(), QString());
+    TShowMessageForm form(
+        MessageTexts::errorTitle(), QStringLiteral("x"), MessageTexts::okButton(), QString());
     const auto buttons = form.findChildren<QPushButton*>();
     ASSERT_EQ(buttons.size(), 1);
     EXPECT_EQ(buttons.first()->text(), QStringLiteral("&OK"));
@@ -109,7 +111,7 @@ TEST(MainWindow, ShutDownSavesAndASecondStartComesBackMaximized)
     const IniFile ini(settingsFilePath());
     EXPECT_EQ(ini.readString("MainWindow", "Width", ""), "-700");
     EXPECT_EQ(ini.readString("MainWindow", "Height", ""), "-500");
-    for (const char* section : {"MainWindow", "Preferences", "Connection", "Search", "My Computer"})
+    for (const char* section : { "MainWindow", "Preferences", "Connection", "Search", "My Computer" })
         EXPECT_TRUE(ini.hasSection(section)) << section;
 }
 
@@ -135,7 +137,7 @@ TEST(MainWindow, ProgramKilledByTermSignalRunsTheShutDownSequence)
     EXPECT_EQ(registry.readString("v5", "AutoUpdateCheckAtStartup", ""), "1");
     EXPECT_EQ(registry.readString("Operations", "Count", ""), "0");
     const IniFile ini(settingsFilePath());
-    for (const char* section : {"MainWindow", "Preferences", "Connection", "Search", "My Computer"})
+    for (const char* section : { "MainWindow", "Preferences", "Connection", "Search", "My Computer" })
         EXPECT_TRUE(ini.hasSection(section)) << section;
 }
 

@@ -7,15 +7,22 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-namespace {
+namespace
+{
 
 TEST(IniFile, ValuesThatCannotStandOnALineComeBackExactly)
 {
     TempHome home;
     const std::string tricky[] = {
-        std::string("a\r\nb"),       std::string("\0x\0", 3), std::string("  padded  "),
-        std::string("\"quoted\""),   std::string("c:\\new\\table"), std::string("back\\slash\"mix"),
-        std::string("\xF2\xF5\xFF"), std::string("=starts=with=equals"), std::string(""),
+        std::string("a\r\nb"),
+        std::string("\0x\0", 3),
+        std::string("  padded  "),
+        std::string("\"quoted\""),
+        std::string("c:\\new\\table"),
+        std::string("back\\slash\"mix"),
+        std::string("\xF2\xF5\xFF"),
+        std::string("=starts=with=equals"),
+        std::string(""),
     };
     IniFile out(home.file(QStringLiteral("t.ini")));
     for (size_t i = 0; i < std::size(tricky); ++i)
@@ -44,7 +51,8 @@ TEST(IniFile, RewriteKeepsSectionsItDidNotTouch)
     ini.writeInteger("mainwindow", "width", -800);
     ini.writeString("New", "x", "y");
     ASSERT_TRUE(ini.update());
-    EXPECT_EQ(home.read(QStringLiteral("t.ini")), QByteArray("[Other]\nkeep=me\n\n[MainWindow]\nWidth=-800\n\n[New]\nx=y\n"));
+    EXPECT_EQ(home.read(QStringLiteral("t.ini")),
+        QByteArray("[Other]\nkeep=me\n\n[MainWindow]\nWidth=-800\n\n[New]\nx=y\n"));
 }
 
 TEST(IniFile, LookupIgnoresCaseAndSurroundingBlanks)
@@ -60,13 +68,13 @@ TEST(IniFile, IntegersFallBackOnlyWhenPresentButInvalid)
 {
     TempHome home;
     home.write(QStringLiteral("t.ini"),
-               "[S]\nplus=+5\nneg=-700\nword=abc\nempty=\nhuge=99999999999\nhalf=12abc\nhex=0x10\n");
+        "[S]\nplus=+5\nneg=-700\nword=abc\nempty=\nhuge=99999999999\nhalf=12abc\nhex=0x10\n");
     const IniFile ini(home.file(QStringLiteral("t.ini")));
     struct Case {
         const char* key;
         std::int32_t expected;
-    } cases[] = {{"plus", 5},   {"neg", -700},  {"word", 510}, {"empty", 510},
-                 {"huge", 510}, {"half", 510}, {"hex", 510},  {"missing", 520}};
+    } cases[] = { { "plus", 5 }, { "neg", -700 }, { "word", 510 }, { "empty", 510 }, { "huge", 510 },
+        { "half", 510 }, { "hex", 510 }, { "missing", 520 } };
     for (const Case& c : cases)
         EXPECT_EQ(ini.readInteger("S", c.key, 520, 510), c.expected) << c.key;
 }
@@ -79,10 +87,12 @@ TEST(IniFile, UpdateWritesAtomicallyWithPrivateMode)
     ini.writeString("v5", "AutoUpdateCheckAtStartup", "1");
     ASSERT_TRUE(ini.update());
     ASSERT_TRUE(ini.update());
-    struct stat info {};
+    struct stat info {
+    };
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
-    const QStringList leftovers = QDir(home.path()).entryList({QStringLiteral("Registry.ini.*")}, QDir::Files);
+    const QStringList leftovers
+        = QDir(home.path()).entryList({ QStringLiteral("Registry.ini.*") }, QDir::Files);
     EXPECT_TRUE(leftovers.isEmpty()) << leftovers.join(QLatin1Char(',')).toStdString();
 }
 

@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <limits>
 
-namespace {
+namespace
+{
 
 // Every case runs under a known default locale and puts the old one back.
 class SizeTextTest : public ::testing::Test
@@ -52,7 +53,8 @@ const SizeCase sizeCases[] = {
     { "five gigabytes", 5 * GiB, SizeMode::Exact, "5.00 GB" },
     { "terabytes stay in gigabytes", 10 * 1024 * GiB, SizeMode::Short, "10,240.00 GB" },
     { "six significant digits at most", 10995717571215LL, SizeMode::Short, "10,240.60 GB" },
-    { "largest 64-bit count", std::numeric_limits<std::int64_t>::max(), SizeMode::Short, "8,589,930,000.00 GB" },
+    { "largest 64-bit count", std::numeric_limits<std::int64_t>::max(), SizeMode::Short,
+        "8,589,930,000.00 GB" },
     { "a negative count shows as nothing", -5, SizeMode::Short, "0 KB" },
 };
 

@@ -6,7 +6,8 @@
 
 #include <cctype>
 
-namespace {
+namespace
+{
 
 constexpr int replyWaitMs = 10000;
 
@@ -49,7 +50,8 @@ private:
         QDeadlineTimer deadline(replyWaitMs);
         for (;;) {
             while (!socket_.canReadLine()) {
-                if (deadline.hasExpired() || !socket_.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+                if (deadline.hasExpired()
+                    || !socket_.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
                     return fail(QStringLiteral("no complete reply, got: ") + QString::fromUtf8(reply_));
             }
             const QByteArray line = socket_.readLine();
@@ -98,7 +100,7 @@ QByteArray readToEnd(QTcpSocket& data)
 } // namespace
 
 fetchedListing fetchListing(quint16 port, const QByteArray& user, const QByteArray& password,
-                            const QByteArray& listCommand, const QList<QByteArray>& preparation)
+    const QByteArray& listCommand, const QList<QByteArray>& preparation)
 {
     fetchedListing result;
     controlConnection control;

@@ -15,4 +15,4 @@ struct fetchedListing {
 
 // `preparation`: commands sent after logging in, each to be answered with 2xx.
 fetchedListing fetchListing(quint16 port, const QByteArray& user, const QByteArray& password,
-                            const QByteArray& listCommand, const QList<QByteArray>& preparation = {});
+    const QByteArray& listCommand, const QList<QByteArray>& preparation = {});

@@ -4,13 +4,22 @@
 
 #include <optional>
 
-namespace {
+namespace
+{
 
 const QStringList patterns = {
-    QStringLiteral("*.txt"),    QStringLiteral("*.C"),         QStringLiteral("*.tar.gz"),
-    QStringLiteral("*.gz"),     QStringLiteral("*~"),          QStringLiteral("*.[1-9]"),
-    QStringLiteral("*.so.[0-9]*"), QStringLiteral("README*"),  QStringLiteral("Makefile"),
-    QStringLiteral("[!a]x.q"),  QStringLiteral("?.one"),       QStringLiteral("*.anim[1-9j]"),
+    QStringLiteral("*.txt"),
+    QStringLiteral("*.C"),
+    QStringLiteral("*.tar.gz"),
+    QStringLiteral("*.gz"),
+    QStringLiteral("*~"),
+    QStringLiteral("*.[1-9]"),
+    QStringLiteral("*.so.[0-9]*"),
+    QStringLiteral("README*"),
+    QStringLiteral("Makefile"),
+    QStringLiteral("[!a]x.q"),
+    QStringLiteral("?.one"),
+    QStringLiteral("*.anim[1-9j]"),
 };
 
 TEST(MimeGlobTable, TellsHowMuchOfANameItsPatternsSee)
@@ -47,7 +56,9 @@ TEST(MimeGlobTable, TellsHowMuchOfANameItsPatternsSee)
         { "x.animj", std::nullopt },
         { "x.animk", 0 },
         // KELVIN SIGN folds to "k": such names always go to the database.
-        { "MA\xE2\x84\xAA" "EFILE", std::nullopt },
+        { "MA\xE2\x84\xAA"
+          "EFILE",
+            std::nullopt },
         { "", std::nullopt },
     };
     for (const auto& c : cases)

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
 listingSource sourceIn(std::string directory, bool search = false)
 {
@@ -47,65 +48,66 @@ struct AcceptedCase {
 
 const AcceptedCase acceptedLines[] = {
     { "UNIX folder", "drwxr-xr-x 2 ftp ftp 4096 Mar 3 12:01 pub", lineKind::Folder, ftpObject::Folder, "pub",
-      4096, "Mar 3 12:01", "drwxr-xr-x" },
-    { "UNIX folder in ls columns", "drwxr-xr-x    2 ftp      ftp          4096 Mar  3 12:01 pub", lineKind::Folder,
-      ftpObject::Folder, "pub", 4096, "Mar 3 12:01", "drwxr-xr-x" },
+        4096, "Mar 3 12:01", "drwxr-xr-x" },
+    { "UNIX folder in ls columns", "drwxr-xr-x    2 ftp      ftp          4096 Mar  3 12:01 pub",
+        lineKind::Folder, ftpObject::Folder, "pub", 4096, "Mar 3 12:01", "drwxr-xr-x" },
     { "no group column", "-rw-r--r-- 1 owner 12345 Jan 10 2003 file name.txt", lineKind::File,
-      ftpObject::RegularFile, "file name.txt", 12345, "Jan 10 2003", "-rw-r--r--" },
+        ftpObject::RegularFile, "file name.txt", 12345, "Jan 10 2003", "-rw-r--r--" },
     { "symbolic link", "lrwxrwxrwx 1 root root 11 Feb 2 2002 latest -> pub/release", lineKind::SymbolicLink,
-      ftpObject::UnixLink, "latest", 11, "Feb 2 2002", "lrwxrwxrwx" },
+        ftpObject::UnixLink, "latest", 11, "Feb 2 2002", "lrwxrwxrwx" },
     { "DOS folder", "01-05-03 02:15PM <DIR> Incoming", lineKind::Folder, ftpObject::Folder, "Incoming", 0,
-      "Jan 05 2003", "???????" },
-    { "DOS file", "12-31-99 11:59PM 1048576 big file.zip", lineKind::File, ftpObject::RegularFile, "big file.zip",
-      1048576, "Dec 31 1999", "???????" },
+        "Jan 05 2003", "???????" },
+    { "DOS file", "12-31-99 11:59PM 1048576 big file.zip", lineKind::File, ftpObject::RegularFile,
+        "big file.zip", 1048576, "Dec 31 1999", "???????" },
     { "IIS folder", "01-05-03  02:15PM       <DIR>          Incoming", lineKind::Folder, ftpObject::Folder,
-      "Incoming", 0, "Jan 05 2003", "???????" },
-    { "IIS file", "12-31-99  11:59PM              1048576 big file.zip", lineKind::File, ftpObject::RegularFile,
-      "big file.zip", 1048576, "Dec 31 1999", "???????" },
+        "Incoming", 0, "Jan 05 2003", "???????" },
+    { "IIS file", "12-31-99  11:59PM              1048576 big file.zip", lineKind::File,
+        ftpObject::RegularFile, "big file.zip", 1048576, "Dec 31 1999", "???????" },
     { "inner spaces stay", "-rw-r--r-- 1 u g 5 Jan 1 12:00 two  inner  gaps", lineKind::File,
-      ftpObject::RegularFile, "two  inner  gaps", 5, "Jan 1 12:00", "-rw-r--r--" },
-    { "trailing spaces stay", "-rw-r--r-- 1 u g 5 Jan 1 12:00 trail  ", lineKind::File, ftpObject::RegularFile,
-      "trail  ", 5, "Jan 1 12:00", "-rw-r--r--" },
+        ftpObject::RegularFile, "two  inner  gaps", 5, "Jan 1 12:00", "-rw-r--r--" },
+    { "trailing spaces stay", "-rw-r--r-- 1 u g 5 Jan 1 12:00 trail  ", lineKind::File,
+        ftpObject::RegularFile, "trail  ", 5, "Jan 1 12:00", "-rw-r--r--" },
     { "leading spaces stay", "-rw-r--r-- 1 u g 5 Jan 1 12:00   lead", lineKind::File, ftpObject::RegularFile,
-      "  lead", 5, "Jan 1 12:00", "-rw-r--r--" },
-    { "leading spaces of an IIS folder stay", "01-05-03  02:15PM       <DIR>            lead", lineKind::Folder,
-      ftpObject::Folder, "  lead", 0, "Jan 05 2003", "???????" },
+        "  lead", 5, "Jan 1 12:00", "-rw-r--r--" },
+    { "leading spaces of an IIS folder stay", "01-05-03  02:15PM       <DIR>            lead",
+        lineKind::Folder, ftpObject::Folder, "  lead", 0, "Jan 05 2003", "???????" },
     { "leading spaces of an IIS file stay", "01-05-03  02:15PM                    7   lead", lineKind::File,
-      ftpObject::RegularFile, "  lead", 7, "Jan 05 2003", "???????" },
+        ftpObject::RegularFile, "  lead", 7, "Jan 05 2003", "???????" },
     { "a name that looks like a date", "-rw-r--r-- 1 u g 5 Jan 1 12:00 Feb 2  2002", lineKind::File,
-      ftpObject::RegularFile, "Feb 2  2002", 5, "Jan 1 12:00", "-rw-r--r--" },
+        ftpObject::RegularFile, "Feb 2  2002", 5, "Jan 1 12:00", "-rw-r--r--" },
     { "a name that is a month", "-rw-r--r-- 1 u g 5 Jan 1 12:00 Mar", lineKind::File, ftpObject::RegularFile,
-      "Mar", 5, "Jan 1 12:00", "-rw-r--r--" },
+        "Mar", 5, "Jan 1 12:00", "-rw-r--r--" },
     { "a name of one space", "-rw-r--r-- 1 u g 5 Jan 1 12:00  ", lineKind::File, ftpObject::RegularFile, " ",
-      5, "Jan 1 12:00", "-rw-r--r--" },
-    { "tabs are part of a name", "-rw-r--r-- 1 u g 5 Jan 1 12:00 a\tb", lineKind::File, ftpObject::RegularFile,
-      "a\tb", 5, "Jan 1 12:00", "-rw-r--r--" },
-    { "a file named dot is kept", "-rw-r--r-- 1 u g 5 Jan 1 12:00 .", lineKind::File, ftpObject::RegularFile, ".",
-      5, "Jan 1 12:00", "-rw-r--r--" },
-    { "link file", "-rw-r--r-- 1 u g 90 Jan 1 12:00 site.wkt", lineKind::File, ftpObject::LinkFile, "site.wkt",
-      90, "Jan 1 12:00", "-rw-r--r--" },
+        5, "Jan 1 12:00", "-rw-r--r--" },
+    { "tabs are part of a name", "-rw-r--r-- 1 u g 5 Jan 1 12:00 a\tb", lineKind::File,
+        ftpObject::RegularFile, "a\tb", 5, "Jan 1 12:00", "-rw-r--r--" },
+    { "a file named dot is kept", "-rw-r--r-- 1 u g 5 Jan 1 12:00 .", lineKind::File, ftpObject::RegularFile,
+        ".", 5, "Jan 1 12:00", "-rw-r--r--" },
+    { "link file", "-rw-r--r-- 1 u g 90 Jan 1 12:00 site.wkt", lineKind::File, ftpObject::LinkFile,
+        "site.wkt", 90, "Jan 1 12:00", "-rw-r--r--" },
     { "link file extension is case-sensitive", "-rw-r--r-- 1 u g 90 Jan 1 12:00 SITE.WKT", lineKind::File,
-      ftpObject::RegularFile, "SITE.WKT", 90, "Jan 1 12:00", "-rw-r--r--" },
+        ftpObject::RegularFile, "SITE.WKT", 90, "Jan 1 12:00", "-rw-r--r--" },
     { "link target holding a '>'", "lrwxrwxrwx 1 u g 3 Jan 1 12:00 cur -> a>b", lineKind::SymbolicLink,
-      ftpObject::UnixLink, "cur", 3, "Jan 1 12:00", "lrwxrwxrwx" },
+        ftpObject::UnixLink, "cur", 3, "Jan 1 12:00", "lrwxrwxrwx" },
     { "link name holding an arrow", "lrwxrwxrwx 1 u g 3 Jan 1 12:00 x -> y -> z", lineKind::SymbolicLink,
-      ftpObject::UnixLink, "x -> y", 3, "Jan 1 12:00", "lrwxrwxrwx" },
+        ftpObject::UnixLink, "x -> y", 3, "Jan 1 12:00", "lrwxrwxrwx" },
     { "link shown without its target", "lrwxrwxrwx 1 u g 3 Jan 1 12:00 bare link", lineKind::SymbolicLink,
-      ftpObject::UnixLink, "bare link", 3, "Jan 1 12:00", "lrwxrwxrwx" },
+        ftpObject::UnixLink, "bare link", 3, "Jan 1 12:00", "lrwxrwxrwx" },
     { "sizes of 4 GiB and more", "-rw-r--r-- 1 u g 5368709120 Jan 1 12:00 big.iso", lineKind::File,
-      ftpObject::RegularFile, "big.iso", 5368709120LL, "Jan 1 12:00", "-rw-r--r--" },
+        ftpObject::RegularFile, "big.iso", 5368709120LL, "Jan 1 12:00", "-rw-r--r--" },
     { "DOS size above 32 bits", "12-31-99 11:59PM 3000000000 big.iso", lineKind::File, ftpObject::RegularFile,
-      "big.iso", 3000000000LL, "Dec 31 1999", "???????" },
+        "big.iso", 3000000000LL, "Dec 31 1999", "???????" },
     { "largest 64-bit size", "-rw-r--r-- 1 u g 9223372036854775807 Jan 1 12:00 x", lineKind::File,
-      ftpObject::RegularFile, "x", 9223372036854775807LL, "Jan 1 12:00", "-rw-r--r--" },
+        ftpObject::RegularFile, "x", 9223372036854775807LL, "Jan 1 12:00", "-rw-r--r--" },
     { "size beyond 64 bits", "-rw-r--r-- 1 u g 9223372036854775808 Jan 1 12:00 x", lineKind::File,
-      ftpObject::RegularFile, "x", 0, "Jan 1 12:00", "-rw-r--r--" },
-    { "size that is no number", "-rw-r--r-- 1 u g 12ab Jan 1 12:00 x", lineKind::File, ftpObject::RegularFile, "x",
-      0, "Jan 1 12:00", "-rw-r--r--" },
+        ftpObject::RegularFile, "x", 0, "Jan 1 12:00", "-rw-r--r--" },
+    { "size that is no number", "-rw-r--r-- 1 u g 12ab Jan 1 12:00 x", lineKind::File, ftpObject::RegularFile,
+        "x", 0, "Jan 1 12:00", "-rw-r--r--" },
     { "negative size", "12-31-99 11:59PM -5 x", lineKind::File, ftpObject::RegularFile, "x", 0, "Dec 31 1999",
-      "???????" },
-    { "non-ASCII name", "-rw-r--r-- 1 u g 5 Jan 1 12:00 \xC3\xBC \xE2\x82\xAC \xE6\x97\xA5.txt", lineKind::File,
-      ftpObject::RegularFile, "\xC3\xBC \xE2\x82\xAC \xE6\x97\xA5.txt", 5, "Jan 1 12:00", "-rw-r--r--" },
+        "???????" },
+    { "non-ASCII name", "-rw-r--r-- 1 u g 5 Jan 1 12:00 \xC3\xBC \xE2\x82\xAC \xE6\x97\xA5.txt",
+        lineKind::File, ftpObject::RegularFile, "\xC3\xBC \xE2\x82\xAC \xE6\x97\xA5.txt", 5, "Jan 1 12:00",
+        "-rw-r--r--" },
 };
 
 TEST(ListingLine, AcceptedLinesGiveTheirColumns)
@@ -160,9 +162,15 @@ TEST(ListingLine, DosDatesBecomeMonthDayAndFullYear)
         const char* date;
         const char* text;
     } dates[] = {
-        { "12-31-99", "Dec 31 1999" }, { "01-05-70", "Jan 05 1970" }, { "01-05-69", "Jan 05 2069" },
-        { "01-05-00", "Jan 05 2000" }, { "01-05-2003", "Jan 05 2003" }, { "12-31-1999", "Dec 31 1999" },
-        { "13-05-03", "05 2003" },     { "00-05-03", "05 2003" },       { "ab-05-xy", "05 19xy" },
+        { "12-31-99", "Dec 31 1999" },
+        { "01-05-70", "Jan 05 1970" },
+        { "01-05-69", "Jan 05 2069" },
+        { "01-05-00", "Jan 05 2000" },
+        { "01-05-2003", "Jan 05 2003" },
+        { "12-31-1999", "Dec 31 1999" },
+        { "13-05-03", "05 2003" },
+        { "00-05-03", "05 2003" },
+        { "ab-05-xy", "05 19xy" },
     };
     for (const auto& d : dates) {
         const auto parsed = parse(std::string(d.date) + " 02:15PM 7 x.bin");
@@ -204,7 +212,8 @@ TEST(ListingLine, TypeTextsFollowTheKindOfEntry)
     EXPECT_EQ(parse("01-05-03 02:15PM <DIR> docs").entry.typeText, "File Folder");
     EXPECT_EQ(parse("lrwxrwxrwx 1 u g 5 Jan 1 12:00 l.txt -> a.txt").entry.typeText, "UNIX Link");
     EXPECT_EQ(parse("-rw-r--r-- 1 u g 5 Jan 1 12:00 site.wkt").entry.typeText, "Zelta Link");
-    EXPECT_EQ(parse("-rw-r--r-- 1 u g 5 Jan 1 12:00 notes.txt").entry.typeText, platformTypeText("notes.txt"));
+    EXPECT_EQ(
+        parse("-rw-r--r-- 1 u g 5 Jan 1 12:00 notes.txt").entry.typeText, platformTypeText("notes.txt"));
     EXPECT_EQ(parse("-rw-r--r-- 1 u g 5 Jan 1 12:00 data.zzqx").entry.typeText, "Unknown Type");
 }
 
@@ -221,9 +230,9 @@ TEST(ListingLine, FileTypesAreReusedFromTheSessionsList)
     EXPECT_EQ(parse("-rw-r--r-- 1 u g 5 Jan 1 12:00 second.txt", source).entry.typeText, "Text seen before");
     // The entry itself is no source of its own type.
     EXPECT_EQ(parse("-rw-r--r-- 1 u g 5 Jan 1 12:00 first.txt", source).entry.typeText,
-              platformTypeText("first.txt"));
+        platformTypeText("first.txt"));
     EXPECT_EQ(parse("-rw-r--r-- 1 u g 5 Jan 1 12:00 other.TXT", source).entry.typeText,
-              platformTypeText("other.TXT"));
+        platformTypeText("other.TXT"));
 }
 
 TEST(ListingLine, EntriesShareTheSiteProfileUntilOneChangesIt)
@@ -259,8 +268,8 @@ TEST(ListingLine, ANewEntryIsAnEmptyRegularFile)
     EXPECT_EQ(entry.kind, ftpObject::RegularFile);
     EXPECT_EQ(entry.size, 0);
     EXPECT_EQ(entry.treeNode, nullptr);
-    EXPECT_TRUE(entry.name.empty() && entry.directory.empty() && entry.typeText.empty() && entry.dateText.empty()
-                && entry.rights.empty() && entry.digest.empty());
+    EXPECT_TRUE(entry.name.empty() && entry.directory.empty() && entry.typeText.empty()
+        && entry.dateText.empty() && entry.rights.empty() && entry.digest.empty());
     EXPECT_EQ(entry.site->port, 21u);
 }
 
@@ -268,7 +277,8 @@ std::vector<std::string> linesOf(std::string_view listing)
 {
     std::vector<std::string> lines;
     std::size_t position = 0;
-    for (auto line = readListingLine(listing, position); !line.empty(); line = readListingLine(listing, position))
+    for (auto line = readListingLine(listing, position); !line.empty();
+         line = readListingLine(listing, position))
         lines.emplace_back(line);
     return lines;
 }
@@ -340,9 +350,8 @@ TEST(ListingReader, WholeListingsSkipRejectedLinesAndStopWhenAsked)
         seen.emplace_back(entry.name, kind);
         return true;
     });
-    const std::vector<std::pair<std::string, lineKind>> expected = {
-        { "docs", lineKind::Folder }, { "a.txt", lineKind::File }, { "l", lineKind::SymbolicLink }
-    };
+    const std::vector<std::pair<std::string, lineKind>> expected
+        = { { "docs", lineKind::Folder }, { "a.txt", lineKind::File }, { "l", lineKind::SymbolicLink } };
     EXPECT_EQ(seen, expected);
 
     int accepted = 0;
@@ -356,8 +365,13 @@ TEST(Extension, IsTheTextFromTheLastDot)
         const char* name;
         const char* extension;
     } cases[] = {
-        { "a.txt", ".txt" }, { "archive.tar.gz", ".gz" }, { "Makefile", "" }, { ".bashrc", ".bashrc" },
-        { "ends.", "." },    { "", "" },                  { "a.b c", ".b c" },
+        { "a.txt", ".txt" },
+        { "archive.tar.gz", ".gz" },
+        { "Makefile", "" },
+        { ".bashrc", ".bashrc" },
+        { "ends.", "." },
+        { "", "" },
+        { "a.b c", ".b c" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(extensionOf(c.name), c.extension) << c.name;

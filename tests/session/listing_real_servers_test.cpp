@@ -22,7 +22,8 @@
 #include <set>
 #include <sstream>
 
-namespace {
+namespace
+{
 
 constexpr qint64 sparseSize = 5LL * 1024 * 1024 * 1024;
 
@@ -33,8 +34,9 @@ public:
     awkwardFolder()
     {
         // Anonymous FTP users must be able to read it.
-        QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                                  | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+        QFile::setPermissions(path(),
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+                | QFile::ReadOther | QFile::ExeOther);
         file("plain.txt", "hello\n");
         file("inner  double  spaces.txt", "12345");
         file("trailing spaces  ", "x");
@@ -44,7 +46,9 @@ public:
         file("a -> b.txt", "arrow");
         file("bookmark.wkt", "[Zelta Link]\n");
         file("UPPER.WKT", "[Zelta Link]\n");
-        file("\xC3\xBCnic\xC3\xB8" "d\xC3\xA9 \xE2\x82\xAC \xE6\x97\xA5\xE6\x9C\xAC.txt", "utf-8");
+        file("\xC3\xBCnic\xC3\xB8"
+             "d\xC3\xA9 \xE2\x82\xAC \xE6\x97\xA5\xE6\x9C\xAC.txt",
+            "utf-8");
         file(".hidden", "h");
         file("empty", "");
         file("old.txt", "old");
@@ -131,13 +135,14 @@ std::map<std::string, diskEntry> entriesOnDisk(const QString& root, bool dosStyl
         if (name == "." || name == "..")
             continue;
         const QByteArray path = folder + "/" + name.c_str();
-        struct stat status {};
+        struct stat status {
+        };
         if ((dosStyle ? ::stat(path.constData(), &status) : ::lstat(path.constData(), &status)) != 0)
             continue;
         if (dosStyle) {
             const bool isFolder = S_ISDIR(status.st_mode);
-            entries[name] = { isFolder ? lineKind::Folder : lineKind::File, isFolder ? 0 : status.st_size, "???????",
-                              status.st_mtime };
+            entries[name] = { isFolder ? lineKind::Folder : lineKind::File, isFolder ? 0 : status.st_size,
+                "???????", status.st_mtime };
         } else if (S_ISDIR(status.st_mode) || S_ISREG(status.st_mode) || S_ISLNK(status.st_mode)) {
             const lineKind kind = S_ISDIR(status.st_mode) ? lineKind::Folder
                 : S_ISLNK(status.st_mode)                 ? lineKind::SymbolicLink
@@ -193,8 +198,7 @@ struct listedEntry {
     lineKind kind;
 };
 
-template <typename Map>
-std::set<std::string> namesOf(const Map& entries)
+template <typename Map> std::set<std::string> namesOf(const Map& entries)
 {
     std::set<std::string> names;
     for (const auto& [name, entry] : entries)
@@ -251,7 +255,7 @@ std::map<std::string, lineKind> matchesOnDisk(const QString& root, const QString
 {
     std::map<std::string, lineKind> matches;
     QDirIterator walk(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                      QDirIterator::Subdirectories);
+        QDirIterator::Subdirectories);
     while (walk.hasNext()) {
         const QFileInfo item(walk.next());
         if (!item.fileName().contains(word, Qt::CaseInsensitive))
@@ -278,12 +282,14 @@ TEST_P(FamilySearchListing, ResultsNameEveryMatchByItsFolderAndName)
         QFile out(root.filePath(QString::fromUtf8(file)));
         ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write("x") == 1) << file;
     }
-    ASSERT_EQ(::symlink("../docs/notes one.txt", QFile::encodeName(root.filePath(QStringLiteral("other/notes link")))), 0);
+    ASSERT_EQ(::symlink("../docs/notes one.txt",
+                  QFile::encodeName(root.filePath(QStringLiteral("other/notes link")))),
+        0);
 
     realFtpServer server(GetParam(), root.path());
     ASSERT_TRUE(server.running()) << server.error().toStdString();
-    const fetchedListing fetched = fetchListing(server.port(), server.user(), server.password(),
-                                                "LIST /<ZeltaSearchResults>", { "SITE SRCH notes" });
+    const fetchedListing fetched = fetchListing(
+        server.port(), server.user(), server.password(), "LIST /<ZeltaSearchResults>", { "SITE SRCH notes" });
     ASSERT_TRUE(fetched.error.isEmpty()) << fetched.error.toStdString();
     const std::string listing = fetched.data.toStdString();
 
@@ -296,11 +302,12 @@ TEST_P(FamilySearchListing, ResultsNameEveryMatchByItsFolderAndName)
         return true;
     });
     const bool dosStyle = GetParam() == realServer::FamilyDos;
-    EXPECT_EQ(found, matchesOnDisk(root.path(), QStringLiteral("notes"), dosStyle)) << "listing:\n" << listing;
+    EXPECT_EQ(found, matchesOnDisk(root.path(), QStringLiteral("notes"), dosStyle)) << "listing:\n"
+                                                                                    << listing;
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, FamilySearchListing,
-                         ::testing::Values(realServer::FamilyUnix, realServer::FamilyDos), serverName);
+    ::testing::Values(realServer::FamilyUnix, realServer::FamilyDos), serverName);
 
 std::string serverName(const ::testing::TestParamInfo<realServer>& info)
 {
@@ -318,9 +325,8 @@ std::string serverName(const ::testing::TestParamInfo<realServer>& info)
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, RealServerListing,
-                         ::testing::Values(realServer::Vsftpd, realServer::Proftpd, realServer::FamilyUnix,
-                                           realServer::FamilyDos),
-                         serverName);
+    ::testing::Values(realServer::Vsftpd, realServer::Proftpd, realServer::FamilyUnix, realServer::FamilyDos),
+    serverName);
 
 } // namespace
 

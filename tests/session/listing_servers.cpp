@@ -7,15 +7,16 @@
 #include <pwd.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 const char* const lifetimeSeconds = "300";
 const char* const proftpdBinary = "/opt/ranquil-tools/proftpd/usr/sbin/proftpd";
 
 // "tester" with the password "secret" (SHA-512 crypt), for proftpd's own
 // user file: it cannot log in anonymous users without a system account.
-const char* const proftpdPasswordHash =
-    "$6$ranquil$7C7l9W6b2Z8Ia7yM3VapjBlQaOWg5C/PULlykzux.4EoNRa81Hg4czXp20yAwvdczpSqe3uc2cfTPWH75b8YX.";
+const char* const proftpdPasswordHash
+    = "$6$ranquil$7C7l9W6b2Z8Ia7yM3VapjBlQaOWg5C/PULlykzux.4EoNRa81Hg4czXp20yAwvdczpSqe3uc2cfTPWH75b8YX.";
 
 QByteArray currentUserName()
 {
@@ -59,8 +60,8 @@ QString realFtpServer::writeConfig(const QString& name, const QByteArray& text)
     return path;
 }
 
-void realFtpServer::startOnFreePort(const QString& program, QStringList arguments, const QString& configFile,
-                                    const QByteArray& portSetting)
+void realFtpServer::startOnFreePort(
+    const QString& program, QStringList arguments, const QString& configFile, const QByteArray& portSetting)
 {
     if (!error_.isEmpty())
         return;
@@ -107,15 +108,16 @@ void realFtpServer::startVsftpd(const QString& root)
 void realFtpServer::startProftpd(const QString& root)
 {
     if (!QFile::exists(QString::fromLatin1(proftpdBinary))) {
-        error_ = QStringLiteral("%1 is missing: run scripts/install.sh").arg(QString::fromLatin1(proftpdBinary));
+        error_
+            = QStringLiteral("%1 is missing: run scripts/install.sh").arg(QString::fromLatin1(proftpdBinary));
         return;
     }
     user_ = "tester";
     password_ = "secret";
     const QByteArray folder = configFolder_.path().toUtf8();
     const QString users = writeConfig(QStringLiteral("passwd"),
-                                      "tester:" + QByteArray(proftpdPasswordHash) + ":" + QByteArray::number(::getuid())
-                                          + ":" + QByteArray::number(::getgid()) + "::" + root.toUtf8() + ":/bin/sh\n");
+        "tester:" + QByteArray(proftpdPasswordHash) + ":" + QByteArray::number(::getuid()) + ":"
+            + QByteArray::number(::getgid()) + "::" + root.toUtf8() + ":/bin/sh\n");
     const QByteArray config = "ServerType standalone\n"
                               "DefaultServer on\n"
                               "DefaultAddress 127.0.0.1\n"
@@ -140,8 +142,8 @@ void realFtpServer::startProftpd(const QString& root)
         + folder + "/proftpd.pid\nScoreboardFile " + folder + "/proftpd.scoreboard\nSystemLog " + folder
         + "/proftpd.log\n";
     const QString file = writeConfig(QStringLiteral("proftpd.conf"), config);
-    startOnFreePort(QString::fromLatin1(proftpdBinary), { QStringLiteral("-n"), QStringLiteral("-c"), file }, file,
-                    "Port ");
+    startOnFreePort(QString::fromLatin1(proftpdBinary), { QStringLiteral("-n"), QStringLiteral("-c"), file },
+        file, "Port ");
 }
 
 void realFtpServer::startFamily(const QString& root, const char* style)
@@ -156,6 +158,6 @@ void realFtpServer::startFamily(const QString& root, const char* style)
         QString::fromLatin1(lifetimeSeconds),
     };
     if (!process_.start(QStringLiteral("/usr/bin/python3"), arguments,
-                        QRegularExpression(QStringLiteral("READY port=(\\d+)"))))
+            QRegularExpression(QStringLiteral("READY port=(\\d+)"))))
         error_ = process_.error();
 }

@@ -32,7 +32,7 @@ private:
     // Appends the port setting for a free port to the configuration file and
     // starts the program, bounded in time, until it listens there.
     void startOnFreePort(const QString& program, QStringList arguments, const QString& configFile,
-                         const QByteArray& portSetting);
+        const QByteArray& portSetting);
     QString writeConfig(const QString& name, const QByteArray& text);
 
     QTemporaryDir configFolder_;

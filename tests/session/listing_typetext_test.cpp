@@ -10,30 +10,77 @@
 #include <thread>
 #include <vector>
 
-namespace {
+namespace
+{
 
 // The text the MIME database gives for the name when asked directly.
 std::string databaseText(const std::string& name)
 {
     const QMimeDatabase database;
-    const QMimeType type = database.mimeTypeForFile(QString::fromStdString(name), QMimeDatabase::MatchExtension);
+    const QMimeType type
+        = database.mimeTypeForFile(QString::fromStdString(name), QMimeDatabase::MatchExtension);
     return type.isDefault() ? std::string("Unknown Type") : type.comment().toStdString();
 }
 
 // Names whose types depend on more than their last extension, in an order
 // that would leave a wrong text behind if the extension alone decided.
 const std::vector<std::string> trickyNames = {
-    "b.gz", "a.tar.gz", "c.GZ", "backup.tar.gz", "x.TAR.GZ",
-    "notes", "Makefile", "makefile", "GNUmakefile", "Makefile.am",
-    "README", "README.md", "readme.txt", "notes.txt", "notes.txt~",
-    "x~", "file,v", "x.c", "x.C", "x.cpp",
-    "libfoo.so", "libfoo.so.1", "libfoo.so.1.2", "page.1", "page.10",
-    "page.a", "123.vdr", "12.vdr", "abc.vdr", "a.anim1",
-    "a.animj", "a.animk", "MA\xE2\x84\xAA" "EFILE", "core", "x.core",
-    "data.7z.001", "x.001", "CMakeLists.txt", "cmakelists.txt", "CMakeLists.TXT",
-    ".bashrc", "", "ends.", "file.zzq", "other.zzq",
-    "\xC3\xBC\xC3\xB1\xC3\xAF.txt", "\xE6\x97\xA5\xE6\x9C\xAC.pdf", "photo.JPG", "photo.jpg", "a b.tar.gz",
-    "photo.J\xE2\x80\x8BPG", "x.\xC3\x84", "folder/notes.txt", "folder/", "archive.7Z",
+    "b.gz",
+    "a.tar.gz",
+    "c.GZ",
+    "backup.tar.gz",
+    "x.TAR.GZ",
+    "notes",
+    "Makefile",
+    "makefile",
+    "GNUmakefile",
+    "Makefile.am",
+    "README",
+    "README.md",
+    "readme.txt",
+    "notes.txt",
+    "notes.txt~",
+    "x~",
+    "file,v",
+    "x.c",
+    "x.C",
+    "x.cpp",
+    "libfoo.so",
+    "libfoo.so.1",
+    "libfoo.so.1.2",
+    "page.1",
+    "page.10",
+    "page.a",
+    "123.vdr",
+    "12.vdr",
+    "abc.vdr",
+    "a.anim1",
+    "a.animj",
+    "a.animk",
+    "MA\xE2\x84\xAA"
+    "EFILE",
+    "core",
+    "x.core",
+    "data.7z.001",
+    "x.001",
+    "CMakeLists.txt",
+    "cmakelists.txt",
+    "CMakeLists.TXT",
+    ".bashrc",
+    "",
+    "ends.",
+    "file.zzq",
+    "other.zzq",
+    "\xC3\xBC\xC3\xB1\xC3\xAF.txt",
+    "\xE6\x97\xA5\xE6\x9C\xAC.pdf",
+    "photo.JPG",
+    "photo.jpg",
+    "a b.tar.gz",
+    "photo.J\xE2\x80\x8BPG",
+    "x.\xC3\x84",
+    "folder/notes.txt",
+    "folder/",
+    "archive.7Z",
 };
 
 TEST(PlatformTypeText, GivesWhatTheDatabaseGivesForAwkwardNames)
@@ -108,7 +155,8 @@ TEST(PlatformTypeText, ThreadsAskingAtOnceGetTheSameTexts)
 {
     std::vector<std::string> names;
     for (int i = 0; i < 400; ++i)
-        names.push_back("file" + std::to_string(i) + trickyNames[static_cast<std::size_t>(i) % trickyNames.size()]);
+        names.push_back(
+            "file" + std::to_string(i) + trickyNames[static_cast<std::size_t>(i) % trickyNames.size()]);
     std::vector<std::string> expected;
     for (const auto& name : names)
         expected.push_back(databaseText(name));
@@ -131,7 +179,8 @@ TEST(PlatformTypeText, ThreadsAskingAtOnceGetTheSameTexts)
 std::optional<std::string> walkedText(const std::vector<ftpObject>& list, const std::string& name)
 {
     for (const auto& entry : list) {
-        if (entry.typeText == "UNIX Link" || entry.typeText == "Zelta Link" || entry.typeText == "File Folder")
+        if (entry.typeText == "UNIX Link" || entry.typeText == "Zelta Link"
+            || entry.typeText == "File Folder")
             continue;
         if (entry.name != name && extensionOf(entry.name) == extensionOf(name))
             return entry.typeText;
@@ -141,10 +190,10 @@ std::optional<std::string> walkedText(const std::vector<ftpObject>& list, const 
 
 TEST(TypeTextIndex, AnswersWhatWalkingTheListWouldAnswer)
 {
-    const std::vector<std::string> names = { "a.txt", "b.txt", "a.TXT", "c.gz", "a.tar.gz", "Makefile",
-                                             "README", ".txt", "d.", "e" };
-    const std::vector<std::string> texts = { "Text one", "Text two", "File Folder", "UNIX Link",
-                                             "Zelta Link", "Unknown Type", "" };
+    const std::vector<std::string> names
+        = { "a.txt", "b.txt", "a.TXT", "c.gz", "a.tar.gz", "Makefile", "README", ".txt", "d.", "e" };
+    const std::vector<std::string> texts
+        = { "Text one", "Text two", "File Folder", "UNIX Link", "Zelta Link", "Unknown Type", "" };
     std::mt19937 random(20240611);
     for (int list = 0; list < 200; ++list) {
         std::vector<ftpObject> entries;

@@ -9,7 +9,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 std::string connectionValue(const TempHome& home, std::string_view key)
 {
@@ -51,8 +52,8 @@ TEST(Settings, FirstRunWithoutAnIniFileUsesTheDefaults)
 
 TEST(Settings, TimeoutPeriodAboveTheLimitOrGarbledLoadsAsTheDefault)
 {
-    const std::pair<const char*, int> cases[] = {{"20000", 100}, {"10001", 100}, {"10000", 10000},
-                                                 {"0", 0},       {"abc", 100},   {"-5", -5}};
+    const std::pair<const char*, int> cases[] = { { "20000", 100 }, { "10001", 100 }, { "10000", 10000 },
+        { "0", 0 }, { "abc", 100 }, { "-5", -5 } };
     for (const auto& [stored, expected] : cases) {
         TempHome home;
         home.write(QStringLiteral("Ranquil.ini"), QByteArray("[Connection]\nTimeoutPeriod=") + stored + '\n');
@@ -79,10 +80,10 @@ TEST(Settings, SearchChoicesOutsideTheirRangeBecomeZero)
         const char* ini;
         int category, country, results, logic;
     } cases[] = {
-        {"Category=-1\nCountry=XX\nNoofResults=3\nKeywordLogic=2\n", 0, 0, 0, 0},
-        {"Category=7\nCountry=\nNoofResults=-1\nKeywordLogic=-1\n", 0, 0, 0, 0},
-        {"Category=6\nCountry=UK\nNoofResults=2\nKeywordLogic=1\n", 6, 222, 2, 1},
-        {"Category=3\nCountry=zw\nNoofResults=1\nKeywordLogic=0\n", 3, 237, 1, 0},
+        { "Category=-1\nCountry=XX\nNoofResults=3\nKeywordLogic=2\n", 0, 0, 0, 0 },
+        { "Category=7\nCountry=\nNoofResults=-1\nKeywordLogic=-1\n", 0, 0, 0, 0 },
+        { "Category=6\nCountry=UK\nNoofResults=2\nKeywordLogic=1\n", 6, 222, 2, 1 },
+        { "Category=3\nCountry=zw\nNoofResults=1\nKeywordLogic=0\n", 3, 237, 1, 0 },
     };
     for (const Case& c : cases) {
         TempHome home;
@@ -99,7 +100,9 @@ TEST(Settings, UnknownCountryIsSavedBackAsAllCountries)
 {
     TempHome home;
     home.write(QStringLiteral("Ranquil.ini"), "[Search]\nCountry=GB\n");
-    { GUIOptions g; }
+    {
+        GUIOptions g;
+    }
     EXPECT_EQ(IniFile(settingsFilePath()).readString("Search", "Country", ""), "UN");
 }
 
@@ -124,11 +127,11 @@ TEST(Settings, AsciiTypesKeepEmptyEntriesBetweenDoubleBlanks)
         std::vector<std::string> entries;
         std::string savedBack;
     } cases[] = {
-        {"txt  htm", {"txt", "", "htm"}, "txt  htm"},
-        {"txt ", {"txt"}, "txt"},
-        {" txt", {"", "txt"}, " txt"},
-        {"TXT", {"TXT"}, "TXT"},
-        {"", {}, ""},
+        { "txt  htm", { "txt", "", "htm" }, "txt  htm" },
+        { "txt ", { "txt" }, "txt" },
+        { " txt", { "", "txt" }, " txt" },
+        { "TXT", { "TXT" }, "TXT" },
+        { "", {}, "" },
     };
     for (const Case& c : cases) {
         EXPECT_EQ(connectionOptions::splitAsciiTypes(c.stored), c.entries) << '"' << c.stored << '"';
@@ -165,19 +168,22 @@ TEST(Settings, SavingOneRecordKeepsTheOthersSections)
     {
         GUIOptions g;
         connectionOptions c;
-        c.SocksPassword = "s\xE9" "cret";
+        c.SocksPassword = "s\xE9"
+                          "cret";
     }
     const IniFile ini(settingsFilePath());
     EXPECT_EQ(ini.readInteger("MainWindow", "Width", 0), -800);
     EXPECT_EQ(ini.readString("Custom", "mine", ""), "1");
-    EXPECT_EQ(ini.readString("Connection", "SocksPassword", ""), "s\xE9" "cret");
+    EXPECT_EQ(ini.readString("Connection", "SocksPassword", ""),
+        "s\xE9"
+        "cret");
     EXPECT_EQ(ini.readString("My Computer", "InitialPath", ""), defaultDownloadFolder().toStdString());
 }
 
 TEST(Settings, MaximizedWindowIsStoredNegatedAndReadBackMaximized)
 {
     TempHome home;
-    MainWindowSettings saved{-800, -600, 30, 40, false};
+    MainWindowSettings saved { -800, -600, 30, 40, false };
     ASSERT_TRUE(saved.save(settingsFilePath()));
     const IniFile ini(settingsFilePath());
     EXPECT_EQ(ini.readString("MainWindow", "Width", ""), "-800");
@@ -191,9 +197,11 @@ TEST(Settings, MaximizedWindowIsStoredNegatedAndReadBackMaximized)
 TEST(Settings, UpgradeFlagIsAnyNonZeroNumber)
 {
     TempHome home;
-    const std::pair<const char*, bool> cases[] = {{"0", false}, {"1", true}, {"7", true}, {"x", true}};
+    const std::pair<const char*, bool> cases[]
+        = { { "0", false }, { "1", true }, { "7", true }, { "x", true } };
     for (const auto& [stored, expected] : cases) {
-        home.write(QStringLiteral("Registry.ini"), QByteArray("[v5]\nAutoUpdateCheckAtStartup=") + stored + '\n');
+        home.write(
+            QStringLiteral("Registry.ini"), QByteArray("[v5]\nAutoUpdateCheckAtStartup=") + stored + '\n');
         EXPECT_EQ(readAutoUpdateFlag(registryFilePath()), expected) << stored;
     }
     ASSERT_TRUE(writeAutoUpdateFlag(registryFilePath(), false));

@@ -25,7 +25,7 @@ bool ServerProcess::launch(const QString& program, const QStringList& arguments)
 }
 
 bool ServerProcess::start(const QString& program, const QStringList& arguments,
-                          const QRegularExpression& readyPattern, std::chrono::milliseconds wait)
+    const QRegularExpression& readyPattern, std::chrono::milliseconds wait)
 {
     if (!launch(program, arguments))
         return false;
@@ -49,8 +49,8 @@ bool ServerProcess::start(const QString& program, const QStringList& arguments,
     return false;
 }
 
-bool ServerProcess::startOnPort(const QString& program, const QStringList& arguments, quint16 port,
-                                std::chrono::milliseconds wait)
+bool ServerProcess::startOnPort(
+    const QString& program, const QStringList& arguments, quint16 port, std::chrono::milliseconds wait)
 {
     if (!launch(program, arguments))
         return false;
@@ -70,7 +70,10 @@ bool ServerProcess::startOnPort(const QString& program, const QStringList& argum
         }
         QThread::msleep(50);
     }
-    error_ = QStringLiteral("%1 never listened on %2: %3").arg(program).arg(port).arg(QString::fromUtf8(output_));
+    error_ = QStringLiteral("%1 never listened on %2: %3")
+                 .arg(program)
+                 .arg(port)
+                 .arg(QString::fromUtf8(output_));
     stop();
     return false;
 }

@@ -19,14 +19,13 @@ public:
 
     // Starts the program and waits until a line matches the pattern. Returns
     // false (with `error()` telling why) when it exits or stays silent.
-    bool start(const QString& program, const QStringList& arguments,
-               const QRegularExpression& readyPattern,
-               std::chrono::milliseconds wait = std::chrono::seconds(20));
+    bool start(const QString& program, const QStringList& arguments, const QRegularExpression& readyPattern,
+        std::chrono::milliseconds wait = std::chrono::seconds(20));
 
     // For servers that take their port from the command line: waits until a
     // TCP connection to the port succeeds.
     bool startOnPort(const QString& program, const QStringList& arguments, quint16 port,
-                     std::chrono::milliseconds wait = std::chrono::seconds(20));
+        std::chrono::milliseconds wait = std::chrono::seconds(20));
 
     void stop();
 

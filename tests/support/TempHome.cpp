@@ -4,7 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace {
+namespace
+{
 QByteArray swapEnv(const char* name, const QByteArray& value)
 {
     QByteArray old = qgetenv(name);
@@ -26,8 +27,8 @@ TempHome::TempHome()
     QDir root(dir_.path());
     root.mkpath(QStringLiteral("xdg-data"));
     root.mkpath(QStringLiteral("xdg-runtime"));
-    QFile::setPermissions(root.filePath(QStringLiteral("xdg-runtime")),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(
+        root.filePath(QStringLiteral("xdg-runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     savedHome_ = swapEnv("RANQUIL_HOME", dir_.path().toUtf8());
     savedData_ = swapEnv("XDG_DATA_HOME", root.filePath(QStringLiteral("xdg-data")).toUtf8());
     savedRuntime_ = swapEnv("XDG_RUNTIME_DIR", root.filePath(QStringLiteral("xdg-runtime")).toUtf8());

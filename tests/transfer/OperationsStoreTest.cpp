@@ -1,8 +1,8 @@
+#include "transfer/OperationsStore.h"
 #include "app/ActionsList.h"
 #include "common/ComplementText.h"
 #include "common/IniFile.h"
 #include "common/ProgramFolders.h"
-#include "transfer/OperationsStore.h"
 
 #include "TempHome.h"
 
@@ -14,15 +14,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 ftpOperationObject sampleDownload(std::string password)
 {
     ftpOperationObject op;
-    op.files = {fileEntry("0123456789ABCDEF0123456789ABCDEF", "Jan 01 2020", "/pub/a.txt", 5'000'000'000ULL)};
-    op.folders = {folderEntry("Feb 02 2021", "/pub/docs")};
-    op.links = {linkEntry("Mar 03 2022", "/pub/latest", 12)};
-    for (const auto* list : {&op.files, &op.folders, &op.links})
+    op.files
+        = { fileEntry("0123456789ABCDEF0123456789ABCDEF", "Jan 01 2020", "/pub/a.txt", 5'000'000'000ULL) };
+    op.folders = { folderEntry("Feb 02 2021", "/pub/docs") };
+    op.links = { linkEntry("Mar 03 2022", "/pub/latest", 12) };
+    for (const auto* list : { &op.files, &op.folders, &op.links })
         for (const std::string& entry : *list)
             op.displayNames.push_back(displayNameOf(entry));
     op.site.name = "Mirror";
@@ -55,7 +57,7 @@ TEST(OperationsStore, RoundTripKeepsEveryStoredField)
     const std::string password = "p\xE4ss\xF2\xF5\xFF\xDF\xC2w\xC3\xB6rd";
     const ftpOperationObject original = sampleDownload(password);
     operationsStore store(registryFilePath());
-    ASSERT_TRUE(store.storeAll({&original}));
+    ASSERT_TRUE(store.storeAll({ &original }));
 
     auto loaded = operationsStore(registryFilePath()).loadAll("anon@x");
     ASSERT_EQ(loaded.size(), 1u);
@@ -63,7 +65,7 @@ TEST(OperationsStore, RoundTripKeepsEveryStoredField)
     EXPECT_EQ(op.files, original.files);
     EXPECT_EQ(op.folders, original.folders);
     EXPECT_EQ(op.links, original.links);
-    EXPECT_EQ(op.displayNames, (std::vector<std::string>{"a.txt", "docs/", "latest"}));
+    EXPECT_EQ(op.displayNames, (std::vector<std::string> { "a.txt", "docs/", "latest" }));
     EXPECT_EQ(op.site.password, password);
     EXPECT_EQ(op.site.userId, "jan");
     EXPECT_EQ(op.site.hostAddress, "ftp.example.org");
@@ -94,7 +96,7 @@ TEST(OperationsStore, SecretsAreStoredComplementedAndP2pNamesInPlainText)
     p2p.site.persistent = false;
     p2p.site.p2pUserName = "alice";
     p2p.site.displayAddress = "alice";
-    ASSERT_TRUE(operationsStore(registryFilePath()).storeAll({&persistent, &p2p}));
+    ASSERT_TRUE(operationsStore(registryFilePath()).storeAll({ &persistent, &p2p }));
 
     const IniFile ini(registryFilePath());
     EXPECT_NE(ini.readString("Operation0", "SitePassword", ""), "secret");
@@ -111,19 +113,18 @@ TEST(OperationsStore, SectionKeysAreWrittenInTheirFixedOrder)
 {
     TempHome home;
     const ftpOperationObject op = sampleDownload("pw");
-    ASSERT_TRUE(operationsStore(registryFilePath()).storeAll({&op}));
+    ASSERT_TRUE(operationsStore(registryFilePath()).storeAll({ &op }));
     const QByteArray text = home.read(QStringLiteral("Registry.ini"));
     const QByteArray section = text.mid(text.indexOf("[Operation0]"));
     QList<QByteArray> keys;
     for (const QByteArray& line : section.split('\n'))
         if (line.contains('='))
             keys << line.left(line.indexOf('='));
-    const QList<QByteArray> expected = {
-        "FileCount", "FolderCount", "LinkCount", "File0", "Folder0", "Link0", "SiteName", "SitePersistent",
-        "SiteAddress", "SitePseudoAddress", "SitePort", "SiteAnonymous", "SiteUserID", "SitePassword",
-        "SiteInitialDirectory", "LocalPath", "Operation", "Status", "CacheFile", "LastFileIndex",
-        "LastFileBytePeriod", "LastFileConnections", "Priority", "AutoTry", "SiteSupportsMD5", "SiteSupportsREST",
-        "SiteSupportsWEBL"};
+    const QList<QByteArray> expected = { "FileCount", "FolderCount", "LinkCount", "File0", "Folder0", "Link0",
+        "SiteName", "SitePersistent", "SiteAddress", "SitePseudoAddress", "SitePort", "SiteAnonymous",
+        "SiteUserID", "SitePassword", "SiteInitialDirectory", "LocalPath", "Operation", "Status", "CacheFile",
+        "LastFileIndex", "LastFileBytePeriod", "LastFileConnections", "Priority", "AutoTry",
+        "SiteSupportsMD5", "SiteSupportsREST", "SiteSupportsWEBL" };
     EXPECT_EQ(keys, expected);
 }
 
@@ -131,8 +132,8 @@ TEST(OperationsStore, MissingValuesTakeTheirDefaults)
 {
     TempHome home;
     home.write(QStringLiteral("Registry.ini"),
-               "[Operations]\nCount=2\n[Operation0]\nFileCount=1\nFile0=" + QByteArray(zeroDigest.data()) +
-                   "?d?/x/y.bin?10\nSitePort=ftp\n[Operation1]\nSiteAnonymous=0\nSiteUserID=bob\n");
+        "[Operations]\nCount=2\n[Operation0]\nFileCount=1\nFile0=" + QByteArray(zeroDigest.data())
+            + "?d?/x/y.bin?10\nSitePort=ftp\n[Operation1]\nSiteAnonymous=0\nSiteUserID=bob\n");
     auto loaded = operationsStore(registryFilePath()).loadAll("me@example");
     ASSERT_EQ(loaded.size(), 2u);
     const ftpOperationObject& first = *loaded[0];
@@ -144,7 +145,7 @@ TEST(OperationsStore, MissingValuesTakeTheirDefaults)
     EXPECT_EQ(first.site.password, "me@example");
     EXPECT_EQ(first.priority, 1);
     EXPECT_EQ(first.localPath, QStringLiteral("c:\\"));
-    EXPECT_EQ(first.displayNames, std::vector<std::string>{"y.bin"});
+    EXPECT_EQ(first.displayNames, std::vector<std::string> { "y.bin" });
     EXPECT_EQ(loaded[1]->site.userId, "bob");
     EXPECT_EQ(loaded[1]->site.port, 21u);
 }
@@ -165,11 +166,11 @@ TEST(OperationsStore, ShrinkingListStoresTheSmallerCountAndLoadsOnlyThat)
 {
     TempHome home;
     const ftpOperationObject a = sampleDownload("1"), b = sampleDownload("2"), c = sampleDownload("3");
-    ASSERT_TRUE(operationsStore(registryFilePath()).storeAll({&a, &b, &c}));
+    ASSERT_TRUE(operationsStore(registryFilePath()).storeAll({ &a, &b, &c }));
 
     operationsStore store(registryFilePath());
     ASSERT_EQ(store.loadAll("x").size(), 3u);
-    ASSERT_TRUE(store.storeAll({&b}));
+    ASSERT_TRUE(store.storeAll({ &b }));
     EXPECT_EQ(IniFile(registryFilePath()).readString("Operations", "Count", ""), "1");
     auto loaded = operationsStore(registryFilePath()).loadAll("x");
     ASSERT_EQ(loaded.size(), 1u);
@@ -181,20 +182,20 @@ TEST(OperationsStore, StoringKeepsTheUpgradeFlag)
     TempHome home;
     home.write(QStringLiteral("Registry.ini"), "[v5]\nAutoUpdateCheckAtStartup=0\n");
     const ftpOperationObject op = sampleDownload("x");
-    ASSERT_TRUE(operationsStore(registryFilePath()).storeAll({&op}));
+    ASSERT_TRUE(operationsStore(registryFilePath()).storeAll({ &op }));
     EXPECT_EQ(IniFile(registryFilePath()).readString("v5", "AutoUpdateCheckAtStartup", ""), "0");
 }
 
 TEST(OperationEntries, DisplayNamesOfEveryEntryForm)
 {
     const std::pair<std::string, std::string> cases[] = {
-        {folderEntry("Jan 1", "/pub/docs"), "docs/"},
-        {fileEntry("", "Jan 1", "/pub/a.txt", 100), "a.txt"},
-        {uploadFileEntry("C:\\data\\b.bin", 100), "b.bin"},
-        {uploadFileEntry("/home/u/b.bin", 100), "b.bin"},
-        {uploadFolderEntry("/home/u/photos"), "photos/"},
-        {folderEntry("12/31/03", "/pub/old/"), "/"},
-        {linkEntry("Jan 1", "/pub/current", 7), "current"},
+        { folderEntry("Jan 1", "/pub/docs"), "docs/" },
+        { fileEntry("", "Jan 1", "/pub/a.txt", 100), "a.txt" },
+        { uploadFileEntry("C:\\data\\b.bin", 100), "b.bin" },
+        { uploadFileEntry("/home/u/b.bin", 100), "b.bin" },
+        { uploadFolderEntry("/home/u/photos"), "photos/" },
+        { folderEntry("12/31/03", "/pub/old/"), "/" },
+        { linkEntry("Jan 1", "/pub/current", 7), "current" },
     };
     for (const auto& [entry, name] : cases)
         EXPECT_EQ(displayNameOf(entry), name) << entry;
@@ -204,7 +205,7 @@ TEST(OperationEntries, ShortDigestsAreReplacedByTheZeroDigest)
 {
     EXPECT_EQ(fileEntry("ABC", "d", "/f", 1), std::string(zeroDigest) + "?d?/f?1");
     EXPECT_EQ(fileEntry("0123456789ABCDEF0123456789ABCDEF", "d", "/f", 1),
-              "0123456789ABCDEF0123456789ABCDEF?d?/f?1");
+        "0123456789ABCDEF0123456789ABCDEF?d?/f?1");
     EXPECT_EQ(linkEntry("d", "/l", 2), std::string(zeroDigest) + "?d?/l?2");
 }
 
@@ -218,14 +219,15 @@ TEST(OperationEntries, RowTextsOfTheActionsList)
     site.persistent = true;
     site.displayAddress = "10.0.0.1";
     EXPECT_EQ(siteColumnText(site), QStringLiteral("10.0.0.1:21"));
-    EXPECT_EQ(itemsColumnText({"a.txt", "docs/"}), QStringLiteral("a.txt,docs/"));
+    EXPECT_EQ(itemsColumnText({ "a.txt", "docs/" }), QStringLiteral("a.txt,docs/"));
     EXPECT_EQ(statusText(OperationStatus::Running, 37), QStringLiteral("37% Completed"));
     EXPECT_EQ(statusText(OperationStatus::Stopped, 0), QStringLiteral("Incomplete (Stopped)"));
     EXPECT_EQ(statusText(OperationStatus::ConnectionError, 0), QStringLiteral("Connection error"));
     EXPECT_EQ(statusText(OperationStatus::Connecting, 0), QStringLiteral("Connecting..."));
     EXPECT_EQ(statusText(OperationStatus::Finished, 0), QStringLiteral("Completed!"));
     EXPECT_EQ(statusText(OperationStatus::Completed, 0), QStringLiteral("Completed!"));
-    EXPECT_EQ(statusText(static_cast<OperationStatus>(9), 0, QStringLiteral("before")), QStringLiteral("before"));
+    EXPECT_EQ(
+        statusText(static_cast<OperationStatus>(9), 0, QStringLiteral("before")), QStringLiteral("before"));
 }
 
 TEST(ActionsList, AnOperationAddedBeforeACrashIsInTheStore)
@@ -261,7 +263,8 @@ TEST(ActionsList, StatusChangesAndClearingAreStoredAtOnce)
     EXPECT_EQ(IniFile(registryFilePath()).readString("Operation0", "Status", ""), "0");
 
     QDir().mkpath(programFile(QStringLiteral("Cache")));
-    const QString cache = joinPath(programFile(QStringLiteral("Cache")), QStringLiteral("directoryCache1234.fch"));
+    const QString cache
+        = joinPath(programFile(QStringLiteral("Cache")), QStringLiteral("directoryCache1234.fch"));
     home.write(QStringLiteral("Cache/directoryCache1234.fch"), "cache");
     actions.clearOperation(first, true);
     EXPECT_FALSE(QFile::exists(cache));

@@ -3,8 +3,8 @@
 #include "app/MainForm.h"
 #include "app/ui/TShowMessageForm.h"
 
-bool DialogPrompter::prompt(const QString& title, const QString& text, const QString& firstButton,
-                            const QString& secondButton)
+bool DialogPrompter::prompt(
+    const QString& title, const QString& text, const QString& firstButton, const QString& secondButton)
 {
     TShowMessageForm form(title, text, firstButton, secondButton);
     shell_.setModalState(true);

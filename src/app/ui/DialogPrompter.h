@@ -15,7 +15,7 @@ public:
     }
 
     bool prompt(const QString& title, const QString& text, const QString& firstButton,
-                const QString& secondButton) override;
+        const QString& secondButton) override;
 
 private:
     TMainForm& shell_;

@@ -17,7 +17,8 @@
 #include <QTimer>
 #include <QUrl>
 
-namespace {
+namespace
+{
 QWidget* taggedPage(int tag)
 {
     auto* page = new QWidget;
@@ -60,59 +61,66 @@ void MainFormView::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     // Global search arrives with the P2P subsystem.
-    addCommand(file, QStringLiteral("Search on all anon FTP servers"), QKeySequence(Qt::CTRL | Qt::Key_S))->setEnabled(false);
+    addCommand(file, QStringLiteral("Search on all anon FTP servers"), QKeySequence(Qt::CTRL | Qt::Key_S))
+        ->setEnabled(false);
     const std::pair<QString, QKeySequence> sessionEntries[] = {
-        {QStringLiteral("Search on the connected FTP server"), QKeySequence(Qt::CTRL | Qt::Key_S)},
-        {QStringLiteral("Bookmark"), {}},
-        {QStringLiteral("Disconnect"), QKeySequence(Qt::CTRL | Qt::Key_D)},
-        {QStringLiteral("Download"), QKeySequence(Qt::Key_F5)},
-        {QStringLiteral("Download To..."), QKeySequence(Qt::Key_F6)},
-        {QStringLiteral("Upload"), QKeySequence(Qt::Key_F7)},
-        {QStringLiteral("Delete"), QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
-        {QStringLiteral("Rename"), QKeySequence(Qt::Key_F2)},
-        {QStringLiteral("New Object"), QKeySequence(Qt::CTRL | Qt::Key_N)},
-        {QStringLiteral("Change Password"), QKeySequence(Qt::CTRL | Qt::Key_P)},
-        {QStringLiteral("Abort"), QKeySequence(Qt::CTRL | Qt::Key_Delete)},
+        { QStringLiteral("Search on the connected FTP server"), QKeySequence(Qt::CTRL | Qt::Key_S) },
+        { QStringLiteral("Bookmark"), {} },
+        { QStringLiteral("Disconnect"), QKeySequence(Qt::CTRL | Qt::Key_D) },
+        { QStringLiteral("Download"), QKeySequence(Qt::Key_F5) },
+        { QStringLiteral("Download To..."), QKeySequence(Qt::Key_F6) },
+        { QStringLiteral("Upload"), QKeySequence(Qt::Key_F7) },
+        { QStringLiteral("Delete"), QKeySequence(Qt::SHIFT | Qt::Key_Delete) },
+        { QStringLiteral("Rename"), QKeySequence(Qt::Key_F2) },
+        { QStringLiteral("New Object"), QKeySequence(Qt::CTRL | Qt::Key_N) },
+        { QStringLiteral("Change Password"), QKeySequence(Qt::CTRL | Qt::Key_P) },
+        { QStringLiteral("Abort"), QKeySequence(Qt::CTRL | Qt::Key_Delete) },
     };
     for (const auto& [text, shortcut] : sessionEntries)
         sessionCommands_ << addCommand(file, text, shortcut);
     file->addSeparator();
-    connect(addCommand(file, QStringLiteral("Send to &Tray")), &QAction::triggered, this, [this] { shell_.sendToTray(); });
-    connect(addCommand(file, QStringLiteral("S&hut Down")), &QAction::triggered, this, [this] { shell_.shutDown(); });
+    connect(addCommand(file, QStringLiteral("Send to &Tray")), &QAction::triggered, this,
+        [this] { shell_.sendToTray(); });
+    connect(addCommand(file, QStringLiteral("S&hut Down")), &QAction::triggered, this,
+        [this] { shell_.shutDown(); });
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     viewMenu_ = edit->addMenu(QStringLiteral("&View"));
-    for (const QString& view : {QStringLiteral("&FTP View"), QStringLiteral("&My Computer View")}) {
+    for (const QString& view : { QStringLiteral("&FTP View"), QStringLiteral("&My Computer View") }) {
         QMenu* styles = viewMenu_->addMenu(view);
-        for (const QString& style : {QStringLiteral("&Large Icons"), QStringLiteral("&Small Icons"),
-                                     QStringLiteral("&List"), QStringLiteral("&Details")})
+        for (const QString& style : { QStringLiteral("&Large Icons"), QStringLiteral("&Small Icons"),
+                 QStringLiteral("&List"), QStringLiteral("&Details") })
             styles->addAction(style);
     }
     edit->addSeparator();
     // The option dialogs arrive with the settings dialogs.
-    for (const QString& dialog : {QStringLiteral("FTP &Connection Options"), QStringLiteral("&FTP Proxy/Firewall Options"),
-                                  QStringLiteral("&HTTP Proxy/Firewall Options")})
+    for (const QString& dialog : { QStringLiteral("FTP &Connection Options"),
+             QStringLiteral("&FTP Proxy/Firewall Options"), QStringLiteral("&HTTP Proxy/Firewall Options") })
         edit->addAction(dialog)->setEnabled(false);
     edit->addSeparator();
     connect(edit->addAction(QStringLiteral("&Upgrade Check")), &QAction::triggered, this,
-            [this] { shell_.upgradeCheckCommand(); });
+        [this] { shell_.upgradeCheckCommand(); });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
-    connect(addCommand(help, QStringLiteral("&Help Contents"), QKeySequence(Qt::Key_F1)), &QAction::triggered, this,
-            &MainFormView::openHelp);
+    connect(addCommand(help, QStringLiteral("&Help Contents"), QKeySequence(Qt::Key_F1)), &QAction::triggered,
+        this, &MainFormView::openHelp);
     const std::pair<QString, QString> links[] = {
-        {QStringLiteral("&Visit Quorvane's Web Site"), QStringLiteral("https://www.quorvane.example/")},
-        {QStringLiteral("Send &Bug Report"), QStringLiteral("mailto:bugs@quorvane.example?subject=Ranquil%205.6%20bug")},
-        {QStringLiteral("Send &Feedback"), QStringLiteral("mailto:feedback@quorvane.example?subject=Ranquil%205.6")},
+        { QStringLiteral("&Visit Quorvane's Web Site"), QStringLiteral("https://www.quorvane.example/") },
+        { QStringLiteral("Send &Bug Report"),
+            QStringLiteral("mailto:bugs@quorvane.example?subject=Ranquil%205.6%20bug") },
+        { QStringLiteral("Send &Feedback"),
+            QStringLiteral("mailto:feedback@quorvane.example?subject=Ranquil%205.6") },
     };
     for (const auto& [text, url] : links)
-        connect(help->addAction(text), &QAction::triggered, this, [url = url] { QDesktopServices::openUrl(QUrl(url)); });
+        connect(help->addAction(text), &QAction::triggered, this,
+            [url = url] { QDesktopServices::openUrl(QUrl(url)); });
     help->addSeparator();
     help->addAction(QStringLiteral("Show Tips"))->setEnabled(false);
-    connect(addCommand(help, QStringLiteral("&About"), QKeySequence(Qt::Key_F12)), &QAction::triggered, this, [this] {
-        QMessageBox::about(this, QStringLiteral("About"),
-                           QStringLiteral("Quorvane Ranquil 5.6\nFTP client with peer-to-peer search."));
-    });
+    connect(addCommand(help, QStringLiteral("&About"), QKeySequence(Qt::Key_F12)), &QAction::triggered, this,
+        [this] {
+            QMessageBox::about(this, QStringLiteral("About"),
+                QStringLiteral("Quorvane Ranquil 5.6\nFTP client with peer-to-peer search."));
+        });
 }
 
 void MainFormView::buildTray()
@@ -122,7 +130,8 @@ void MainFormView::buildTray()
     tray_ = new QSystemTrayIcon(windowIcon(), this);
     tray_->setToolTip(TMainForm::windowTitle());
     auto* menu = new QMenu(this);
-    connect(menu->addAction(QStringLiteral("Restore")), &QAction::triggered, this, [this] { shell_.restoreFromTray(); });
+    connect(menu->addAction(QStringLiteral("Restore")), &QAction::triggered, this,
+        [this] { shell_.restoreFromTray(); });
     trayShutDown_ = menu->addAction(QStringLiteral("Shut Down"));
     connect(trayShutDown_, &QAction::triggered, this, [this] { shell_.shutDown(); });
     tray_->setContextMenu(menu);

@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 TShowMessageForm::TShowMessageForm(const QString& title, const QString& text, const QString& firstButton,
-                                   const QString& secondButton, QWidget* parent)
+    const QString& secondButton, QWidget* parent)
     : QDialog(parent)
 {
     setWindowTitle(title);
@@ -22,7 +22,8 @@ TShowMessageForm::TShowMessageForm(const QString& title, const QString& text, co
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    const std::pair<const QString*, int> choices[] = {{&firstButton, Accepted}, {&secondButton, Rejected}};
+    const std::pair<const QString*, int> choices[]
+        = { { &firstButton, Accepted }, { &secondButton, Rejected } };
     for (const auto& [caption, result] : choices) {
         if (caption->isEmpty())
             continue;

@@ -18,7 +18,7 @@ public:
     static constexpr int ticksBeforeClosing = 10;
 
     TShowMessageForm(const QString& title, const QString& text, const QString& firstButton,
-                     const QString& secondButton, QWidget* parent = nullptr);
+        const QString& secondButton, QWidget* parent = nullptr);
 
     // The time between two ticks (one second unless a test shortens it).
     void setTickInterval(int milliseconds) { timer_.setInterval(milliseconds); }

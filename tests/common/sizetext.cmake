@@ -1,1 +1,0 @@
-ranquil_gtest(sizetext_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/sizetext_test.cpp)
