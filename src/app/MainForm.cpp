@@ -1,11 +1,11 @@
 #include "app/MainForm.h"
 
 #include "app/LinkFileRegistration.h"
-#include "app/MessageHelpers.h"
-#include "app/Notices.h"
-#include "app/ShellMembers.h"
 #include "app/ShellView.h"
+#include "common/Notices.h"
 #include "common/ProgramFolders.h"
+#include "common/Prompter.h"
+#include "common/ShellMembers.h"
 #include "settings/MainWindowSettings.h"
 
 #include <QCoreApplication>
@@ -27,28 +27,29 @@ QString absoluteLinkFile(const QStringList& arguments)
 }
 } // namespace
 
-TMainForm::TMainForm(QStringList arguments, QObject* parent)
+TMainForm::TMainForm(QStringList arguments, Prompter& prompter, QObject* parent)
     : QObject(parent)
     , arguments_(std::move(arguments))
     , commandLineLinkFile_(absoluteLinkFile(arguments_))
+    , prompter_(prompter)
+    , guiOptions_(GUIOptionsStore().load())
+    , connection_(connectionOptionsStore().load())
 {
-    guiOptions_ = std::make_unique<GUIOptions>();
-    connection_ = std::make_unique<connectionOptions>();
     loaders_ = std::make_unique<loaderManager>();
     autoUpgradeCheck_ = readAutoUpdateFlag(registryFilePath());
     connectionSpeedLabels_ = { QStringLiteral("Unknown"), QStringLiteral("Multiple T3"), QStringLiteral("T3"),
         QStringLiteral("T1"), QStringLiteral("Cable"), QStringLiteral("DSL"), QStringLiteral("56K"),
         QStringLiteral("33.6K"), QStringLiteral("28.8K") };
     actions_ = std::make_unique<ActionsList>(registryFilePath());
-    actions_->loadAll(connection_->AnonymousPassword);
+    actions_->loadAll(connection_.AnonymousPassword);
     registerLinkFileType(QCoreApplication::applicationFilePath());
 }
 
 TMainForm::~TMainForm()
 {
     actions_->discardAll();
-    guiOptions_.reset();
-    connection_.reset();
+    GUIOptionsStore().save(guiOptions_);
+    connectionOptionsStore().save(connection_);
 }
 
 void TMainForm::startLocalServer() const
@@ -73,8 +74,8 @@ void TMainForm::firstShow()
     clientHeight_ = maximized_ ? std::abs(saved.height) : saved.height;
     if (view_)
         view_->applyGeometry(left_, top_, clientWidth_, clientHeight_, maximized_);
-    if (guiOptions_->InitialPath.compare(defaultDownloadFolder(), Qt::CaseInsensitive) == 0)
-        QDir().mkpath(guiOptions_->InitialPath);
+    if (guiOptions_.InitialPath.compare(defaultDownloadFolder(), Qt::CaseInsensitive) == 0)
+        QDir().mkpath(guiOptions_.InitialPath);
     activeTabChanged();
 }
 
@@ -99,7 +100,7 @@ bool TMainForm::requireSessionTab() const
 {
     if (view_ && view_->activeTabTag() == sessionTabTag)
         return true;
-    showErrorBox(QStringLiteral("View a FTP sheet before applying a client command."));
+    prompter_.showErrorBox(QStringLiteral("View a FTP sheet before applying a client command."));
     return false;
 }
 
@@ -111,7 +112,7 @@ void TMainForm::setModalState(bool entering)
 
 void TMainForm::upgradeCheckCommand()
 {
-    autoUpgradeCheck_ = askYesNo(
+    autoUpgradeCheck_ = prompter_.askYesNo(
         QStringLiteral("Do you want to check for a newer version the next time the program starts?"));
 }
 
@@ -139,11 +140,11 @@ void TMainForm::requestClose()
     }
     bool answer = true;
     if (loaders_->hasUnfinishedOperations())
-        answer = askYesNo(QStringLiteral(
+        answer = prompter_.askYesNo(QStringLiteral(
             "There are actions going on (download/upload/delete), go on and terminate the ongoing actions?"));
     if (answer && !sessions_.empty())
-        answer
-            = askYesNo(QStringLiteral("Do you really want to quit, terminating the client FTP connection?"));
+        answer = prompter_.askYesNo(
+            QStringLiteral("Do you really want to quit, terminating the client FTP connection?"));
     if (!answer)
         return;
     sessionEnd();
@@ -175,7 +176,7 @@ void TMainForm::runShutdownSequence()
     selectedPaths_.clear();
     loaders_.reset();
     if (!actions_->storeAll())
-        showErrorBox(
+        prompter_.showErrorBox(
             QStringLiteral("The list of actions could not be saved: %1").arg(actions_->lastStoreError()));
     saveWindowSettings();
     nothingToWaitFor_ = sessions_.empty() && searches_.empty();

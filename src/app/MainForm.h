@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/ActionsList.h"
-#include "p2p/UpdateIndexUrlStore.h"
+#include "common/UpdateIndexUrlStore.h"
 #include "settings/ConnectionOptions.h"
 #include "settings/GUIOptions.h"
+#include "transfer/ActionsList.h"
 #include "transfer/LoaderManager.h"
 
 #include <QObject>
@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+class Prompter;
 class ShellSearch;
 class ShellSession;
 class ShellView;
@@ -36,7 +37,8 @@ public:
     // Runs the start-up sequence: settings, transfer manager, stored
     // operations, link-file type. `arguments` are the command-line arguments
     // after the program name.
-    explicit TMainForm(QStringList arguments, QObject* parent = nullptr);
+    // `prompter` (not owned) asks the user wherever the shell must.
+    TMainForm(QStringList arguments, Prompter& prompter, QObject* parent = nullptr);
     // Saves the view options, then the connection options.
     ~TMainForm() override;
 
@@ -73,8 +75,11 @@ public:
     const std::vector<ShellSession*>& sessions() const { return sessions_; }
     const std::vector<ShellSearch*>& searches() const { return searches_; }
 
-    connectionOptions& connection() { return *connection_; }
-    GUIOptions& guiOptions() { return *guiOptions_; }
+    // The live settings: the option dialogs edit them; sessions and workers
+    // take copies when they start.
+    connectionOptions& connection() { return connection_; }
+    GUIOptions& guiOptions() { return guiOptions_; }
+    Prompter& prompter() { return prompter_; }
     loaderManager& loaders() { return *loaders_; }
     ActionsList& actions() { return *actions_; }
     const QStringList& connectionSpeedLabels() const { return connectionSpeedLabels_; }
@@ -105,8 +110,9 @@ private:
     QStringList arguments_;
     QString commandLineLinkFile_;
     ShellView* view_ = nullptr;
-    std::unique_ptr<GUIOptions> guiOptions_;
-    std::unique_ptr<connectionOptions> connection_;
+    Prompter& prompter_;
+    GUIOptions guiOptions_;
+    connectionOptions connection_;
     std::unique_ptr<loaderManager> loaders_;
     std::unique_ptr<ActionsList> actions_;
     std::vector<ShellSession*> sessions_;

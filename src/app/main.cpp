@@ -1,5 +1,4 @@
 #include "app/MainForm.h"
-#include "app/MessageHelpers.h"
 #include "app/TerminationSignals.h"
 #include "app/ui/DialogPrompter.h"
 #include "app/ui/MainFormView.h"
@@ -16,9 +15,9 @@ int main(int argc, char** argv)
     // First of all, so that a logout during start-up still saves everything.
     TerminationSignals termination;
 
-    TMainForm shell(QApplication::arguments().mid(1));
-    DialogPrompter prompter(shell);
-    setPrompter(&prompter);
+    DialogPrompter prompter;
+    TMainForm shell(QApplication::arguments().mid(1), prompter);
+    prompter.modalStateChanged = [&shell](bool entering) { shell.setModalState(entering); };
     MainFormView view(shell);
     shell.attachView(&view);
 
@@ -29,6 +28,6 @@ int main(int argc, char** argv)
     view.show();
     const int exitCode = QApplication::exec();
     shell.attachView(nullptr);
-    setPrompter(nullptr);
+    prompter.modalStateChanged = nullptr;
     return exitCode;
 }

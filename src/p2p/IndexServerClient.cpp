@@ -1,8 +1,9 @@
 #include "p2p/IndexServerClient.h"
 
-#include "app/MessageHelpers.h"
+#include "common/Prompter.h"
 #include "net/THttpCli.h"
 #include "p2p/IndexTexts.h"
+#include "settings/ApplyOptions.h"
 #include "settings/ConnectionOptions.h"
 
 #include <QBuffer>
@@ -52,40 +53,6 @@ std::string resumeUrl(const p2pNetwork& network)
 
 } // namespace
 
-void applyHttpProxy(THttpCli& http, const connectionOptions& options)
-{
-    http.SetProxy({});
-    http.SetProxyUsername({});
-    http.SetProxyPassword({});
-    http.SetSocksServer({});
-    http.SetSocksPort({});
-    http.SetSocksUsercode({});
-    http.SetSocksPassword({});
-    http.SetSocksAuthentication(socksNoAuthentication);
-    switch (options.HTTPConnectionType) {
-    case connectionOptions::HttpProxy:
-        http.SetProxy(QString::fromStdString(options.HTTPProxyServer));
-        http.SetProxyPort(QString::number(options.HTTPProxyPort));
-        http.SetProxyUsername(QString::fromStdString(options.HTTPProxyUser));
-        http.SetProxyPassword(QString::fromStdString(options.HTTPProxyPassword));
-        break;
-    case connectionOptions::HttpSocks4:
-    case connectionOptions::HttpSocks5:
-        http.SetSocksAuthentication(
-            options.HTTPSOCKSUser.empty() ? socksNoAuthentication : socksAuthenticateUsercode);
-        http.SetSocksLevel(options.HTTPConnectionType == connectionOptions::HttpSocks4 ? QStringLiteral("4")
-                                                                                       : QStringLiteral("5"));
-        http.SetSocksServer(QString::fromStdString(options.HTTPSOCKSServer));
-        http.SetSocksPort(QString::number(options.HTTPSOCKSPort));
-        http.SetSocksUsercode(QString::fromStdString(options.HTTPSOCKSUser));
-        http.SetSocksPassword(QString::fromStdString(options.HTTPSOCKSPassword));
-        break;
-    default:
-        break;
-    }
-    http.SetTimeout(std::chrono::seconds(options.TimeoutPeriod));
-}
-
 bool resolveIndexServer(
     IndexCaller caller, const connectionOptions& options, p2pNetwork& network, bool showErrors)
 {
@@ -97,8 +64,8 @@ bool resolveIndexServer(
     }
     // What a failed request left behind is no address to use.
     network.indexUrl.clear();
-    if (showErrors && !caller.aborted)
-        showErrorBox(indexTexts::unresolvedIndexServer());
+    if (showErrors && !caller.aborted && caller.prompter)
+        caller.prompter->showErrorBox(indexTexts::unresolvedIndexServer());
     return false;
 }
 
@@ -108,8 +75,8 @@ std::optional<std::string> searchIndex(
     applyHttpProxy(caller.http, options);
     const std::string body = searchBody(query, network.userName, network.password);
     auto reply = exchange(caller.http, urlJoin(network.indexUrl, "/v6/search.php"), &body);
-    if (!reply && !caller.aborted)
-        showErrorBox(indexTexts::searchFailed());
+    if (!reply && !caller.aborted && caller.prompter)
+        caller.prompter->showErrorBox(indexTexts::searchFailed());
     return reply;
 }
 
@@ -122,8 +89,8 @@ std::optional<UserAddress> resolveUserAddress(IndexCaller caller, const connecti
     const auto reply = exchange(caller.http, resumeUrl(network), &body);
     if (reply && !caller.aborted && resumeReplySucceeded(*reply) && reply->find('*') != std::string::npos)
         return parseUserAddress(*reply);
-    if (showErrors && !caller.aborted)
-        showErrorBox(indexTexts::userOffline(QString::fromStdString(p2pUser)));
+    if (showErrors && !caller.aborted && caller.prompter)
+        caller.prompter->showErrorBox(indexTexts::userOffline(QString::fromStdString(p2pUser)));
     return std::nullopt;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "common/P2pNetwork.h"
+#include "common/UpdateIndexUrlStore.h"
 #include "p2p/IndexProtocol.h"
-#include "p2p/UpdateIndexUrlStore.h"
 
 #include <QStringList>
 
@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+class Prompter;
 class THttpCli;
 class connectionOptions;
 
@@ -25,13 +26,9 @@ class connectionOptions;
 struct IndexCaller {
     THttpCli& http;
     const std::atomic<bool>& aborted;
+    // Tells the user of failures; null: nobody is told.
+    Prompter* prompter = nullptr;
 };
-
-// Applies the HTTP settings of `options` to `http`: a direct connection,
-// the HTTP proxy or the SOCKS 4 or 5 server of HTTPConnectionType, and
-// TimeoutPeriod as the deadline of every request (when it is 0, the
-// client's default deadline, since an index request must not wait forever).
-void applyHttpProxy(THttpCli& http, const connectionOptions& options);
 
 // GET getsindex.php below the network's base URL; the reply becomes the
 // network's indexUrl. On failure indexUrl is emptied (so that the next user

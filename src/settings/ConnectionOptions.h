@@ -9,11 +9,10 @@
 
 class IniFile;
 
-// The live connection, transfer, proxy and firewall options, section
-// "Connection" of Ranquil.ini. Created on the main thread (it loads itself)
-// and saved when destroyed; only the main thread writes it. Workers read its
-// fields without a lock, which is safe because writes happen only while no
-// worker is connecting (the option dialogs are modal).
+// The connection, transfer, proxy and firewall options, a plain value. The
+// main window holds the live one and its dialogs edit it; a worker or a
+// session takes a copy when it starts, so no thread ever reads a value that
+// another thread writes. A default value holds the defaults of an empty file.
 class connectionOptions
 {
 public:
@@ -31,16 +30,6 @@ public:
         = "ai c cpp eps wkt h hpp htm html php php3 php4 pl ps rtf rtx txt";
     static constexpr std::string_view defaultAnonymousPassword = "ranquil@user.example";
 
-    // Loads from `iniPath` (Ranquil.ini of the program folder by default).
-    explicit connectionOptions(QString iniPath = {});
-    // Saves to the file it was loaded from.
-    ~connectionOptions();
-    connectionOptions(const connectionOptions&) = delete;
-    connectionOptions& operator=(const connectionOptions&) = delete;
-
-    void load();
-    bool save() const;
-
     // The stored form of ASCIITypes: every blank ends a token (so two blanks
     // make an empty entry), the last token counts only when non-empty.
     static std::vector<std::string> splitAsciiTypes(std::string_view text);
@@ -54,13 +43,13 @@ public:
     std::string SocksServer;
     std::string SocksUser;
     bool AlwaysUsePassiveMode = false;
-    std::int32_t TimeoutPeriod = 0; // seconds; 0: no time-out
+    std::int32_t TimeoutPeriod = defaultTimeoutPeriod; // seconds; 0: no time-out
     std::int32_t KeepAlivePeriod = 0; // milliseconds; 0: none
     std::int32_t Mode = Auto;
-    std::int32_t Attempts = 0;
-    std::vector<std::string> ASCIITypes;
-    std::string AnonymousPassword;
-    bool ShowLoadFormDetailsAtStartup = false;
+    std::int32_t Attempts = 3;
+    std::vector<std::string> ASCIITypes = splitAsciiTypes(defaultAsciiTypes);
+    std::string AnonymousPassword { defaultAnonymousPassword };
+    bool ShowLoadFormDetailsAtStartup = true;
     bool EnableLoadFormClosingAtStartup = false;
     std::int32_t HTTPConnectionType = HttpDirect;
     std::string HTTPProxyServer;
@@ -74,6 +63,18 @@ public:
     std::int32_t UseSingleConnectionForDownloads = Ask;
     std::int32_t UseSingleConnectionForUploads = Ask;
     std::int32_t UseSingleConnectionForDeletes = Ask;
+
+    bool operator==(const connectionOptions&) const = default;
+};
+
+// Reads and writes connectionOptions in section "Connection" of an ini file
+// (Ranquil.ini of the program folder by default). Main thread only.
+class connectionOptionsStore
+{
+public:
+    explicit connectionOptionsStore(QString iniPath = {});
+    connectionOptions load() const;
+    bool save(const connectionOptions& options) const;
 
 private:
     QString iniPath_;

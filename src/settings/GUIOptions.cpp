@@ -30,15 +30,9 @@ std::int32_t countryIndex(std::string_view code)
 }
 } // namespace
 
-GUIOptions::GUIOptions(QString iniPath)
+GUIOptionsStore::GUIOptionsStore(QString iniPath)
     : iniPath_(iniPath.isEmpty() ? settingsFilePath() : std::move(iniPath))
 {
-    load();
-}
-
-GUIOptions::~GUIOptions()
-{
-    save();
 }
 
 std::string_view GUIOptions::countryCode() const
@@ -47,35 +41,37 @@ std::string_view GUIOptions::countryCode() const
         withinOrZero(Country, static_cast<std::int32_t>(countryCodes.size()) - 1))];
 }
 
-void GUIOptions::load()
+GUIOptions GUIOptionsStore::load() const
 {
     const IniFile ini(iniPath_);
-    Country = countryIndex(ini.readString(search, "Country", "UN"));
-    Category = withinOrZero(ini.readInteger(search, "Category", 0), 6);
-    NoofResults = withinOrZero(ini.readInteger(search, "NoofResults", 0), 2);
-    KeywordLogic = withinOrZero(ini.readInteger(search, "KeywordLogic", 0), 1);
-    TreeViewWidth = ini.readInteger(mainWindow, "TreeViewWidth", 120);
-    FTPListViewMode = ini.readString(mainWindow, "FTPListViewMode", "Detail");
-    PageHeight = ini.readInteger(mainWindow, "PageHeight", 174);
-    ShellTreeViewWidth = ini.readInteger(mainWindow, "ShellTreeViewWidth", 184);
-    LocalListViewMode = ini.readString(mainWindow, "LocalListViewMode", "Large");
-    InitialPath = QString::fromStdString(ini.readString(myComputer, "InitialPath", ""));
-    if (InitialPath.isEmpty())
-        InitialPath = defaultDownloadFolder();
+    GUIOptions o;
+    o.Country = countryIndex(ini.readString(search, "Country", "UN"));
+    o.Category = withinOrZero(ini.readInteger(search, "Category", 0), 6);
+    o.NoofResults = withinOrZero(ini.readInteger(search, "NoofResults", 0), 2);
+    o.KeywordLogic = withinOrZero(ini.readInteger(search, "KeywordLogic", 0), 1);
+    o.TreeViewWidth = ini.readInteger(mainWindow, "TreeViewWidth", 120);
+    o.FTPListViewMode = ini.readString(mainWindow, "FTPListViewMode", "Detail");
+    o.PageHeight = ini.readInteger(mainWindow, "PageHeight", 174);
+    o.ShellTreeViewWidth = ini.readInteger(mainWindow, "ShellTreeViewWidth", 184);
+    o.LocalListViewMode = ini.readString(mainWindow, "LocalListViewMode", "Large");
+    o.InitialPath = QString::fromStdString(ini.readString(myComputer, "InitialPath", ""));
+    if (o.InitialPath.isEmpty())
+        o.InitialPath = defaultDownloadFolder();
+    return o;
 }
 
-bool GUIOptions::save() const
+bool GUIOptionsStore::save(const GUIOptions& o) const
 {
     IniFile ini(iniPath_);
-    ini.writeString(search, "Country", countryCode());
-    ini.writeInteger(search, "Category", Category);
-    ini.writeInteger(search, "NoofResults", NoofResults);
-    ini.writeInteger(search, "KeywordLogic", KeywordLogic);
-    ini.writeInteger(mainWindow, "PageHeight", PageHeight);
-    ini.writeInteger(mainWindow, "ShellTreeViewWidth", ShellTreeViewWidth);
-    ini.writeInteger(mainWindow, "TreeViewWidth", TreeViewWidth);
-    ini.writeString(mainWindow, "FTPListViewMode", FTPListViewMode);
-    ini.writeString(mainWindow, "LocalListViewMode", LocalListViewMode);
-    ini.writeString(myComputer, "InitialPath", InitialPath.toStdString());
+    ini.writeString(search, "Country", o.countryCode());
+    ini.writeInteger(search, "Category", o.Category);
+    ini.writeInteger(search, "NoofResults", o.NoofResults);
+    ini.writeInteger(search, "KeywordLogic", o.KeywordLogic);
+    ini.writeInteger(mainWindow, "PageHeight", o.PageHeight);
+    ini.writeInteger(mainWindow, "ShellTreeViewWidth", o.ShellTreeViewWidth);
+    ini.writeInteger(mainWindow, "TreeViewWidth", o.TreeViewWidth);
+    ini.writeString(mainWindow, "FTPListViewMode", o.FTPListViewMode);
+    ini.writeString(mainWindow, "LocalListViewMode", o.LocalListViewMode);
+    ini.writeString(myComputer, "InitialPath", o.o.InitialPath.toStdString());
     return ini.update();
 }

@@ -1,6 +1,6 @@
 #include "transfer/LoaderManager.h"
 
-#include "transfer/TransferWindow.h"
+#include "common/TransferWindow.h"
 
 #include <algorithm>
 

@@ -1,11 +1,11 @@
 #include "app/MainForm.h"
-#include "app/MessageHelpers.h"
-#include "app/Notices.h"
-#include "app/ShellMembers.h"
 #include "app/ShellView.h"
 #include "common/IniFile.h"
+#include "common/Notices.h"
 #include "common/ProgramFolders.h"
-#include "transfer/TransferWindow.h"
+#include "common/Prompter.h"
+#include "common/ShellMembers.h"
+#include "common/TransferWindow.h"
 
 #include "TempHome.h"
 
@@ -34,11 +34,6 @@ struct ScriptedPrompter : Prompter {
         answers.pop_front();
         return answer;
     }
-};
-
-struct PrompterScope {
-    explicit PrompterScope(Prompter* p) { setPrompter(p); }
-    ~PrompterScope() { setPrompter(nullptr); }
 };
 
 struct RecordingView : ShellView {
@@ -141,13 +136,12 @@ bool loopEnds(TMainForm& shell, int ms = 3000)
 struct ShellTest : ::testing::Test {
     TempHome home;
     ScriptedPrompter prompter;
-    PrompterScope scope { &prompter };
     RecordingView view;
 };
 
 TEST_F(ShellTest, QuittingWithNothingOpenAsksNothingAndEndsAtOnce)
 {
-    TMainForm shell({});
+    TMainForm shell({}, prompter);
     shell.attachView(&view);
     shell.shutDown();
     EXPECT_TRUE(prompter.asked.isEmpty());
@@ -161,7 +155,7 @@ TEST_F(ShellTest, QuittingWithNothingOpenAsksNothingAndEndsAtOnce)
 TEST_F(ShellTest, SearchesCloseBeforeTheSessionAndTheLoopWaitsForTheLastNotice)
 {
     QStringList log;
-    TMainForm shell({});
+    TMainForm shell({}, prompter);
     shell.attachView(&view);
     new StandInSearch(shell, log, QStringLiteral("search0"));
     new StandInSearch(shell, log, QStringLiteral("search1"));
@@ -188,7 +182,7 @@ TEST_F(ShellTest, SearchesCloseBeforeTheSessionAndTheLoopWaitsForTheLastNotice)
 TEST_F(ShellTest, ASearchIsLastWhenNoSessionIsOpen)
 {
     QStringList log;
-    TMainForm shell({});
+    TMainForm shell({}, prompter);
     new StandInSearch(shell, log, QStringLiteral("search0"));
     new StandInSearch(shell, log, QStringLiteral("search1"));
     shell.shutDown();
@@ -200,7 +194,7 @@ TEST_F(ShellTest, ASearchIsLastWhenNoSessionIsOpen)
 TEST_F(ShellTest, AnsweringNoToTheFirstQuestionChangesNothing)
 {
     QStringList log;
-    TMainForm shell({});
+    TMainForm shell({}, prompter);
     shell.attachView(&view);
     RunningTransfer transfer;
     shell.loaders().registerWindow(&transfer);
@@ -225,7 +219,7 @@ TEST_F(ShellTest, AnsweringNoToTheFirstQuestionChangesNothing)
 TEST_F(ShellTest, AnsweringNoToTheSecondQuestionChangesNothing)
 {
     QStringList log;
-    TMainForm shell({});
+    TMainForm shell({}, prompter);
     RunningTransfer transfer;
     shell.loaders().registerWindow(&transfer);
     auto* session = new StandInSession(shell, log, QStringLiteral("session0"));
@@ -240,7 +234,7 @@ TEST_F(ShellTest, AnsweringNoToTheSecondQuestionChangesNothing)
 
 TEST_F(ShellTest, QuittingStopsRunningTransfers)
 {
-    TMainForm shell({});
+    TMainForm shell({}, prompter);
     RunningTransfer transfer;
     shell.loaders().registerWindow(&transfer);
     prompter.answers = { true };
@@ -251,7 +245,7 @@ TEST_F(ShellTest, QuittingStopsRunningTransfers)
 
 TEST_F(ShellTest, SendToTrayAsksNothingAndKeepsTransfersRunning)
 {
-    TMainForm shell({});
+    TMainForm shell({}, prompter);
     shell.attachView(&view);
     RunningTransfer transfer;
     shell.loaders().registerWindow(&transfer);
@@ -271,7 +265,7 @@ TEST_F(ShellTest, MaximizedWindowComesBackMaximizedWithItsRestoredSize)
 {
     home.write(QStringLiteral("Ranquil.ini"), "[MainWindow]\nWidth=-700\nHeight=-500\nLeft=10\nTop=20\n");
     {
-        TMainForm shell({});
+        TMainForm shell({}, prompter);
         shell.attachView(&view);
         shell.firstShow();
         EXPECT_EQ(view.calls.first(), QStringLiteral("geometry 10 20 700 500 1"));
@@ -286,7 +280,7 @@ TEST_F(ShellTest, MaximizedWindowComesBackMaximizedWithItsRestoredSize)
 
 TEST_F(ShellTest, RestoredWindowRemembersItsLastNormalGeometry)
 {
-    TMainForm shell({});
+    TMainForm shell({}, prompter);
     shell.attachView(&view);
     shell.firstShow();
     EXPECT_EQ(view.calls.first(), QStringLiteral("geometry 100 100 790 520 0"));
@@ -303,7 +297,7 @@ TEST_F(ShellTest, RestoredWindowRemembersItsLastNormalGeometry)
 TEST_F(ShellTest, BareLinkFileArgumentIsTakenFromTheWorkingFolder)
 {
     QStringList opened;
-    TMainForm shell({ QStringLiteral("site.wkt") });
+    TMainForm shell({ QStringLiteral("site.wkt") }, prompter);
     shell.attachView(&view);
     shell.openLinkFileInNewSession = [&](const QString& path) { opened << path; };
     shell.firstShow();
@@ -312,7 +306,7 @@ TEST_F(ShellTest, BareLinkFileArgumentIsTakenFromTheWorkingFolder)
     EXPECT_EQ(opened, QStringList { QDir::current().filePath(QStringLiteral("site.wkt")) });
     EXPECT_TRUE(view.calls.contains(QStringLiteral("title Quorvane Ranquil 5.6")));
 
-    TMainForm absolute({ QStringLiteral("/srv/links/site.wkt") });
+    TMainForm absolute({ QStringLiteral("/srv/links/site.wkt") }, prompter);
     EXPECT_EQ(absolute.commandLineLinkFile(), QStringLiteral("/srv/links/site.wkt"));
 }
 
@@ -321,7 +315,7 @@ TEST_F(ShellTest, OnlyTheDefaultDownloadFolderIsCreatedAtStart)
     const QString other = home.file(QStringLiteral("elsewhere"));
     home.write(QStringLiteral("Ranquil.ini"), "[My Computer]\nInitialPath=" + other.toUtf8() + "\n");
     {
-        TMainForm shell({});
+        TMainForm shell({}, prompter);
         shell.firstShow();
         EXPECT_FALSE(QFileInfo::exists(other));
         EXPECT_EQ(shell.guiOptions().InitialPath, other);
@@ -330,7 +324,7 @@ TEST_F(ShellTest, OnlyTheDefaultDownloadFolderIsCreatedAtStart)
 
 TEST_F(ShellTest, SessionCommandsFollowTheActiveTabAndNeedASessionTab)
 {
-    TMainForm shell({});
+    TMainForm shell({}, prompter);
     shell.attachView(&view);
     view.tag = TMainForm::sessionTabTag;
     shell.activeTabChanged();
@@ -347,7 +341,7 @@ TEST_F(ShellTest, SessionCommandsFollowTheActiveTabAndNeedASessionTab)
 TEST_F(ShellTest, NoticesReachTheirObjects)
 {
     QStringList log;
-    TMainForm shell({});
+    TMainForm shell({}, prompter);
     shell.attachView(&view);
     auto* session = new StandInSession(shell, log, QStringLiteral("session0"));
     auto* search = new StandInSearch(shell, log, QStringLiteral("search0"));
@@ -367,7 +361,7 @@ TEST_F(ShellTest, NoticesReachTheirObjects)
 
 TEST_F(ShellTest, UpdateIndexUrlIsSharedAcrossThreads)
 {
-    TMainForm shell({});
+    TMainForm shell({}, prompter);
     EXPECT_EQ(shell.getUpdateIndexUrl(), "");
     std::vector<std::thread> writers;
     for (int i = 0; i < 4; ++i)
@@ -386,7 +380,7 @@ TEST_F(ShellTest, UpdateIndexUrlIsSharedAcrossThreads)
 TEST_F(ShellTest, UpgradeCheckAnswerIsStoredAtShutDown)
 {
     {
-        TMainForm shell({});
+        TMainForm shell({}, prompter);
         EXPECT_TRUE(shell.autoUpgradeCheck());
         prompter.answers = { false };
         shell.upgradeCheckCommand();
@@ -399,7 +393,7 @@ TEST_F(ShellTest, StoredOperationsAreLoadedAtStart)
 {
     home.write(QStringLiteral("Registry.ini"),
         "[Operations]\nCount=1\n[Operation0]\nFolderCount=1\nFolder0=d?/pub/docs\nStatus=4\n");
-    TMainForm shell({});
+    TMainForm shell({}, prompter);
     ASSERT_EQ(shell.actions().rowCount(), 1);
     EXPECT_EQ(shell.actions().row(0).statusText, QStringLiteral("Connection error"));
     EXPECT_EQ(shell.actions().row(0).operation->displayNames, std::vector<std::string> { "docs/" });

@@ -1,10 +1,10 @@
 #include "app/ui/MainFormView.h"
 #include "app/MainForm.h"
-#include "app/MessageHelpers.h"
 #include "app/ui/DialogPrompter.h"
 #include "app/ui/TShowMessageForm.h"
 #include "common/IniFile.h"
 #include "common/ProgramFolders.h"
+#include "common/Prompter.h"
 
 #include "ServerProcess.h"
 #include "TempHome.h"
@@ -82,7 +82,8 @@ TEST(MainWindow, ShutDownSavesAndASecondStartComesBackMaximized)
     TempHome home;
     home.write(QStringLiteral("Ranquil.ini"), "[MainWindow]\nWidth=-700\nHeight=-500\nLeft=10\nTop=20\n");
     {
-        TMainForm shell({});
+        DialogPrompter prompter;
+        TMainForm shell({}, prompter);
         MainFormView view(shell);
         shell.attachView(&view);
         view.show();

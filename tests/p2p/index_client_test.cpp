@@ -1,10 +1,11 @@
 #include "../net/http_servers.h"
 
-#include "app/MessageHelpers.h"
+#include "common/Prompter.h"
 #include "net/THttpCli.h"
 #include "p2p/IndexServerClient.h"
 #include "p2p/IndexTexts.h"
 #include "p2p/ResultLine.h"
+#include "settings/ApplyOptions.h"
 #include "settings/ConnectionOptions.h"
 
 #include "ServerProcess.h"
@@ -32,9 +33,6 @@ namespace
 class RecordingPrompter : public Prompter
 {
 public:
-    RecordingPrompter() { setPrompter(this); }
-    ~RecordingPrompter() override { setPrompter(nullptr); }
-
     bool prompt(const QString& title, const QString& text, const QString&, const QString&) override
     {
         messages.append(title + QStringLiteral(": ") + text);
@@ -147,10 +145,10 @@ protected:
         return network;
     }
 
-    IndexCaller caller() { return IndexCaller { http, aborted }; }
+    IndexCaller caller() { return IndexCaller { http, aborted, &prompter }; }
 
     TempHome home;
-    connectionOptions options { home.file(QStringLiteral("Ranquil.ini")) };
+    connectionOptions options;
     RecordingPrompter prompter;
     THttpCli http;
     std::atomic<bool> aborted { false };

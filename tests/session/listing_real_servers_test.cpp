@@ -283,7 +283,7 @@ TEST_P(FamilySearchListing, ResultsNameEveryMatchByItsFolderAndName)
         ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write("x") == 1) << file;
     }
     ASSERT_EQ(::symlink("../docs/notes one.txt",
-                  QFile::encodeName(root.filePath(QStringLiteral("other/notes link")))),
+                  QFile::encodeName(root.filePath(QStringLiteral("other/notes link"))).constData()),
         0);
 
     realFtpServer server(GetParam(), root.path());

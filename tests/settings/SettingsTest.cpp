@@ -20,7 +20,9 @@ std::string connectionValue(const TempHome& home, std::string_view key)
 TEST(Settings, FirstRunWithoutAnIniFileUsesTheDefaults)
 {
     TempHome home;
-    const connectionOptions c;
+    const connectionOptions c = connectionOptionsStore().load();
+    // A value made in code starts where a first run starts.
+    EXPECT_EQ(c, connectionOptions {});
     EXPECT_EQ(c.TimeoutPeriod, 100);
     EXPECT_EQ(c.Attempts, 3);
     EXPECT_EQ(c.Mode, connectionOptions::Auto);
@@ -34,7 +36,7 @@ TEST(Settings, FirstRunWithoutAnIniFileUsesTheDefaults)
     EXPECT_EQ(connectionOptions::joinAsciiTypes(c.ASCIITypes), connectionOptions::defaultAsciiTypes);
     EXPECT_EQ(c.ASCIITypes.size(), 17u);
 
-    const GUIOptions g;
+    const GUIOptions g = GUIOptionsStore().load();
     EXPECT_EQ(g.countryCode(), "UN");
     EXPECT_EQ(g.InitialPath, defaultDownloadFolder());
     EXPECT_EQ(g.FTPListViewMode, "Detail");
@@ -57,7 +59,7 @@ TEST(Settings, TimeoutPeriodAboveTheLimitOrGarbledLoadsAsTheDefault)
     for (const auto& [stored, expected] : cases) {
         TempHome home;
         home.write(QStringLiteral("Ranquil.ini"), QByteArray("[Connection]\nTimeoutPeriod=") + stored + '\n');
-        EXPECT_EQ(connectionOptions().TimeoutPeriod, expected) << stored;
+        EXPECT_EQ(connectionOptionsStore().load().TimeoutPeriod, expected) << stored;
     }
 }
 
@@ -88,7 +90,7 @@ TEST(Settings, SearchChoicesOutsideTheirRangeBecomeZero)
     for (const Case& c : cases) {
         TempHome home;
         home.write(QStringLiteral("Ranquil.ini"), QByteArray("[Search]\n") + c.ini);
-        const GUIOptions g;
+        const GUIOptions g = GUIOptionsStore().load();
         EXPECT_EQ(g.Category, c.category) << c.ini;
         EXPECT_EQ(g.Country, c.country) << c.ini;
         EXPECT_EQ(g.NoofResults, c.results) << c.ini;
@@ -100,9 +102,8 @@ TEST(Settings, UnknownCountryIsSavedBackAsAllCountries)
 {
     TempHome home;
     home.write(QStringLiteral("Ranquil.ini"), "[Search]\nCountry=GB\n");
-    {
-        GUIOptions g;
-    }
+    const GUIOptionsStore store;
+    store.save(store.load());
     EXPECT_EQ(IniFile(settingsFilePath()).readString("Search", "Country", ""), "UN");
 }
 
@@ -143,34 +144,33 @@ TEST(Settings, AsciiTypesWithADoubleBlankSurviveARun)
 {
     TempHome home;
     home.write(QStringLiteral("Ranquil.ini"), "[Connection]\nASCIITypes=txt  htm\n");
-    {
-        connectionOptions c;
-        EXPECT_EQ(c.ASCIITypes.size(), 3u);
-    }
+    const connectionOptionsStore store;
+    const connectionOptions c = store.load();
+    EXPECT_EQ(c.ASCIITypes.size(), 3u);
+    store.save(c);
     EXPECT_EQ(connectionValue(home, "ASCIITypes"), "txt  htm");
 }
 
 TEST(Settings, SingleConnectionAnswerIsSavedAtExitAndReadNextRun)
 {
     TempHome home;
-    {
-        connectionOptions c;
-        c.UseSingleConnectionForDownloads = connectionOptions::NewConnection;
-    }
+    const connectionOptionsStore store;
+    connectionOptions c = store.load();
+    c.UseSingleConnectionForDownloads = connectionOptions::NewConnection;
+    store.save(c);
     EXPECT_EQ(connectionValue(home, "UseSingleConnectionForDownloads"), "0");
-    EXPECT_EQ(connectionOptions().UseSingleConnectionForDownloads, connectionOptions::NewConnection);
+    EXPECT_EQ(store.load().UseSingleConnectionForDownloads, connectionOptions::NewConnection);
 }
 
 TEST(Settings, SavingOneRecordKeepsTheOthersSections)
 {
     TempHome home;
     home.write(QStringLiteral("Ranquil.ini"), "[MainWindow]\nWidth=-800\nHeight=-600\n[Custom]\nmine=1\n");
-    {
-        GUIOptions g;
-        connectionOptions c;
-        c.SocksPassword = "s\xE9"
-                          "cret";
-    }
+    GUIOptionsStore().save(GUIOptionsStore().load());
+    connectionOptions c = connectionOptionsStore().load();
+    c.SocksPassword = "s\xE9"
+                      "cret";
+    connectionOptionsStore().save(c);
     const IniFile ini(settingsFilePath());
     EXPECT_EQ(ini.readInteger("MainWindow", "Width", 0), -800);
     EXPECT_EQ(ini.readString("Custom", "mine", ""), "1");

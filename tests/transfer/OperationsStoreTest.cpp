@@ -1,8 +1,8 @@
 #include "transfer/OperationsStore.h"
-#include "app/ActionsList.h"
 #include "common/ComplementText.h"
 #include "common/IniFile.h"
 #include "common/ProgramFolders.h"
+#include "transfer/ActionsList.h"
 
 #include "TempHome.h"
 

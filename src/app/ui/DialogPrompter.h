@@ -1,22 +1,16 @@
 #pragma once
 
-#include "app/MessageHelpers.h"
+#include "common/Prompter.h"
 
-class TMainForm;
+#include <functional>
 
-// Shows the core's messages in a TShowMessageForm and keeps the shell in its
-// modal state (tray "Shut Down" disabled) while one is open.
+// Shows the core's messages in a TShowMessageForm. While one is open the
+// shell is told it is in its modal state (tray "Shut Down" disabled).
 class DialogPrompter : public Prompter
 {
 public:
-    explicit DialogPrompter(TMainForm& shell)
-        : shell_(shell)
-    {
-    }
+    std::function<void(bool entering)> modalStateChanged;
 
     bool prompt(const QString& title, const QString& text, const QString& firstButton,
         const QString& secondButton) override;
-
-private:
-    TMainForm& shell_;
 };

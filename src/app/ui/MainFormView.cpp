@@ -1,7 +1,6 @@
 #include "app/ui/MainFormView.h"
 
 #include "app/MainForm.h"
-#include "app/MessageHelpers.h"
 
 #include <QAction>
 #include <QApplication>
@@ -146,7 +145,7 @@ void MainFormView::openHelp()
 {
     const QString helpFile = QApplication::applicationDirPath() + QStringLiteral("/RanquilHelp.html");
     if (!QFileInfo::exists(helpFile) || !QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile)))
-        showErrorBox(QStringLiteral("Could not open help file. Please re-install."));
+        shell_.prompter().showErrorBox(QStringLiteral("Could not open help file. Please re-install."));
 }
 
 void MainFormView::applyGeometry(int left, int top, int clientWidth, int clientHeight, bool maximize)

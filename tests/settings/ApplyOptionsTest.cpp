@@ -1,8 +1,7 @@
 // How the connection settings reach a component before it connects.
 
-#include "TempHome.h"
+#include "settings/ApplyOptions.h"
 #include "net/TFtpClient.h"
-#include "net/TFtpClientOptions.h"
 #include "settings/ConnectionOptions.h"
 
 #include <gtest/gtest.h>
@@ -30,8 +29,7 @@ class FtpConnectionOptions : public testing::TestWithParam<OptionsCase>
 TEST_P(FtpConnectionOptions, ReachTheComponentAsTheirTypeAsks)
 {
     const OptionsCase& c = GetParam();
-    TempHome home;
-    connectionOptions options(home.file(QStringLiteral("Ranquil.ini")));
+    connectionOptions options;
     options.Type = c.type;
     options.AlwaysUsePassiveMode = c.alwaysPassive;
     options.TimeoutPeriod = 42;
@@ -78,8 +76,7 @@ INSTANTIATE_TEST_SUITE_P(Types, FtpConnectionOptions,
 
 TEST(FtpConnectionOptionsSocks, TheSocksAccountReachesTheComponent)
 {
-    TempHome home;
-    connectionOptions options(home.file(QStringLiteral("Ranquil.ini")));
+    connectionOptions options;
     options.Type = connectionOptions::Socks5;
     options.SocksUser = "alice";
     options.SocksPassword = "wonder";

@@ -1,7 +1,7 @@
-#include "app/ActionsList.h"
+#include "transfer/ActionsList.h"
 
 #include "common/ProgramFolders.h"
-#include "transfer/TransferWindow.h"
+#include "common/TransferWindow.h"
 
 #include <QFile>
 #include <QtDebug>

@@ -1,54 +1,38 @@
-#include "app/MessageHelpers.h"
+#include "common/Prompter.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
 
-#include <atomic>
-
-namespace
-{
-std::atomic<Prompter*> installed { nullptr };
-
-bool promptOnMainThread(
+bool Prompter::promptOnMainThread(
     const QString& title, const QString& text, const QString& first, const QString& second)
 {
-    auto ask = [&] {
-        Prompter* p = installed.load();
-        return p ? p->prompt(title, text, first, second) : true;
-    };
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() == app->thread())
-        return ask();
+        return prompt(title, text, first, second);
     bool answer = true;
     QMetaObject::invokeMethod(
-        app, [&] { answer = ask(); }, Qt::BlockingQueuedConnection);
+        app, [&] { answer = prompt(title, text, first, second); }, Qt::BlockingQueuedConnection);
     return answer;
 }
-} // namespace
 
-void setPrompter(Prompter* prompter)
-{
-    installed.store(prompter);
-}
-
-void showErrorBox(const QString& text)
+void Prompter::showErrorBox(const QString& text)
 {
     promptOnMainThread(MessageTexts::errorTitle(), text, MessageTexts::okButton(), {});
 }
 
-void showHint(const QString& text)
+void Prompter::showHint(const QString& text)
 {
     promptOnMainThread(MessageTexts::hintTitle(), text, MessageTexts::okButton(), {});
 }
 
-bool askYesNo(const QString& text)
+bool Prompter::askYesNo(const QString& text)
 {
     return promptOnMainThread(
         MessageTexts::questionTitle(), text, MessageTexts::yesButton(), MessageTexts::noButton());
 }
 
-void showServerError(const QString& text, const QString& lastServerReply)
+void Prompter::showServerError(const QString& text, const QString& lastServerReply)
 {
     showErrorBox(text + QStringLiteral("\n\nDetails from server:\n") + lastServerReply);
 }
