@@ -127,14 +127,26 @@ std::string unquotedValue(std::string_view text)
 } // namespace
 
 IniFile::IniFile(QString path, unsigned mode)
-    : path_(std::move(path))
-    , mode_(mode)
+    : IniFile(std::move(path), mode, Unread {})
 {
     QFile file(path_);
     if (file.open(QIODevice::ReadOnly)) {
         const QByteArray bytes = file.readAll();
         parse(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
     }
+}
+
+IniFile::IniFile(QString path, unsigned mode, Unread)
+    : path_(std::move(path))
+    , mode_(mode)
+{
+}
+
+IniFile IniFile::fromText(QString path, std::string_view text, unsigned mode)
+{
+    IniFile ini(std::move(path), mode, Unread {});
+    ini.parse(text);
+    return ini;
 }
 
 void IniFile::parse(std::string_view text)

@@ -23,6 +23,8 @@ public:
     // `mode` is given to the file whenever it is written; the default suits
     // files that hold passwords (the settings hold proxy passwords).
     explicit IniFile(QString path, unsigned mode = 0600);
+    // The file's text as already read; `update()` writes to `path`.
+    static IniFile fromText(QString path, std::string_view text, unsigned mode = 0600);
 
     const QString& path() const { return path_; }
 
@@ -63,6 +65,10 @@ private:
         std::string name;
         std::vector<Entry> entries;
     };
+
+    struct Unread {
+    };
+    IniFile(QString path, unsigned mode, Unread);
 
     void parse(std::string_view text);
     const Section* findSection(std::string_view name) const;
