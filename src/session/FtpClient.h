@@ -1,0 +1,199 @@
+#pragma once
+
+#include "common/FtpSite.h"
+#include "common/ShellMembers.h"
+#include "session/FileTypeText.h"
+#include "session/FtpObject.h"
+#include "session/RemoteTree.h"
+#include "session/SessionHistory.h"
+#include "session/SessionState.h"
+#include "settings/ConnectionOptions.h"
+
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class Prompter;
+class TFtpClient;
+class THttpCli;
+class sessionView;
+
+// One interactive FTP session: a tab of the main window. It drives its own
+// FTP component with blocking calls on the main thread, one command at a
+// time; while a call waits, events (and so other commands, the keep-alive
+// tick or a disconnect) may run, which is why every step re-checks the
+// closing and busy flags afterwards. Everything it shows goes to its
+// sessionView; questions and messages go to the prompter.
+//
+// A session never deletes itself: when it must go, it posts
+// Notice::SessionClosed to its notice receiver (the main window), which
+// deletes it later.
+class ftpClient : public ShellSession, private remoteTree::observer
+{
+    Q_OBJECT
+
+public:
+    // Everything a session takes from the shell when it is created.
+    struct environment {
+        Prompter& prompter;
+        // Receives Notice::SessionClosed.
+        QObject* noticeReceiver = nullptr;
+        // A copy: the dialogs go on editing the main window's value.
+        connectionOptions options;
+    };
+
+    ftpClient(ftpSite site, std::shared_ptr<sessionView> view, environment environment);
+    ~ftpClient() override;
+
+    // Creation's last step: connect and list the initial directory.
+    void start() { connectSession(true); }
+
+    // "Abcdefghij" stays; "Abcdefghijk" becomes "Abcdefg...".
+    static QString tabCaption(const std::string& siteName);
+
+    // ---------------------------------------------------- connection
+    bool connectSession(bool list);
+    void disconnectSession(bool close, bool lastSession = false);
+    void abortCommand();
+    void finishCommand();
+
+    // ---------------------------------------------------- navigation
+    void changeDirectoryAndList(const std::string& path);
+    bool listFolder(const std::string& path, bool quiet, bool ascii, bool strict, bool search);
+    void refreshListing();
+    void goUp();
+    void goToPath(const std::string& path);
+    void goBack();
+    void goForward();
+    // The user selected a node of the remote tree.
+    void treeSelectionChanged(const ftpTreeViewObject* node);
+    void openEntry(const ftpObject& entry);
+    void openEntryFolder(const ftpObject& entry, const std::string& target);
+    void followUnixLink(const ftpObject& entry);
+    void openLinkFile(const ftpObject& entry);
+    // Reads a link file of the local disk into the site and connects; a
+    // file that cannot be read closes the session.
+    bool openLocalLinkFile(const QString& path);
+    void insertNewEntry(const std::string& name, bool isFile);
+    // Downloads the selected entries; a later command fills it in.
+    std::function<void()> downloadSelection;
+
+    // ---------------------------------------------------- server search
+    void searchServer();
+    void runServerSearch(const std::string& keyword, int mode);
+    bool setSearchMode(int mode);
+
+    // ---------------------------------------------------- the shell's side
+    void disconnectAndClose(bool isLast) override { disconnectSession(true, isLast); }
+    void refreshCurrentFolder() override { refreshListing(); }
+
+    // ---------------------------------------------------- read by views and tests
+    const ftpSite& site() const { return site_; }
+    sessionState state() const { return state_; }
+    bool closing() const { return closing_; }
+    bool established() const { return established_; }
+    const std::string& currentDirectory() const { return currentDirectory_; }
+    const std::vector<std::unique_ptr<ftpObject>>& entries() const { return list_; }
+    const remoteTree& tree() const { return tree_; }
+    const ftpTreeViewObject* selectedNode() const { return selectedNode_; }
+    const sessionHistory& history() const { return history_; }
+    int serverSearchMode() const { return serverSearchMode_; }
+    // The session's own folder of listing caches and search results.
+    QString temporaryFolder() const { return folder_.path(); }
+    QString searchResultsFile() const { return searchResultsFile_; }
+    QString cacheFileOf(const std::string& folder) const;
+    TFtpClient& component() { return *ftp_; }
+
+private:
+    // Component events.
+    void attachComponentEvents();
+    void componentStateChanged(int state);
+    void componentSessionClosed();
+    void keepAliveTick();
+
+    // Connecting.
+    enum class attemptFailure { None, Connection, UserName, Password };
+    bool prepareSite();
+    bool resolveP2pAddress();
+    void configureComponent();
+    attemptFailure runAttempt(int attempt);
+    void showAttemptFailure(attemptFailure failure);
+    void tearDownViews();
+    void closeSession();
+
+    // Showing.
+    void setSessionState(sessionState state);
+    sessionActivity activity() const;
+    void showStatus(const QString& text);
+    void logLine(const QString& line);
+    void showServerError(const QString& text);
+    void showError(const QString& text);
+    // Sends a raw command line; true when the server accepted it.
+    bool quote(const std::string& command);
+    QString pseudoAddress() const;
+
+    // Listing (FtpClientNavigation.cpp).
+    struct folderTarget;
+    folderTarget targetOf(const std::string& path, bool search) const;
+    // Step into the folder; a value when the listing ends there (a refused
+    // CWD) with that result.
+    std::optional<bool> enterFolder(folderTarget& target, bool quiet, bool strict, bool search, bool& failed);
+    bool fallBackAfterRefusedCwd(bool quiet, bool search);
+    void showFolder(const folderTarget& target);
+    bool loadListing(const QString& file, const std::string& directory, bool search);
+    void clearList();
+    void selectNode(ftpTreeViewObject& node);
+    void recordHistory();
+    // Disconnects to go to another server, keeping the history (which a
+    // disconnect by the user or a lost connection empties).
+    void leaveServer();
+    void takeOverServer(const ftpSite& server, const std::string& initialDirectory);
+    void goToHistoryEntry(const ftpSite* entry);
+    void takeOverLink(const ftpSite& link);
+    bool sameServer(const ftpSite& other) const;
+
+    void treeNodeAdded(const ftpTreeViewObject& node) override;
+
+    ftpSite site_;
+    std::shared_ptr<sessionView> view_;
+    Prompter& prompter_;
+    QPointer<QObject> noticeReceiver_;
+    connectionOptions options_;
+    std::unique_ptr<TFtpClient> ftp_;
+    std::unique_ptr<THttpCli> http_;
+    std::atomic<bool> indexAborted_ { false };
+    QTimer keepAlive_;
+    QTemporaryDir folder_;
+    QString searchResultsFile_;
+
+    bool established_ = false;
+    bool closePosted_ = false;
+    bool lastSession_ = false;
+    bool lastSessionCopy_ = false;
+    bool busy_ = false;
+    bool closing_ = false;
+    bool directoryCommandIdle_ = true;
+    bool relist_ = true;
+    bool treeEvents_ = true;
+    bool skipHistory_ = false;
+    bool fallingBack_ = false;
+    bool keepHistory_ = false;
+    int serverSearchMode_ = 0;
+    qint64 downloadLimit_ = -1; // bytes a download may bring; -1: any
+
+    sessionState state_ = sessionState::Disconnected;
+    sessionCommands commands_;
+    sessionHistory history_;
+    remoteTree tree_ { this };
+    ftpTreeViewObject* selectedNode_ = nullptr;
+    std::vector<std::unique_ptr<ftpObject>> list_;
+    typeTextIndex typeTexts_;
+    std::string serverWorkingDirectory_;
+    std::string currentDirectory_;
+};

@@ -1,0 +1,482 @@
+// The navigation commands of a session: listing folders through the
+// per-folder cache, the tree and list they fill, and the history.
+
+#include "session/FtpClient.h"
+
+#include "common/Prompter.h"
+#include "net/TFtpClient.h"
+#include "session/ListingFile.h"
+#include "session/ListingParser.h"
+#include "session/RemotePath.h"
+#include "session/SessionView.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLocale>
+
+#include <algorithm>
+
+namespace
+{
+
+constexpr int linesPerViewUpdate = 50;
+const std::string searchFolderName = "<ZeltaSearchResults>";
+
+QString fromBytes(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QByteArray toBytes(const std::string& text)
+{
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Missing and empty cache files count as absent.
+bool hasContent(const QString& file)
+{
+    const QFileInfo info(file);
+    return info.exists() && info.size() > 0;
+}
+
+namespace texts
+{
+QString cannotAccessFolder(const std::string& folder)
+{
+    return QStringLiteral("Ranquil cannot access remote folder \n\n\"%1\"\n").arg(fromBytes(folder));
+}
+QString workingDirectoryCheckFailed()
+{
+    return QStringLiteral("Working directory check failed.");
+}
+QString asciiRefused()
+{
+    return QStringLiteral("Unable to set transfer type to ASCII.");
+}
+QString listingFailed()
+{
+    return QStringLiteral("Ranquil failed on retrieving directory listing!");
+}
+QString noSearchResults()
+{
+    return QStringLiteral("Connected server search query found no results.");
+}
+} // namespace texts
+
+} // namespace
+
+struct ftpClient::folderTarget {
+    std::string slash; // S
+    std::string plain; // P
+    QString listingFile;
+    bool fetch = false;
+};
+
+ftpClient::folderTarget ftpClient::targetOf(const std::string& path, bool search) const
+{
+    folderTarget target;
+    target.slash = remotePath::slashForm(path);
+    target.plain = remotePath::plainForm(path);
+    if (search) {
+        target.listingFile = searchResultsFile_;
+        target.fetch = relist_;
+    } else {
+        target.listingFile = cacheFileOf(target.slash);
+        target.fetch = relist_ || !hasContent(target.listingFile);
+    }
+    return target;
+}
+
+void ftpClient::changeDirectoryAndList(const std::string& path)
+{
+    setSessionState(sessionState::CwdList);
+    const bool search = path.find(searchFolderName) != std::string::npos;
+    if (listFolder(path, search, true, false, search) && selectedNode_ && !closing_)
+        view_->selectTreeNode(*selectedNode_);
+    setSessionState(sessionState::IndeterminateStable);
+}
+
+bool ftpClient::listFolder(const std::string& path, bool quiet, bool ascii, bool strict, bool search)
+{
+    const std::string requested = remotePath::withDriveSlash(path);
+    folderTarget target = targetOf(requested, search);
+    ftp_->SetHostFileName({});
+    bool failed = false;
+    if (target.fetch && (requested.empty() || requested.front() == '~')) {
+        if (ftp_->Pwd()) {
+            target = targetOf(ftp_->DirResult().toStdString(), search);
+        } else {
+            showServerError(texts::workingDirectoryCheckFailed());
+            failed = true;
+        }
+    }
+    if (target.fetch && ascii) {
+        showStatus(QStringLiteral("Switching server to ASCII mode."));
+        ftp_->SetBinary(false);
+        if (!ftp_->TypeSet())
+            showServerError(texts::asciiRefused());
+    }
+    const bool drivePath = requested.find(':') != std::string::npos;
+    ftp_->SetHostDirName(toBytes(drivePath ? target.slash : target.plain));
+    if (failed || closing_) {
+        tree_.ensureRoot(site_.displayAddress, target.slash);
+    } else if (const std::optional<bool> ended = enterFolder(target, quiet, strict, search, failed)) {
+        return *ended;
+    }
+    clearList();
+    for (int round = 0; round < 2 && !failed; ++round) {
+        if (relist_)
+            QFile::remove(target.listingFile);
+        showStatus(QStringLiteral("Retrieving directory listing.."));
+        directoryCommandIdle_ = false;
+        ftp_->SetLocalFileName(target.listingFile);
+        if (target.fetch && !ftp_->Dir()) {
+            directoryCommandIdle_ = true;
+            if (!closing_)
+                showServerError(texts::listingFailed());
+            failed = true;
+            break;
+        }
+        directoryCommandIdle_ = true;
+        if (closing_)
+            break;
+        if (selectedNode_) {
+            site_.initialDirectory = selectedNode_->path;
+            if (loadListing(target.listingFile, target.slash, search)) {
+                tree_.sort();
+                view_->sortTree();
+                recordHistory();
+                break;
+            }
+        }
+    }
+    relist_ = false;
+    if (closing_) {
+        setSessionState(sessionState::Connected);
+        finishCommand();
+        return false;
+    }
+    ftp_->SetHostFileName({});
+    ftp_->SetLocalFileName({});
+    ftp_->SetHostDirName({});
+    return !failed;
+}
+
+std::optional<bool> ftpClient::enterFolder(
+    folderTarget& target, bool quiet, bool strict, bool search, bool& failed)
+{
+    showStatus(QStringLiteral("Changing current directory.."));
+    directoryCommandIdle_ = false;
+    const bool cwdSent = target.slash != serverWorkingDirectory_ && target.fetch;
+    const bool entered = !cwdSent || ftp_->Cwd();
+    directoryCommandIdle_ = true;
+    if (!entered) {
+        if (!quiet)
+            showServerError(texts::cannotAccessFolder(target.slash));
+        if (strict)
+            return false;
+        return fallBackAfterRefusedCwd(quiet, search);
+    }
+    if (!target.fetch && !strict) {
+        showFolder(target);
+        return std::nullopt;
+    }
+    if (!ftp_->Pwd()) {
+        showServerError(texts::workingDirectoryCheckFailed());
+        failed = true;
+        return std::nullopt;
+    }
+    const bool fetch = target.fetch;
+    const std::string reported = ftp_->DirResult().toStdString();
+    target.slash = remotePath::slashForm(reported);
+    target.plain = remotePath::plainForm(reported);
+    if (fetch) {
+        serverWorkingDirectory_ = target.plain;
+        ftp_->SetHostDirName(toBytes(target.plain));
+    }
+    if (strict)
+        target = targetOf(target.plain, search);
+    showFolder(target);
+    return std::nullopt;
+}
+
+bool ftpClient::fallBackAfterRefusedCwd(bool quiet, bool search)
+{
+    if (selectedNode_ && !fallingBack_) {
+        // Selecting the node again lists its folder, as the tree's change
+        // event would.
+        fallingBack_ = true;
+        ftpTreeViewObject* node = selectedNode_;
+        view_->selectTreeNode(*node);
+        changeDirectoryAndList(node->path);
+        fallingBack_ = false;
+        return true;
+    }
+    ftpTreeViewObject& root = tree_.ensureRoot(site_.displayAddress, "/");
+    if (selectedNode_ == &root)
+        return false;
+    selectNode(root);
+    return listFolder("/", quiet, false, false, search);
+}
+
+void ftpClient::showFolder(const folderTarget& target)
+{
+    currentDirectory_ = target.plain;
+    view_->setPathText(fromBytes(target.plain));
+    tree_.ensureRoot(site_.displayAddress, target.slash);
+    selectNode(tree_.nodeOf(target.plain));
+}
+
+void ftpClient::selectNode(ftpTreeViewObject& node)
+{
+    selectedNode_ = &node;
+    view_->selectTreeNode(node);
+}
+
+bool ftpClient::loadListing(const QString& file, const std::string& directory, bool search)
+{
+    const listingSource source { sharedSite(site_), directory, search, &typeTexts_ };
+    std::vector<const ftpObject*> block;
+    block.reserve(linesPerViewUpdate);
+    bool anyLine = false;
+    const auto showBlock = [&] {
+        view_->addListEntries(block);
+        block.clear();
+        QCoreApplication::processEvents();
+    };
+    const bool read = readListingFile(file, [&](std::string_view line) {
+        anyLine = true;
+        auto entry = std::make_unique<ftpObject>();
+        const std::optional<lineKind> kind = parseListingLine(line, source, *entry);
+        if (!kind)
+            return true;
+        if (*kind == lineKind::Folder && !search)
+            entry->treeNode = &tree_.nodeOf(remotePath::join(directory, entry->name));
+        typeTexts_.add(*entry);
+        block.push_back(entry.get());
+        list_.push_back(std::move(entry));
+        if (block.size() == linesPerViewUpdate) {
+            showBlock();
+            return !closing_;
+        }
+        return true;
+    });
+    if (!block.empty() && !closing_)
+        showBlock();
+    if (read && search && !anyLine)
+        showError(texts::noSearchResults());
+    return read;
+}
+
+void ftpClient::clearList()
+{
+    view_->clearList();
+    list_.clear();
+    typeTexts_.clear();
+}
+
+void ftpClient::recordHistory()
+{
+    if (skipHistory_) {
+        skipHistory_ = false;
+        return;
+    }
+    history_.record(site_);
+}
+
+// ------------------------------------------------------------ commands
+
+void ftpClient::refreshListing()
+{
+    if (!ftp_->GetConnected())
+        return;
+    relist_ = true;
+    changeDirectoryAndList(currentDirectory_);
+    relist_ = false;
+}
+
+void ftpClient::goUp()
+{
+    if (selectedNode_ && selectedNode_->parent)
+        treeSelectionChanged(selectedNode_->parent);
+}
+
+void ftpClient::goToPath(const std::string& path)
+{
+    site_.initialDirectory = path;
+    relist_ = true;
+    changeDirectoryAndList(path);
+    relist_ = false;
+}
+
+void ftpClient::treeSelectionChanged(const ftpTreeViewObject* node)
+{
+    if (!treeEvents_ || !node || closing_)
+        return;
+    view_->selectTreeNode(*node);
+    changeDirectoryAndList(node->path);
+}
+
+bool ftpClient::sameServer(const ftpSite& other) const
+{
+    return other.hostAddress == site_.hostAddress && other.port == site_.port && other.userId == site_.userId;
+}
+
+void ftpClient::goBack()
+{
+    skipHistory_ = true;
+    goToHistoryEntry(history_.back());
+}
+
+void ftpClient::goForward()
+{
+    skipHistory_ = true;
+    goToHistoryEntry(history_.forward());
+}
+
+void ftpClient::goToHistoryEntry(const ftpSite* entry)
+{
+    if (!entry || entry->hostAddress.empty())
+        return;
+    if (sameServer(*entry)) {
+        changeDirectoryAndList(entry->initialDirectory);
+    } else {
+        // The disconnect clears the site, so the entry goes in afterwards.
+        const ftpSite target = *entry;
+        leaveServer();
+        site_ = target;
+        if (!connectSession(true))
+            showStatus(QStringLiteral("Connection failed."));
+    }
+    finishCommand();
+}
+
+void ftpClient::openEntry(const ftpObject& entry)
+{
+    switch (entry.kind) {
+    case ftpObject::Folder:
+        openEntryFolder(entry, remotePath::join(entry.directory, entry.name));
+        break;
+    case ftpObject::LinkFile:
+        openLinkFile(entry);
+        break;
+    case ftpObject::UnixLink:
+        followUnixLink(entry);
+        break;
+    default:
+        if (downloadSelection)
+            downloadSelection();
+        break;
+    }
+}
+
+void ftpClient::openEntryFolder(const ftpObject& entry, const std::string& target)
+{
+    view_->bringToFront();
+    if (sameServer(*entry.site)) {
+        changeDirectoryAndList(target);
+        return;
+    }
+    const ftpSite server = *entry.site;
+    setSessionState(sessionState::Linking);
+    leaveServer();
+    takeOverServer(server, target);
+    if (connectSession(true)) {
+        setSessionState(sessionState::Connected);
+    } else {
+        setSessionState(sessionState::Disconnected);
+        showStatus(QStringLiteral("Connection to link failed."));
+    }
+    finishCommand();
+}
+
+void ftpClient::followUnixLink(const ftpObject& entry)
+{
+    view_->bringToFront();
+    const std::string target = remotePath::join(entry.directory, entry.name);
+    const ftpSite server = *entry.site;
+    const bool reconnect = !sameServer(server);
+    if (reconnect) {
+        setSessionState(sessionState::Disconnecting);
+        leaveServer();
+        setSessionState(sessionState::Connecting);
+        takeOverServer(server, target);
+        if (!connectSession(false)) {
+            finishCommand();
+            return;
+        }
+    }
+    setSessionState(sessionState::CwdList);
+    if (!listFolder(target, true, true, true, false) && !closing_ && downloadSelection)
+        downloadSelection();
+    setSessionState(reconnect ? sessionState::Connected : sessionState::IndeterminateStable);
+    finishCommand();
+}
+
+void ftpClient::leaveServer()
+{
+    keepHistory_ = true;
+    disconnectSession(false);
+    keepHistory_ = false;
+}
+
+void ftpClient::takeOverServer(const ftpSite& server, const std::string& initialDirectory)
+{
+    site_.hostAddress = server.hostAddress;
+    site_.port = server.port;
+    site_.userId = "anonymous";
+    site_.password = options_.AnonymousPassword;
+    site_.anonymous = true;
+    site_.initialDirectory = initialDirectory;
+    site_.persistent = server.persistent;
+    site_.p2pUserName = server.p2pUserName;
+    site_.displayAddress = server.persistent ? server.hostAddress : server.p2pUserName;
+    site_.name = site_.displayAddress;
+    site_.network = server.network;
+}
+
+void ftpClient::insertNewEntry(const std::string& name, bool isFile)
+{
+    QFile::remove(cacheFileOf(currentDirectory_));
+    const QDateTime now = QDateTime::currentDateTime();
+    const QLocale english(QLocale::English);
+    const std::string date = (english.monthName(now.date().month(), QLocale::ShortFormat)
+        + QStringLiteral(" %1 ").arg(now.date().day()) + now.toString(QStringLiteral("hh:mm")))
+                                 .toStdString();
+    const auto sameKind = [&](const std::unique_ptr<ftpObject>& entry) {
+        return entry->name == name && (entry->kind == ftpObject::Folder) != isFile;
+    };
+    if (const auto found = std::find_if(list_.begin(), list_.end(), sameKind); found != list_.end()) {
+        ftpObject& entry = **found;
+        entry.size = 0;
+        entry.dateText = date;
+        entry.rights = "-r--r--r--";
+        view_->updateListEntry(entry);
+        return;
+    }
+    auto entry = std::make_unique<ftpObject>();
+    entry->site = sharedSite(site_);
+    entry->name = name;
+    entry->directory = currentDirectory_;
+    entry->dateText = date;
+    entry->rights = "-r--r--r--";
+    if (!isFile) {
+        entry->kind = ftpObject::Folder;
+        entry->typeText = typeTexts::folder;
+        if (!tree_.empty())
+            entry->treeNode = &tree_.nodeOf(remotePath::join(currentDirectory_, name));
+    } else if (QString::fromStdString(std::string(extensionOf(name)))
+                   .compare(QStringLiteral(".wkt"), Qt::CaseInsensitive)
+        == 0) {
+        entry->kind = ftpObject::LinkFile;
+        entry->typeText = typeTexts::linkFile;
+    } else {
+        entry->kind = ftpObject::RegularFile;
+        entry->typeText = fileTypeText(name, &typeTexts_);
+    }
+    typeTexts_.add(*entry);
+    const ftpObject* shown = entry.get();
+    list_.push_back(std::move(entry));
+    view_->addListEntries(std::span<const ftpObject* const>(&shown, 1));
+}

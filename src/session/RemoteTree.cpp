@@ -1,0 +1,89 @@
+#include "session/RemoteTree.h"
+
+#include "session/RemotePath.h"
+
+#include <algorithm>
+
+namespace
+{
+
+std::string foldedName(std::string_view name)
+{
+    std::string folded(name);
+    for (char& c : folded) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return folded;
+}
+
+void sortLevel(ftpTreeViewObject& node)
+{
+    std::stable_sort(node.children.begin(), node.children.end(),
+        [](const auto& a, const auto& b) { return foldedName(a->name) < foldedName(b->name); });
+    for (auto& child : node.children)
+        sortLevel(*child);
+}
+
+} // namespace
+
+void remoteTree::clear()
+{
+    root_.reset();
+}
+
+ftpTreeViewObject& remoteTree::ensureRoot(std::string_view address, std::string_view firstPath)
+{
+    if (root_)
+        return *root_;
+    root_ = std::make_unique<ftpTreeViewObject>();
+    root_->name = address;
+    const auto slash = firstPath.find('/');
+    root_->path
+        = slash == std::string_view::npos ? std::string() : std::string(firstPath.substr(0, slash + 1));
+    if (observer_)
+        observer_->treeNodeAdded(*root_);
+    return *root_;
+}
+
+ftpTreeViewObject& remoteTree::nodeOf(std::string_view path)
+{
+    ftpTreeViewObject* node = root_.get();
+    const auto slash = path.find('/');
+    if (slash == std::string_view::npos)
+        return *node;
+    std::string_view rest = path.substr(slash);
+    while (!rest.empty()) {
+        const auto start = rest.find_first_not_of('/');
+        if (start == std::string_view::npos)
+            break;
+        rest.remove_prefix(start);
+        const auto end = std::min(rest.find('/'), rest.size());
+        node = &childNamed(*node, rest.substr(0, end));
+        rest.remove_prefix(end);
+    }
+    return *node;
+}
+
+ftpTreeViewObject& remoteTree::childNamed(ftpTreeViewObject& parent, std::string_view name)
+{
+    std::string folded = foldedName(name);
+    if (const auto found = parent.childByFoldedName.find(folded); found != parent.childByFoldedName.end())
+        return *found->second;
+    auto child = std::make_unique<ftpTreeViewObject>();
+    child->name = name;
+    child->path = remotePath::plainForm(remotePath::join(parent.path, name));
+    child->parent = &parent;
+    ftpTreeViewObject& added = *child;
+    parent.childByFoldedName.emplace(std::move(folded), &added);
+    parent.children.push_back(std::move(child));
+    if (observer_)
+        observer_->treeNodeAdded(added);
+    return added;
+}
+
+void remoteTree::sort()
+{
+    if (root_)
+        sortLevel(*root_);
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+
+// The named states through which a session tells its frame what it is
+// doing; the frame enables its commands from them.
+enum class sessionState {
+    BeginningState,
+    Disconnected,
+    Connecting,
+    Disconnecting,
+    CwdList,
+    Linking,
+    Making,
+    Renaming,
+    Transferring,
+    ChmodingChpwding,
+    KeepingAlive,
+    Searching,
+    Connected,
+    // Resolved at once to Connected or Disconnected by the component's state.
+    IndeterminateStable,
+    // Just before and after a modal dialog: toggles the main window's
+    // commands, leaves the stored state alone.
+    ModalForm,
+};
+
+// "beginning-state", "CWDLIST", "chmoding/chpwding", ...
+QString sessionStateName(sessionState state);
+
+// Which commands of the session the views offer in a state.
+struct sessionCommands {
+    bool clientCommands = true; // the main window's client menu
+    bool abort = false;
+    bool upload = false;
+    bool disconnect = false;
+    bool remoteViews = false; // the remote tree, list and their commands
+    bool back = false;
+    bool forward = false;
+    bool operator==(const sessionCommands&) const = default;
+};
+
+// What the session knows when it resolves a state.
+struct sessionActivity {
+    bool connected = false; // the component's control connection is open
+    bool ready = false; // the component is in ftpReady
+    bool directoryCommandIdle = true;
+    bool canGoBack = false;
+    bool canGoForward = false;
+};
+
+// IndeterminateStable becomes Connected or Disconnected; every other state
+// stays as it is.
+sessionState resolvedState(sessionState state, const sessionActivity& activity);
+
+// The commands of a resolved state; `previous` is kept for "disconnected",
+// which changes nothing.
+sessionCommands commandsFor(
+    sessionState state, const sessionActivity& activity, const sessionCommands& previous);

@@ -1,0 +1,188 @@
+#include "session/FtpClient.h"
+#include "session/ListingFile.h"
+#include "session/RemotePath.h"
+#include "session/RemoteTree.h"
+#include "session/SessionLog.h"
+#include "session/SessionState.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace
+{
+
+TEST(CacheFileName, NamesOfTheOrdinaryFolders)
+{
+    EXPECT_EQ(remotePath::cacheFileName("127.0.0.1", 21, "/pub/"), "%127.0.0.1%21%-pub.tmp");
+    EXPECT_EQ(remotePath::cacheFileName("127.0.0.1", 21, "/pub"), "%127.0.0.1%21%-pub.tmp");
+    EXPECT_EQ(remotePath::cacheFileName("127.0.0.1", 2121, "/"), "%127.0.0.1%2121%.tmp");
+    EXPECT_EQ(remotePath::cacheFileName("host", 21, "C:/<x>/"), "%host%21%C@-!x=.tmp");
+}
+
+// Every folder gets a file of its own, and every name stays one plain file.
+TEST(CacheFileName, DifferentFoldersNeverShareAFileAndNamesStayInTheFolder)
+{
+    const std::vector<std::pair<std::string, std::string>> places {
+        { "host", "/a-b" },
+        { "host", "/a/b" },
+        { "host", "/a!b" },
+        { "host", "/a<b" },
+        { "host", "/a@b" },
+        { "host", "/a:b" },
+        { "host", "/a~2Fb" },
+        { "ho%21%", "/x" },
+        { "ho", "21%/x" },
+        { "host", "/.." },
+        { "host", ".." },
+        { "host", std::string("/a\0b", 4) },
+        { "host", std::string("/a\0c", 4) },
+        { "host", "/\xC3\xA9" },
+        { "host", "/\xE9" },
+        { "host", "/\xEA" },
+        { "host", "/" + std::string(300, 'x') },
+        { "host", "/" + std::string(300, 'x') + "y" },
+        { "host", "/" + std::string(90, '/') },
+        { "host", "/" + std::string(90, '-') },
+    };
+    std::set<std::string> names;
+    for (const auto& [address, folder] : places) {
+        const std::string name = remotePath::cacheFileName(address, 21, folder);
+        SCOPED_TRACE(name);
+        EXPECT_LE(name.size(), 255u);
+        EXPECT_EQ(name.find('/'), std::string::npos);
+        EXPECT_EQ(name.find('\0'), std::string::npos);
+        EXPECT_NE(name, "..");
+        for (const char c : name)
+            EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F);
+        names.insert(name);
+    }
+    EXPECT_EQ(names.size(), places.size());
+}
+
+TEST(RemotePathForms, SlashPlainAndJoin)
+{
+    EXPECT_EQ(remotePath::slashForm("/pub"), "/pub/");
+    EXPECT_EQ(remotePath::slashForm(""), "/");
+    EXPECT_EQ(remotePath::plainForm("/pub/"), "/pub");
+    EXPECT_EQ(remotePath::plainForm("/"), "/");
+    EXPECT_EQ(remotePath::slashForm("C:"), "C:/");
+    EXPECT_EQ(remotePath::plainForm("C:"), "C:");
+    EXPECT_EQ(remotePath::join("", "a"), "/a");
+    EXPECT_EQ(remotePath::join("/pub", "/a"), "/pub/a");
+    EXPECT_EQ(remotePath::join("/pub/", "a"), "/pub/a");
+}
+
+struct logCase {
+    const char* name;
+    QString line;
+    QString shown;
+    logColour colour;
+};
+
+class LogLines : public testing::TestWithParam<logCase>
+{
+};
+
+TEST_P(LogLines, SecretsAreMaskedAndControlsShown)
+{
+    EXPECT_EQ(loggableLine(GetParam().line), GetParam().shown);
+    EXPECT_EQ(logColourOf(loggableLine(GetParam().line)), GetParam().colour);
+}
+
+INSTANTIATE_TEST_SUITE_P(Session, LogLines,
+    testing::Values(logCase { "Pass", QStringLiteral("> PASS secret"), QStringLiteral("> PASS ********"),
+                        logColour::Command },
+        logCase { "PassLowerCase", QStringLiteral("> pass secret"), QStringLiteral("> PASS ********"),
+            logColour::Command },
+        logCase { "PassOnly", QStringLiteral("> PASS"), QStringLiteral("> PASS"), logColour::Command },
+        logCase { "Pasv", QStringLiteral("> PASV"), QStringLiteral("> PASV"), logColour::Command },
+        logCase { "Chpwd", QStringLiteral("> SITE CHPWD n3w"), QStringLiteral("> SITE CHPWD ********"),
+            logColour::Command },
+        logCase { "ChpwdLowerCase", QStringLiteral("> site chpwd n3w"),
+            QStringLiteral("> SITE CHPWD ********"), logColour::Command },
+        logCase { "Acct", QStringLiteral("> ACCT proxy-secret"), QStringLiteral("> ACCT ********"),
+            logColour::Command },
+        logCase { "Reply", QStringLiteral("< 230 ok"), QStringLiteral("< 230 ok"), logColour::Reply },
+        logCase { "ForgedLine", QStringLiteral("< 230 a\r\n> PASS x"),
+            QStringLiteral("< 230 a\\x0d\\x0a> PASS x"), logColour::Reply },
+        logCase {
+            "Own", QStringLiteral("! Disconnected"), QStringLiteral("! Disconnected"), logColour::Own }),
+    [](const testing::TestParamInfo<logCase>& info) { return info.param.name; });
+
+TEST(TabCaption, TenCharactersStayElevenAreShortened)
+{
+    EXPECT_EQ(ftpClient::tabCaption("Abcdefghij"), QStringLiteral("Abcdefghij"));
+    EXPECT_EQ(ftpClient::tabCaption("Abcdefghijk"), QStringLiteral("Abcdefg..."));
+    EXPECT_EQ(ftpClient::tabCaption(""), QString());
+}
+
+TEST(SessionStates, IndeterminateResolvesByTheComponent)
+{
+    EXPECT_EQ(resolvedState(sessionState::IndeterminateStable, { true, true }), sessionState::Connected);
+    EXPECT_EQ(resolvedState(sessionState::IndeterminateStable, { false, false }), sessionState::Disconnected);
+    EXPECT_EQ(sessionStateName(sessionState::CwdList), QStringLiteral("CWDLIST"));
+    EXPECT_EQ(sessionStateName(sessionState::ChmodingChpwding), QStringLiteral("chmoding/chpwding"));
+}
+
+TEST(SessionStates, ConnectedOffersCommandsOnlyWhenIdle)
+{
+    const sessionCommands idle = commandsFor(sessionState::Connected, { true, true, true, true, false }, {});
+    EXPECT_TRUE(idle.remoteViews && idle.upload && idle.disconnect && idle.back);
+    EXPECT_FALSE(idle.abort || idle.forward);
+    const sessionCommands listing = commandsFor(sessionState::Connected, { true, true, false }, {});
+    EXPECT_TRUE(listing.abort);
+    EXPECT_FALSE(listing.remoteViews || listing.disconnect);
+    const sessionCommands busy = commandsFor(sessionState::CwdList, {}, idle);
+    EXPECT_TRUE(busy.abort);
+    EXPECT_FALSE(busy.upload || busy.disconnect || busy.remoteViews);
+    EXPECT_EQ(commandsFor(sessionState::Disconnected, {}, idle), idle);
+    EXPECT_FALSE(commandsFor(sessionState::BeginningState, {}, idle).clientCommands);
+}
+
+TEST(RemoteTreeNodes, FoundCaseInsensitivelyAndCreatedOnDemand)
+{
+    remoteTree tree;
+    const ftpTreeViewObject& root = tree.ensureRoot("host", "/pub");
+    EXPECT_EQ(root.path, "/");
+    EXPECT_EQ(root.name, "host");
+    ftpTreeViewObject& docs = tree.nodeOf("/pub/Docs");
+    EXPECT_EQ(docs.path, "/pub/Docs");
+    EXPECT_EQ(&tree.nodeOf("/PUB/docs/"), &docs);
+    EXPECT_EQ(&tree.nodeOf("/"), &root);
+    EXPECT_EQ(root.children.size(), 1u);
+    tree.nodeOf("/Alpha");
+    tree.sort();
+    EXPECT_EQ(root.children.front()->name, "Alpha");
+}
+
+TEST(ListingFiles, LinesSplitAcrossBlocksAndTheEmptyLineEnds)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("listing.tmp"));
+    // Line ends of every kind, over several blocks of the reader.
+    std::string text;
+    std::vector<std::string> expected;
+    for (int i = 0; text.size() < 600 * 1024; ++i) {
+        std::string line = "line " + std::to_string(i) + std::string(static_cast<std::size_t>(i % 97), 'x');
+        expected.push_back(line);
+        text += line + (i % 3 == 0 ? "\r\n" : i % 3 == 1 ? "\n" : "\r");
+    }
+    text += "\r\nafter the empty line\r\n";
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.data(), static_cast<qint64>(text.size()));
+    file.close();
+    std::vector<std::string> lines;
+    ASSERT_TRUE(readListingFile(path, [&](std::string_view line) {
+        lines.emplace_back(line);
+        return true;
+    }));
+    EXPECT_EQ(lines, expected);
+    EXPECT_FALSE(
+        readListingFile(folder.filePath(QStringLiteral("missing")), [](std::string_view) { return true; }));
+}
+
+} // namespace
