@@ -72,6 +72,6 @@ bool GUIOptionsStore::save(const GUIOptions& o) const
     ini.writeInteger(mainWindow, "TreeViewWidth", o.TreeViewWidth);
     ini.writeString(mainWindow, "FTPListViewMode", o.FTPListViewMode);
     ini.writeString(mainWindow, "LocalListViewMode", o.LocalListViewMode);
-    ini.writeString(myComputer, "InitialPath", o.o.InitialPath.toStdString());
+    ini.writeString(myComputer, "InitialPath", o.InitialPath.toStdString());
     return ini.update();
 }

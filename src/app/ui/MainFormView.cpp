@@ -1,6 +1,7 @@
 #include "app/ui/MainFormView.h"
 
 #include "app/MainForm.h"
+#include "common/Prompter.h"
 
 #include <QAction>
 #include <QApplication>
