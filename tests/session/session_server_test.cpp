@@ -8,8 +8,8 @@
 #include "TempHome.h"
 #include "session_test_support.h"
 
-#include "net/TFtpClient.h"
 #include "common/ProgramFolders.h"
+#include "net/TFtpClient.h"
 #include "session/RemotePath.h"
 
 #include <QDir>
