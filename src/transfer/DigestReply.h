@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The digest in a reply to "SITE MD5 <path>": the 32 characters after the
+// reply code and its blank, upper-cased. zeroDigest when the reply is an
+// error (4xx, 5xx), too short, or those characters are not hexadecimal.
+std::string digestFromReply(std::string_view reply);
+
+// 32 hexadecimal characters.
+bool isDigestText(std::string_view text);

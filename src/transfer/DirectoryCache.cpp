@@ -1,0 +1,72 @@
+#include "transfer/DirectoryCache.h"
+
+#include "common/AtomicFile.h"
+#include "common/ProgramFolders.h"
+#include "transfer/EntryFields.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTime>
+
+#include <atomic>
+#include <fcntl.h>
+#include <unistd.h>
+
+void directoryCache::add(std::string_view entry)
+{
+    content_ += entry;
+    content_ += "\r\n";
+}
+
+bool directoryCache::save(const QString& path, QString* error) const
+{
+    return writeFileAtomically(path, content_, 0600, error);
+}
+
+std::optional<std::vector<std::string>> directoryCache::load(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    std::vector<std::string> entries;
+    // A line is one entry; a cache never holds more than its walk found, but
+    // an odd file must not grow a line without bound.
+    constexpr qint64 longestLine = 64 * 1024;
+    while (!file.atEnd()) {
+        QByteArray line = file.readLine(longestLine);
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        const std::string_view text(line.constData(), static_cast<size_t>(line.size()));
+        if (parseRemoteFileEntry(text))
+            entries.emplace_back(text);
+    }
+    return entries;
+}
+
+QString cacheFolder()
+{
+    const QString folder = joinPath(programFolder(), QStringLiteral("Cache"));
+    makePrivateFolder(folder);
+    return folder;
+}
+
+std::optional<QString> createPrivateFile(const QString& folder, const QString& prefix, const QString& extension)
+{
+    static std::atomic<unsigned> serial { 0 };
+    constexpr double millisecondsPerDay = 86400000.0;
+    for (int tries = 0; tries < 100; ++tries) {
+        const double dayFraction = QTime::currentTime().msecsSinceStartOfDay() / millisecondsPerDay;
+        const QString name = prefix + QString::number(dayFraction, 'g', 10) + QLatin1Char('-')
+            + QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-') + QString::number(serial++)
+            + extension;
+        const QByteArray path = QFile::encodeName(joinPath(folder, name));
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
+        if (errno != EEXIST)
+            return std::nullopt;
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The file list of a download walk, kept so that a restarted operation need
+// not walk the remote tree again: one fileEntry per line, each ended by
+// CR LF, in the folder "Cache" of the program folder. Built in memory during
+// the run and written whole at its end.
+class directoryCache
+{
+public:
+    void add(std::string_view entry);
+    const std::string& content() const { return content_; }
+
+    // Writes the content atomically (a temporary file renamed into place)
+    // with mode 0600, so a crash never leaves a half-written cache.
+    bool save(const QString& path, QString* error = nullptr) const;
+
+    // The entries of a cache file, in order; lines that are no fileEntry are
+    // left out. Nothing when the file cannot be read.
+    static std::optional<std::vector<std::string>> load(const QString& path);
+
+private:
+    std::string content_;
+};
+
+// The folder "Cache" of the program folder, created (0700) when missing.
+QString cacheFolder();
+
+// A new file name of the form prefix + the time of day as a fraction of a
+// day + a part unique to this process and call + extension, created empty
+// and exclusively (mode 0600, never through a symbolic link) in `folder`.
+// Returns the file name without its folder, or nothing when it cannot be
+// created.
+std::optional<QString> createPrivateFile(const QString& folder, const QString& prefix, const QString& extension);

@@ -1,0 +1,580 @@
+#include "transfer/LoaderThread.h"
+
+#include "common/ProgramFolders.h"
+#include "common/Prompter.h"
+#include "net/EventWait.h"
+#include "net/TFtpClient.h"
+#include "net/THttpCli.h"
+#include "p2p/IndexServerClient.h"
+#include "settings/ApplyOptions.h"
+#include "transfer/DeleteBranch.h"
+#include "transfer/DigestReply.h"
+#include "transfer/DirectoryCache.h"
+#include "transfer/DownloadWalk.h"
+#include "transfer/EntryFields.h"
+#include "transfer/LoaderTexts.h"
+#include "transfer/MainThreadCall.h"
+#include "transfer/RemoteName.h"
+#include "transfer/UploadBranch.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <chrono>
+
+namespace
+{
+
+constexpr std::chrono::milliseconds watchdogPeriod { 250 };
+constexpr int quitTimeoutSeconds = 3;
+
+QString withSlash(QString folder)
+{
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
+std::string withSlash(std::string folder)
+{
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+QString parentOfLocal(const std::string& path)
+{
+    return QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).path();
+}
+
+QThread::Priority threadPriority(OperationPriority priority)
+{
+    switch (priority) {
+    case OperationPriority::High:
+        return QThread::HighPriority;
+    case OperationPriority::Low:
+        return QThread::LowPriority;
+    case OperationPriority::Normal:
+        break;
+    }
+    return QThread::NormalPriority;
+}
+
+} // namespace
+
+LoaderThread::LoaderThread(LoaderInputs inputs, QObject* parent)
+    : QThread(parent)
+    , kind_(inputs.kind)
+    , options_(std::move(inputs.options))
+    , borrowedClient_(inputs.borrowed)
+    , prompter_(inputs.prompter)
+    , progress_(inputs.progress ? std::move(inputs.progress) : std::make_shared<LoaderProgress>())
+    , files_(std::move(inputs.files))
+    , folders_(std::move(inputs.folders))
+    , links_(std::move(inputs.links))
+    , displayNames_(std::move(inputs.displayNames))
+    , window_(inputs.window)
+    , operation_(inputs.operation)
+    , hasWindow_(inputs.window != nullptr)
+    , site_(std::move(inputs.site))
+{
+    hostText_ = QString::fromStdString(site_.persistent ? site_.hostAddress : site_.p2pUserName);
+    remoteBase_ = withSlash(kind_ == OperationKind::Upload && inputs.pathGiven ? inputs.path.toStdString()
+                                                                                : site_.initialDirectory);
+    if (kind_ == OperationKind::Upload) {
+        if (!files_.empty()) {
+            if (const auto fields = parseUploadFileEntry(files_.front()))
+                localBase_ = parentOfLocal(fields->localPath);
+        } else if (!folders_.empty()) {
+            localBase_ = parentOfLocal(folders_.front());
+        }
+    } else if (inputs.pathGiven) {
+        localBase_ = inputs.path;
+        if (kind_ == OperationKind::Download)
+            QDir().mkpath(localBase_);
+    } else if (!inputs.selectedLocalFolder.isEmpty()) {
+        localBase_ = inputs.selectedLocalFolder;
+    } else {
+        localBase_ = defaultDownloadFolder();
+        QDir().mkpath(localBase_);
+    }
+    localBase_ = withSlash(localBase_);
+
+    std::int64_t total = 0;
+    for (const std::string& entry : files_) {
+        if (kind_ == OperationKind::Upload) {
+            if (const auto fields = parseUploadFileEntry(entry))
+                total += static_cast<std::int64_t>(fields->size);
+        } else if (const auto fields = parseRemoteFileEntry(entry)) {
+            total += static_cast<std::int64_t>(fields->size);
+        }
+    }
+    progress_->totalBytes = total;
+}
+
+LoaderThread::~LoaderThread()
+{
+    stopAndWait();
+}
+
+// ---------------------------------------------------------------- main thread
+
+void LoaderThread::start(OperationPriority priority)
+{
+    QThread::start(threadPriority(priority));
+}
+
+void LoaderThread::setOperationPriority(OperationPriority priority)
+{
+    if (isRunning())
+        setPriority(threadPriority(priority));
+}
+
+void LoaderThread::requestStop()
+{
+    terminated_ = true;
+}
+
+void LoaderThread::stopAndWait()
+{
+    requestStop();
+    // The worker may be waiting for this thread in a synchronous call.
+    while (!wait(QDeadlineTimer(std::chrono::milliseconds(5))))
+        QCoreApplication::processEvents();
+}
+
+void LoaderThread::pause()
+{
+    resumeRequested_ = false;
+    paused_ = true;
+}
+
+void LoaderThread::resume()
+{
+    paused_ = false;
+    resumeRequested_ = true;
+}
+
+void LoaderThread::clearWindow()
+{
+    window_ = nullptr;
+}
+
+void LoaderThread::clearOperation()
+{
+    operation_ = nullptr;
+}
+
+TFtpClient* LoaderThread::takeBackBorrowed()
+{
+    if (!borrowedClient_ || !borrowedReturned_.load())
+        return nullptr;
+    borrowedClient_->ThreadAttach();
+    return borrowedClient_;
+}
+
+// ---------------------------------------------------------------- the run
+
+void LoaderThread::run()
+{
+    using Step = void (LoaderThread::*)();
+    static constexpr Step steps[] = {
+        &LoaderThread::createHttpClient,
+        &LoaderThread::createWatchdog,
+        &LoaderThread::setUpConnections,
+        &LoaderThread::runBranch,
+        &LoaderThread::quitUnlessStopped,
+        &LoaderThread::removeListingFile,
+        &LoaderThread::reportOutcome,
+        &LoaderThread::stopWatchdog,
+        &LoaderThread::releaseConnections,
+        &LoaderThread::releaseHttpClient,
+    };
+    for (const Step step : steps) {
+        try {
+            (this->*step)();
+        } catch (const std::exception&) {
+            // A component failed in a way its blocking call did not catch:
+            // the operation cannot go on, but the clean-up steps still run.
+            stopSelf();
+        }
+    }
+}
+
+void LoaderThread::createHttpClient()
+{
+    http_ = std::make_unique<THttpCli>();
+    http_->SetMultiThreaded(true);
+    applyHttpProxy(*http_, options_);
+}
+
+void LoaderThread::createWatchdog()
+{
+    watchdog_ = std::make_unique<QTimer>();
+    QObject::connect(watchdog_.get(), &QTimer::timeout, watchdog_.get(), [this] { watchdogTimeout(); });
+    watchdog_->start(watchdogPeriod);
+}
+
+void LoaderThread::setUpConnections()
+{
+    if (borrowedClient_) {
+        borrowedClient_->ThreadAttach();
+        lenderState_ = { borrowedClient_->MultiThreaded(), borrowedClient_->OnSessionConnected,
+            borrowedClient_->OnSessionClosed, borrowedClient_->OnRequestDone, borrowedClient_->OnProgress };
+        borrowedClient_->SetMultiThreaded(true);
+        connections_[0] = borrowedClient_;
+        attachHandlers(0);
+    } else {
+        for (int i = 0; i < connectionCount; ++i) {
+            owned_[i] = std::make_unique<TFtpClient>();
+            applyConnectionOptions(*owned_[i], options_);
+            owned_[i]->SetDisplayFileFlag(false);
+            owned_[i]->SetShareMode(ftpShareDenyNone);
+            owned_[i]->SetMultiThreaded(true);
+            connections_[i] = owned_[i].get();
+            attachHandlers(i);
+        }
+    }
+    QString error;
+    const QString folder = temporaryFolder(&error);
+    if (!folder.isEmpty()) {
+        if (const auto name = createPrivateFile(folder, QStringLiteral("loaderThread"), QStringLiteral(".tmp")))
+            listingFile_ = joinPath(folder, *name);
+    }
+}
+
+void LoaderThread::attachHandlers(int index)
+{
+    TFtpClient* client = connections_[index];
+    client->OnSessionConnected = [this, index](int error) {
+        if (error != 0)
+            return;
+        const QString address = QString::fromStdString(site_.shownAddress());
+        const int speed = site_.connectionSpeed;
+        withWindow([&](LoaderWindow& window) {
+            window.addConnectionRow(index, address, speed);
+            window.setConnectionStatus(index, LoaderTexts::connected());
+        });
+    };
+    client->OnSessionClosed = [this, index](int) {
+        withWindow([&](LoaderWindow& window) { window.removeConnectionRow(index); });
+    };
+    client->OnRequestDone = [](TFtpRequest, int) {};
+    client->OnProgress = [this, index](qint64 count, bool& abort) {
+        if (transferring_)
+            progress_->connectionBytes[static_cast<size_t>(index)] = count;
+        abort = stopping() || (transferring_ && isPaused());
+    };
+}
+
+void LoaderThread::runBranch()
+{
+    switch (kind_) {
+    case OperationKind::Download:
+        DownloadWalk(*this).run();
+        return;
+    case OperationKind::Upload:
+        if (isBorrowed() || connectAndLogIn(true))
+            UploadBranch(*this).run();
+        return;
+    case OperationKind::Delete:
+        if (isBorrowed() || connectAndLogIn(true))
+            DeleteBranch(*this).run();
+        return;
+    }
+}
+
+void LoaderThread::quitUnlessStopped()
+{
+    if (!stopping() && !isBorrowed())
+        quitConnections();
+}
+
+void LoaderThread::removeListingFile()
+{
+    if (!listingFile_.isEmpty())
+        QFile::remove(listingFile_);
+}
+
+void LoaderThread::reportOutcome()
+{
+    if (stopping()) {
+        // Let the main thread finish what the worker asked of it first.
+        callOnThreadOf(this, [] {});
+        progress_->stopped = true;
+    } else {
+        progress_->finished = true;
+    }
+}
+
+void LoaderThread::stopWatchdog()
+{
+    watchdog_.reset();
+}
+
+void LoaderThread::releaseConnections()
+{
+    if (borrowedClient_) {
+        // An abort of the watchdog may still wait for its reply; the lender
+        // needs a connection that is ready, or one that is closed.
+        TFtpClient& client = *borrowedClient_;
+        processEventsUntil([&] { return client.State() == ftpReady || client.State() == ftpNotConnected; },
+            QDeadlineTimer(std::chrono::seconds(quitTimeoutSeconds)));
+        if (client.State() != ftpReady && client.State() != ftpNotConnected)
+            client.Abort();
+        client.SetMultiThreaded(lenderState_.multiThreaded);
+        client.OnSessionConnected = std::move(lenderState_.onConnected);
+        client.OnSessionClosed = std::move(lenderState_.onClosed);
+        client.OnRequestDone = std::move(lenderState_.onRequestDone);
+        client.OnProgress = std::move(lenderState_.onProgress);
+        client.ThreadDetach();
+        borrowedReturned_ = true;
+        return;
+    }
+    for (int i = connectionCount - 1; i >= 0; --i) {
+        if (owned_[i]) {
+            owned_[i]->OnSessionClosed = nullptr;
+            owned_[i]->Abort();
+            owned_[i].reset();
+        }
+        connections_[i] = nullptr;
+    }
+}
+
+void LoaderThread::releaseHttpClient()
+{
+    if (http_) {
+        http_->Abort();
+        http_.reset();
+    }
+}
+
+void LoaderThread::watchdogTimeout()
+{
+    if (!stopping())
+        return;
+    watchdog_->stop();
+    httpAborted_ = true;
+    http_->Abort();
+    if (borrowedClient_) {
+        // A transfer ends through its progress event; anything else is
+        // abandoned with ABOR, which keeps the session's connection.
+        TFtpClient& client = *borrowedClient_;
+        const TFtpRequest request = client.RequestType();
+        const bool transfer = request == ftpGetAsync || request == ftpRestGetAsync || request == ftpPutAsync
+            || request == ftpRestPutAsync;
+        if (!transfer && client.State() != ftpReady && client.GetConnected()) {
+            client.SetTimeout(quitTimeoutSeconds);
+            client.AbortXferAsync();
+        }
+        return;
+    }
+    for (int i = connectionCount - 1; i >= 0; --i) {
+        if (connections_[i] && connections_[i]->State() != ftpNotConnected)
+            connections_[i]->AbortAsync();
+    }
+}
+
+// ---------------------------------------------------------------- services
+
+void LoaderThread::setStatus(const QString& text, int connection)
+{
+    withWindow([&](LoaderWindow& window) { window.setConnectionStatus(connection, text); });
+}
+
+void LoaderThread::withWindow(const std::function<void(LoaderWindow&)>& call)
+{
+    if (!hasWindow_)
+        return;
+    callOnThreadOf(this, [&] {
+        if (window_)
+            call(*window_);
+    });
+}
+
+void LoaderThread::withOperation(const std::function<void(ftpOperationObject&)>& call)
+{
+    callOnThreadOf(this, [&] {
+        if (operation_)
+            call(*operation_);
+    });
+}
+
+OverwriteAnswer LoaderThread::askOverwrite(const QString& path, ExistenceKind kind)
+{
+    OverwriteAnswer answer = kind == ExistenceKind::Partially ? OverwriteAnswer::Resume : OverwriteAnswer::Overwrite;
+    withWindow([&](LoaderWindow& window) { answer = window.askOverwrite(path, kind); });
+    return answer;
+}
+
+void LoaderThread::showServerError(const QString& text)
+{
+    prompter_->showServerError(text, connection0().LastResponse());
+}
+
+std::optional<QString> LoaderThread::lookUpAddress()
+{
+    const IndexCaller caller { *http_, httpAborted_, prompter_ };
+    const auto address
+        = resolveUserAddress(caller, options_, site_.network, site_.p2pUserName, /*showErrors=*/false);
+    if (httpAborted_.load())
+        stopSelf();
+    if (!address)
+        return std::nullopt;
+    site_.hostAddress = address->address;
+    site_.port = address->port;
+    return QString::fromStdString(address->address);
+}
+
+bool LoaderThread::connectAndLogIn(bool lookUp)
+{
+    quitConnections();
+    transferring_ = false;
+    transferType_ = TransferType::Unknown;
+    QString errorText;
+    if (lookUp && !site_.persistent) {
+        setStatus(LoaderTexts::resolving(QString::fromStdString(site_.p2pUserName)));
+        if (!lookUpAddress() && !stopping())
+            errorText = LoaderTexts::cannotResolve(hostText_);
+    }
+    progress_->setHostText(hostText_);
+    const bool loggedIn = errorText.isEmpty() && !stopping() && [&] {
+        TFtpClient& client = connection0();
+        client.SetHostName(QString::fromStdString(site_.hostAddress));
+        client.SetPort(QString::number(site_.port));
+        client.SetUserName(QByteArray::fromStdString(site_.anonymous ? std::string("anonymous") : site_.userId));
+        const std::string& password
+            = site_.anonymous && site_.password.empty() ? options_.AnonymousPassword : site_.password;
+        client.SetPassWord(QByteArray::fromStdString(password));
+        client.SetHostFileName({});
+        setStatus(LoaderTexts::connectingTo(hostText_));
+        client.SetTimeout(options_.TimeoutPeriod);
+        return logIn(errorText);
+    }();
+    if (!loggedIn && !stopping()) {
+        showServerError(errorText);
+        stopSelf();
+    }
+    return loggedIn && !stopping();
+}
+
+bool LoaderThread::logIn(QString& errorText)
+{
+    TFtpClient& client = connection0();
+    const int attempts = std::max(1, options_.Attempts);
+    for (int attempt = 1; attempt <= attempts && !stopping(); ++attempt) {
+        const bool last = attempt == attempts;
+        if (attempt >= 2)
+            client.SetPassive(true);
+        if (!client.GetConnected() && !client.Open() && !client.GetConnected()) {
+            errorText = site_.persistent ? LoaderTexts::cannotConnectToAddress(hostText_)
+                                         : LoaderTexts::cannotConnectToUser(hostText_);
+            continue;
+        }
+        setStatus(LoaderTexts::sendingUser(hostText_));
+        if (client.User()) {
+            setStatus(LoaderTexts::sendingPassword());
+            if (client.Pass()) {
+                setStatus(LoaderTexts::loggedIn(hostText_));
+                return true;
+            }
+            if (last)
+                errorText = LoaderTexts::wrongPassword(hostText_);
+        } else if (last) {
+            errorText = LoaderTexts::wrongUser(hostText_);
+        }
+    }
+    return false;
+}
+
+void LoaderThread::quitConnections()
+{
+    TFtpClient& main = connection0();
+    if (!isBorrowed() && main.GetConnected() && !stopping()) {
+        setStatus(LoaderTexts::quitting());
+        main.SetTimeout(quitTimeoutSeconds);
+        main.Quit();
+    }
+    if (isBorrowed())
+        return;
+    for (TFtpClient* client : connections_) {
+        if (client && client->State() != ftpNotConnected)
+            client->Abort();
+    }
+    withWindow([](LoaderWindow& window) {
+        for (int i = 0; i < connectionCount; ++i)
+            window.removeConnectionRow(i);
+    });
+}
+
+void LoaderThread::probeResume()
+{
+    TFtpClient& client = connection0();
+    setStatus(LoaderTexts::checkingResume());
+    client.SetLocalFileName(QStringLiteral("REST 100"));
+    supportsRest_ = client.Quote() && !stopping();
+    progress_->resumeIndicator = supportsRest_ ? 1 : -1;
+    if (supportsRest_)
+        setStatus(LoaderTexts::resumeDetected());
+    if (!stopping() && client.GetConnected()) {
+        client.SetLocalFileName(QStringLiteral("REST 0"));
+        client.Quote();
+    }
+}
+
+void LoaderThread::probeDigests()
+{
+    TFtpClient& client = connection0();
+    setStatus(LoaderTexts::checkingDigests());
+    client.SetLocalFileName(QStringLiteral("SITE MD5S"));
+    supportsMd5_ = client.Quote() && !stopping();
+    progress_->digestIndicator = supportsMd5_ ? 1 : -1;
+}
+
+void LoaderThread::restoreCapabilities(bool rest, bool md5)
+{
+    supportsRest_ = rest;
+    supportsMd5_ = md5;
+}
+
+std::string LoaderThread::queryDigest(const std::string& remotePath)
+{
+    setStatus(LoaderTexts::gettingDigest(shownName(remotePath)));
+    if (!supportsMd5_)
+        return std::string(zeroDigest);
+    TFtpClient& client = connection0();
+    client.SetLocalFileName(QStringLiteral("SITE MD5 ") + QString::fromStdString(remotePath));
+    if (!client.Quote() || stopping())
+        return std::string(zeroDigest);
+    return digestFromReply(client.LastResponse().toStdString());
+}
+
+void LoaderThread::setTransferTypeFor(std::string_view path)
+{
+    setTransferType(wantedTransferType(options_.Mode, options_.ASCIITypes, path));
+}
+
+void LoaderThread::setTransferType(TransferType wanted)
+{
+    if (wanted == transferType_)
+        return;
+    TFtpClient& client = connection0();
+    setStatus(LoaderTexts::changingMode());
+    client.SetBinary(wanted != TransferType::Ascii);
+    if (client.TypeSet())
+        transferType_ = wanted;
+}
+
+void LoaderThread::pauseWait(bool clearFlags)
+{
+    const bool wasPaused = paused_.load();
+    if (isPaused() && !stopping())
+        processEventsUntil([this] { return !isPaused() || stopping(); }, QDeadlineTimer(QDeadlineTimer::Forever));
+    if (clearFlags && wasPaused) {
+        paused_ = false;
+        resumeRequested_ = false;
+    }
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+// How a file that is to be written already exists.
+enum class ExistenceKind { Completely, Partially };
+
+// The answers of the overwrite question, by their historic numbers. An
+// answer "All" holds for every later file of the run.
+enum class OverwriteAnswer : int { SkipAll = -2, Skip = -1, Overwrite = 1, OverwriteAll = 2, Resume = 3, ResumeAll = 4 };
+
+// What a transfer worker tells its window. The worker calls it only through
+// LoaderThread's synchronous calls, so every method runs on the main thread;
+// the transfer window implements it, tests and command-line front ends too.
+class LoaderWindow
+{
+public:
+    virtual ~LoaderWindow() = default;
+
+    // Connection 0's status is also the window's main status line.
+    virtual void setConnectionStatus(int connection, const QString& text) = 0;
+    virtual void addConnectionRow(int connection, const QString& address, int speedIndex) = 0;
+    virtual void removeConnectionRow(int connection) = 0;
+    // Pausing is offered while a resumable transfer runs.
+    virtual void showPauseButton(bool shown) = 0;
+    virtual void showFolders(const QString& localFolder, const QString& remoteFolder) = 0;
+    // "Resume" is offered only for Partially. The window answers by itself
+    // when nobody does (Resume when offered, otherwise Overwrite).
+    virtual OverwriteAnswer askOverwrite(const QString& path, ExistenceKind kind) = 0;
+};
+
+// The progress block: single values the worker writes and the window's
+// timer reads, each safe on its own from any thread.
+struct LoaderProgress {
+    static constexpr int connectionCount = 8;
+
+    std::atomic<std::int64_t> totalBytes { 0 }; // of the whole operation
+    std::atomic<std::int64_t> finishedBytes { 0 }; // of the files done
+    std::atomic<std::int64_t> currentFileBytes { 0 };
+    std::atomic<std::int64_t> currentFileSize { 0 }; // or the part length
+    std::array<std::atomic<std::int64_t>, connectionCount> connectionBytes {};
+    // 1 supported, -1 not, 0 not yet known.
+    std::atomic<int> resumeIndicator { 0 };
+    std::atomic<int> digestIndicator { 0 };
+    std::atomic<int> remoteSizeIndicator { 0 };
+    std::atomic<bool> walkingStarted { false };
+    std::atomic<bool> finished { false };
+    std::atomic<bool> stopped { false };
+
+    void setCurrentFile(const QString& name)
+    {
+        std::lock_guard lock(textMutex_);
+        currentFile_ = name;
+    }
+    QString currentFile() const
+    {
+        std::lock_guard lock(textMutex_);
+        return currentFile_;
+    }
+    void setHostText(const QString& host)
+    {
+        std::lock_guard lock(textMutex_);
+        hostText_ = host;
+    }
+    QString hostText() const
+    {
+        std::lock_guard lock(textMutex_);
+        return hostText_;
+    }
+    void clearConnectionBytes()
+    {
+        for (auto& bytes : connectionBytes)
+            bytes = 0;
+    }
+
+private:
+    mutable std::mutex textMutex_;
+    QString currentFile_;
+    QString hostText_;
+};

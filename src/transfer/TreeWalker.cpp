@@ -1,0 +1,321 @@
+#include "transfer/TreeWalker.h"
+
+#include "net/TFtpClient.h"
+#include "transfer/DirectoryCache.h"
+#include "transfer/EntryFields.h"
+#include "transfer/LoaderTexts.h"
+#include "transfer/LoaderThread.h"
+#include "transfer/RemoteName.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace
+{
+
+// Deeper trees are not walked: a server could otherwise lead the walk on
+// without end.
+constexpr int deepestFolder = 200;
+// Listings are read back in blocks of whole lines.
+constexpr qint64 listingBlock = 1 << 20;
+
+bool isDotName(std::string_view name)
+{
+    return name == "." || name == ".." || name == "...";
+}
+
+QString shown(const std::string& bytes)
+{
+    return shownName(bytes);
+}
+
+} // namespace
+
+TreeWalker::TreeWalker(LoaderThread& worker)
+    : worker_(worker)
+    , currentFolder_(worker.remoteBase())
+{
+    source_.site = sharedSite(worker.site());
+    canonicalLocalBase_ = QFileInfo(worker.localBase()).canonicalFilePath();
+}
+
+bool TreeWalker::changeRemoteFolder(std::string path)
+{
+    if (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    if (!path.empty() && path.back() == ':')
+        path += '/';
+    worker_.setStatus(LoaderTexts::changingFolder(shown(path)));
+    TFtpClient& client = worker_.connection0();
+    client.SetHostDirName(QByteArray::fromStdString(path));
+    return client.Cwd() || worker_.stopping();
+}
+
+bool TreeWalker::listRemoteFolder()
+{
+    worker_.setStatus(LoaderTexts::queryingListing(shown(currentFolder_)));
+    TFtpClient& client = worker_.connection0();
+    client.SetHostFileName({});
+    client.SetLocalFileName(worker_.listingFile());
+    const bool listed = !worker_.listingFile().isEmpty() && client.Dir();
+    if (!listed && !worker_.stopping()) {
+        worker_.showServerError(LoaderTexts::listingFailed(shown(currentFolder_)));
+        worker_.stopSelf();
+    }
+    return listed || worker_.stopping();
+}
+
+void TreeWalker::createRemoteFolder(const std::string& path)
+{
+    worker_.setStatus(LoaderTexts::creatingFolder(shown(path)));
+    TFtpClient& client = worker_.connection0();
+    client.SetHostFileName(QByteArray::fromStdString(path));
+    client.Mkd();
+    client.SetHostFileName({});
+}
+
+void TreeWalker::latestRemoteSize(const std::string& path, std::uint64_t& size, bool force)
+{
+    worker_.setTransferTypeFor(path);
+    LoaderProgress& progress = worker_.progressBlock();
+    const bool download = worker_.kind() == OperationKind::Download;
+    // A listing's size is wrong for ASCII transfers and may be stale.
+    const bool worthAsking = worker_.transferType() == TransferType::Ascii || force || size == 0 || !download;
+    if (!worthAsking || progress.remoteSizeIndicator == -1 || worker_.stopping())
+        return;
+    worker_.setStatus(LoaderTexts::obtainingSize());
+    TFtpClient& client = worker_.connection0();
+    client.SetHostFileName(QByteArray::fromStdString(path));
+    if (client.Size() && client.SizeResult() >= 0) {
+        const auto answer = static_cast<std::uint64_t>(client.SizeResult());
+        if (download)
+            progress.totalBytes += static_cast<std::int64_t>(answer) - static_cast<std::int64_t>(size);
+        size = answer;
+        progress.remoteSizeIndicator = 1;
+    } else {
+        size = 0;
+        if (download && progress.remoteSizeIndicator != 1)
+            progress.remoteSizeIndicator = -1;
+    }
+}
+
+template <typename Accept>
+bool TreeWalker::readListing(Accept&& accept)
+{
+    QFile file(worker_.listingFile());
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    QByteArray pending;
+    bool more = true;
+    while (more && !worker_.stopping()) {
+        const QByteArray block = file.read(listingBlock);
+        const bool atEnd = block.isEmpty();
+        pending += block;
+        // Whole lines only, unless the file has ended or a line alone fills
+        // a block.
+        qsizetype usable = atEnd ? pending.size() : pending.lastIndexOf('\n') + 1;
+        if (usable == 0)
+            usable = pending.size();
+        const std::string_view lines(pending.constData(), static_cast<size_t>(usable));
+        size_t position = 0;
+        while (position < lines.size()) {
+            const std::string_view line = readListingLine(lines, position);
+            if (line.empty()) {
+                // An empty line before the end of the block ends the listing.
+                more = position < lines.size() ? false : more;
+                break;
+            }
+            ftpObject entry;
+            if (const auto kind = parseListingLine(line, source_, entry); kind && !accept(std::move(entry), *kind)) {
+                more = false;
+                break;
+            }
+            if (worker_.stopping())
+                break;
+        }
+        pending.remove(0, usable);
+        if (atEnd)
+            break;
+    }
+    return !worker_.stopping();
+}
+
+bool TreeWalker::acceptableName(const ftpObject& entry)
+{
+    if (isDotName(entry.name))
+        return false;
+    if (isSafeLocalName(entry.name))
+        return true;
+    worker_.setStatus(LoaderTexts::unsafeName(shown(entry.name)));
+    return false;
+}
+
+std::optional<TreeWalker::Listed> TreeWalker::listCurrentFolder()
+{
+    if (!listRemoteFolder() || worker_.stopping())
+        return std::nullopt;
+    source_.directory = currentFolder_;
+    Listed listed;
+    readListing([&](ftpObject&& entry, lineKind kind) {
+        if (kind == lineKind::SymbolicLink || !acceptableName(entry))
+            return true;
+        const std::string path = currentFolder_ + entry.name;
+        if (kind == lineKind::Folder) {
+            listed.folders.push_back(folderEntry(entry.dateText, path));
+        } else {
+            const std::string digest = worker_.queryDigest(path);
+            listed.files.push_back(fileEntry(digest, entry.dateText, path, static_cast<std::uint64_t>(entry.size)));
+        }
+        return !worker_.stopping();
+    });
+    return listed;
+}
+
+void TreeWalker::walkRemoteFolder(std::string path, std::vector<std::string>& files, directoryCache* cache)
+{
+    walkRemoteFolder(std::move(path), files, cache, 0);
+}
+
+void TreeWalker::walkRemoteFolder(
+    std::string path, std::vector<std::string>& files, directoryCache* cache, int depth)
+{
+    if (path.empty() || path.back() != '/')
+        path += '/';
+    if (depth > deepestFolder || worker_.stopping())
+        return;
+    // The folder connection 0 is in already is listed without a CWD.
+    if (path != currentFolder_ && (!changeRemoteFolder(path) || worker_.stopping()))
+        return;
+    currentFolder_ = path;
+    const auto listed = listCurrentFolder();
+    if (!listed)
+        return;
+    LoaderProgress& progress = worker_.progressBlock();
+    for (const std::string& entry : listed->files) {
+        files.push_back(entry);
+        if (cache)
+            cache->add(entry);
+        if (const auto fields = parseRemoteFileEntry(entry))
+            progress.totalBytes += static_cast<std::int64_t>(fields->size);
+    }
+    for (const std::string& folder : listed->folders) {
+        if (worker_.stopping())
+            return;
+        walkRemoteFolder(std::string(folderEntryPath(folder)), files, cache, depth + 1);
+    }
+}
+
+void TreeWalker::resolveLinks(
+    const std::vector<std::string>& links, std::vector<std::string>& files, std::vector<std::string>& folders)
+{
+    if (links.empty() || !changeRemoteFolder(currentFolder_))
+        return;
+    for (const std::string& link : links) {
+        if (worker_.stopping())
+            return;
+        const auto fields = parseRemoteFileEntry(link);
+        if (!fields)
+            continue;
+        std::string_view relative = fields->remotePath;
+        if (relative.starts_with('/'))
+            relative.remove_prefix(1);
+        const std::string joined = currentFolder_ + std::string(relative);
+        if (changeRemoteFolder(fields->remotePath) && !worker_.stopping()) {
+            folders.push_back(folderEntry({}, joined));
+        } else {
+            std::uint64_t size = fields->size;
+            latestRemoteSize(joined, size, true);
+            files.push_back(fileEntry(zeroDigest, {}, joined, size));
+        }
+    }
+}
+
+std::optional<std::string> TreeWalker::remotePathOfLocal(const QString& localPath) const
+{
+    const QString& base = worker_.localBase();
+    if (!localPath.startsWith(base) || localPath.size() <= base.size())
+        return std::nullopt;
+    return worker_.remoteBase() + QFile::encodeName(localPath.mid(base.size())).toStdString();
+}
+
+void TreeWalker::walkLocalFolder(const QString& folder, std::vector<std::string>& files)
+{
+    walkLocalFolder(folder, files, 0);
+}
+
+void TreeWalker::walkLocalFolder(const QString& folder, std::vector<std::string>& files, int depth)
+{
+    if (depth > deepestFolder)
+        return;
+    QString path = folder;
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    std::vector<QString> subfolders;
+    const QFileInfoList entries = QDir(path).entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    LoaderProgress& progress = worker_.progressBlock();
+    for (const QFileInfo& entry : entries) {
+        if (entry.isSymLink()) {
+            const QString target = entry.canonicalFilePath();
+            const bool insideBase = !target.isEmpty() && target.startsWith(canonicalLocalBase_ + QLatin1Char('/'));
+            if (!insideBase || entry.isDir()) {
+                worker_.setStatus(LoaderTexts::skippedLink(entry.filePath()));
+                continue;
+            }
+        }
+        if (entry.isDir()) {
+            subfolders.push_back(entry.filePath());
+        } else if (entry.isFile()) {
+            files.push_back(uploadFileEntry(
+                QFile::encodeName(entry.filePath()).toStdString(), static_cast<std::uint64_t>(entry.size())));
+            progress.totalBytes += entry.size();
+        }
+    }
+    const auto remoteFolder = remotePathOfLocal(path);
+    if (remoteFolder && !worker_.stopping()) {
+        listRemoteParent(parentFolderOf(*remoteFolder), false);
+        if (!remoteFolderExists(*remoteFolder))
+            createRemoteFolder(*remoteFolder);
+    }
+    for (const QString& subfolder : subfolders) {
+        if (worker_.stopping())
+            return;
+        walkLocalFolder(subfolder, files, depth + 1);
+    }
+}
+
+void TreeWalker::listRemoteParent(const std::string& folder, bool fresh)
+{
+    if (folder == lastListedFolder_ && !fresh)
+        return;
+    lastListedFolder_ = folder;
+    worker_.setTransferType(TransferType::Ascii);
+    if (!changeRemoteFolder(folder) || worker_.stopping())
+        return;
+    currentFolder_ = folder.back() == '/' ? folder : folder + '/';
+    if (!listRemoteFolder() || worker_.stopping())
+        return;
+    source_.directory = currentFolder_;
+    readListing([&](ftpObject&& entry, lineKind kind) {
+        if (kind == lineKind::SymbolicLink || isDotName(entry.name))
+            return true;
+        const std::string path = currentFolder_ + entry.name;
+        if (kind == lineKind::Folder)
+            remoteFolders_.insert(path + '/');
+        else
+            remoteFiles_[path] = static_cast<std::uint64_t>(entry.size);
+        return true;
+    });
+}
+
+bool TreeWalker::remoteFolderExists(const std::string& folder) const
+{
+    return remoteFolders_.count(folder.back() == '/' ? folder : folder + '/') > 0;
+}
+
+std::uint64_t TreeWalker::listedRemoteSize(const std::string& path) const
+{
+    const auto found = remoteFiles_.find(path);
+    return found == remoteFiles_.end() ? 0 : found->second;
+}

@@ -1,0 +1,231 @@
+#include "transfer/UploadBranch.h"
+
+#include "net/TFtpClient.h"
+#include "transfer/EntryFields.h"
+#include "transfer/LoaderTexts.h"
+#include "transfer/LoaderThread.h"
+#include "transfer/RemoteName.h"
+
+#include <QFile>
+
+UploadBranch::UploadBranch(LoaderThread& worker)
+    : worker_(worker)
+    , walker_(worker)
+{
+}
+
+void UploadBranch::run()
+{
+    using Step = void (UploadBranch::*)();
+    static constexpr Step steps[] = {
+        &UploadBranch::probeResume,
+        &UploadBranch::walkLocalFolders,
+        &UploadBranch::announceWalking,
+        &UploadBranch::uploadFiles,
+    };
+    for (const Step step : steps) {
+        if (worker_.stopping())
+            return;
+        (this->*step)();
+    }
+}
+
+void UploadBranch::probeResume()
+{
+    worker_.withOperation([](ftpOperationObject& operation) { operation.kind = OperationKind::Upload; });
+    worker_.setStatus(LoaderTexts::checkingServerResume());
+    worker_.probeResume();
+}
+
+void UploadBranch::walkLocalFolders()
+{
+    worker_.setStatus(LoaderTexts::walkingLocal());
+    for (const std::string& folder : worker_.folders()) {
+        if (worker_.stopping())
+            return;
+        walker_.walkLocalFolder(QFile::decodeName(QByteArray::fromStdString(folder)), worker_.files());
+    }
+}
+
+void UploadBranch::announceWalking()
+{
+    worker_.progressBlock().walkingStarted = true;
+}
+
+void UploadBranch::uploadFiles()
+{
+    const std::vector<std::string>& files = worker_.files();
+    for (auto entry = files.rbegin(); entry != files.rend() && !worker_.stopping(); ++entry) {
+        const auto fields = parseUploadFileEntry(*entry);
+        if (!fields)
+            continue;
+        const QString localPath = QFile::decodeName(QByteArray::fromStdString(fields->localPath));
+        const auto remotePath = walker_.remotePathOfLocal(localPath);
+        if (!remotePath) {
+            worker_.setStatus(LoaderTexts::unsafeName(localPath));
+            continue;
+        }
+        uploadOne(localPath, *remotePath, fields->size);
+    }
+}
+
+void UploadBranch::uploadOne(const QString& localPath, const std::string& remotePath, std::uint64_t size)
+{
+    worker_.progressBlock().setCurrentFile(localPath);
+    worker_.setStatus(LoaderTexts::changingMode());
+    const QString remoteFolder = shownName(parentFolderOf(remotePath));
+    worker_.withWindow([&](LoaderWindow& window) { window.showFolders(worker_.localBase(), remoteFolder); });
+    worker_.setStatus(LoaderTexts::walkingRemote());
+    const RemoteState remote = remoteState(size, remotePath, firstCheck_);
+    firstCheck_ = false;
+    worker_.setTransferTypeFor(remotePath);
+    if (worker_.stopping())
+        return;
+
+    LoaderThread::AllAnswers& all = worker_.allAnswers();
+    switch (remote.existence) {
+    case Existence::Missing:
+        uploadWhole(localPath, remotePath, size);
+        return;
+    case Existence::Complete:
+    case Existence::Longer: {
+        if (all.skipComplete)
+            return;
+        OverwriteAnswer answer = OverwriteAnswer::Overwrite;
+        if (!all.overwriteComplete)
+            answer = worker_.askOverwrite(localPath, ExistenceKind::Completely);
+        all.overwriteComplete |= answer == OverwriteAnswer::OverwriteAll;
+        all.skipComplete |= answer == OverwriteAnswer::SkipAll;
+        if (answer == OverwriteAnswer::Overwrite || answer == OverwriteAnswer::OverwriteAll)
+            uploadWhole(localPath, remotePath, size);
+        return;
+    }
+    case Existence::Partial: {
+        if (all.skipPartial)
+            return;
+        OverwriteAnswer answer = all.overwritePartial ? OverwriteAnswer::Overwrite
+            : all.resumePartial                       ? OverwriteAnswer::Resume
+                                                      : worker_.askOverwrite(localPath,
+                                                          worker_.supportsRest() ? ExistenceKind::Partially
+                                                                                 : ExistenceKind::Completely);
+        all.overwritePartial |= answer == OverwriteAnswer::OverwriteAll;
+        all.skipPartial |= answer == OverwriteAnswer::SkipAll;
+        all.resumePartial |= answer == OverwriteAnswer::ResumeAll;
+        if (answer == OverwriteAnswer::Resume || answer == OverwriteAnswer::ResumeAll)
+            resumeUpload(localPath, remotePath, size, remote.size);
+        else if (answer == OverwriteAnswer::Overwrite || answer == OverwriteAnswer::OverwriteAll)
+            uploadWhole(localPath, remotePath, size);
+        return;
+    }
+    }
+}
+
+UploadBranch::RemoteState UploadBranch::remoteState(
+    std::uint64_t localSize, const std::string& remotePath, bool freshListing)
+{
+    std::uint64_t size = 0;
+    walker_.latestRemoteSize(remotePath, size, false);
+    if (size == 0) {
+        walker_.listRemoteParent(parentFolderOf(remotePath), freshListing);
+        size = walker_.listedRemoteSize(remotePath);
+    }
+    if (size == 0)
+        return { Existence::Missing, 0 };
+    if (size == localSize)
+        return { Existence::Complete, size };
+    return { localSize < size ? Existence::Longer : Existence::Partial, size };
+}
+
+bool UploadBranch::ensureConnected(const std::string& remotePath)
+{
+    if (worker_.connection0().GetConnected())
+        return true;
+    if (!worker_.connectAndLogIn(true))
+        return false;
+    worker_.setTransferTypeFor(remotePath);
+    return true;
+}
+
+void UploadBranch::uploadWhole(const QString& localPath, const std::string& remotePath, std::uint64_t size)
+{
+    LoaderProgress& progress = worker_.progressBlock();
+    worker_.setTransferring(true);
+    const bool pausable = worker_.supportsRest();
+    worker_.withWindow([&](LoaderWindow& window) { window.showPauseButton(pausable); });
+    worker_.pauseWait(false);
+    progress.clearConnectionBytes();
+    progress.currentFileSize = static_cast<std::int64_t>(size);
+    if (!ensureConnected(remotePath)) {
+        worker_.setTransferring(false);
+        return;
+    }
+    worker_.setStatus(LoaderTexts::uploadStarting());
+    TFtpClient& client = worker_.connection0();
+    client.SetHostFileName(QByteArray::fromStdString(remotePath));
+    client.SetLocalFileName(localPath);
+    client.SetResumeAt(0);
+    const bool uploaded = client.Put();
+    if (uploaded || worker_.stopping()) {
+        worker_.setTransferring(false);
+        countDone(size);
+        return;
+    }
+    if (!worker_.pauseAsked()) {
+        worker_.setTransferring(false);
+        worker_.showServerError(LoaderTexts::uploadFailed(localPath));
+        worker_.stopSelf();
+        return;
+    }
+    // Paused: the server keeps what it got; continue from there.
+    worker_.pauseWait(true);
+    worker_.setStatus(LoaderTexts::walkingRemote());
+    const RemoteState remote = remoteState(size, remotePath, true);
+    if (remote.existence == Existence::Partial && worker_.supportsRest() && size != 0 && remote.size != 0
+        && !worker_.stopping()) {
+        resumeUpload(localPath, remotePath, size, remote.size);
+        return;
+    }
+    worker_.setTransferring(false);
+    countDone(size);
+}
+
+void UploadBranch::resumeUpload(
+    const QString& localPath, const std::string& remotePath, std::uint64_t size, std::uint64_t offset)
+{
+    LoaderProgress& progress = worker_.progressBlock();
+    worker_.setTransferring(true);
+    TFtpClient& client = worker_.connection0();
+    for (;;) {
+        progress.currentFileBytes = progress.finishedBytes.load() + static_cast<std::int64_t>(offset);
+        if (!ensureConnected(remotePath))
+            break;
+        client.SetHostFileName(QByteArray::fromStdString(remotePath));
+        client.SetLocalFileName(localPath);
+        client.SetResumeAt(static_cast<qint64>(offset));
+        worker_.setStatus(LoaderTexts::uploadStarting());
+        const bool uploaded = client.RestPut();
+        if (!uploaded && !worker_.stopping() && !worker_.pauseAsked()) {
+            worker_.showServerError(LoaderTexts::uploadResumeFailed(shownName(remotePath)));
+            worker_.stopSelf();
+            break;
+        }
+        if (uploaded || worker_.stopping())
+            break;
+        worker_.pauseWait(true);
+        const RemoteState remote = remoteState(size, remotePath, true);
+        if (remote.existence != Existence::Partial || size == 0 || !worker_.supportsRest() || worker_.stopping())
+            break;
+        offset = remote.size;
+    }
+    worker_.setTransferring(false);
+    countDone(size);
+}
+
+void UploadBranch::countDone(std::uint64_t size)
+{
+    if (worker_.stopping())
+        return;
+    LoaderProgress& progress = worker_.progressBlock();
+    progress.finishedBytes += static_cast<std::int64_t>(size);
+    progress.clearConnectionBytes();
+}
