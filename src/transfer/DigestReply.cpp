@@ -7,8 +7,9 @@
 
 bool isDigestText(std::string_view text)
 {
-    return text.size() == zeroDigest.size()
-        && std::all_of(text.begin(), text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+    return text.size() == zeroDigest.size() && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isxdigit(static_cast<unsigned char>(c));
+    });
 }
 
 std::string digestFromReply(std::string_view reply)

@@ -50,15 +50,16 @@ QString cacheFolder()
     return folder;
 }
 
-std::optional<QString> createPrivateFile(const QString& folder, const QString& prefix, const QString& extension)
+std::optional<QString> createPrivateFile(
+    const QString& folder, const QString& prefix, const QString& extension)
 {
     static std::atomic<unsigned> serial { 0 };
     constexpr double millisecondsPerDay = 86400000.0;
     for (int tries = 0; tries < 100; ++tries) {
         const double dayFraction = QTime::currentTime().msecsSinceStartOfDay() / millisecondsPerDay;
         const QString name = prefix + QString::number(dayFraction, 'g', 10) + QLatin1Char('-')
-            + QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-') + QString::number(serial++)
-            + extension;
+            + QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-')
+            + QString::number(serial++) + extension;
         const QByteArray path = QFile::encodeName(joinPath(folder, name));
         const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {

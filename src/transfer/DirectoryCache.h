@@ -37,4 +37,5 @@ QString cacheFolder();
 // and exclusively (mode 0600, never through a symbolic link) in `folder`.
 // Returns the file name without its folder, or nothing when it cannot be
 // created.
-std::optional<QString> createPrivateFile(const QString& folder, const QString& prefix, const QString& extension);
+std::optional<QString> createPrivateFile(
+    const QString& folder, const QString& prefix, const QString& extension);

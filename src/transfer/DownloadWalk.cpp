@@ -57,7 +57,8 @@ void DownloadWalk::prepareFromCache()
     if (!localPath.isEmpty())
         worker_.setLocalBase(localPath.endsWith(QLatin1Char('/')) ? localPath : localPath + QLatin1Char('/'));
     worker_.restoreCapabilities(rest, md5);
-    if (const auto entries = directoryCache::load(joinPath(cacheFolder(), QString::fromStdString(cacheFile_)))) {
+    if (const auto entries
+        = directoryCache::load(joinPath(cacheFolder(), QString::fromStdString(cacheFile_)))) {
         worker_.files() = *entries;
         for (const std::string& entry : *entries)
             cache_.add(entry);
@@ -79,8 +80,8 @@ void DownloadWalk::prepareAfresh()
     for (auto entry = files.rbegin(); entry != files.rend() && !worker_.stopping(); ++entry) {
         if (worker_.supportsMd5()) {
             if (const auto fields = parseRemoteFileEntry(*entry))
-                *entry = fileEntry(worker_.queryDigest(fields->remotePath), fields->dateText, fields->remotePath,
-                    fields->size);
+                *entry = fileEntry(worker_.queryDigest(fields->remotePath), fields->dateText,
+                    fields->remotePath, fields->size);
         }
         cache_.add(*entry);
     }
@@ -117,7 +118,8 @@ void DownloadWalk::walkFolders()
 void DownloadWalk::saveCache()
 {
     if (cacheFile_.empty()) {
-        const auto name = createPrivateFile(cacheFolder(), QStringLiteral("directoryCache"), QStringLiteral(".fch"));
+        const auto name
+            = createPrivateFile(cacheFolder(), QStringLiteral("directoryCache"), QStringLiteral(".fch"));
         if (!name)
             return;
         cacheFile_ = name->toStdString();

@@ -131,9 +131,10 @@ inline QString skippedLink(const QString& path)
 }
 inline QString cacheQuestion()
 {
-    return QStringLiteral("This operation's directory listing already exists in cache.\n\nDo you want to use the "
-                          "cached file names/paths (RESUME / YES) or get the directory structure again and start "
-                          "from the beginning (RESTART / NO) ?");
+    return QStringLiteral(
+        "This operation's directory listing already exists in cache.\n\nDo you want to use the "
+        "cached file names/paths (RESUME / YES) or get the directory structure again and start "
+        "from the beginning (RESTART / NO) ?");
 }
 inline QString uploadStarting()
 {
@@ -145,7 +146,8 @@ inline QString uploadFailed(const QString& localPath)
 }
 inline QString uploadResumeFailed(const QString& remotePath)
 {
-    return QStringLiteral("File upload resume error : \n") + remotePath + QStringLiteral("\ncould not be resumed.");
+    return QStringLiteral("File upload resume error : \n") + remotePath
+        + QStringLiteral("\ncould not be resumed.");
 }
 inline QString deletingFile(const QString& path)
 {
@@ -157,6 +159,7 @@ inline QString fileRemovalFailed(const QString& path)
 }
 inline QString folderRemovalFailed(const QString& folder)
 {
-    return QStringLiteral("Directory removal error : \n") + folder + QStringLiteral("\ncould not be removed.");
+    return QStringLiteral("Directory removal error : \n") + folder
+        + QStringLiteral("\ncould not be removed.");
 }
 } // namespace LoaderTexts

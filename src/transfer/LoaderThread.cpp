@@ -83,7 +83,7 @@ LoaderThread::LoaderThread(LoaderInputs inputs, QObject* parent)
 {
     hostText_ = QString::fromStdString(site_.persistent ? site_.hostAddress : site_.p2pUserName);
     remoteBase_ = withSlash(kind_ == OperationKind::Upload && inputs.pathGiven ? inputs.path.toStdString()
-                                                                                : site_.initialDirectory);
+                                                                               : site_.initialDirectory);
     if (kind_ == OperationKind::Upload) {
         if (!files_.empty()) {
             if (const auto fields = parseUploadFileEntry(files_.front()))
@@ -241,7 +241,8 @@ void LoaderThread::setUpConnections()
     QString error;
     const QString folder = temporaryFolder(&error);
     if (!folder.isEmpty()) {
-        if (const auto name = createPrivateFile(folder, QStringLiteral("loaderThread"), QStringLiteral(".tmp")))
+        if (const auto name
+            = createPrivateFile(folder, QStringLiteral("loaderThread"), QStringLiteral(".tmp")))
             listingFile_ = joinPath(folder, *name);
     }
 }
@@ -405,7 +406,8 @@ void LoaderThread::withOperation(const std::function<void(ftpOperationObject&)>&
 
 OverwriteAnswer LoaderThread::askOverwrite(const QString& path, ExistenceKind kind)
 {
-    OverwriteAnswer answer = kind == ExistenceKind::Partially ? OverwriteAnswer::Resume : OverwriteAnswer::Overwrite;
+    OverwriteAnswer answer
+        = kind == ExistenceKind::Partially ? OverwriteAnswer::Resume : OverwriteAnswer::Overwrite;
     withWindow([&](LoaderWindow& window) { answer = window.askOverwrite(path, kind); });
     return answer;
 }
@@ -445,7 +447,8 @@ bool LoaderThread::connectAndLogIn(bool lookUp)
         TFtpClient& client = connection0();
         client.SetHostName(QString::fromStdString(site_.hostAddress));
         client.SetPort(QString::number(site_.port));
-        client.SetUserName(QByteArray::fromStdString(site_.anonymous ? std::string("anonymous") : site_.userId));
+        client.SetUserName(
+            QByteArray::fromStdString(site_.anonymous ? std::string("anonymous") : site_.userId));
         const std::string& password
             = site_.anonymous && site_.password.empty() ? options_.AnonymousPassword : site_.password;
         client.SetPassWord(QByteArray::fromStdString(password));
@@ -572,7 +575,8 @@ void LoaderThread::pauseWait(bool clearFlags)
 {
     const bool wasPaused = paused_.load();
     if (isPaused() && !stopping())
-        processEventsUntil([this] { return !isPaused() || stopping(); }, QDeadlineTimer(QDeadlineTimer::Forever));
+        processEventsUntil(
+            [this] { return !isPaused() || stopping(); }, QDeadlineTimer(QDeadlineTimer::Forever));
     if (clearFlags && wasPaused) {
         paused_ = false;
         resumeRequested_ = false;

@@ -12,7 +12,14 @@ enum class ExistenceKind { Completely, Partially };
 
 // The answers of the overwrite question, by their historic numbers. An
 // answer "All" holds for every later file of the run.
-enum class OverwriteAnswer : int { SkipAll = -2, Skip = -1, Overwrite = 1, OverwriteAll = 2, Resume = 3, ResumeAll = 4 };
+enum class OverwriteAnswer : int {
+    SkipAll = -2,
+    Skip = -1,
+    Overwrite = 1,
+    OverwriteAll = 2,
+    Resume = 3,
+    ResumeAll = 4
+};
 
 // What a transfer worker tells its window. The worker calls it only through
 // LoaderThread's synchronous calls, so every method runs on the main thread;

@@ -14,8 +14,7 @@
 //
 // Qt's blocking queued call synchronises through code ThreadSanitizer cannot
 // see, so the hand-over is announced to it explicitly.
-template <typename Call>
-void callOnThreadOf(QObject* target, Call&& call)
+template <typename Call> void callOnThreadOf(QObject* target, Call&& call)
 {
     if (QThread::currentThread() == target->thread()) {
         call();
@@ -34,6 +33,7 @@ void callOnThreadOf(QObject* target, Call&& call)
         Qt::BlockingQueuedConnection);
     __tsan_acquire(&handOver);
 #else
-    QMetaObject::invokeMethod(target, [&] { call(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        target, [&] { call(); }, Qt::BlockingQueuedConnection);
 #endif
 }

@@ -46,7 +46,8 @@ std::optional<QString> localPathBelow(
         const std::string_view name = rest.substr(0, slash);
         if (!isSafeLocalName(name))
             return std::nullopt;
-        local = joinPath(local, QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size()))));
+        local = joinPath(
+            local, QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size()))));
         rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
     }
     return local;

@@ -100,8 +100,7 @@ void TreeWalker::latestRemoteSize(const std::string& path, std::uint64_t& size, 
     }
 }
 
-template <typename Accept>
-bool TreeWalker::readListing(Accept&& accept)
+template <typename Accept> bool TreeWalker::readListing(Accept&& accept)
 {
     QFile file(worker_.listingFile());
     if (!file.open(QIODevice::ReadOnly))
@@ -127,7 +126,8 @@ bool TreeWalker::readListing(Accept&& accept)
                 break;
             }
             ftpObject entry;
-            if (const auto kind = parseListingLine(line, source_, entry); kind && !accept(std::move(entry), *kind)) {
+            if (const auto kind = parseListingLine(line, source_, entry);
+                kind && !accept(std::move(entry), *kind)) {
                 more = false;
                 break;
             }
@@ -165,7 +165,8 @@ std::optional<TreeWalker::Listed> TreeWalker::listCurrentFolder()
             listed.folders.push_back(folderEntry(entry.dateText, path));
         } else {
             const std::string digest = worker_.queryDigest(path);
-            listed.files.push_back(fileEntry(digest, entry.dateText, path, static_cast<std::uint64_t>(entry.size)));
+            listed.files.push_back(
+                fileEntry(digest, entry.dateText, path, static_cast<std::uint64_t>(entry.size)));
         }
         return !worker_.stopping();
     });
@@ -258,7 +259,8 @@ void TreeWalker::walkLocalFolder(const QString& folder, std::vector<std::string>
     for (const QFileInfo& entry : entries) {
         if (entry.isSymLink()) {
             const QString target = entry.canonicalFilePath();
-            const bool insideBase = !target.isEmpty() && target.startsWith(canonicalLocalBase_ + QLatin1Char('/'));
+            const bool insideBase
+                = !target.isEmpty() && target.startsWith(canonicalLocalBase_ + QLatin1Char('/'));
             if (!insideBase || entry.isDir()) {
                 worker_.setStatus(LoaderTexts::skippedLink(entry.filePath()));
                 continue;

@@ -79,10 +79,10 @@ public:
     std::optional<std::string> remotePathOfLocal(const QString& localPath) const;
 
 private:
-    template <typename Accept>
-    bool readListing(Accept&& accept);
+    template <typename Accept> bool readListing(Accept&& accept);
     bool acceptableName(const ftpObject& entry);
-    void walkRemoteFolder(std::string path, std::vector<std::string>& files, directoryCache* cache, int depth);
+    void walkRemoteFolder(
+        std::string path, std::vector<std::string>& files, directoryCache* cache, int depth);
     void walkLocalFolder(const QString& folder, std::vector<std::string>& files, int depth);
 
     LoaderThread& worker_;

@@ -104,10 +104,10 @@ void UploadBranch::uploadOne(const QString& localPath, const std::string& remote
         if (all.skipPartial)
             return;
         OverwriteAnswer answer = all.overwritePartial ? OverwriteAnswer::Overwrite
-            : all.resumePartial                       ? OverwriteAnswer::Resume
-                                                      : worker_.askOverwrite(localPath,
-                                                          worker_.supportsRest() ? ExistenceKind::Partially
-                                                                                 : ExistenceKind::Completely);
+            : all.resumePartial
+            ? OverwriteAnswer::Resume
+            : worker_.askOverwrite(
+                localPath, worker_.supportsRest() ? ExistenceKind::Partially : ExistenceKind::Completely);
         all.overwritePartial |= answer == OverwriteAnswer::OverwriteAll;
         all.skipPartial |= answer == OverwriteAnswer::SkipAll;
         all.resumePartial |= answer == OverwriteAnswer::ResumeAll;
@@ -213,7 +213,8 @@ void UploadBranch::resumeUpload(
             break;
         worker_.pauseWait(true);
         const RemoteState remote = remoteState(size, remotePath, true);
-        if (remote.existence != Existence::Partial || size == 0 || !worker_.supportsRest() || worker_.stopping())
+        if (remote.existence != Existence::Partial || size == 0 || !worker_.supportsRest()
+            || worker_.stopping())
             break;
         offset = remote.size;
     }

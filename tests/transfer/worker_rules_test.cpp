@@ -1,0 +1,116 @@
+// The worker's rules that need no server: digests in replies, transfer
+// types, entry fields, local paths from remote names, the cache file.
+
+#include "TempHome.h"
+#include "transfer/DigestReply.h"
+#include "transfer/DirectoryCache.h"
+#include "transfer/EntryFields.h"
+#include "transfer/FtpOperation.h"
+#include "transfer/RemoteName.h"
+#include "transfer/TransferType.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace
+{
+
+struct DigestCase {
+    const char* name;
+    const char* reply;
+    const char* digest;
+};
+
+class DigestReplies : public testing::TestWithParam<DigestCase>
+{
+};
+
+TEST_P(DigestReplies, YieldTheDigestOrZeroDigest)
+{
+    EXPECT_EQ(digestFromReply(GetParam().reply), GetParam().digest);
+}
+
+INSTANTIATE_TEST_SUITE_P(Worker, DigestReplies,
+    testing::Values(
+        DigestCase { "hex", "200 0123456789ABCDEF0123456789abcdef", "0123456789ABCDEF0123456789ABCDEF" },
+        DigestCase { "refused", "550 0123456789ABCDEF0123456789ABCDEF", "00000000000000000000000000000000" },
+        DigestCase {
+            "temporary", "450 0123456789ABCDEF0123456789ABCDEF", "00000000000000000000000000000000" },
+        DigestCase { "short", "200 0123456789ABCDEF", "00000000000000000000000000000000" },
+        DigestCase { "empty", "", "00000000000000000000000000000000" },
+        DigestCase { "notHex", "200 0123456789ABCDEF0123456789ABCDEZ", "00000000000000000000000000000000" },
+        DigestCase {
+            "injected", "200 0123456789ABCDEF\r\nDELE x 23456789", "00000000000000000000000000000000" }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WorkerTransferType, AutomaticModeGoesByTheExtensionIgnoringCase)
+{
+    const std::vector<std::string> types { "txt", "htm" };
+    EXPECT_EQ(wantedTransferType(0, types, "/pub/README.TXT"), TransferType::Ascii);
+    EXPECT_EQ(wantedTransferType(0, types, "/pub/data.bin"), TransferType::Binary);
+    EXPECT_EQ(wantedTransferType(0, types, "/pub.txt/README"), TransferType::Binary);
+    EXPECT_EQ(wantedTransferType(1, types, "/pub/data.bin"), TransferType::Ascii);
+    EXPECT_EQ(wantedTransferType(2, types, "/pub/a.txt"), TransferType::Binary);
+}
+
+TEST(WorkerEntries, SizesAreSixtyFourBitAndAQuestionMarkInThePathDoesNoHarm)
+{
+    const auto file = parseRemoteFileEntry(fileEntry(zeroDigest, "Jan 1", "/pub/a?b.iso", 5368709120ull));
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->remotePath, "/pub/a?b.iso");
+    EXPECT_EQ(file->size, 5368709120ull);
+    const auto upload = parseUploadFileEntry(uploadFileEntry("/home/u/big.iso", 5368709120ull));
+    ASSERT_TRUE(upload);
+    EXPECT_EQ(upload->size, 5368709120ull);
+    EXPECT_FALSE(parseRemoteFileEntry("0?date?/pub/a?12x"));
+    EXPECT_FALSE(parseRemoteFileEntry("/pub/a?12"));
+    EXPECT_EQ(parentFolderOf("/pub/a/"), "/pub/");
+    EXPECT_EQ(parentFolderOf("/a"), "/");
+}
+
+TEST(WorkerLocalPaths, NamesThatWouldLeaveTheLocalBaseAreRefused)
+{
+    const QString base = QStringLiteral("/home/u/Downloads/");
+    EXPECT_EQ(
+        localPathBelow(base, "/pub/", "/pub/docs/a.txt"), QStringLiteral("/home/u/Downloads/docs/a.txt"));
+    for (const char* path : { "/pub/../etc/passwd", "/pub/docs/..", "/pub/./a", "/pub/a\\..\\b", "/pub//a",
+             "/other/a", "/pub/", "/pub/a\nb" })
+        EXPECT_FALSE(localPathBelow(base, "/pub/", path)) << path;
+    EXPECT_EQ(shownName("a\x1b[2Jb"), QStringLiteral("a\\x1b[2Jb"));
+    EXPECT_EQ(shownName("caf\xe9"), QStringLiteral("caf\u00e9"));
+}
+
+TEST(WorkerCache, IsWrittenPrivatelyAndReadBackEntryByEntry)
+{
+    TempHome home;
+    const auto first
+        = createPrivateFile(cacheFolder(), QStringLiteral("directoryCache"), QStringLiteral(".fch"));
+    const auto second
+        = createPrivateFile(cacheFolder(), QStringLiteral("directoryCache"), QStringLiteral(".fch"));
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(*first, *second) << "two names made in the same millisecond";
+    EXPECT_TRUE(
+        first->startsWith(QStringLiteral("directoryCache")) && first->endsWith(QStringLiteral(".fch")));
+
+    directoryCache cache;
+    cache.add(fileEntry(zeroDigest, "Jan 1", "/pub/b", 2));
+    cache.add(fileEntry(zeroDigest, "Jan 1", "/pub/a", 1));
+    const QString path = cacheFolder() + QLatin1Char('/') + *first;
+    ASSERT_TRUE(cache.save(path));
+    EXPECT_EQ(QFile(path).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+    QFile written(path);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(),
+        QByteArray("00000000000000000000000000000000?Jan 1?/pub/b?2\r\n00000000000000000000000000000000?Jan "
+                   "1?/pub/a?1\r\n"));
+    const auto loaded = directoryCache::load(path);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->size(), 2u);
+    EXPECT_EQ(loaded->front(), fileEntry(zeroDigest, "Jan 1", "/pub/b", 2));
+}
+
+} // namespace

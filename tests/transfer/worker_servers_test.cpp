@@ -1,0 +1,319 @@
+// The worker against the family FTP server: login and probes, walks and the
+// directory cache, upload, delete, a stop, and a borrowed connection.
+
+#include "TempHome.h"
+#include "ftp_servers.h"
+#include "loader_test_support.h"
+#include "net/TFtpClient.h"
+#include "transfer/DirectoryCache.h"
+#include "transfer/EntryFields.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+void writeFile(const QString& path, qint64 size)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(size, 'x'));
+}
+
+class WorkerServers : public testing::Test
+{
+protected:
+    // A tree with nested folders, an awkward name, links to a file and to a
+    // folder, and an empty folder.
+    void makeTree()
+    {
+        const QString root = remote.path();
+        writeFile(root + QStringLiteral("/pub/top.bin"), 10);
+        writeFile(root + QStringLiteral("/pub/a/one.txt"), 11);
+        writeFile(root + QStringLiteral("/pub/a/b/two words.bin"), 12);
+        writeFile(root + QStringLiteral("/pub/a/b/c/three.bin"), 13);
+        QDir().mkpath(root + QStringLiteral("/pub/empty"));
+        QFile::link(root + QStringLiteral("/pub/top.bin"), root + QStringLiteral("/pub/a/filelink"));
+        QFile::link(root + QStringLiteral("/pub/a/b"), root + QStringLiteral("/pub/a/folderlink"));
+    }
+
+    bool startServer(const QStringList& switches = {})
+    {
+        server = std::make_unique<FtpTestServer>(FtpServerKind::Family, remote.path(), switches);
+        return server->running();
+    }
+
+    LoaderInputs inputs(OperationKind kind)
+    {
+        LoaderInputs in;
+        in.site.hostAddress = "127.0.0.1";
+        in.site.displayAddress = "127.0.0.1";
+        in.site.port = server->port();
+        in.site.anonymous = false;
+        in.site.userId = "tester";
+        in.site.password = "secret";
+        in.site.initialDirectory = "/";
+        in.options.Attempts = 1;
+        in.options.TimeoutPeriod = 20;
+        in.kind = kind;
+        in.operation = &operation;
+        in.prompter = &prompter;
+        in.window = &window;
+        in.path = local.path();
+        in.pathGiven = kind == OperationKind::Download;
+        return in;
+    }
+
+    QList<QByteArray> commands() const
+    {
+        QList<QByteArray> lines;
+        for (const QByteArray& line : server->commandLog().split('\n')) {
+            if (!line.isEmpty())
+                lines << line.trimmed();
+        }
+        return lines;
+    }
+
+    TempHome home;
+    QTemporaryDir remote;
+    QTemporaryDir local;
+    std::unique_ptr<FtpTestServer> server;
+    ftpOperationObject operation;
+    RecordingPrompter prompter;
+    RecordingWindow window;
+};
+
+TEST_F(WorkerServers, AWrongPasswordEndsTheRunWithTheMessageNamingTheHost)
+{
+    ASSERT_TRUE(startServer({ QStringLiteral("--refuse-pass"), QStringLiteral("5") }))
+        << server->error().toStdString();
+    LoaderInputs in = inputs(OperationKind::Delete);
+    in.options.Attempts = 3;
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    ASSERT_EQ(prompter.messages.size(), 1);
+    EXPECT_TRUE(prompter.messages[0].startsWith(QStringLiteral(
+        "Incorrect password or server does not support multiple connections.\nUnable to connect and transfer "
+        "to/from 127.0.0.1")))
+        << prompter.messages[0].toStdString();
+    EXPECT_TRUE(prompter.messages[0].contains(QStringLiteral("Details from server:\n530")));
+    EXPECT_TRUE(worker.progress()->stopped);
+    EXPECT_EQ(commands().count("PASS secret"), 3);
+    EXPECT_FALSE(commands().contains("PASV")) << "no data connection was needed";
+}
+
+TEST_F(WorkerServers, NothingListeningGivesTheConnectMessageAfterEveryAttempt)
+{
+    ASSERT_TRUE(startServer());
+    LoaderInputs in = inputs(OperationKind::Delete);
+    in.site.port = freeTcpPort();
+    in.options.Attempts = 2;
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    ASSERT_EQ(prompter.messages.size(), 1);
+    EXPECT_TRUE(prompter.messages[0].startsWith(QStringLiteral("Unable to connect to IP address 127.0.0.1")));
+    EXPECT_EQ(window.statuses.count(QStringLiteral("Connecting to 127.0.0.1")), 1);
+}
+
+TEST_F(WorkerServers, AServerRefusingRestHasNoResumeAndDigestsFollowTheProbe)
+{
+    makeTree();
+    ASSERT_TRUE(startServer({ QStringLiteral("--refuse"), QStringLiteral("REST") }));
+    LoaderInputs in = inputs(OperationKind::Download);
+    in.folders = { folderEntry("", "/pub/a") };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    EXPECT_EQ(worker.progress()->resumeIndicator, -1);
+    EXPECT_EQ(worker.progress()->digestIndicator, 1);
+    EXPECT_FALSE(window.statuses.contains(QStringLiteral("Resume (REST) support detected.")));
+    EXPECT_TRUE(commands().contains("REST 100"));
+    EXPECT_TRUE(commands().contains("SITE MD5 /pub/a/one.txt"));
+    EXPECT_FALSE(operation.site.supportsRest);
+    EXPECT_TRUE(operation.site.supportsMd5);
+}
+
+TEST_F(WorkerServers, ADownloadWalkListsTheTreeDepthFirstSkipsLinksAndCachesIt)
+{
+    makeTree();
+    ASSERT_TRUE(startServer({ QStringLiteral("--refuse"), QStringLiteral("MD5") }));
+    LoaderInputs in = inputs(OperationKind::Download);
+    in.files = { fileEntry(zeroDigest, "", "/pub/top.bin", 10) };
+    in.folders = { folderEntry("", "/pub/a") };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(worker.progress()->finished);
+    EXPECT_EQ(worker.progress()->digestIndicator, -1);
+    EXPECT_EQ(worker.progress()->resumeIndicator, 1);
+    ASSERT_FALSE(operation.cacheFile.empty());
+    const auto cached = directoryCache::load(
+        cacheFolder() + QLatin1Char('/') + QString::fromStdString(operation.cacheFile));
+    ASSERT_TRUE(cached);
+    std::vector<std::string> paths;
+    for (const std::string& entry : *cached)
+        paths.push_back(parseRemoteFileEntry(entry)->remotePath);
+    EXPECT_EQ(paths,
+        std::vector<std::string>(
+            { "/pub/top.bin", "/pub/a/one.txt", "/pub/a/b/two words.bin", "/pub/a/b/c/three.bin" }));
+    EXPECT_EQ(worker.progress()->totalBytes, 10 + 11 + 12 + 13);
+    EXPECT_EQ(QFileInfo(cacheFolder() + QLatin1Char('/') + QString::fromStdString(operation.cacheFile))
+                  .permissions()
+            & (QFile::ReadOther | QFile::ReadGroup),
+        QFile::Permissions());
+    EXPECT_TRUE(QDir(QDir::tempPath()).entryList({ QStringLiteral("loaderThread*") }).isEmpty());
+
+    // A restart that answers Yes walks nothing: the cache is the file list.
+    const int listsBefore = commands().count("LIST");
+    prompter.messages.clear();
+    LoaderInputs again = inputs(OperationKind::Download);
+    again.folders = { folderEntry("", "/pub/a") };
+    LoaderThread resumed(std::move(again));
+    ASSERT_TRUE(runToEnd(resumed));
+    ASSERT_EQ(prompter.messages.size(), 1);
+    EXPECT_TRUE(prompter.messages[0].startsWith(
+        QStringLiteral("This operation's directory listing already exists in cache.")));
+    EXPECT_EQ(commands().count("LIST"), listsBefore);
+    const auto recached = directoryCache::load(
+        cacheFolder() + QLatin1Char('/') + QString::fromStdString(operation.cacheFile));
+    EXPECT_EQ(recached, cached);
+}
+
+TEST_F(WorkerServers, AnUploadCreatesTheMissingFoldersAndSendsEveryFileLastFirst)
+{
+    ASSERT_TRUE(startServer());
+    writeFile(local.path() + QStringLiteral("/tree/x.bin"), 1000);
+    writeFile(local.path() + QStringLiteral("/tree/sub/y.txt"), 20);
+    QDir().mkpath(local.path() + QStringLiteral("/tree/hollow"));
+    QFile::link(QStringLiteral("/etc"), local.path() + QStringLiteral("/tree/outside"));
+    QFile::link(local.path() + QStringLiteral("/tree"), local.path() + QStringLiteral("/tree/sub/loop"));
+    writeFile(local.path() + QStringLiteral("/single.bin"), 7);
+    QDir().mkpath(remote.path() + QStringLiteral("/up/tree"));
+
+    LoaderInputs in = inputs(OperationKind::Upload);
+    in.path = QStringLiteral("/up");
+    in.pathGiven = true;
+    in.files = { uploadFileEntry((local.path() + QStringLiteral("/single.bin")).toStdString(), 7) };
+    in.folders = { (local.path() + QStringLiteral("/tree")).toStdString() };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(QFileInfo(remote.path() + QStringLiteral("/up/tree/x.bin")).size(), 1000);
+    EXPECT_EQ(QFileInfo(remote.path() + QStringLiteral("/up/tree/sub/y.txt")).size(), 20);
+    EXPECT_EQ(QFileInfo(remote.path() + QStringLiteral("/up/single.bin")).size(), 7);
+    EXPECT_TRUE(QFileInfo(remote.path() + QStringLiteral("/up/tree/hollow")).isDir());
+    EXPECT_FALSE(QFileInfo::exists(remote.path() + QStringLiteral("/up/tree/outside")));
+    EXPECT_FALSE(QFileInfo::exists(remote.path() + QStringLiteral("/up/tree/sub/loop")));
+    const QList<QByteArray> sent = commands();
+    EXPECT_FALSE(sent.contains("MKD /up/tree")) << "it exists already";
+    EXPECT_TRUE(sent.contains("MKD /up/tree/sub"));
+    const auto stores = [&] {
+        QList<QByteArray> stored;
+        for (const QByteArray& line : sent)
+            if (line.startsWith("STOR "))
+                stored << line;
+        return stored;
+    }();
+    ASSERT_EQ(stores.size(), 3);
+    EXPECT_EQ(stores.back(), "STOR /up/single.bin")
+        << "the operation's own file is the first entry, sent last";
+    EXPECT_EQ(worker.progress()->finishedBytes, 1027);
+}
+
+TEST_F(WorkerServers, AnUploadOfAPartialFileResumesFromTheServersSize)
+{
+    ASSERT_TRUE(startServer());
+    writeFile(local.path() + QStringLiteral("/part.bin"), 5000);
+    writeFile(remote.path() + QStringLiteral("/up/part.bin"), 1200);
+    window.overwriteAnswer = OverwriteAnswer::Resume;
+    LoaderInputs in = inputs(OperationKind::Upload);
+    in.path = QStringLiteral("/up");
+    in.pathGiven = true;
+    in.files = { uploadFileEntry((local.path() + QStringLiteral("/part.bin")).toStdString(), 5000) };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    EXPECT_EQ(window.questions, QList<ExistenceKind>({ ExistenceKind::Partially }));
+    EXPECT_TRUE(commands().contains("REST 1200"));
+    EXPECT_EQ(QFileInfo(remote.path() + QStringLiteral("/up/part.bin")).size(), 5000);
+}
+
+TEST_F(WorkerServers, ADeleteRemovesEachFoldersFilesBeforeItsSubfoldersAndTheFolderLast)
+{
+    makeTree();
+    QFile::remove(remote.path() + QStringLiteral("/pub/a/folderlink"));
+    QFile::remove(remote.path() + QStringLiteral("/pub/a/filelink"));
+    ASSERT_TRUE(startServer());
+    LoaderInputs in = inputs(OperationKind::Delete);
+    in.folders = { folderEntry("", "/pub/a") };
+    in.files = { fileEntry(zeroDigest, "", "/pub/top.bin", 10) };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_FALSE(QFileInfo::exists(remote.path() + QStringLiteral("/pub/a")));
+    EXPECT_FALSE(QFileInfo::exists(remote.path() + QStringLiteral("/pub/top.bin")));
+    EXPECT_TRUE(QFileInfo::exists(remote.path() + QStringLiteral("/pub/empty")));
+    QList<QByteArray> removals;
+    for (const QByteArray& line : commands())
+        if (line.startsWith("DELE ") || line.startsWith("RMD "))
+            removals << line;
+    EXPECT_EQ(removals,
+        QList<QByteArray>({ "DELE /pub/a/one.txt", "DELE /pub/a/b/two words.bin", "DELE /pub/a/b/c/three.bin",
+            "RMD /pub/a/b/c", "RMD /pub/a/b", "RMD /pub/a", "DELE /pub/top.bin" }));
+}
+
+TEST_F(WorkerServers, AStopDuringARateLimitedUploadEndsItPromptly)
+{
+    ASSERT_TRUE(startServer({ QStringLiteral("--rate"), QStringLiteral("20000") }));
+    writeFile(local.path() + QStringLiteral("/slow.bin"), 2'000'000);
+    LoaderInputs in = inputs(OperationKind::Upload);
+    in.path = QStringLiteral("/");
+    in.pathGiven = true;
+    in.files = { uploadFileEntry((local.path() + QStringLiteral("/slow.bin")).toStdString(), 2'000'000) };
+    bool uploading = false;
+    window.onStatus = [&](const QString& text) { uploading |= text == QStringLiteral("Upload starting..."); };
+    LoaderThread worker(std::move(in));
+    worker.start(OperationPriority::Normal);
+    ASSERT_TRUE(processEventsUntil([&] { return uploading; }, QDeadlineTimer(std::chrono::seconds(20)))
+        == WaitOutcome::Ready);
+    QThread::msleep(300);
+    QElapsedTimer stopping;
+    stopping.start();
+    worker.stopAndWait();
+    EXPECT_LT(stopping.elapsed(), 1000);
+    EXPECT_TRUE(worker.progress()->stopped);
+    EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
+}
+
+TEST_F(WorkerServers, ABorrowedConnectionListsAgainAfterItIsHandedBack)
+{
+    makeTree();
+    ASSERT_TRUE(startServer());
+    TFtpClient session;
+    session.SetHostName(QStringLiteral("127.0.0.1"));
+    session.SetPort(QString::number(server->port()));
+    session.SetUserName("tester");
+    session.SetPassWord("secret");
+    ASSERT_TRUE(session.Open() && session.User() && session.Pass());
+    session.ThreadDetach();
+
+    LoaderInputs in = inputs(OperationKind::Delete);
+    in.borrowed = &session;
+    in.files = { fileEntry(zeroDigest, "", "/pub/a/one.txt", 11) };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    ASSERT_EQ(worker.takeBackBorrowed(), &session);
+    EXPECT_FALSE(QFileInfo::exists(remote.path() + QStringLiteral("/pub/a/one.txt")));
+
+    QTemporaryDir listing;
+    session.SetHostFileName({});
+    session.SetLocalFileName(listing.filePath(QStringLiteral("list")));
+    EXPECT_TRUE(session.Dir()) << session.ErrorMessage().toStdString();
+    EXPECT_EQ(commands().count("USER tester"), 1) << "the same connection, not a new one";
+}
+
+} // namespace
