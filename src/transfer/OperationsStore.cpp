@@ -1,5 +1,7 @@
 #include "transfer/OperationsStore.h"
 
+#include "common/ProgramFolders.h"
+
 #include "common/ComplementText.h"
 #include "common/IniFile.h"
 
@@ -87,7 +89,10 @@ std::unique_ptr<ftpOperationObject> readOperation(
     }
     site.initialDirectory = store.readString(section, "SiteInitialDirectory", "");
 
-    op->localPath = QString::fromStdString(store.readString(section, "LocalPath", "c:\\"));
+    // The historic default "c:\" names no folder here: the user's download
+    // folder stands in for it.
+    const std::string localPath = store.readString(section, "LocalPath", "");
+    op->localPath = localPath.empty() ? defaultDownloadFolder() : QString::fromStdString(localPath);
     op->kind = static_cast<OperationKind>(store.readInteger(section, "Operation", -1));
     op->status = static_cast<OperationStatus>(store.readInteger(section, "Status", -1));
     op->cacheFile = store.readString(section, "CacheFile", "");

@@ -144,7 +144,7 @@ TEST(OperationsStore, MissingValuesTakeTheirDefaults)
     EXPECT_EQ(first.site.userId, "anonymous");
     EXPECT_EQ(first.site.password, "me@example");
     EXPECT_EQ(first.priority, 1);
-    EXPECT_EQ(first.localPath, QStringLiteral("c:\\"));
+    EXPECT_EQ(first.localPath, defaultDownloadFolder()) << "a missing LocalPath is the download folder";
     EXPECT_EQ(first.displayNames, std::vector<std::string> { "y.bin" });
     EXPECT_EQ(loaded[1]->site.userId, "bob");
     EXPECT_EQ(loaded[1]->site.port, 21u);
