@@ -130,6 +130,7 @@ void ftpClient::attachComponentEvents()
 
 void ftpClient::componentStateChanged(int state)
 {
+    const commandScope scope(*this);
     switch (static_cast<TFtpState>(state)) {
     case ftpReady:
         setSessionState(sessionState::Connected);
@@ -160,6 +161,7 @@ void ftpClient::componentStateChanged(int state)
 
 void ftpClient::componentSessionClosed()
 {
+    const commandScope scope(*this);
     logLine(QStringLiteral("! Disconnected from ") + pseudoAddress());
     if (busy_)
         return;
@@ -170,6 +172,7 @@ void ftpClient::componentSessionClosed()
 
 void ftpClient::keepAliveTick()
 {
+    const commandScope scope(*this);
     if (!ftp_->GetConnected() || ftp_->State() != ftpReady)
         return;
     showStatus(QStringLiteral("Sending Keep Alive Signal.."));
@@ -184,6 +187,7 @@ void ftpClient::keepAliveTick()
 
 bool ftpClient::connectSession(bool list)
 {
+    const commandScope scope(*this);
     setSessionState(sessionState::Connecting);
     established_ = false;
     const int attempts = options_.Attempts;
@@ -316,6 +320,7 @@ void ftpClient::configureComponent()
 
 void ftpClient::abortCommand()
 {
+    const commandScope scope(*this);
     showStatus(QStringLiteral("Trying to abort within 5 secs... (disconnecting if unsuccessful)"));
     indexAborted_ = true;
     http_->Abort();
@@ -332,6 +337,7 @@ void ftpClient::abortCommand()
 
 void ftpClient::disconnectSession(bool close, bool lastSession)
 {
+    const commandScope scope(*this);
     setSessionState(sessionState::Disconnecting);
     if (lastSession)
         lastSession_ = true;
@@ -359,6 +365,7 @@ void ftpClient::disconnectSession(bool close, bool lastSession)
 
 void ftpClient::finishCommand()
 {
+    const commandScope scope(*this);
     if (closing_)
         closeSession();
     else
@@ -403,8 +410,28 @@ void ftpClient::closeSession()
     if (closePosted_)
         return;
     closePosted_ = true;
+    noticeOwed_ = true;
+    if (commandDepth_ == 0)
+        postClosedNotice();
+}
+
+void ftpClient::postClosedNotice()
+{
+    noticeOwed_ = false;
     if (noticeReceiver_)
         postNotice(noticeReceiver_, Notice::SessionClosed, this, lastSessionCopy_ ? 1 : 0);
+}
+
+ftpClient::commandScope::commandScope(ftpClient& session)
+    : session_(session)
+{
+    ++session_.commandDepth_;
+}
+
+ftpClient::commandScope::~commandScope()
+{
+    if (--session_.commandDepth_ == 0 && session_.noticeOwed_)
+        session_.postClosedNotice();
 }
 
 // ------------------------------------------------------------ showing

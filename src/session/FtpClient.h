@@ -126,6 +126,23 @@ private:
     void showAttemptFailure(attemptFailure failure);
     void tearDownViews();
     void closeSession();
+    void postClosedNotice();
+
+    // Held by every command and event handler while it runs. The closed
+    // notice waits until none runs: the blocking calls serve events, and
+    // the shell deletes the session when it handles the notice, which must
+    // not happen under a command of this session.
+    class commandScope
+    {
+    public:
+        explicit commandScope(ftpClient& session);
+        ~commandScope();
+        commandScope(const commandScope&) = delete;
+        commandScope& operator=(const commandScope&) = delete;
+
+    private:
+        ftpClient& session_;
+    };
 
     // Showing.
     void setSessionState(sessionState state);
@@ -184,6 +201,8 @@ private:
     bool skipHistory_ = false;
     bool fallingBack_ = false;
     bool keepHistory_ = false;
+    bool noticeOwed_ = false;
+    int commandDepth_ = 0;
     int serverSearchMode_ = 0;
     qint64 downloadLimit_ = -1; // bytes a download may bring; -1: any
 

@@ -23,6 +23,7 @@ QString unableToGetLinkFile()
 
 void ftpClient::openLinkFile(const ftpObject& entry)
 {
+    const commandScope scope(*this);
     setSessionState(sessionState::Transferring);
     const std::string remote = remotePath::join(entry.directory, entry.name);
     // The server names the file; it is stored under that name only when the
@@ -63,6 +64,7 @@ void ftpClient::openLinkFile(const ftpObject& entry)
 
 bool ftpClient::openLocalLinkFile(const QString& path)
 {
+    const commandScope scope(*this);
     QString error;
     const std::optional<ftpSite> link
         = readLinkFile(path, LinkFileUse::Session, options_.AnonymousPassword, &error);

@@ -90,6 +90,7 @@ ftpClient::folderTarget ftpClient::targetOf(const std::string& path, bool search
 
 void ftpClient::changeDirectoryAndList(const std::string& path)
 {
+    const commandScope scope(*this);
     setSessionState(sessionState::CwdList);
     const bool search = path.find(searchFolderName) != std::string::npos;
     if (listFolder(path, search, true, false, search) && selectedNode_ && !closing_)
@@ -99,6 +100,7 @@ void ftpClient::changeDirectoryAndList(const std::string& path)
 
 bool ftpClient::listFolder(const std::string& path, bool quiet, bool ascii, bool strict, bool search)
 {
+    const commandScope scope(*this);
     const std::string requested = remotePath::withDriveSlash(path);
     folderTarget target = targetOf(requested, search);
     ftp_->SetHostFileName({});
@@ -289,6 +291,7 @@ void ftpClient::recordHistory()
 
 void ftpClient::refreshListing()
 {
+    const commandScope scope(*this);
     if (!ftp_->GetConnected())
         return;
     relist_ = true;
@@ -298,12 +301,14 @@ void ftpClient::refreshListing()
 
 void ftpClient::goUp()
 {
+    const commandScope scope(*this);
     if (selectedNode_ && selectedNode_->parent)
         treeSelectionChanged(selectedNode_->parent);
 }
 
 void ftpClient::goToPath(const std::string& path)
 {
+    const commandScope scope(*this);
     site_.initialDirectory = path;
     relist_ = true;
     changeDirectoryAndList(path);
@@ -312,6 +317,7 @@ void ftpClient::goToPath(const std::string& path)
 
 void ftpClient::treeSelectionChanged(const ftpTreeViewObject* node)
 {
+    const commandScope scope(*this);
     if (!treeEvents_ || !node || closing_)
         return;
     view_->selectTreeNode(*node);
@@ -325,12 +331,14 @@ bool ftpClient::sameServer(const ftpSite& other) const
 
 void ftpClient::goBack()
 {
+    const commandScope scope(*this);
     skipHistory_ = true;
     goToHistoryEntry(history_.back());
 }
 
 void ftpClient::goForward()
 {
+    const commandScope scope(*this);
     skipHistory_ = true;
     goToHistoryEntry(history_.forward());
 }
@@ -354,6 +362,7 @@ void ftpClient::goToHistoryEntry(const ftpSite* entry)
 
 void ftpClient::openEntry(const ftpObject& entry)
 {
+    const commandScope scope(*this);
     switch (entry.kind) {
     case ftpObject::Folder:
         openEntryFolder(entry, remotePath::join(entry.directory, entry.name));
@@ -373,6 +382,7 @@ void ftpClient::openEntry(const ftpObject& entry)
 
 void ftpClient::openEntryFolder(const ftpObject& entry, const std::string& target)
 {
+    const commandScope scope(*this);
     view_->bringToFront();
     if (sameServer(*entry.site)) {
         changeDirectoryAndList(target);
@@ -393,6 +403,7 @@ void ftpClient::openEntryFolder(const ftpObject& entry, const std::string& targe
 
 void ftpClient::followUnixLink(const ftpObject& entry)
 {
+    const commandScope scope(*this);
     view_->bringToFront();
     const std::string target = remotePath::join(entry.directory, entry.name);
     const ftpSite server = *entry.site;
@@ -438,6 +449,7 @@ void ftpClient::takeOverServer(const ftpSite& server, const std::string& initial
 
 void ftpClient::insertNewEntry(const std::string& name, bool isFile)
 {
+    const commandScope scope(*this);
     QFile::remove(cacheFileOf(currentDirectory_));
     const QDateTime now = QDateTime::currentDateTime();
     const QLocale english(QLocale::English);

@@ -22,6 +22,7 @@ QString notCompliant()
 
 void ftpClient::searchServer()
 {
+    const commandScope scope(*this);
     view_->setModal(true);
     const std::optional<searchRequest> request = view_->askSearchKeyword();
     view_->setModal(false);
@@ -34,6 +35,7 @@ void ftpClient::searchServer()
 
 bool ftpClient::setSearchMode(int mode)
 {
+    const commandScope scope(*this);
     if (mode == serverSearchMode_)
         return true;
     if (!quote("SITE SRCHMODE " + std::to_string(mode)))
@@ -44,6 +46,7 @@ bool ftpClient::setSearchMode(int mode)
 
 void ftpClient::runServerSearch(const std::string& keyword, int mode)
 {
+    const commandScope scope(*this);
     if (keyword.empty())
         return;
     setSearchMode(mode);
