@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 
+#include "app/BookmarkTree.h"
 #include "app/LinkFileRegistration.h"
 #include "app/ShellView.h"
 #include "common/Notices.h"
@@ -42,6 +43,8 @@ TMainForm::TMainForm(QStringList arguments, Prompter& prompter, QObject* parent)
         QStringLiteral("33.6K"), QStringLiteral("28.8K") };
     actions_ = std::make_unique<ActionsList>(registryFilePath());
     actions_->loadAll(connection_.AnonymousPassword);
+    bookmarks_ = std::make_unique<BookmarkTree>(joinPath(programFolder(), BookmarkTree::rootText()),
+        prompter_, [this] { return connection_.AnonymousPassword; });
     registerLinkFileType(QCoreApplication::applicationFilePath());
 }
 

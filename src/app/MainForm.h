@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
+class BookmarkTree;
 class Prompter;
+struct ftpSite;
 class ShellSearch;
 class ShellSession;
 class ShellView;
@@ -91,6 +93,11 @@ public:
 
     // Opens a link file in a new FTP session (set by the session subsystem).
     std::function<void(const QString& linkFile)> openLinkFileInNewSession;
+    // Opens a new FTP session on a site: "&Connect" of the Start tab (set by
+    // the session subsystem).
+    std::function<void(const ftpSite& site)> openSiteInNewSession;
+    // The Start tab's bookmarks over "My FTP Links" of the program folder.
+    BookmarkTree& bookmarks() { return *bookmarks_; }
 
     static QString windowTitle() { return QStringLiteral("Quorvane Ranquil 5.6"); }
 
@@ -115,6 +122,7 @@ private:
     connectionOptions connection_;
     std::unique_ptr<loaderManager> loaders_;
     std::unique_ptr<ActionsList> actions_;
+    std::unique_ptr<BookmarkTree> bookmarks_;
     std::vector<ShellSession*> sessions_;
     std::vector<ShellSearch*> searches_;
     QStringList connectionSpeedLabels_;

@@ -1,6 +1,7 @@
 #include "app/ui/MainFormView.h"
 
 #include "app/MainForm.h"
+#include "app/ui/StartTabView.h"
 #include "common/Prompter.h"
 
 #include <QAction>
@@ -41,9 +42,16 @@ MainFormView::MainFormView(TMainForm& shell, QWidget* parent)
 void MainFormView::buildTabs()
 {
     tabs_ = new QTabWidget(this);
-    // Their content (search box and bookmarks; the actions list) comes with
-    // the subsystems that own it.
-    tabs_->addTab(taggedPage(0), QStringLiteral("Start"));
+    auto* start = new StartTabView(
+        shell_.bookmarks(), shell_.prompter(), [this] { return shell_.connection().AnonymousPassword; },
+        [this](const ftpSite& site) {
+            if (shell_.openSiteInNewSession)
+                shell_.openSiteInNewSession(site);
+        });
+    start->setProperty(tabTagProperty, 0);
+    tabs_->addTab(start, QStringLiteral("Start"));
+    // The search box of the Start tab and the actions list come with the
+    // subsystems that own them.
     tabs_->addTab(taggedPage(0), QStringLiteral("Actions"));
     setCentralWidget(tabs_);
     connect(tabs_, &QTabWidget::currentChanged, this, [this] { shell_.activeTabChanged(); });
