@@ -3,6 +3,7 @@
 #include "app/BookmarkTree.h"
 #include "app/MainForm.h"
 #include "app/ui/MainFormView.h"
+#include "settings/ui/TOptionsForm.h"
 
 #include "ScriptedPrompter.h"
 #include "TempHome.h"
@@ -14,6 +15,7 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -301,5 +303,34 @@ TEST(StartTabInMainWindow, ShowsTheProgramFoldersBookmarksAndConnectsThroughTheS
     EXPECT_EQ(opened[0].hostAddress, "127.0.0.1");
     EXPECT_EQ(opened[0].port, 2121u);
     EXPECT_EQ(opened[0].password, shell.connection().AnonymousPassword);
+}
+
+TEST(OptionMenus, EditTheMainWindowsLiveConnectionOptions)
+{
+    TempHome home;
+    ScriptedPrompter prompter;
+    TMainForm shell({}, prompter);
+    MainFormView window(shell);
+    shell.attachView(&window);
+    QAction* entry = nullptr;
+    for (QAction* action : window.menuBar()->findChildren<QAction*>())
+        if (action->text() == QStringLiteral("FTP &Connection Options"))
+            entry = action;
+    ASSERT_NE(entry, nullptr);
+    ASSERT_TRUE(entry->isEnabled());
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        auto* form = qobject_cast<TOptionsForm*>(QApplication::activeModalWidget());
+        ASSERT_NE(form, nullptr);
+        opened = true;
+        for (QLineEdit* edit : form->findChildren<QLineEdit*>())
+            if (edit->text() == QString::fromStdString(shell.connection().AnonymousPassword))
+                edit->setText(QStringLiteral("me@example.org"));
+        form->accept();
+    });
+    entry->trigger();
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(shell.connection().AnonymousPassword, "me@example.org");
+    shell.attachView(nullptr);
 }
 } // namespace

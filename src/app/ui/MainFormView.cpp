@@ -3,6 +3,8 @@
 #include "app/MainForm.h"
 #include "app/ui/StartTabView.h"
 #include "common/Prompter.h"
+#include "settings/ui/TFirewallProxyForm.h"
+#include "settings/ui/TOptionsForm.h"
 
 #include <QAction>
 #include <QApplication>
@@ -34,6 +36,8 @@ MainFormView::MainFormView(TMainForm& shell, QWidget* parent)
 {
     QApplication::setApplicationDisplayName(QString());
     setWindowIcon(style()->standardIcon(QStyle::SP_DriveNetIcon));
+    optionsForm_ = new TOptionsForm(shell_.connection(), this);
+    firewallProxyForm_ = new TFirewallProxyForm(shell_.connection(), this);
     buildTabs();
     buildMenus();
     buildTray();
@@ -101,10 +105,18 @@ void MainFormView::buildMenus()
             styles->addAction(style);
     }
     edit->addSeparator();
-    // The option dialogs arrive with the settings dialogs.
-    for (const QString& dialog : { QStringLiteral("FTP &Connection Options"),
-             QStringLiteral("&FTP Proxy/Firewall Options"), QStringLiteral("&HTTP Proxy/Firewall Options") })
-        edit->addAction(dialog)->setEnabled(false);
+    connect(edit->addAction(QStringLiteral("FTP &Connection Options")), &QAction::triggered, this,
+        [this] { runModal(*optionsForm_); });
+    connect(
+        edit->addAction(QStringLiteral("&FTP Proxy/Firewall Options")), &QAction::triggered, this, [this] {
+            firewallProxyForm_->setView(firewallProxyFields::Ftp);
+            runModal(*firewallProxyForm_);
+        });
+    connect(
+        edit->addAction(QStringLiteral("&HTTP Proxy/Firewall Options")), &QAction::triggered, this, [this] {
+            firewallProxyForm_->setView(firewallProxyFields::Http);
+            runModal(*firewallProxyForm_);
+        });
     edit->addSeparator();
     connect(edit->addAction(QStringLiteral("&Upgrade Check")), &QAction::triggered, this,
         [this] { shell_.upgradeCheckCommand(); });
@@ -129,6 +141,14 @@ void MainFormView::buildMenus()
             QMessageBox::about(this, QStringLiteral("About"),
                 QStringLiteral("Quorvane Ranquil 5.6\nFTP client with peer-to-peer search."));
         });
+}
+
+// The tray's "Shut Down" would end the program under the open dialog.
+void MainFormView::runModal(QDialog& dialog)
+{
+    shell_.setModalState(true);
+    dialog.exec();
+    shell_.setModalState(false);
 }
 
 void MainFormView::buildTray()

@@ -5,6 +5,9 @@
 #include <QMainWindow>
 
 class QAction;
+class QDialog;
+class TFirewallProxyForm;
+class TOptionsForm;
 class QMenu;
 class QSystemTrayIcon;
 class QTabWidget;
@@ -47,6 +50,7 @@ private:
     void buildTray();
     void reportGeometry();
     void openHelp();
+    void runModal(QDialog& dialog);
     QAction* addCommand(QMenu* menu, const QString& text, const QKeySequence& shortcut = {});
 
     TMainForm& shell_;
@@ -55,6 +59,8 @@ private:
     QAction* trayShutDown_ = nullptr;
     QList<QAction*> sessionCommands_;
     QMenu* viewMenu_ = nullptr;
+    TOptionsForm* optionsForm_ = nullptr;
+    TFirewallProxyForm* firewallProxyForm_ = nullptr;
     bool firstShowDone_ = false;
     bool firstPaintDone_ = false;
 };

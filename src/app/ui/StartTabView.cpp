@@ -6,7 +6,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFormLayout>
-#include <QHBoxLayout>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -114,8 +114,10 @@ QWidget* StartTabView::buildPanel()
 
 QWidget* StartTabView::buildButtons()
 {
+    // Two rows, so the tab fits a window of a saved small size.
     auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
+    auto* layout = new QGridLayout(row);
+    int index = 0;
     const std::pair<QString, void (StartTabView::*)()> buttons[] = {
         { QStringLiteral("New Site"), &StartTabView::newSite },
         { QStringLiteral("New Folder"), &StartTabView::newFolder },
@@ -131,7 +133,8 @@ QWidget* StartTabView::buildButtons()
     for (const auto& [text, command] : buttons) {
         auto* button = new QPushButton(text);
         button->setAutoDefault(false);
-        layout->addWidget(button);
+        layout->addWidget(button, index / 5, index % 5);
+        ++index;
         connect(button, &QPushButton::clicked, this, command);
     }
     return row;
