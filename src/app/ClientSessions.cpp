@@ -9,11 +9,13 @@ ClientSessions::ClientSessions(TMainForm& shell, ViewMaker makeView)
     , makeView_(std::move(makeView))
 {
     shell_.openLinkFileInNewSession = [this](const QString& path) { openLinkFile(path); };
+    shell_.openSiteInNewSession = [this](const ftpSite& site) { openSite(site); };
 }
 
 ClientSessions::~ClientSessions()
 {
     shell_.openLinkFileInNewSession = nullptr;
+    shell_.openSiteInNewSession = nullptr;
 }
 
 ftpClient* ClientSessions::create(const ftpSite& site)

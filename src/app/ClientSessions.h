@@ -22,7 +22,8 @@ public:
     // Makes the tab page (and its frame) of a new session.
     using ViewMaker = std::function<std::shared_ptr<sessionView>()>;
 
-    // Serves the shell's openLinkFileInNewSession from now on.
+    // Serves the shell's openLinkFileInNewSession and openSiteInNewSession
+    // from now on.
     ClientSessions(TMainForm& shell, ViewMaker makeView);
     ~ClientSessions();
     ClientSessions(const ClientSessions&) = delete;
