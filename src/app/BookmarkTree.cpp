@@ -1,6 +1,7 @@
 #include "app/BookmarkTree.h"
 
 #include "app/BookmarkFiles.h"
+#include "app/BookmarkImport.h"
 #include "common/ProgramFolders.h"
 #include "common/Prompter.h"
 
@@ -282,4 +283,33 @@ void BookmarkTree::paste(BookmarkNode* selected)
     } else {
         scan(target);
     }
+}
+
+void BookmarkTree::importSites(BookmarkNode* selected, const QString& siteManagerPath)
+{
+    QFile file(siteManagerPath);
+    if (!QFileInfo(siteManagerPath).isFile() || !file.open(QIODevice::ReadOnly)) {
+        prompter_.showErrorBox(QStringLiteral("Unable to read %1").arg(siteManagerPath));
+        return;
+    }
+    const QByteArray bytes = file.read(bookmarkImport::maxFileSize + 1);
+    if (bytes.size() > bookmarkImport::maxFileSize) {
+        prompter_.showErrorBox(
+            QStringLiteral("%1 is too large for a site manager file.").arg(siteManagerPath));
+        return;
+    }
+    const bookmarkImport::siteManager sites = bookmarkImport::parseSiteManager(
+        std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    if (!sites.error.isEmpty()) {
+        prompter_.showErrorBox(sites.error);
+        return;
+    }
+    BookmarkNode* target = targetFolder(selected);
+    QString error;
+    const int written = bookmarkImport::writeSites(sites, target->path_, &error);
+    scan(target);
+    QString text = bookmarkImport::summary(written, sites.skipped);
+    if (written < static_cast<int>(sites.sites.size()))
+        text += QLatin1Char('\n') + error;
+    prompter_.showHint(text);
 }

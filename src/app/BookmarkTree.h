@@ -93,6 +93,10 @@ public:
     BookmarkNode* clipboardNode() const { return clipNode_; }
     ClipMode clipboardMode() const { return clipMode_; }
 
+    // "Import Sites...": the FTP sites of a FileZilla site manager file into
+    // the selected folder, telling the user how many came and were skipped.
+    void importSites(BookmarkNode* selected, const QString& siteManagerPath);
+
     static QString renameRefusedText() { return QStringLiteral("Unable to rename Zelta link"); }
 
 private:

@@ -268,6 +268,20 @@ TEST_F(StartTabTest, ConnectOpensASessionOnTheSiteFromButtonDoubleClickAndEnter)
     EXPECT_EQ(prompter.shown, QStringList({ loginTexts::loginHint() }));
 }
 
+TEST_F(StartTabTest, ImportSitesBringsAFileZillaSiteManagerIntoTheSelectedFolder)
+{
+    view.setChooseImportFile([] { return QStringLiteral("fixtures/sitemanager.xml"); });
+    selectItem({ QStringLiteral("Private") });
+    click(QStringLiteral("Import Sites..."));
+    EXPECT_EQ(childTexts({ QStringLiteral("Private") }),
+        QStringList({ QStringLiteral("Work"), QStringLiteral("Slash_Name"), QStringLiteral("Top Site") }));
+    ASSERT_EQ(prompter.shown.size(), 1);
+    EXPECT_TRUE(prompter.shown[0].startsWith(QStringLiteral("4 site(s) imported.")));
+    selectItem({ QStringLiteral("Private"), QStringLiteral("Work") });
+    EXPECT_EQ(childTexts({ QStringLiteral("Private"), QStringLiteral("Work") }),
+        QStringList({ QStringLiteral("Nested"), QStringLiteral("Office") }));
+}
+
 TEST_F(StartTabTest, TheNameAndPortBoxesRefuseWhatTheyMustNot)
 {
     profileName()->clear();

@@ -5,6 +5,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -57,6 +59,11 @@ StartTabView::StartTabView(BookmarkTree& tree, Prompter& prompter,
     , openSession_(std::move(openSession))
     , askName_([this](const QString& title, const QString& prompt, const QString& initial) {
         return defaultAskName(this, title, prompt, initial);
+    })
+    , chooseImportFile_([this] {
+        return QFileDialog::getOpenFileName(this, QStringLiteral("Import Sites"),
+            QDir::home().filePath(QStringLiteral(".config/filezilla/sitemanager.xml")),
+            QStringLiteral("FileZilla site manager (sitemanager.xml);;XML files (*.xml)"));
     })
 {
     tree_ = new QTreeWidget;
@@ -127,13 +134,14 @@ QWidget* StartTabView::buildButtons()
         { QStringLiteral("Cut"), &StartTabView::cutSelected },
         { QStringLiteral("Copy"), &StartTabView::copySelected },
         { QStringLiteral("Paste"), &StartTabView::paste },
+        { QStringLiteral("Import Sites..."), &StartTabView::importSites },
         { QStringLiteral("Help"), &StartTabView::showHelp },
         { QStringLiteral("&Connect"), &StartTabView::LogBtnClick },
     };
     for (const auto& [text, command] : buttons) {
         auto* button = new QPushButton(text);
         button->setAutoDefault(false);
-        layout->addWidget(button, index / 5, index % 5);
+        layout->addWidget(button, index / 6, index % 6);
         ++index;
         connect(button, &QPushButton::clicked, this, command);
     }
@@ -359,6 +367,15 @@ void StartTabView::paste()
 void StartTabView::showHelp()
 {
     prompter_.showHint(loginTexts::loginHint());
+}
+
+void StartTabView::importSites()
+{
+    const QString path = chooseImportFile_();
+    if (path.isEmpty())
+        return;
+    bookmarks_.importSites(selectedNode(), path);
+    showTree();
 }
 
 void StartTabView::LogBtnClick()

@@ -34,6 +34,8 @@ public:
 
     // Replaces the name dialog (tests).
     void setAskName(AskName askName) { askName_ = std::move(askName); }
+    // Replaces the chooser of the site manager file to import (tests).
+    void setChooseImportFile(std::function<QString()> choose) { chooseImportFile_ = std::move(choose); }
 
     QTreeWidget* treeWidget() const { return tree_; }
     BookmarkNode* selectedNode() const;
@@ -50,6 +52,7 @@ public:
     void copySelected();
     void paste();
     void showHelp();
+    void importSites();
     void LogBtnClick();
 
 private:
@@ -71,6 +74,7 @@ private:
     std::function<std::string()> anonymousPassword_;
     OpenSession openSession_;
     AskName askName_;
+    std::function<QString()> chooseImportFile_;
     QTreeWidget* tree_ = nullptr;
     QLineEdit* profileName_ = nullptr;
     QLineEdit* address_ = nullptr;
