@@ -15,6 +15,22 @@ bool isPlainFileName(const std::string& name)
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos
         && name.find('\0') == std::string::npos;
 }
+
+// No window survives a run: a row stored while its window still ran (the
+// store is written as operations go, so a crash leaves such rows) is
+// restored as stopped, or as completed when its work was done.
+OperationStatus restoredStatus(OperationStatus stored)
+{
+    switch (stored) {
+    case OperationStatus::Running:
+    case OperationStatus::Connecting:
+        return OperationStatus::Stopped;
+    case OperationStatus::Finished:
+        return OperationStatus::Completed;
+    default:
+        return stored;
+    }
+}
 } // namespace
 
 ActionsList::ActionsList(QString registryPath, QObject* parent)
@@ -27,12 +43,17 @@ ActionsList::ActionsList(QString registryPath, QObject* parent)
 void ActionsList::loadAll(const std::string& anonymousPassword)
 {
     loading_ = true;
+    bool repaired = false;
     for (auto& operation : store_.loadAll(anonymousPassword)) {
         const OperationStatus stored = operation->status;
+        const OperationStatus restored = restoredStatus(stored);
+        repaired |= restored != stored;
         ftpOperationObject* added = addOperation(std::move(*operation));
-        setStatus(added, stored, 0);
+        setStatus(added, restored, 0);
     }
     loading_ = false;
+    if (repaired)
+        persist();
 }
 
 bool ActionsList::storeAll()

@@ -250,7 +250,44 @@ TEST(ActionsList, AnOperationAddedBeforeACrashIsInTheStore)
     actions.loadAll("anon");
     ASSERT_EQ(actions.rowCount(), 1);
     EXPECT_EQ(actions.row(0).operation->site.password, "pw");
-    EXPECT_EQ(actions.row(0).statusText, QStringLiteral("0% Completed"));
+    // It was running when the process died: no window is behind it now.
+    EXPECT_EQ(actions.row(0).statusText, QStringLiteral("Incomplete (Stopped)"));
+    EXPECT_EQ(actions.row(0).operation->status, OperationStatus::Stopped);
+}
+
+TEST(ActionsList, RowsStoredWhileTheirWindowsRanComeBackStoppedOrCompleted)
+{
+    TempHome home;
+    const std::pair<OperationStatus, OperationStatus> cases[] = {
+        { OperationStatus::Running, OperationStatus::Stopped },
+        { OperationStatus::Connecting, OperationStatus::Stopped },
+        { OperationStatus::Finished, OperationStatus::Completed },
+        { OperationStatus::Completed, OperationStatus::Completed },
+        { OperationStatus::ConnectionError, OperationStatus::ConnectionError },
+        { OperationStatus::Stopped, OperationStatus::Stopped },
+        { static_cast<OperationStatus>(9), static_cast<OperationStatus>(9) },
+    };
+    {
+        std::vector<ftpOperationObject> stored;
+        for (const auto& [before, after] : cases) {
+            stored.push_back(sampleDownload("pw"));
+            stored.back().status = before;
+        }
+        std::vector<const ftpOperationObject*> pointers;
+        for (const ftpOperationObject& op : stored)
+            pointers.push_back(&op);
+        ASSERT_TRUE(operationsStore(registryFilePath()).storeAll(pointers));
+    }
+    ActionsList actions(registryFilePath());
+    actions.loadAll("anon");
+    ASSERT_EQ(actions.rowCount(), static_cast<int>(std::size(cases)));
+    for (int i = 0; i < actions.rowCount(); ++i)
+        EXPECT_EQ(actions.row(i).operation->status, cases[i].second) << "row " << i;
+    EXPECT_EQ(actions.row(0).statusText, QStringLiteral("Incomplete (Stopped)"));
+    EXPECT_EQ(actions.row(2).statusText, QStringLiteral("Completed!"));
+    EXPECT_EQ(IniFile(registryFilePath()).readString("Operation0", "Status", ""), "-1")
+        << "the repair is stored at once";
+    EXPECT_EQ(IniFile(registryFilePath()).readString("Operation2", "Status", ""), "2");
 }
 
 TEST(ActionsList, StatusChangesAndClearingAreStoredAtOnce)
