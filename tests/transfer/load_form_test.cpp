@@ -1,0 +1,284 @@
+// The transfer window's widgets offscreen: the overwrite question, and whole
+// operations run through TLoadForm against the family FTP server.
+
+#include "common/ProgramFolders.h"
+#include "net/EventWait.h"
+#include "transfer/ActionsList.h"
+#include "transfer/EntryFields.h"
+#include "transfer/LoaderManager.h"
+#include "transfer/LoaderThread.h"
+#include "transfer/ui/LoadForm.h"
+#include "transfer/ui/LoadFrameView.h"
+#include "transfer/ui/TQuestionForm.h"
+
+#include "TempHome.h"
+#include "ftp_servers.h"
+#include "loader_test_support.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+QStringList buttonCaptions(const QWidget& widget)
+{
+    QStringList captions;
+    for (const QPushButton* button : widget.findChildren<QPushButton*>())
+        if (!button->isHidden())
+            captions << button->text();
+    return captions;
+}
+
+QPushButton* button(const QWidget& widget, const QString& caption)
+{
+    for (QPushButton* candidate : widget.findChildren<QPushButton*>())
+        if (candidate->text() == caption)
+            return candidate;
+    return nullptr;
+}
+
+bool hasLabel(const QWidget& widget, const QString& text)
+{
+    for (const QLabel* label : widget.findChildren<QLabel*>())
+        if (label->text() == text)
+            return true;
+    return false;
+}
+
+TEST(QuestionForm, APartialFileOffersResumeAndTakesItWhenNobodyAnswers)
+{
+    TQuestionForm question(
+        QStringLiteral("/pub/some/rather/long/folder/movie.mkv"), ExistenceKind::Partially);
+    EXPECT_EQ(question.windowTitle(), QStringLiteral("Please choose (auto closing in ten seconds)"));
+    EXPECT_EQ(question.questionText(),
+        QStringLiteral("\"...long/folder/movie.mkv\" exists partially in destination."));
+    EXPECT_EQ(buttonCaptions(question).size(), 6);
+    EXPECT_EQ(question.autoAnswerTimer().interval(), 10000);
+    question.autoAnswerTimer().setInterval(0);
+    EXPECT_EQ(question.ask(), OverwriteAnswer::Resume);
+}
+
+TEST(QuestionForm, ACompleteFileHidesResumeAndIsOverwrittenWhenNobodyAnswers)
+{
+    TQuestionForm question(QStringLiteral("short.txt"), ExistenceKind::Completely);
+    EXPECT_EQ(
+        question.questionText(), QStringLiteral("\"short.txt\" already exists completely in destination."));
+    EXPECT_EQ(buttonCaptions(question),
+        QStringList({ QStringLiteral("&Overwrite"), QStringLiteral("Overwrite &All"), QStringLiteral("&Skip"),
+            QStringLiteral("S&kip All") }));
+    question.autoAnswerTimer().setInterval(0);
+    EXPECT_EQ(question.ask(), OverwriteAnswer::Overwrite);
+}
+
+TEST(QuestionForm, AClickedAnswerIsTheAnswer)
+{
+    TQuestionForm question(QStringLiteral("a.bin"), ExistenceKind::Partially);
+    QTimer::singleShot(0, &question, [&] { button(question, QStringLiteral("Res&ume All"))->click(); });
+    EXPECT_EQ(question.ask(), OverwriteAnswer::ResumeAll);
+    EXPECT_FALSE(question.autoAnswerTimer().isActive());
+}
+
+// Serves events, deferred deletions included (a nested wait does not run
+// them by itself), until `done` holds.
+bool serveUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(30))
+{
+    return processEventsUntil(
+               [&] {
+                   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                   return done();
+               },
+               QDeadlineTimer(limit))
+        == WaitOutcome::Ready;
+}
+
+void writeFile(const QString& path, qint64 size)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(size, 'u'));
+}
+
+class LoadFormRuns : public testing::Test
+{
+protected:
+    bool startServer(const QStringList& switches = {})
+    {
+        server = std::make_unique<FtpTestServer>(FtpServerKind::Family, remote.path(), switches);
+        return server->running();
+    }
+
+    ftpOperationObject* addUpload(const QString& name, qint64 size)
+    {
+        writeFile(local.filePath(name), size);
+        ftpOperationObject operation;
+        operation.kind = OperationKind::Upload;
+        operation.files
+            = { uploadFileEntry(local.filePath(name).toStdString(), static_cast<std::uint64_t>(size)) };
+        operation.displayNames = { name.toStdString() };
+        operation.site.hostAddress = "127.0.0.1";
+        operation.site.displayAddress = "127.0.0.1";
+        operation.site.port = server ? server->port() : freeTcpPort();
+        operation.site.anonymous = false;
+        operation.site.userId = "tester";
+        operation.site.password = "secret";
+        operation.site.initialDirectory = "/";
+        return actions.addOperation(std::move(operation));
+    }
+
+    TLoadForm* open(ftpOperationObject* row)
+    {
+        LoadFrameSetup setup;
+        setup.actions = &actions;
+        setup.operation = row;
+        setup.manager = &manager;
+        setup.options = &options;
+        setup.prompter = &prompter;
+        setup.site = row->site;
+        setup.kind = row->kind;
+        setup.path = QStringLiteral("/");
+        setup.pathGiven = true;
+        setup.files = row->files;
+        setup.displayNames = row->displayNames;
+        TLoadForm* form = TLoadForm::startFor(std::move(setup), false);
+        // The clock is driven by hand below.
+        form->core().progress();
+        return form;
+    }
+
+    // Ticks the window until `done` holds; every tick is one second of the
+    // window's clock, though only a short real wait.
+    bool tickUntil(TLoadForm* form, const std::function<bool()>& done)
+    {
+        QPointer<TLoadForm> guard(form);
+        return serveUntil([&] {
+            if (guard && guard->core().timerRunning())
+                guard->core().tick();
+            return done();
+        });
+    }
+
+    QString rowText(const ftpOperationObject* row) const
+    {
+        const int index = actions.indexOf(row);
+        return index < 0 ? QString() : actions.row(index).statusText;
+    }
+
+    TempHome home;
+    QTemporaryDir remote;
+    QTemporaryDir local;
+    std::unique_ptr<FtpTestServer> server;
+    ActionsList actions { registryFilePath() };
+    loaderManager manager;
+    connectionOptions options;
+    RecordingPrompter prompter;
+};
+
+TEST_F(LoadFormRuns, AnUploadRunsToCompletedAndStaysOpenUntilClosed)
+{
+    ASSERT_TRUE(startServer()) << server->error().toStdString();
+    options.Attempts = 1;
+    ftpOperationObject* row = addUpload(QStringLiteral("data.bin"), 300000);
+    QPointer<TLoadForm> form = open(row);
+    EXPECT_EQ(row->window, &form->core());
+    ASSERT_TRUE(tickUntil(form, [&] { return row->status == OperationStatus::Finished; }))
+        << rowText(row).toStdString();
+    EXPECT_EQ(rowText(row), QStringLiteral("Completed!"));
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Upload Completed! (127.0.0.1)"));
+    EXPECT_TRUE(hasLabel(*form, QStringLiteral("292.97 KB / 292.97 KB")));
+    EXPECT_TRUE(hasLabel(*form, QStringLiteral("%100")));
+    ASSERT_NE(button(*form, QStringLiteral("&Close")), nullptr);
+    EXPECT_EQ(QFileInfo(remote.filePath(QStringLiteral("data.bin"))).size(), 300000);
+    EXPECT_TRUE(server->commandLog().contains("STOR /data.bin"));
+
+    button(*form, QStringLiteral("&Close"))->click();
+    serveUntil([&] { return form.isNull(); });
+    EXPECT_TRUE(form.isNull());
+    EXPECT_EQ(row->status, OperationStatus::Completed);
+    EXPECT_EQ(row->window, nullptr);
+    EXPECT_FALSE(manager.hasUnfinishedOperations());
+}
+
+TEST_F(LoadFormRuns, PausingShowsPausedAndResumeThenResumingFinishesTheFile)
+{
+    ASSERT_TRUE(startServer({ QStringLiteral("--rate"), QStringLiteral("200000") }));
+    ftpOperationObject* row = addUpload(QStringLiteral("slow.bin"), 600000);
+    QPointer<TLoadForm> form = open(row);
+    ASSERT_TRUE(tickUntil(form, [&] {
+        QPushButton* pause = button(*form, QStringLiteral("&Pause"));
+        return pause && !pause->isHidden() && form->core().progress()->connectionBytes[0] > 0;
+    }));
+    button(*form, QStringLiteral("&Pause"))->click();
+    EXPECT_TRUE(hasLabel(*form, QStringLiteral("PAUSED!")));
+    ASSERT_NE(button(*form, QStringLiteral("&Resume")), nullptr);
+    EXPECT_FALSE(button(*form, QStringLiteral("&Resume"))->isEnabled()) << "until the next tick";
+    form->core().tick();
+    EXPECT_TRUE(button(*form, QStringLiteral("&Resume"))->isEnabled());
+    EXPECT_TRUE(hasLabel(*form, QStringLiteral("PAUSED!"))) << "a tick keeps the paused label";
+
+    button(*form, QStringLiteral("&Resume"))->click();
+    EXPECT_TRUE(hasLabel(*form, QStringLiteral("Resuming..")));
+    EXPECT_NE(button(*form, QStringLiteral("&Pause")), nullptr);
+    ASSERT_TRUE(tickUntil(form, [&] { return row->status == OperationStatus::Finished; }))
+        << rowText(row).toStdString();
+    EXPECT_EQ(QFileInfo(remote.filePath(QStringLiteral("slow.bin"))).size(), 600000);
+    EXPECT_TRUE(server->commandLog().contains("REST ")) << "the upload went on from where the server was";
+    form->close();
+}
+
+TEST_F(LoadFormRuns, AWorkerThatCannotConnectClosesItsWindowWithTheRowStopped)
+{
+    ftpOperationObject* row = addUpload(QStringLiteral("never.bin"), 10);
+    options.Attempts = 1;
+    QPointer<TLoadForm> form = open(row);
+    ASSERT_TRUE(tickUntil(form, [&] { return form.isNull(); }));
+    EXPECT_EQ(rowText(row), QStringLiteral("Incomplete (Stopped)"));
+    EXPECT_EQ(row->window, nullptr);
+    ASSERT_EQ(prompter.messages.size(), 1);
+    EXPECT_TRUE(prompter.messages[0].startsWith(QStringLiteral("Unable to connect to IP address 127.0.0.1")));
+}
+
+TEST_F(LoadFormRuns, ClosingARunningWindowStopsTheWorkerAndLeavesTheRowStopped)
+{
+    ASSERT_TRUE(startServer({ QStringLiteral("--rate"), QStringLiteral("20000") }));
+    ftpOperationObject* row = addUpload(QStringLiteral("big.bin"), 2'000'000);
+    QPointer<TLoadForm> form = open(row);
+    ASSERT_TRUE(tickUntil(form, [&] { return form->core().progress()->connectionBytes[0] > 0; }));
+    EXPECT_TRUE(manager.hasUnfinishedOperations());
+    button(*form, QStringLiteral("&Cancel"))->click();
+    serveUntil([&] { return form.isNull(); });
+    EXPECT_TRUE(form.isNull());
+    EXPECT_EQ(rowText(row), QStringLiteral("Incomplete (Stopped)"));
+    EXPECT_FALSE(manager.hasUnfinishedOperations());
+}
+
+TEST_F(LoadFormRuns, DetailsCollapseTheWindowAndRestoreItsHeight)
+{
+    options.ShowLoadFormDetailsAtStartup = true;
+    ftpOperationObject* row = addUpload(QStringLiteral("x.bin"), 10);
+    LoadFrameSetup setup;
+    setup.actions = &actions;
+    setup.operation = row;
+    setup.manager = &manager;
+    setup.options = &options;
+    setup.prompter = &prompter;
+    setup.kind = OperationKind::Delete;
+    TLoadForm form(std::move(setup));
+    form.resize(600, 400);
+    button(form, QStringLiteral("<< &Details"))->click();
+    EXPECT_EQ(form.size(), QSize(TLoadForm::collapsedWidth, TLoadForm::collapsedDeleteHeight));
+    button(form, QStringLiteral("Details >>"))->click();
+    EXPECT_EQ(form.height(), 400);
+}
+
+} // namespace
