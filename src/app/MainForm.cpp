@@ -43,6 +43,9 @@ TMainForm::TMainForm(QStringList arguments, Prompter& prompter, QObject* parent)
         QStringLiteral("33.6K"), QStringLiteral("28.8K") };
     actions_ = std::make_unique<ActionsList>(registryFilePath());
     actions_->loadAll(connection_.AnonymousPassword);
+    operations_ = std::make_unique<OperationsList>(
+        *actions_, *loaders_, connection_, prompter_, connectionSpeedLabels_);
+    operations_->startLoadTimer();
     bookmarks_ = std::make_unique<BookmarkTree>(joinPath(programFolder(), BookmarkTree::rootText()),
         prompter_, [this] { return connection_.AnonymousPassword; });
     registerLinkFileType(QCoreApplication::applicationFilePath());
@@ -173,6 +176,7 @@ void TMainForm::restoreFromTray()
 void TMainForm::runShutdownSequence()
 {
     shuttingDown_ = true;
+    operations_->stopLoadTimer();
     if (view_)
         view_->removeTrayIcon();
     writeAutoUpdateFlag(registryFilePath(), autoUpgradeCheck_);

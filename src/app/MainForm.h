@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/OperationsList.h"
 #include "common/UpdateIndexUrlStore.h"
 #include "settings/ConnectionOptions.h"
 #include "settings/GUIOptions.h"
@@ -84,6 +85,7 @@ public:
     Prompter& prompter() { return prompter_; }
     loaderManager& loaders() { return *loaders_; }
     ActionsList& actions() { return *actions_; }
+    OperationsList& operationsList() { return *operations_; }
     const QStringList& connectionSpeedLabels() const { return connectionSpeedLabels_; }
     bool autoUpgradeCheck() const { return autoUpgradeCheck_; }
     bool isShuttingDown() const { return shuttingDown_; }
@@ -122,6 +124,7 @@ private:
     connectionOptions connection_;
     std::unique_ptr<loaderManager> loaders_;
     std::unique_ptr<ActionsList> actions_;
+    std::unique_ptr<OperationsList> operations_;
     std::unique_ptr<BookmarkTree> bookmarks_;
     std::vector<ShellSession*> sessions_;
     std::vector<ShellSearch*> searches_;

@@ -1,6 +1,7 @@
 #include "app/ui/MainFormView.h"
 
 #include "app/MainForm.h"
+#include "app/ui/OperationsListView.h"
 #include "app/ui/StartTabView.h"
 #include "common/Prompter.h"
 #include "settings/ui/TFirewallProxyForm.h"
@@ -19,16 +20,6 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
-
-namespace
-{
-QWidget* taggedPage(int tag)
-{
-    auto* page = new QWidget;
-    page->setProperty(MainFormView::tabTagProperty, tag);
-    return page;
-}
-} // namespace
 
 MainFormView::MainFormView(TMainForm& shell, QWidget* parent)
     : QMainWindow(parent)
@@ -54,9 +45,10 @@ void MainFormView::buildTabs()
         });
     start->setProperty(tabTagProperty, 0);
     tabs_->addTab(start, QStringLiteral("Start"));
-    // The search box of the Start tab and the actions list come with the
-    // subsystems that own them.
-    tabs_->addTab(taggedPage(0), QStringLiteral("Actions"));
+    // The search box of the Start tab comes with the subsystem that owns it.
+    auto* actions = new OperationsListView(shell_.actions(), shell_.operationsList());
+    actions->setProperty(tabTagProperty, 0);
+    tabs_->addTab(actions, QStringLiteral("Actions"));
     setCentralWidget(tabs_);
     connect(tabs_, &QTabWidget::currentChanged, this, [this] { shell_.activeTabChanged(); });
 }

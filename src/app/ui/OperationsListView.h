@@ -1,0 +1,48 @@
+#pragma once
+
+#include "app/OperationsList.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QWidget>
+
+class ActionsList;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TLoadForm;
+
+// The "Actions" tab: one row per operation of the actions list, the hint
+// lines and the four buttons. It shows the rows and forwards every command
+// to the OperationsList core.
+class OperationsListView : public QWidget, public OperationsListWindows
+{
+    Q_OBJECT
+
+public:
+    enum Column { TypeColumn, AddressColumn, ItemsColumn, ProgressColumn };
+
+    OperationsListView(ActionsList& actions, OperationsList& core, QWidget* parent = nullptr);
+
+    void showButtons(const QString& restartCaption, bool restartEnabled, bool clearSelectedEnabled) override;
+    void openWindow(LoadFrameSetup setup, bool hidden) override;
+    void toggleWindow(TransferWindow* window) override;
+
+    QTreeWidget* list() const { return list_; }
+    QPushButton* restartButton() const { return restart_; }
+    QPushButton* clearSelectedButton() const { return clearSelected_; }
+    // The stand-alone window this view opened for `window`, if it still exists.
+    TLoadForm* formOf(const TransferWindow* window) const;
+
+private:
+    void fillRow(int index);
+    void addRow(int index);
+
+    ActionsList& actions_;
+    OperationsList& core_;
+    QTreeWidget* list_ = nullptr;
+    QPushButton* restart_ = nullptr;
+    QPushButton* clearSelected_ = nullptr;
+    QHash<const TransferWindow*, QPointer<TLoadForm>> forms_;
+    bool filling_ = false;
+};

@@ -1,0 +1,359 @@
+// The "Actions" tab's commands without widgets: the button mode, clearing,
+// the automatic restart, and operations restarted against the family FTP
+// server through headless transfer windows.
+
+#include "app/OperationsList.h"
+#include "app/MainForm.h"
+#include "common/IniFile.h"
+#include "common/ProgramFolders.h"
+#include "common/Prompter.h"
+#include "net/EventWait.h"
+#include "transfer/ActionsList.h"
+#include "transfer/EntryFields.h"
+#include "transfer/LoaderManager.h"
+
+#include "TempHome.h"
+#include "ftp_servers.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+class ScriptedPrompter : public Prompter
+{
+public:
+    bool answer = true;
+    QStringList texts;
+    bool prompt(const QString&, const QString& text, const QString&, const QString&) override
+    {
+        texts << text;
+        return answer;
+    }
+};
+
+// A transfer window without widgets: its core is deleted once it closes.
+class HeadlessFrame : public LoadFrameView
+{
+public:
+    explicit HeadlessFrame(TLoadFrame* core)
+        : core_(core)
+    {
+    }
+    void render(const LoadFrameDisplay&) override { }
+    void closeFrame() override { core_->deleteLater(); }
+    void hideFrame() override { }
+    bool openFolder(const QString&) override { return true; }
+    OverwriteAnswer askOverwrite(const QString&, ExistenceKind) override
+    {
+        return OverwriteAnswer::Overwrite;
+    }
+
+private:
+    TLoadFrame* core_;
+};
+
+class HeadlessWindows : public OperationsListWindows
+{
+public:
+    struct Opened {
+        QPointer<TLoadFrame> core;
+        std::unique_ptr<HeadlessFrame> view;
+        bool hidden;
+    };
+    std::vector<Opened> opened;
+    QString caption;
+    bool restartEnabled = false, clearSelectedEnabled = false;
+    int toggles = 0;
+
+    void showButtons(const QString& restartCaption, bool restart, bool clearSelected) override
+    {
+        caption = restartCaption;
+        restartEnabled = restart;
+        clearSelectedEnabled = clearSelected;
+    }
+    void openWindow(LoadFrameSetup setup, bool hidden) override
+    {
+        auto* core = new TLoadFrame(std::move(setup));
+        auto view = std::make_unique<HeadlessFrame>(core);
+        core->attachView(view.get());
+        core->start();
+        opened.push_back({ core, std::move(view), hidden });
+    }
+    void toggleWindow(TransferWindow*) override { ++toggles; }
+
+    // Ticks every open window until `done` holds.
+    bool tickUntil(const std::function<bool()>& done)
+    {
+        return processEventsUntil(
+                   [&] {
+                       QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                       for (const Opened& window : opened)
+                           if (window.core && window.core->timerRunning())
+                               window.core->tick();
+                       return done();
+                   },
+                   QDeadlineTimer(std::chrono::seconds(30)))
+            == WaitOutcome::Ready;
+    }
+};
+
+ftpOperationObject uploadOf(const QString& localFile, std::uint64_t size, quint16 port)
+{
+    ftpOperationObject operation;
+    operation.kind = OperationKind::Upload;
+    operation.files = { uploadFileEntry(localFile.toStdString(), size) };
+    operation.displayNames = { QFileInfo(localFile).fileName().toStdString() };
+    operation.site.hostAddress = "127.0.0.1";
+    operation.site.displayAddress = "127.0.0.1";
+    operation.site.port = port;
+    operation.site.anonymous = false;
+    operation.site.userId = "tester";
+    operation.site.password = "secret";
+    operation.site.initialDirectory = "/";
+    return operation;
+}
+
+class OperationsListCommands : public testing::Test
+{
+protected:
+    OperationsListCommands() { list.attachWindows(&windows); }
+
+    ftpOperationObject* addRow(OperationStatus status, bool autoTry = false, quint16 port = 1)
+    {
+        ftpOperationObject operation = uploadOf(QStringLiteral("/nonexistent/x.bin"), 1, port);
+        operation.autoTry = autoTry;
+        ftpOperationObject* row = actions.addOperation(std::move(operation));
+        actions.setStatus(row, status, 0);
+        return row;
+    }
+
+    TempHome home;
+    ActionsList actions { registryFilePath() };
+    loaderManager manager;
+    connectionOptions options;
+    ScriptedPrompter prompter;
+    OperationsList list { actions, manager, options, prompter, QStringList() };
+    HeadlessWindows windows;
+};
+
+struct ModeCase {
+    const char* name;
+    OperationStatus status;
+    bool withWindow;
+    const char* caption;
+    bool restartEnabled, clearSelectedEnabled;
+};
+
+class ButtonMode : public OperationsListCommands, public testing::WithParamInterface<ModeCase>
+{
+};
+
+TEST_P(ButtonMode, TheSelectedRowsStatusSetsTheButtons)
+{
+    const ModeCase& c = GetParam();
+    ftpOperationObject* row = addRow(c.status);
+    TLoadFrame* window = nullptr;
+    if (c.withWindow) {
+        LoadFrameSetup setup;
+        setup.manager = &manager;
+        setup.options = &options;
+        setup.prompter = &prompter;
+        setup.operation = row;
+        window = new TLoadFrame(std::move(setup));
+    }
+    list.select(0);
+    EXPECT_EQ(windows.caption, QString::fromUtf8(c.caption));
+    EXPECT_EQ(windows.restartEnabled, c.restartEnabled);
+    EXPECT_EQ(windows.clearSelectedEnabled, c.clearSelectedEnabled);
+    list.select(-1);
+    EXPECT_EQ(windows.caption, QString::fromUtf8(c.caption)) << "no selection keeps the mode";
+    EXPECT_FALSE(windows.restartEnabled || windows.clearSelectedEnabled);
+    delete window;
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, ButtonMode,
+    testing::Values(ModeCase { "Finished", OperationStatus::Finished, true, "&Close", true, true },
+        ModeCase { "Running", OperationStatus::Running, true, "&Stop", true, false },
+        ModeCase { "Connecting", OperationStatus::Connecting, true, "&Stop", true, false },
+        ModeCase { "Completed", OperationStatus::Completed, false, "&Restart / Resume", true, true },
+        ModeCase {
+            "ConnectionError", OperationStatus::ConnectionError, false, "&Restart / Resume", true, true },
+        ModeCase { "Stopped", OperationStatus::Stopped, false, "&Restart / Resume", true, true },
+        ModeCase {
+            "StoppedWithWindowLeft", OperationStatus::Stopped, true, "&Restart / Resume", false, true }),
+    [](const testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.name); });
+
+TEST_F(OperationsListCommands, ClearAllFinishedKeepsRunningConnectingAndStoppedRows)
+{
+    const OperationStatus statuses[] = { OperationStatus::Finished, OperationStatus::Running,
+        OperationStatus::Completed, OperationStatus::Connecting, OperationStatus::ConnectionError,
+        OperationStatus::Stopped, static_cast<OperationStatus>(9) };
+    for (const OperationStatus status : statuses)
+        addRow(status);
+    list.clearAllFinishedClicked();
+    ASSERT_EQ(actions.rowCount(), 3);
+    EXPECT_EQ(actions.row(0).statusText, QStringLiteral("0% Completed"));
+    EXPECT_EQ(actions.row(1).statusText, QStringLiteral("Connecting..."));
+    EXPECT_EQ(actions.row(2).statusText, QStringLiteral("Incomplete (Stopped)"));
+    EXPECT_EQ(IniFile(registryFilePath()).readString("Operations", "Count", ""), "3");
+}
+
+TEST_F(OperationsListCommands, ClearAllAsksAndNoKeepsEveryRow)
+{
+    addRow(OperationStatus::Stopped);
+    addRow(OperationStatus::Completed);
+    prompter.answer = false;
+    list.clearAllClicked();
+    EXPECT_EQ(prompter.texts, QStringList { QStringLiteral("Do you really want to delete ALL operations?") });
+    EXPECT_EQ(actions.rowCount(), 2);
+    prompter.answer = true;
+    list.clearAllClicked();
+    EXPECT_EQ(actions.rowCount(), 0);
+}
+
+TEST_F(OperationsListCommands, TheTimerRestartsOnlyCheckedIncompleteRowsWithoutAWindow)
+{
+    ftpOperationObject* checkedStopped = addRow(OperationStatus::Stopped, true);
+    addRow(OperationStatus::Stopped, false);
+    addRow(OperationStatus::Completed, true);
+    ftpOperationObject* checkedFailed = addRow(OperationStatus::ConnectionError, true);
+    ftpOperationObject* uncheckedLater = addRow(OperationStatus::Stopped, true);
+    list.setChecked(actions.indexOf(uncheckedLater), false);
+    EXPECT_EQ(list.loadTimerRunning(), false);
+
+    list.loadTimerTick();
+    ASSERT_EQ(windows.opened.size(), 2u);
+    EXPECT_TRUE(windows.opened[0].hidden && windows.opened[1].hidden);
+    EXPECT_EQ(checkedFailed->window, windows.opened[0].core.data()) << "from the last row to the first";
+    EXPECT_EQ(checkedStopped->window, windows.opened[1].core.data());
+    EXPECT_EQ(uncheckedLater->window, nullptr);
+
+    // Nothing listens on port 1: both fail and stop. A tick that comes
+    // while their windows still exist starts no second worker.
+    actions.setStatus(checkedStopped, OperationStatus::Stopped, 0);
+    list.loadTimerTick();
+    EXPECT_EQ(windows.opened.size(), 2u);
+    ASSERT_TRUE(windows.tickUntil([&] { return !checkedStopped->window && !checkedFailed->window; }));
+    EXPECT_EQ(checkedStopped->status, OperationStatus::Stopped);
+    list.loadTimerTick();
+    EXPECT_EQ(windows.opened.size(), 4u) << "both are tried again on the next tick";
+    ASSERT_TRUE(windows.tickUntil([&] { return !checkedStopped->window && !checkedFailed->window; }));
+}
+
+TEST_F(OperationsListCommands, DoubleClickTogglesOnlyARowWithAWindow)
+{
+    addRow(OperationStatus::Stopped);
+    list.select(0);
+    list.rowDoubleClicked();
+    EXPECT_EQ(windows.toggles, 0);
+}
+
+class OperationsAgainstTheServer : public OperationsListCommands
+{
+protected:
+    bool startServer(const QStringList& switches = {})
+    {
+        server = std::make_unique<FtpTestServer>(FtpServerKind::Family, remote.path(), switches);
+        return server->running();
+    }
+    ftpOperationObject* addUpload(const QString& name, qint64 size)
+    {
+        QFile file(local.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(size, 'r'));
+        file.close();
+        ftpOperationObject* row = actions.addOperation(
+            uploadOf(local.filePath(name), static_cast<std::uint64_t>(size), server->port()));
+        actions.setStatus(row, OperationStatus::Stopped, 0);
+        return row;
+    }
+
+    QTemporaryDir remote;
+    QTemporaryDir local;
+    std::unique_ptr<FtpTestServer> server;
+};
+
+TEST_F(OperationsAgainstTheServer, ARestartedRowRunsToCompletedAndItsWindowClosesToCompleted)
+{
+    ASSERT_TRUE(startServer()) << server->error().toStdString();
+    ftpOperationObject* row = addUpload(QStringLiteral("again.bin"), 70000);
+    list.select(0);
+    EXPECT_EQ(windows.caption, QStringLiteral("&Restart / Resume"));
+    list.restartResumeClicked();
+    ASSERT_EQ(windows.opened.size(), 1u);
+    EXPECT_FALSE(windows.opened[0].hidden);
+    ASSERT_TRUE(windows.tickUntil([&] { return row->status == OperationStatus::Finished; }));
+    EXPECT_EQ(actions.row(0).statusText, QStringLiteral("Completed!"));
+    EXPECT_EQ(windows.caption, QStringLiteral("&Close"));
+    EXPECT_EQ(QFileInfo(remote.filePath(QStringLiteral("again.bin"))).size(), 70000);
+    EXPECT_TRUE(server->commandLog().contains("STOR /again.bin"));
+
+    list.restartResumeClicked(); // "&Close"
+    EXPECT_EQ(row->status, OperationStatus::Completed);
+    EXPECT_EQ(row->window, nullptr);
+    EXPECT_EQ(windows.caption, QStringLiteral("&Restart / Resume"));
+}
+
+TEST_F(OperationsAgainstTheServer, StopEndsARunningRowIncomplete)
+{
+    ASSERT_TRUE(startServer({ QStringLiteral("--rate"), QStringLiteral("20000") }));
+    ftpOperationObject* row = addUpload(QStringLiteral("slow.bin"), 2'000'000);
+    list.select(0);
+    list.restartResumeClicked();
+    ASSERT_TRUE(
+        windows.tickUntil([&] { return windows.opened[0].core->progress()->connectionBytes[0] > 0; }));
+    EXPECT_EQ(windows.caption, QStringLiteral("&Stop"));
+    list.restartResumeClicked();
+    ASSERT_TRUE(windows.tickUntil([&] { return !row->window; }));
+    EXPECT_EQ(actions.row(0).statusText, QStringLiteral("Incomplete (Stopped)"));
+}
+
+TEST(ShellShutDown, ThreeRunningOperationsAreStoredStopped)
+{
+    TempHome home;
+    QTemporaryDir remote, local;
+    FtpTestServer server(
+        FtpServerKind::Family, remote.path(), { QStringLiteral("--rate"), QStringLiteral("20000") });
+    ASSERT_TRUE(server.running()) << server.error().toStdString();
+    ScriptedPrompter prompter;
+    {
+        TMainForm shell({}, prompter);
+        HeadlessWindows windows;
+        shell.operationsList().attachWindows(&windows);
+        for (int i = 0; i < 3; ++i) {
+            const QString name = local.filePath(QStringLiteral("f%1.bin").arg(i));
+            QFile file(name);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(2'000'000, 'z'));
+            file.close();
+            ftpOperationObject* row = shell.actions().addOperation(uploadOf(name, 2'000'000, server.port()));
+            row->autoTry = true;
+            shell.actions().setStatus(row, OperationStatus::Stopped, 0);
+        }
+        shell.operationsList().loadTimerTick();
+        ASSERT_EQ(windows.opened.size(), 3u);
+        ASSERT_TRUE(windows.tickUntil([&] {
+            for (const auto& window : windows.opened)
+                if (!window.core || window.core->progress()->connectionBytes[0] == 0)
+                    return false;
+            return true;
+        })) << prompter.texts.join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(shell.loaders().hasUnfinishedOperations());
+        shell.sessionEnd();
+        EXPECT_FALSE(shell.operationsList().loadTimerRunning());
+        const IniFile stored(registryFilePath());
+        ASSERT_EQ(stored.readString("Operations", "Count", ""), "3");
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(stored.readString("Operation" + std::to_string(i), "Status", ""), "-1") << i;
+    }
+}
+
+} // namespace
