@@ -137,11 +137,12 @@ protected:
 
     TempHome home;
     ActionsList actions { registryFilePath() };
+    // Outlives the loader manager, which closes the windows left open.
+    HeadlessWindows windows;
     loaderManager manager;
     connectionOptions options;
     ScriptedPrompter prompter;
     OperationsList list { actions, manager, options, prompter, QStringList() };
-    HeadlessWindows windows;
 };
 
 struct ModeCase {
@@ -325,8 +326,9 @@ TEST(ShellShutDown, ThreeRunningOperationsAreStoredStopped)
     ASSERT_TRUE(server.running()) << server.error().toStdString();
     ScriptedPrompter prompter;
     {
-        TMainForm shell({}, prompter);
+        // Declared first: the shell's loader manager closes the windows.
         HeadlessWindows windows;
+        TMainForm shell({}, prompter);
         shell.operationsList().attachWindows(&windows);
         for (int i = 0; i < 3; ++i) {
             const QString name = local.filePath(QStringLiteral("f%1.bin").arg(i));
@@ -342,7 +344,7 @@ TEST(ShellShutDown, ThreeRunningOperationsAreStoredStopped)
         ASSERT_EQ(windows.opened.size(), 3u);
         ASSERT_TRUE(windows.tickUntil([&] {
             for (const auto& window : windows.opened)
-                if (!window.core || window.core->progress()->connectionBytes[0] == 0)
+                if (!window.core || !window.core->progress()->walkingStarted)
                     return false;
             return true;
         })) << prompter.texts.join(QLatin1Char('|')).toStdString();
