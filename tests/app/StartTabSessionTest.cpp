@@ -4,6 +4,7 @@
 #include "app/ClientSessions.h"
 #include "app/MainForm.h"
 #include "app/ShellView.h"
+#include "app/ui/BookmarkTreeWidget.h"
 #include "app/ui/StartTabView.h"
 #include "session/FtpClient.h"
 

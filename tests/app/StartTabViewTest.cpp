@@ -1,4 +1,5 @@
 #include "app/ui/StartTabView.h"
+#include "app/ui/BookmarkTreeWidget.h"
 
 #include "app/BookmarkTree.h"
 #include "app/MainForm.h"

@@ -1,6 +1,7 @@
 #include "app/ui/StartTabView.h"
 
 #include "app/BookmarkTree.h"
+#include "app/ui/BookmarkTreeWidget.h"
 #include "common/Prompter.h"
 
 #include <QAction>
@@ -9,28 +10,17 @@
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
-#include <QHeaderView>
 #include <QInputDialog>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QShortcut>
-#include <QSignalBlocker>
 #include <QSplitter>
-#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace
 {
-constexpr int nodeRole = Qt::UserRole;
-
-BookmarkNode* nodeOf(const QTreeWidgetItem* item)
-{
-    return item ? reinterpret_cast<BookmarkNode*>(item->data(0, nodeRole).value<quintptr>()) : nullptr;
-}
-
 std::string textOf(const QLineEdit* edit)
 {
     return edit->text().toStdString();
@@ -66,8 +56,7 @@ StartTabView::StartTabView(BookmarkTree& tree, Prompter& prompter,
             QStringLiteral("FileZilla site manager (sitemanager.xml);;XML files (*.xml)"));
     })
 {
-    tree_ = new QTreeWidget;
-    tree_->setHeaderHidden(true);
+    tree_ = new BookmarkTreeWidget(tree);
     tree_->setContextMenuPolicy(Qt::ActionsContextMenu);
     auto* splitter = new QSplitter;
     splitter->addWidget(tree_);
@@ -77,13 +66,11 @@ StartTabView::StartTabView(BookmarkTree& tree, Prompter& prompter,
     layout->addWidget(buildButtons());
     buildTreeCommands();
 
-    connect(
-        tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) { selectNode(item); });
+    connect(tree_, &BookmarkTreeWidget::nodeSelected, this, &StartTabView::selectNode);
     connect(tree_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
-        if (nodeOf(item) && !nodeOf(item)->isFolder())
+        if (tree_->itemFor(tree_->selectedNode()) == item && !tree_->selectedNode()->isFolder())
             LogBtnClick();
     });
-    showTree();
     tree_->setCurrentItem(tree_->topLevelItem(0));
     anonymous_->setChecked(true);
     anonymousToggled(true);
@@ -181,90 +168,13 @@ QString StartTabView::defaultAskName(
 
 BookmarkNode* StartTabView::selectedNode() const
 {
-    BookmarkNode* node = nodeOf(tree_->currentItem());
-    return node ? node : bookmarks_.root();
+    return tree_->selectedNode();
 }
 
-// Moving and dropping items would change the current item on the way; the
-// selection stays where the user put it and selects nothing anew.
-void StartTabView::showTree()
+void StartTabView::selectNode(BookmarkNode* node)
 {
-    const QSignalBlocker blocker(tree_);
-    const BookmarkNode* current = nodeOf(tree_->currentItem());
-    if (tree_->topLevelItemCount() == 0)
-        tree_->addTopLevelItem(new QTreeWidgetItem);
-    showNode(tree_->topLevelItem(0), bookmarks_.root());
-    if (QTreeWidgetItem* item = itemFor(current))
-        tree_->setCurrentItem(item);
-}
-
-void StartTabView::showNode(QTreeWidgetItem* item, BookmarkNode* node)
-{
-    item->setData(0, nodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
-    item->setText(0, shown(node->text()));
-    item->setIcon(0, style()->standardIcon(node->isFolder() ? QStyle::SP_DirIcon : QStyle::SP_DriveNetIcon));
-    const bool cut
-        = bookmarks_.clipboardNode() == node && bookmarks_.clipboardMode() == BookmarkTree::ClipMode::Cut;
-    item->setForeground(0, cut ? palette().brush(QPalette::Disabled, QPalette::Text) : palette().text());
-    showChildren(item, node);
-}
-
-// Items are matched to nodes by identity; an item whose node went away is
-// dropped, a node without an item gets one, and the order follows the tree.
-void StartTabView::showChildren(QTreeWidgetItem* item, BookmarkNode* node)
-{
-    const auto& children = node->children();
-    for (int i = 0; i < static_cast<int>(children.size()); ++i) {
-        BookmarkNode* child = children[static_cast<size_t>(i)].get();
-        QTreeWidgetItem* childItem = nullptr;
-        for (int j = i; j < item->childCount() && !childItem; ++j)
-            if (nodeOf(item->child(j)) == child)
-                childItem = item->child(j);
-        if (!childItem) {
-            childItem = new QTreeWidgetItem;
-            item->insertChild(i, childItem);
-        } else if (item->indexOfChild(childItem) != i) {
-            const bool expanded = childItem->isExpanded();
-            item->insertChild(i, item->takeChild(item->indexOfChild(childItem)));
-            childItem->setExpanded(expanded);
-        }
-        showNode(childItem, child);
-    }
-    while (item->childCount() > static_cast<int>(children.size()))
-        delete item->takeChild(item->childCount() - 1);
-}
-
-QTreeWidgetItem* StartTabView::itemFor(const BookmarkNode* node) const
-{
-    std::function<QTreeWidgetItem*(QTreeWidgetItem*)> find = [&](QTreeWidgetItem* item) -> QTreeWidgetItem* {
-        if (nodeOf(item) == node)
-            return item;
-        for (int i = 0; i < item->childCount(); ++i)
-            if (QTreeWidgetItem* found = find(item->child(i)))
-                return found;
-        return nullptr;
-    };
-    return find(tree_->topLevelItem(0));
-}
-
-void StartTabView::select(const BookmarkNode* node)
-{
-    if (QTreeWidgetItem* item = itemFor(node))
-        tree_->setCurrentItem(item);
-}
-
-void StartTabView::selectNode(QTreeWidgetItem* item)
-{
-    BookmarkNode* node = nodeOf(item);
-    if (!node)
-        return;
-    if (node->isFolder()) {
-        bookmarks_.scan(node);
-        showTree();
-        item->setExpanded(true);
-        return;
-    }
-    showPanel(loginPanelValues::of(node->site(), anonymousPassword_()));
+    if (!node->isFolder())
+        showPanel(loginPanelValues::of(node->site(), anonymousPassword_()));
 }
 
 void StartTabView::showPanel(const loginPanelValues& panel)
@@ -312,16 +222,16 @@ void StartTabView::newFolder()
     const QString name
         = askName_(QStringLiteral("New Folder"), QStringLiteral("Enter new folder name"), QString());
     bookmarks_.newFolder(selectedNode(), name.toStdString());
-    showTree();
+    tree_->showTree();
 }
 
 void StartTabView::storeSite()
 {
     const loginPanelValues panel = panelValues();
     const BookmarkNode* stored = bookmarks_.storeSite(selectedNode(), panel.profileName, panel.linkValues());
-    showTree();
+    tree_->showTree();
     if (stored)
-        select(stored);
+        tree_->select(stored);
 }
 
 void StartTabView::renameSelected()
@@ -333,7 +243,7 @@ void StartTabView::renameSelected()
         = askName_(QStringLiteral("Rename"), QStringLiteral("Enter new object name"), shown(node->text()));
     if (bookmarks_.rename(node, name.toStdString()) && !node->isFolder())
         profileName_->setText(name);
-    showTree();
+    tree_->showTree();
 }
 
 void StartTabView::deleteSelected()
@@ -341,27 +251,27 @@ void StartTabView::deleteSelected()
     BookmarkNode* node = selectedNode();
     const BookmarkNode* parent = node->parent();
     const bool removed = bookmarks_.remove(node);
-    showTree();
+    tree_->showTree();
     if (removed)
-        select(parent);
+        tree_->select(parent);
 }
 
 void StartTabView::cutSelected()
 {
     bookmarks_.cut(selectedNode());
-    showTree();
+    tree_->showTree();
 }
 
 void StartTabView::copySelected()
 {
     bookmarks_.copy(selectedNode());
-    showTree();
+    tree_->showTree();
 }
 
 void StartTabView::paste()
 {
     bookmarks_.paste(selectedNode());
-    showTree();
+    tree_->showTree();
 }
 
 void StartTabView::showHelp()
@@ -375,7 +285,7 @@ void StartTabView::importSites()
     if (path.isEmpty())
         return;
     bookmarks_.importSites(selectedNode(), path);
-    showTree();
+    tree_->showTree();
 }
 
 void StartTabView::LogBtnClick()

@@ -11,8 +11,7 @@ class BookmarkTree;
 class Prompter;
 class QCheckBox;
 class QLineEdit;
-class QTreeWidget;
-class QTreeWidgetItem;
+class BookmarkTreeWidget;
 
 // The bookmark tree and the login panel of the "Start" tab. It shows the
 // BookmarkTree and forwards the user's commands to it; the rules live there.
@@ -37,9 +36,8 @@ public:
     // Replaces the chooser of the site manager file to import (tests).
     void setChooseImportFile(std::function<QString()> choose) { chooseImportFile_ = std::move(choose); }
 
-    QTreeWidget* treeWidget() const { return tree_; }
+    BookmarkTreeWidget* treeWidget() const { return tree_; }
     BookmarkNode* selectedNode() const;
-    QTreeWidgetItem* itemFor(const BookmarkNode* node) const;
     loginPanelValues panelValues() const;
 
     // The commands, as the buttons and keys give them.
@@ -59,13 +57,9 @@ private:
     QWidget* buildPanel();
     QWidget* buildButtons();
     void buildTreeCommands();
-    void selectNode(QTreeWidgetItem* item);
+    void selectNode(BookmarkNode* node);
     void showPanel(const loginPanelValues& panel);
     void anonymousToggled(bool checked);
-    void showTree();
-    void showChildren(QTreeWidgetItem* item, BookmarkNode* node);
-    void showNode(QTreeWidgetItem* item, BookmarkNode* node);
-    void select(const BookmarkNode* node);
     static QString defaultAskName(
         QWidget* parent, const QString& title, const QString& prompt, const QString& initial);
 
@@ -75,7 +69,7 @@ private:
     OpenSession openSession_;
     AskName askName_;
     std::function<QString()> chooseImportFile_;
-    QTreeWidget* tree_ = nullptr;
+    BookmarkTreeWidget* tree_ = nullptr;
     QLineEdit* profileName_ = nullptr;
     QLineEdit* address_ = nullptr;
     QLineEdit* port_ = nullptr;
