@@ -313,3 +313,14 @@ void BookmarkTree::importSites(BookmarkNode* selected, const QString& siteManage
         text += QLatin1Char('\n') + error;
     prompter_.showHint(text);
 }
+
+std::optional<newObjectRequest> linkRequestFor(const BookmarkNode* node, Prompter& prompter)
+{
+    if (node->isFolder()) {
+        prompter.showErrorBox(
+            QStringLiteral("Unable to form link from folders.\nPlease select a bookmark and try again."));
+        return std::nullopt;
+    }
+    return newObjectRequest { newObjectRequest::Kind::Link, node->text() + std::string(linkFiles::extension),
+        node->linkFile() };
+}

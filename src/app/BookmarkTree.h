@@ -2,6 +2,7 @@
 
 #include "common/FtpSite.h"
 #include "common/LinkFile.h"
+#include "common/NewObjectChooser.h"
 
 #include <QString>
 
@@ -117,3 +118,7 @@ private:
     BookmarkNode* clipNode_ = nullptr;
     ClipMode clipMode_ = ClipMode::None;
 };
+
+// "Create New Object" with a bookmark chosen: the link to upload, or nothing
+// (after telling the user) when the node is a folder.
+std::optional<newObjectRequest> linkRequestFor(const BookmarkNode* node, Prompter& prompter);

@@ -4,6 +4,7 @@
 #include "app/BookmarkTree.h"
 #include "app/MainForm.h"
 #include "app/ui/MainFormView.h"
+#include "app/ui/TMDForm.h"
 #include "settings/ui/TOptionsForm.h"
 
 #include "ScriptedPrompter.h"
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -347,5 +349,59 @@ TEST(OptionMenus, EditTheMainWindowsLiveConnectionOptions)
     EXPECT_TRUE(opened);
     EXPECT_EQ(shell.connection().AnonymousPassword, "me@example.org");
     shell.attachView(nullptr);
+}
+
+TEST(NewObjectDialog, ReturnsAFolderNameOrABookmarksLinkFileAndRefusesFolders)
+{
+    TempHome home;
+    const QString links = home.file(QStringLiteral("My FTP Links"));
+    QDir().mkpath(links);
+    home.write(QStringLiteral("My FTP Links/Site.wkt"), "[Zelta Link]\nAddress=h\n");
+    ScriptedPrompter prompter;
+    TMDForm form(links, prompter, [] { return std::string("pw"); });
+    const auto whileOpen = [&](const std::function<void()>& user) {
+        QTimer::singleShot(0, &form, user);
+        return form.chooseNewObject();
+    };
+    const auto pressOk = [&] {
+        for (QPushButton* button : form.findChildren<QPushButton*>())
+            if (button->text() == QStringLiteral("OK"))
+                button->click();
+    };
+    auto* name = form.findChild<QLineEdit*>();
+    auto* tree = form.findChild<BookmarkTreeWidget*>();
+    QRadioButton* linkChoice = form.findChildren<QRadioButton*>().at(1);
+
+    auto folder = whileOpen([&] {
+        name->setText(QStringLiteral("incoming"));
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(folder->kind, newObjectRequest::Kind::Directory);
+    EXPECT_EQ(folder->name, "incoming");
+
+    EXPECT_FALSE(whileOpen([&] {
+        name->clear();
+        pressOk();
+    }));
+
+    auto link = whileOpen([&] {
+        linkChoice->setChecked(true);
+        pressOk();
+        EXPECT_TRUE(form.isVisible()) << "a folder is no bookmark: the dialog stays";
+        EXPECT_EQ(prompter.shown,
+            QStringList({ QStringLiteral(
+                "Unable to form link from folders.\nPlease select a bookmark and try again.") }));
+        QTreeWidgetItem* root = tree->topLevelItem(0);
+        ASSERT_EQ(root->childCount(), 2);
+        tree->setCurrentItem(root->child(1));
+        pressOk();
+    });
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->kind, newObjectRequest::Kind::Link);
+    EXPECT_EQ(link->name, "Site.wkt");
+    EXPECT_EQ(link->linkFile, links + QStringLiteral("/Site.wkt"));
+
+    EXPECT_FALSE(whileOpen([&] { form.reject(); }));
 }
 } // namespace
