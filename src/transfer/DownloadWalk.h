@@ -19,6 +19,9 @@ class DownloadWalk
 public:
     explicit DownloadWalk(LoaderThread& worker);
     void run();
+    // Where the transfer of the files begins: 0 after a fresh walk, the
+    // stored file index when resuming from the cache.
+    std::int32_t firstFileIndex() const { return firstFileIndex_; }
 
 private:
     // The steps of run().

@@ -10,6 +10,7 @@
 #include "transfer/DeleteBranch.h"
 #include "transfer/DigestReply.h"
 #include "transfer/DirectoryCache.h"
+#include "transfer/DownloadBranch.h"
 #include "transfer/DownloadWalk.h"
 #include "transfer/EntryFields.h"
 #include "transfer/LoaderTexts.h"
@@ -79,6 +80,7 @@ LoaderThread::LoaderThread(LoaderInputs inputs, QObject* parent)
     , window_(inputs.window)
     , operation_(inputs.operation)
     , hasWindow_(inputs.window != nullptr)
+    , onOperationChanged_(std::move(inputs.onOperationChanged))
     , site_(std::move(inputs.site))
 {
     hostText_ = QString::fromStdString(site_.persistent ? site_.hostAddress : site_.p2pUserName);
@@ -274,9 +276,13 @@ void LoaderThread::attachHandlers(int index)
 void LoaderThread::runBranch()
 {
     switch (kind_) {
-    case OperationKind::Download:
-        DownloadWalk(*this).run();
+    case OperationKind::Download: {
+        DownloadWalk walk(*this);
+        walk.run();
+        if (!stopping())
+            DownloadBranch(*this, walk.firstFileIndex()).run();
         return;
+    }
     case OperationKind::Upload:
         if (isBorrowed() || connectAndLogIn(true))
             UploadBranch(*this).run();
@@ -302,7 +308,7 @@ void LoaderThread::removeListingFile()
 
 void LoaderThread::reportOutcome()
 {
-    if (stopping()) {
+    if (stopping() || incomplete_) {
         // Let the main thread finish what the worker asked of it first.
         callOnThreadOf(this, [] {});
         progress_->stopped = true;
@@ -399,8 +405,11 @@ void LoaderThread::withWindow(const std::function<void(LoaderWindow&)>& call)
 void LoaderThread::withOperation(const std::function<void(ftpOperationObject&)>& call)
 {
     callOnThreadOf(this, [&] {
-        if (operation_)
-            call(*operation_);
+        if (!operation_)
+            return;
+        call(*operation_);
+        if (onOperationChanged_)
+            onOperationChanged_(*operation_);
     });
 }
 

@@ -44,6 +44,9 @@ struct LoaderInputs {
     Prompter* prompter = nullptr; // required
     LoaderWindow* window = nullptr; // may be null: nothing is shown
     std::shared_ptr<LoaderProgress> progress; // made when null
+    // Main thread, after every write of the worker into `operation` (a
+    // front end that keeps the resume state on disk at once).
+    std::function<void(const ftpOperationObject&)> onOperationChanged;
 };
 
 // The worker of one running operation. It owns up to eight FTP connections
@@ -100,6 +103,11 @@ public:
     const ftpSite& site() const { return site_; }
     const connectionOptions& options() const { return options_; }
     TFtpClient& connection0() { return *connections_[0]; }
+    TFtpClient& connection(int index) { return *connections_[static_cast<std::size_t>(index)]; }
+    // Gives a connection back the worker's own event handlers.
+    void resetHandlers(int index) { attachHandlers(index); }
+    // A file did not arrive whole: the run ends stopped, not finished.
+    void markIncomplete() { incomplete_ = true; }
     LoaderProgress& progressBlock() { return *progress_; }
     Prompter& prompter() { return *prompter_; }
     const QString& listingFile() const { return listingFile_; }
@@ -192,6 +200,7 @@ private:
     LoaderWindow* window_;
     ftpOperationObject* operation_;
     const bool hasWindow_; // whether there was one at all
+    std::function<void(const ftpOperationObject&)> onOperationChanged_;
 
     // Shared.
     std::atomic<bool> terminated_ { false };
@@ -218,5 +227,6 @@ private:
     bool supportsMd5_ = false;
     TransferType transferType_ = TransferType::Unknown;
     bool transferring_ = false;
+    bool incomplete_ = false;
     AllAnswers allAnswers_;
 };

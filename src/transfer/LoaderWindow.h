@@ -21,6 +21,9 @@ enum class OverwriteAnswer : int {
     ResumeAll = 4
 };
 
+// How one file of a download ended.
+enum class FileOutcome { Arrived, Skipped, Failed, DigestMismatch, LocalWriteFailed };
+
 // What a transfer worker tells its window. The worker calls it only through
 // LoaderThread's synchronous calls, so every method runs on the main thread;
 // the transfer window implements it, tests and command-line front ends too.
@@ -39,6 +42,12 @@ public:
     // "Resume" is offered only for Partially. The window answers by itself
     // when nobody does (Resume when offered, otherwise Overwrite).
     virtual OverwriteAnswer askOverwrite(const QString& path, ExistenceKind kind) = 0;
+    // A download is done with one file (arrived whole, skipped, or not).
+    virtual void fileFinished(const QString& remotePath, FileOutcome outcome)
+    {
+        Q_UNUSED(remotePath);
+        Q_UNUSED(outcome);
+    }
 };
 
 // The progress block: single values the worker writes and the window's
@@ -55,6 +64,11 @@ struct LoaderProgress {
     std::atomic<int> resumeIndicator { 0 };
     std::atomic<int> digestIndicator { 0 };
     std::atomic<int> remoteSizeIndicator { 0 };
+    // Files of a download that did not arrive whole, by cause; any of them
+    // makes the run end stopped rather than finished.
+    std::atomic<int> failedFiles { 0 };
+    std::atomic<int> digestMismatches { 0 };
+    std::atomic<int> localWriteFailures { 0 };
     std::atomic<bool> walkingStarted { false };
     std::atomic<bool> finished { false };
     std::atomic<bool> stopped { false };

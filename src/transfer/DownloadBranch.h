@@ -1,0 +1,71 @@
+#pragma once
+
+#include "transfer/LoaderWindow.h"
+#include "transfer/PartPlan.h"
+#include "transfer/TreeWalker.h"
+
+#include <QSet>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class LoaderThread;
+
+// The transfer half of the download branch: every file of the walked list
+// from the first one due, each checked against the disk (asking about files
+// that exist), fetched in parts, merged and checked against its digest.
+// Worker thread only.
+//
+// Part files are the target's name with "." and the index. Such a name may
+// also be another file: one of this operation (a remote folder holding
+// "a.bin" and "a.bin.0") or one the user has. A part file found on disk is
+// used only when the operation's resume state says this file was being
+// fetched in parts of this length; a file whose part names are taken by
+// anything else is fetched as one part into its target, so nothing else is
+// ever merged, overwritten or deleted.
+class DownloadBranch
+{
+public:
+    DownloadBranch(LoaderThread& worker, std::int32_t firstFileIndex);
+    void run();
+
+private:
+    struct FileJob {
+        std::int32_t index = 0;
+        std::string remotePath;
+        std::string digest;
+        std::uint64_t size = 0;
+        QString localPath;
+        std::string remoteFolder;
+        int partCount = 1;
+        bool ownParts = false; // part files on disk are this file's
+    };
+    enum class Check { Download, Resume, Skip };
+
+    void readResumeState();
+    void collectTargets();
+    std::optional<QString> localPathOf(const std::string& remotePath) const;
+    void processFile(std::int32_t index);
+    bool ensureConnected();
+    bool partNamesFree(const FileJob& job) const;
+    Check checkLocal(FileJob& job);
+    Check askAbout(const FileJob& job, ExistenceKind kind);
+    bool prepareFolder(const FileJob& job);
+    void deleteLocal(const FileJob& job);
+    void download(FileJob& job);
+    void storeResumeState(const FileJob& job, std::uint64_t partLength, int needed);
+    void finishFile(const FileJob& job, const std::vector<FilePart>& parts);
+    void localFailure(const FileJob& job, const QString& reason);
+
+    LoaderThread& worker_;
+    TreeWalker walker_;
+    std::int32_t firstFileIndex_;
+    // What the operation said when the run began.
+    std::int32_t resumeIndex_ = -1;
+    std::int64_t resumePartLength_ = 0;
+    std::int32_t resumeConnections_ = 0;
+    QSet<QString> targets_; // every local target of the run
+};

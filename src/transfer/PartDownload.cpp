@@ -1,0 +1,512 @@
+#include "transfer/PartDownload.h"
+
+#include "net/EventWait.h"
+#include "net/TFtpClient.h"
+#include "transfer/DownloadTexts.h"
+#include "transfer/LoaderThread.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <thread>
+
+namespace
+{
+
+constexpr auto waitPeriod = std::chrono::milliseconds(5);
+constexpr int quitTimeoutSeconds = 3;
+// A connection that keeps failing gives its parts to the others.
+constexpr int failuresPerConnection = 3;
+constexpr int tooManyConnections = 421;
+
+} // namespace
+
+PartDownload::PartDownload(LoaderThread& worker, Target target, std::vector<FilePart> parts)
+    : worker_(worker)
+    , target_(std::move(target))
+    , parts_(std::move(parts))
+{
+    for (std::size_t i = 0; i < connections_.size(); ++i)
+        connections_[i].source = worker_.site();
+    for (std::size_t i = 0; i < parts_.size(); ++i) {
+        settlePart(static_cast<int>(i));
+        if (parts_[i].state != PartState::Complete)
+            ++needed_;
+    }
+    needed_ = std::min<int>(needed_, LoaderThread::connectionCount);
+}
+
+PartDownload::~PartDownload() = default;
+
+TFtpClient& PartDownload::client(int index)
+{
+    return worker_.connection(index);
+}
+
+QString PartDownload::fileOfPart(int index) const
+{
+    return parts_.size() == 1 ? target_.localPath : partFileName(target_.localPath, index);
+}
+
+std::uint64_t PartDownload::partFileSize(int part) const
+{
+    const QFileInfo info(fileOfPart(part));
+    return info.exists() && !info.isSymLink() ? static_cast<std::uint64_t>(info.size()) : 0;
+}
+
+std::uint64_t PartDownload::bytesOnDisk() const
+{
+    std::uint64_t bytes = 0;
+    for (std::size_t i = 0; i < parts_.size(); ++i)
+        bytes += std::min(partFileSize(static_cast<int>(i)), parts_[i].length());
+    return bytes;
+}
+
+// ---------------------------------------------------------------- the run
+
+PartDownload::Outcome PartDownload::run()
+{
+    finishedBefore_ = worker_.progressBlock().finishedBytes.load();
+    worker_.progressBlock().clearConnectionBytes();
+    if (needed_ == 0)
+        return Outcome::Received;
+
+    installHandlers();
+    if (client(0).GetConnected())
+        connections_[0].login = Login::Done;
+    fetchOnConnection0();
+    waitForParts(true);
+    restoreHandlers();
+    if (worker_.stopping())
+        return Outcome::Stopped;
+    return allComplete() ? Outcome::Received : Outcome::Incomplete;
+}
+
+void PartDownload::installHandlers()
+{
+    const int used = worker_.isBorrowed() ? 1 : LoaderThread::connectionCount;
+    for (int i = 0; i < used; ++i) {
+        TFtpClient& c = client(i);
+        c.OnRequestDone = [this, i](TFtpRequest request, int error) { onRequestDone(i, request, error); };
+        c.OnProgress = [this, i](qint64 bytes, bool& abort) { onProgress(i, bytes, abort); };
+    }
+}
+
+void PartDownload::restoreHandlers()
+{
+    const int used = worker_.isBorrowed() ? 1 : LoaderThread::connectionCount;
+    for (int i = 0; i < used; ++i)
+        worker_.resetHandlers(i);
+}
+
+void PartDownload::fetchOnConnection0()
+{
+    TFtpClient& c = client(0);
+    const int part = takePart(0);
+    if (part < 0)
+        return;
+    FilePart& p = parts_[static_cast<std::size_t>(part)];
+    p.done = std::min(partFileSize(part), p.length());
+    const std::uint64_t offset = p.start + p.done;
+    accountDone(part);
+    // The others start first, so that they work while connection 0 waits.
+    for (int i = 1; i < needed_; ++i)
+        start(i, false);
+    worker_.setStatus(DownloadTexts::downloadStarting());
+    Connection& conn = connections_[0];
+    conn.doneAtStart = p.done;
+    conn.active = true;
+    conn.stage = Stage::Receiving;
+    c.SetHostFileName(QByteArray::fromStdString(target_.remotePath));
+    c.SetLocalFileName(fileOfPart(part));
+    c.SetResumeAt(static_cast<qint64>(offset));
+    if (offset > 0)
+        c.RestGet();
+    else
+        c.Get();
+    conn.active = false;
+    conn.stage = Stage::Idle;
+    settlePart(part);
+    if (worker_.isPaused() && p.state == PartState::Complete)
+        p.state = PartState::Complete;
+    conn.part = -1;
+}
+
+// ---------------------------------------------------------------- secondaries
+
+void PartDownload::start(int index, bool rotate)
+{
+    Connection& conn = connections_[static_cast<std::size_t>(index)];
+    const int part = takePart(index);
+    if (part < 0) {
+        conn.stage = Stage::Finished;
+        return;
+    }
+    worker_.progressBlock().connectionBytes[static_cast<std::size_t>(index)]
+        = static_cast<std::int64_t>(parts_[static_cast<std::size_t>(part)].done);
+    conn.lastActivity = std::chrono::steady_clock::now();
+    if (client(index).GetConnected() && conn.login == Login::Done) {
+        setType(index);
+        return;
+    }
+    if (rotate) {
+        conn.sourceIndex = (conn.sourceIndex + 1) % std::max(needed_, 1);
+        conn.source = connections_[static_cast<std::size_t>(conn.sourceIndex)].source;
+    }
+    connectSecondary(index);
+}
+
+void PartDownload::connectSecondary(int index)
+{
+    Connection& conn = connections_[static_cast<std::size_t>(index)];
+    TFtpClient& c = client(index);
+    abortConnection(index);
+    conn.stage = Stage::Idle;
+    conn.login = Login::Open;
+    worker_.setStatus(DownloadTexts::connecting(), index);
+    const TFtpClient& main = client(0);
+    c.SetTimeout(worker_.options().TimeoutPeriod);
+    c.SetHostName(QString::fromStdString(conn.source.hostAddress));
+    c.SetPort(QString::number(conn.source.port));
+    c.SetUserName(main.UserName());
+    c.SetPassWord(main.PassWord());
+    c.SetPassive(main.Passive());
+    if (!expect(index, ftpOpenAsync) || !c.OpenAsync())
+        onFailure(index);
+}
+
+void PartDownload::afterLogin(int index)
+{
+    Connection& conn = connections_[static_cast<std::size_t>(index)];
+    conn.stage = Stage::Folder;
+    worker_.setStatus(DownloadTexts::changingFolder(), index);
+    TFtpClient& c = client(index);
+    c.SetHostDirName(QByteArray::fromStdString(target_.remoteFolder));
+    if (!expect(index, ftpCwdAsync) || !c.CwdAsync())
+        onFailure(index);
+}
+
+void PartDownload::afterFolder(int index)
+{
+    // The web-link stage comes here once the worker asks servers for links.
+    setType(index);
+}
+
+void PartDownload::setType(int index)
+{
+    Connection& conn = connections_[static_cast<std::size_t>(index)];
+    conn.stage = Stage::Type;
+    worker_.setStatus(DownloadTexts::changingXferMode(), index);
+    TFtpClient& c = client(index);
+    c.SetBinary(worker_.transferType() != TransferType::Ascii);
+    if (!expect(index, ftpTypeSetAsync) || !c.TypeSetAsync())
+        onFailure(index);
+}
+
+void PartDownload::beginReceive(int index)
+{
+    Connection& conn = connections_[static_cast<std::size_t>(index)];
+    const int part = conn.part;
+    FilePart& p = parts_[static_cast<std::size_t>(part)];
+    conn.stage = Stage::Receiving;
+    worker_.setStatus(DownloadTexts::tryingToDownload(), index);
+    conn.active = true;
+    p.done = std::min(partFileSize(part), p.length());
+    accountDone(part);
+    conn.doneAtStart = p.done;
+    TFtpClient& c = client(index);
+    c.SetHostFileName(QByteArray::fromStdString(target_.remotePath));
+    c.SetLocalFileName(fileOfPart(part));
+    c.SetResumeAt(static_cast<qint64>(p.start + p.done));
+    worker_.setStatus(DownloadTexts::downloadStarting(), index);
+    if (!expect(index, ftpRestGetAsync) || !c.RestGetAsync()) {
+        conn.active = false;
+        onFailure(index);
+    }
+}
+
+void PartDownload::onRequestDone(int index, TFtpRequest request, int error)
+{
+    if (index == 0 && !connection0Async_)
+        return;
+    Connection& conn = connections_[static_cast<std::size_t>(index)];
+    if (conn.staleEvents > 0) {
+        --conn.staleEvents;
+        return;
+    }
+    // Connection 0's blocking calls report too, sometimes after they
+    // returned.
+    if (request != conn.expected)
+        return;
+    conn.lastActivity = std::chrono::steady_clock::now();
+    if (conn.stage == Stage::Finished || conn.stage == Stage::Quitting) {
+        if (request == ftpQuitAsync) {
+            abortConnection(index);
+            conn.stage = Stage::Idle;
+            conn.login = Login::None;
+        }
+        return;
+    }
+    if (worker_.stopping()) {
+        releasePart(index);
+        conn.stage = Stage::Idle;
+        return;
+    }
+    if (request == ftpRestGetAsync || request == ftpGetAsync) {
+        onTransferEnded(index);
+        return;
+    }
+    if (error != 0) {
+        onFailure(index);
+        return;
+    }
+    TFtpClient& c = client(index);
+    switch (request) {
+    case ftpOpenAsync:
+        conn.login = Login::User;
+        if (!expect(index, ftpUserAsync) || !c.UserAsync())
+            onFailure(index);
+        return;
+    case ftpUserAsync:
+        conn.login = Login::Pass;
+        if (!expect(index, ftpPassAsync) || !c.PassAsync())
+            onFailure(index);
+        return;
+    case ftpPassAsync:
+        conn.login = Login::Done;
+        afterLogin(index);
+        return;
+    case ftpCwdAsync:
+        afterFolder(index);
+        return;
+    case ftpTypeSetAsync:
+        beginReceive(index);
+        return;
+    default:
+        return;
+    }
+}
+
+void PartDownload::onTransferEnded(int index)
+{
+    Connection& conn = connections_[static_cast<std::size_t>(index)];
+    conn.active = false;
+    const int part = conn.part;
+    conn.part = -1;
+    if (part >= 0) {
+        settlePart(part);
+        if (parts_[static_cast<std::size_t>(part)].state != PartState::Complete)
+            ++conn.failures;
+    }
+    if (worker_.stopping() || worker_.isPaused() || conn.failures >= failuresPerConnection) {
+        conn.stage = Stage::Finished;
+        return;
+    }
+    start(index, false);
+}
+
+void PartDownload::onFailure(int index)
+{
+    Connection& conn = connections_[static_cast<std::size_t>(index)];
+    TFtpClient& c = client(index);
+    const bool refused = c.StatusCode() == tooManyConnections;
+    releasePart(index);
+    conn.login = Login::None;
+    conn.active = false;
+    abortConnection(index);
+    if (refused) {
+        // The server takes no more connections: the others fetch the rest.
+        conn.stage = Stage::Idle;
+        conn.refused = true;
+        return;
+    }
+    if (++conn.failures >= failuresPerConnection || worker_.stopping()) {
+        conn.stage = Stage::Finished;
+        return;
+    }
+    start(index, true);
+}
+
+// A request of a secondary connection that hears nothing for the time-out
+// (a data connection that never comes) is torn down and counted as failed.
+void PartDownload::giveUpStalled()
+{
+    const auto limit = std::chrono::seconds(std::max(worker_.options().TimeoutPeriod, 1));
+    const auto now = std::chrono::steady_clock::now();
+    for (int i = connection0Async_ ? 0 : 1; i < needed_; ++i) {
+        Connection& conn = connections_[static_cast<std::size_t>(i)];
+        if (conn.part < 0 || now - conn.lastActivity < limit)
+            continue;
+        onFailure(i);
+    }
+}
+
+bool PartDownload::expect(int index, TFtpRequest request)
+{
+    connections_[static_cast<std::size_t>(index)].expected = request;
+    return true;
+}
+
+void PartDownload::abortConnection(int index)
+{
+    TFtpClient& c = client(index);
+    if (c.State() != ftpReady && c.State() != ftpNotConnected)
+        ++connections_[static_cast<std::size_t>(index)].staleEvents;
+    c.Abort();
+    connections_[static_cast<std::size_t>(index)].login = Login::None;
+}
+
+void PartDownload::quitSecondaries()
+{
+    for (int i = 1; i < needed_; ++i) {
+        Connection& conn = connections_[static_cast<std::size_t>(i)];
+        TFtpClient& c = client(i);
+        if (!c.GetConnected() || c.State() != ftpReady) {
+            continue;
+        }
+        conn.stage = Stage::Quitting;
+        worker_.setStatus(DownloadTexts::quitting(), i);
+        c.SetTimeout(quitTimeoutSeconds);
+        if (!expect(i, ftpQuitAsync) || !c.QuitAsync()) {
+            abortConnection(i);
+            conn.stage = Stage::Idle;
+        }
+    }
+}
+
+// ---------------------------------------------------------------- parts
+
+int PartDownload::takePart(int index)
+{
+    for (std::size_t i = 0; i < parts_.size(); ++i) {
+        FilePart& part = parts_[i];
+        if (part.state == PartState::Pending || part.state == PartState::Partial) {
+            part.state = PartState::Taken;
+            connections_[static_cast<std::size_t>(index)].part = static_cast<int>(i);
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void PartDownload::releasePart(int index)
+{
+    Connection& conn = connections_[static_cast<std::size_t>(index)];
+    if (conn.part >= 0)
+        settlePart(conn.part);
+    conn.part = -1;
+}
+
+void PartDownload::settlePart(int part)
+{
+    FilePart& p = parts_[static_cast<std::size_t>(part)];
+    const std::uint64_t size = partFileSize(part);
+    if (size > p.length()) {
+        // The transfer ran past the part's end before it was cut off.
+        QFile::resize(fileOfPart(part), static_cast<qint64>(p.length()));
+    }
+    p.done = std::min(size, p.length());
+    // An empty file is complete once it is there.
+    const bool whole = p.done >= p.length() && (p.length() > 0 || QFileInfo::exists(fileOfPart(part)));
+    p.state = whole ? PartState::Complete : p.done > 0 ? PartState::Partial : PartState::Pending;
+    accountDone(part);
+}
+
+void PartDownload::accountDone(int part)
+{
+    FilePart& p = parts_[static_cast<std::size_t>(part)];
+    if (p.done > p.accounted) {
+        completedBytes_ += p.done - p.accounted;
+        p.accounted = p.done;
+    }
+}
+
+void PartDownload::onProgress(int index, qint64 bytes, bool& abort)
+{
+    Connection& conn = connections_[static_cast<std::size_t>(index)];
+    conn.lastActivity = std::chrono::steady_clock::now();
+    abort = worker_.stopping();
+    if (!conn.active || conn.part < 0)
+        return;
+    const FilePart& p = parts_[static_cast<std::size_t>(conn.part)];
+    const auto received = static_cast<std::uint64_t>(std::max<qint64>(bytes, 0));
+    worker_.progressBlock().connectionBytes[static_cast<std::size_t>(index)]
+        = static_cast<std::int64_t>(conn.doneAtStart + std::min(received, p.length()));
+    const std::uint64_t remaining = p.length() - std::min(conn.doneAtStart, p.length());
+    abort = abort || worker_.isPaused() || received >= remaining;
+}
+
+// ---------------------------------------------------------------- waiting
+
+bool PartDownload::allComplete() const
+{
+    return std::all_of(
+        parts_.begin(), parts_.end(), [](const FilePart& part) { return part.state == PartState::Complete; });
+}
+
+bool PartDownload::settled() const
+{
+    for (int i = connection0Async_ ? 0 : 1; i < needed_; ++i) {
+        const Connection& conn = connections_[static_cast<std::size_t>(i)];
+        const auto& c = const_cast<PartDownload*>(this)->client(i);
+        const bool idleStage
+            = conn.stage == Stage::Idle || conn.stage == Stage::Finished || conn.stage == Stage::Quitting;
+        const bool ready = c.State() == ftpReady || c.State() == ftpNotConnected;
+        if (!idleStage || !ready || conn.part >= 0)
+            return false;
+    }
+    return true;
+}
+
+void PartDownload::showCurrentFileBytes()
+{
+    std::uint64_t active = 0;
+    for (int i = 0; i < needed_; ++i) {
+        const Connection& conn = connections_[static_cast<std::size_t>(i)];
+        if (conn.active)
+            active += static_cast<std::uint64_t>(
+                          worker_.progressBlock().connectionBytes[static_cast<std::size_t>(i)].load())
+                - conn.doneAtStart;
+    }
+    worker_.progressBlock().currentFileBytes
+        = finishedBefore_ + static_cast<std::int64_t>(completedBytes_ + active);
+}
+
+void PartDownload::waitForParts(bool restartRound)
+{
+    for (;;) {
+        const bool settledAtStart = settled();
+        showCurrentFileBytes();
+        if (allComplete()) {
+            worker_.progressBlock().clearConnectionBytes();
+            break;
+        }
+        if (worker_.pauseAsked()) {
+            worker_.pauseWait(true);
+            restartRound = !worker_.stopping();
+        }
+        if (restartRound) {
+            restartRound = false;
+            connection0Async_ = true;
+            for (int i = 0; i < needed_; ++i) {
+                Connection& conn = connections_[static_cast<std::size_t>(i)];
+                if (!conn.refused && conn.part < 0
+                    && (conn.stage == Stage::Idle || conn.stage == Stage::Finished)) {
+                    conn.failures = std::min(conn.failures, failuresPerConnection - 1);
+                    start(i, true);
+                }
+            }
+            continue;
+        }
+        if (settledAtStart || worker_.stopping())
+            break;
+        giveUpStalled();
+        processEventsUntil([] { return false; }, QDeadlineTimer(waitPeriod));
+    }
+    quitSecondaries();
+    if (!worker_.stopping())
+        processEventsUntil([this] { return settled() || worker_.stopping(); },
+            QDeadlineTimer(std::chrono::seconds(quitTimeoutSeconds)));
+    connection0Async_ = false;
+}

@@ -1,0 +1,118 @@
+#pragma once
+
+#include "common/FtpSite.h"
+#include "net/FtpTypes.h"
+#include "transfer/PartPlan.h"
+
+#include <QString>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class LoaderThread;
+class TFtpClient;
+
+// Fetches the parts of one file: connection 0 with blocking calls, the
+// others asynchronously in the same thread while connection 0 works; then
+// one restart round for what is still missing, and the wait until every
+// connection has settled. A part counts as complete only when its file
+// holds its whole length (anything beyond is cut off, so a part file never
+// reaches into the next part). Worker thread only.
+//
+// A secondary connection goes through these stages:
+//   Idle --connect, log in--> Folder --CWD--> [WebLink] --> Type --TYPE-->
+//   Receiving --REST+RETR--> (next part: Type | none left: Finished)
+// and back to Idle with the next source after a failure.
+class PartDownload
+{
+public:
+    struct Target {
+        std::string remotePath;
+        std::string remoteFolder; // changed to by the secondary connections
+        QString localPath;
+        std::uint64_t size = 0;
+    };
+    enum class Outcome { Received, Incomplete, Stopped };
+
+    // `parts`: one part writes the target itself, several write part files.
+    PartDownload(LoaderThread& worker, Target target, std::vector<FilePart> parts);
+    ~PartDownload();
+    PartDownload(const PartDownload&) = delete;
+    PartDownload& operator=(const PartDownload&) = delete;
+
+    Outcome run();
+    // The parts not complete when the file started.
+    int neededConnections() const { return needed_; }
+    const std::vector<FilePart>& parts() const { return parts_; }
+    QString fileOfPart(int index) const;
+    // Bytes of the file that are complete or on disk now.
+    std::uint64_t bytesOnDisk() const;
+
+private:
+    enum class Stage { Idle, Type, Folder, WebLink, Receiving, Finished, Quitting };
+    enum class Login { None, Open, User, Pass, Done };
+    struct Connection {
+        int part = -1;
+        bool active = false;
+        Stage stage = Stage::Idle;
+        Login login = Login::None;
+        int sourceIndex = 0;
+        ftpSite source;
+        int failures = 0;
+        bool refused = false; // the server said it takes no more connections
+        // Request-done events still owed for requests torn down before
+        // they ended; they say nothing about the request now running.
+        int staleEvents = 0;
+        TFtpRequest expected = ftpNone; // the asynchronous request running
+
+        std::uint64_t doneAtStart = 0;
+        std::chrono::steady_clock::time_point lastActivity;
+    };
+
+    TFtpClient& client(int index);
+    void installHandlers();
+    void restoreHandlers();
+
+    // Connection 0, blocking.
+    void fetchOnConnection0();
+    // The secondary connections, and connection 0 in the restart round.
+    void start(int index, bool rotate);
+    void connectSecondary(int index);
+    void afterLogin(int index);
+    void afterFolder(int index);
+    void setType(int index);
+    void beginReceive(int index);
+    void onRequestDone(int index, TFtpRequest request, int error);
+    void onTransferEnded(int index);
+    void onFailure(int index);
+    void giveUpStalled();
+    void abortConnection(int index);
+    // Notes the request about to start; always true.
+    bool expect(int index, TFtpRequest request);
+    void quitSecondaries();
+
+    int takePart(int index);
+    void releasePart(int index);
+    // A part's state from what its file holds; cuts the file to the part.
+    void settlePart(int part);
+    std::uint64_t partFileSize(int part) const;
+    void accountDone(int part);
+    void onProgress(int index, qint64 bytes, bool& abort);
+
+    void waitForParts(bool restartRound);
+    bool settled() const;
+    bool allComplete() const;
+    void showCurrentFileBytes();
+
+    LoaderThread& worker_;
+    Target target_;
+    std::vector<FilePart> parts_;
+    int needed_ = 0;
+    bool connection0Async_ = false;
+    std::array<Connection, 8> connections_ {};
+    std::uint64_t completedBytes_ = 0;
+    std::int64_t finishedBefore_ = 0;
+};

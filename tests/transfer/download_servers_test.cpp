@@ -1,0 +1,401 @@
+// Downloads in parts against the family FTP server (digests, rate limit,
+// dropped transfers, a connection limit) and vsftpd (no digests): part
+// counts, REST offsets, resume, the stop question, the overwrite answers,
+// and the files that must come out whole.
+
+#include "TempHome.h"
+#include "ftp_servers.h"
+#include "loader_test_support.h"
+#include "transfer/DirectoryCache.h"
+#include "transfer/EntryFields.h"
+#include "transfer/PartPlan.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+QByteArray content(qint64 size, int seed = 1)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    quint32 state = static_cast<quint32>(seed) * 2654435761U + 1;
+    for (qint64 i = 0; i < size; ++i) {
+        state = state * 1103515245U + 12345U;
+        bytes[i] = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+std::string md5Of(const QByteArray& bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex().toUpper().toStdString();
+}
+
+class DownloadServers : public testing::Test
+{
+protected:
+    bool startServer(FtpServerKind kind, const QStringList& switches = {})
+    {
+        server = std::make_unique<FtpTestServer>(kind, remote.path(), switches);
+        return server->running();
+    }
+
+    // A file on the server with its known bytes.
+    QByteArray serve(const QString& remotePath, qint64 size, int seed = 1)
+    {
+        const QByteArray bytes = content(size, seed);
+        writeBytes(remote.path() + remotePath, bytes);
+        return bytes;
+    }
+
+    LoaderInputs inputs()
+    {
+        LoaderInputs in;
+        in.site.hostAddress = "127.0.0.1";
+        in.site.displayAddress = "127.0.0.1";
+        in.site.port = server->port();
+        in.site.anonymous = server->user() == "anonymous" || server->user().isEmpty();
+        in.site.userId = server->user().toStdString();
+        in.site.password = server->password().toStdString();
+        in.site.initialDirectory = "/";
+        in.options.Attempts = 1;
+        in.options.TimeoutPeriod = 20;
+        in.kind = OperationKind::Download;
+        in.operation = &operation;
+        in.prompter = &prompter;
+        in.window = &window;
+        in.path = local.path();
+        in.pathGiven = true;
+        return in;
+    }
+
+    // Downloads the files named by their remote paths (digest from the
+    // server when it has them).
+    void download(const std::vector<std::string>& paths, const std::vector<std::string>& folders = {})
+    {
+        LoaderInputs in = inputs();
+        for (const std::string& path : paths)
+            in.files.push_back(fileEntry(zeroDigest, "", path,
+                static_cast<std::uint64_t>(QFileInfo(remote.path() + QString::fromStdString(path)).size())));
+        for (const std::string& folder : folders)
+            in.folders.push_back(folderEntry("", folder));
+        LoaderThread worker(std::move(in));
+        ASSERT_TRUE(runToEnd(worker, std::chrono::seconds(120)));
+        finished = worker.progress()->finished;
+        failedFiles = worker.progress()->failedFiles;
+    }
+
+    QList<QByteArray> commands(const QByteArray& prefix) const
+    {
+        QList<QByteArray> lines;
+        for (const QByteArray& line : server->commandLog().split('\n')) {
+            if (line.trimmed().startsWith(prefix))
+                lines << line.trimmed();
+        }
+        return lines;
+    }
+    QStringList localFiles() const
+    {
+        return QDir(local.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+    TempHome home;
+    QTemporaryDir remote;
+    QTemporaryDir local;
+    std::unique_ptr<FtpTestServer> server;
+    ftpOperationObject operation;
+    RecordingPrompter prompter;
+    RecordingWindow window;
+    bool finished = false;
+    int failedFiles = 0;
+};
+
+// ---------------------------------------------------------------- part counts
+
+struct CountCase {
+    const char* name;
+    qint64 size;
+    bool digests;
+    int parts;
+};
+
+class DownloadPartCounts : public DownloadServers, public testing::WithParamInterface<CountCase>
+{
+};
+
+TEST_P(DownloadPartCounts, OneRetrPerPartAtItsStart)
+{
+    const CountCase& c = GetParam();
+    const QByteArray bytes = serve(QStringLiteral("/pub/f.bin"), c.size);
+    QStringList switches;
+    if (!c.digests)
+        switches << QStringLiteral("--refuse") << QStringLiteral("MD5");
+    ASSERT_TRUE(startServer(FtpServerKind::Family, switches)) << server->error().toStdString();
+    download({ "/pub/f.bin" });
+    EXPECT_TRUE(finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(readAll(local.filePath(QStringLiteral("f.bin"))), bytes);
+    EXPECT_EQ(commands("RETR").size(), c.parts);
+    QList<QByteArray> expectedRests;
+    const auto parts = splitIntoParts(static_cast<std::uint64_t>(c.size), c.parts);
+    for (std::size_t i = 1; i < parts.size(); ++i)
+        expectedRests << "REST " + QByteArray::number(static_cast<qulonglong>(parts[i].start));
+    QList<QByteArray> rests = commands("REST");
+    rests.removeAll("REST 100");
+    rests.removeAll("REST 0");
+    std::sort(rests.begin(), rests.end(), [](const QByteArray& a, const QByteArray& b) {
+        return a.mid(5).toULongLong() < b.mid(5).toULongLong();
+    });
+    EXPECT_EQ(rests, expectedRests);
+    EXPECT_EQ(localFiles(), QStringList { QStringLiteral("f.bin") });
+    EXPECT_EQ(operation.lastFileBytePeriod, static_cast<std::int64_t>(parts[0].length()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Download, DownloadPartCounts,
+    testing::Values(CountCase { "below64k", 65535, true, 1 }, CountCase { "at64k", 65536, true, 2 },
+        CountCase { "at128kDigest", 131072, true, 8 }, CountCase { "at128kNoDigest", 131072, false, 6 },
+        CountCase { "oddSplit", 1000003, true, 8 }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------- servers
+
+TEST_F(DownloadServers, VsftpdWithoutDigestsGivesSixPartsOfTheWholeFile)
+{
+    const QByteArray bytes = serve(QStringLiteral("/pub/v.bin"), 1000003);
+    ASSERT_TRUE(startServer(FtpServerKind::Vsftpd)) << server->error().toStdString();
+    download({ "/pub/v.bin" });
+    EXPECT_TRUE(finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(readAll(local.filePath(QStringLiteral("v.bin"))), bytes);
+    EXPECT_EQ(operation.lastFileBytePeriod, 166667);
+    EXPECT_EQ(localFiles(), QStringList { QStringLiteral("v.bin") });
+}
+
+TEST_F(DownloadServers, AServerWithoutResumeWritesOnePartIntoTheTarget)
+{
+    const QByteArray bytes = serve(QStringLiteral("/pub/n.bin"), 500000);
+    ASSERT_TRUE(startServer(FtpServerKind::Family, { QStringLiteral("--refuse"), QStringLiteral("REST") }));
+    writeBytes(local.filePath(QStringLiteral("n.bin.0")), "not a part of n.bin");
+    download({ "/pub/n.bin" });
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(readAll(local.filePath(QStringLiteral("n.bin"))), bytes);
+    EXPECT_EQ(commands("RETR").size(), 1);
+    EXPECT_EQ(commands("REST"), (QList<QByteArray> { "REST 100", "REST 0" })) << "only the probe";
+    EXPECT_EQ(readAll(local.filePath(QStringLiteral("n.bin.0"))), "not a part of n.bin");
+}
+
+TEST_F(DownloadServers, ResumingWithPartsZeroAndThreeCompleteFetchesOnlyTheOthers)
+{
+    const qint64 size = 1000003;
+    const QByteArray bytes = serve(QStringLiteral("/pub/r.bin"), size);
+    ASSERT_TRUE(startServer(FtpServerKind::Family));
+    const auto parts = splitIntoParts(static_cast<std::uint64_t>(size), 8);
+    const QString target = local.filePath(QStringLiteral("r.bin"));
+    auto slice = [&](int i, qint64 length) {
+        return bytes.mid(static_cast<qint64>(parts[static_cast<std::size_t>(i)].start), length);
+    };
+    writeBytes(partFileName(target, 0), slice(0, 125000));
+    writeBytes(partFileName(target, 3), slice(3, 125000));
+    writeBytes(partFileName(target, 5), slice(5, 1000)); // partly there
+    operation.lastFileIndex = 0;
+    operation.lastFileBytePeriod = 125000;
+    operation.lastFileConnections = 6;
+    window.overwriteAnswer = OverwriteAnswer::Resume;
+    download({ "/pub/r.bin" });
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(window.questions, QList<ExistenceKind> { ExistenceKind::Partially });
+    EXPECT_EQ(readAll(target), bytes);
+    EXPECT_EQ(commands("RETR").size(), 6);
+    EXPECT_TRUE(commands("REST").contains("REST " + QByteArray::number(5 * 125000 + 1000)));
+    EXPECT_FALSE(commands("REST").contains("REST 375000"));
+    EXPECT_EQ(localFiles(), QStringList { QStringLiteral("r.bin") });
+    EXPECT_EQ(operation.lastFileConnections, 6);
+}
+
+TEST_F(DownloadServers, ACompleteFileAndSkipAllAskOnceAndFetchNothing)
+{
+    serve(QStringLiteral("/pub/a.txt"), 100);
+    serve(QStringLiteral("/pub/b.txt"), 200);
+    ASSERT_TRUE(startServer(FtpServerKind::Family));
+    writeBytes(local.filePath(QStringLiteral("a.txt")), QByteArray(100, 'a'));
+    writeBytes(local.filePath(QStringLiteral("b.txt")), QByteArray(300, 'b'));
+    window.overwriteAnswer = OverwriteAnswer::SkipAll;
+    download({ "/pub/a.txt", "/pub/b.txt" });
+    EXPECT_EQ(window.questions, QList<ExistenceKind> { ExistenceKind::Completely });
+    EXPECT_TRUE(commands("RETR").isEmpty());
+    EXPECT_EQ(readAll(local.filePath(QStringLiteral("a.txt"))), QByteArray(100, 'a'));
+}
+
+TEST_F(DownloadServers, APartDroppedMidwayIsFinishedByAnotherTransfer)
+{
+    const QByteArray bytes = serve(QStringLiteral("/pub/d.bin"), 2000000);
+    ASSERT_TRUE(startServer(FtpServerKind::Family,
+        { QStringLiteral("--drop-after"), QStringLiteral("50000"), QStringLiteral("--drop-transfers"),
+            QStringLiteral("1") }));
+    download({ "/pub/d.bin" });
+    EXPECT_TRUE(finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(md5Of(readAll(local.filePath(QStringLiteral("d.bin")))), md5Of(bytes));
+    EXPECT_EQ(commands("RETR").size(), 9) << "eight parts and the rest of the dropped one";
+    EXPECT_EQ(localFiles(), QStringList { QStringLiteral("d.bin") });
+}
+
+TEST_F(DownloadServers, AServerTakingThreeConnectionsGetsEveryPartOverThem)
+{
+    const QByteArray bytes = serve(QStringLiteral("/pub/m.bin"), 1500000);
+    ASSERT_TRUE(
+        startServer(FtpServerKind::Family, { QStringLiteral("--max-connections"), QStringLiteral("3") }));
+    download({ "/pub/m.bin" });
+    EXPECT_TRUE(finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(readAll(local.filePath(QStringLiteral("m.bin"))), bytes);
+    EXPECT_EQ(commands("RETR").size(), 8);
+    EXPECT_EQ(commands("PASS").size(), 3) << "refused connections are not retried";
+}
+
+// ---------------------------------------------------------------- stop
+
+class DownloadStop : public DownloadServers, public testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(DownloadStop, NoDeletesTargetAndPartsYesKeepsThemForTheNextRun)
+{
+    const bool keep = GetParam();
+    const QByteArray bytes = serve(QStringLiteral("/pub/s.bin"), 4000000);
+    ASSERT_TRUE(startServer(FtpServerKind::Family, { QStringLiteral("--rate"), QStringLiteral("200000") }));
+    prompter.answer = keep;
+    {
+        LoaderInputs in = inputs();
+        in.files = { fileEntry(zeroDigest, "", "/pub/s.bin", 4000000) };
+        LoaderThread worker(std::move(in));
+        worker.start(OperationPriority::Normal);
+        processEventsUntil(
+            [&] { return worker.progress()->currentFileBytes > 800000 || worker.isFinished(); },
+            QDeadlineTimer(std::chrono::seconds(30)));
+        worker.stopAndWait();
+        EXPECT_TRUE(worker.progress()->stopped);
+    }
+    ASSERT_FALSE(prompter.messages.isEmpty());
+    EXPECT_TRUE(prompter.messages.last().startsWith(
+        QStringLiteral("Do you prefer to be able to resume the file\n\"/pub/s.bin\"")));
+    if (!keep) {
+        EXPECT_TRUE(localFiles().isEmpty()) << localFiles().join(QLatin1Char(' ')).toStdString();
+        return;
+    }
+    EXPECT_EQ(localFiles().size(), 8);
+    server.reset();
+    ASSERT_TRUE(startServer(FtpServerKind::Family));
+    window.overwriteAnswer = OverwriteAnswer::Resume;
+    prompter.answer = true; // use the cache
+    download({ "/pub/s.bin" });
+    EXPECT_TRUE(finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(readAll(local.filePath(QStringLiteral("s.bin"))), bytes);
+    const auto parts = splitIntoParts(4000000, 8);
+    for (const QByteArray& rest : commands("REST")) {
+        const qulonglong offset = rest.mid(5).toULongLong();
+        if (offset == 0 || offset == 100)
+            continue;
+        EXPECT_TRUE(
+            std::none_of(parts.begin(), parts.end(), [&](const FilePart& p) { return p.start == offset; }))
+            << "every part resumes past its start: " << rest.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Download, DownloadStop, testing::Bool(),
+    [](const auto& info) { return info.param ? std::string("Yes") : std::string("No"); });
+
+// ---------------------------------------------------------------- mended faults
+
+TEST_F(DownloadServers, ADigestThatDiffersIsReportedAndTheRunDoesNotFinish)
+{
+    const QByteArray bytes = serve(QStringLiteral("/pub/x.bin"), 300000);
+    ASSERT_TRUE(startServer(FtpServerKind::Family));
+    // A cached entry carries the digest the server gave earlier.
+    const std::string wrong = "0123456789ABCDEF0123456789ABCDEF";
+    directoryCache cache;
+    cache.add(fileEntry(wrong, "", "/pub/x.bin", 300000));
+    QDir().mkpath(cacheFolder());
+    ASSERT_TRUE(cache.save(cacheFolder() + QStringLiteral("/directoryCacheTest.fch")));
+    operation.cacheFile = "directoryCacheTest.fch";
+    operation.site.supportsRest = true;
+    operation.site.supportsMd5 = true;
+    prompter.answer = true;
+    LoaderInputs in = inputs();
+    in.files = { fileEntry(wrong, "", "/pub/x.bin", 300000) };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    EXPECT_FALSE(worker.progress()->finished);
+    EXPECT_TRUE(worker.progress()->stopped);
+    EXPECT_EQ(worker.progress()->digestMismatches, 1);
+    EXPECT_EQ(readAll(local.filePath(QStringLiteral("x.bin"))), bytes) << "the file is kept";
+    ASSERT_FALSE(prompter.messages.isEmpty());
+    const QString message = prompter.messages.last();
+    EXPECT_TRUE(message.contains(QStringLiteral("/pub/x.bin")));
+    EXPECT_TRUE(message.contains(QString::fromStdString(wrong)));
+    EXPECT_TRUE(message.contains(QString::fromStdString(md5Of(bytes))));
+}
+
+class DownloadLookAlikes : public DownloadServers, public testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(DownloadLookAlikes, AFileNamedLikeAnotherFilesPartComesOutIntact)
+{
+    const QByteArray whole = serve(QStringLiteral("/pub/a.bin"), 400000, 1);
+    const QByteArray part = serve(QStringLiteral("/pub/a.bin.0"), 300000, 2);
+    ASSERT_TRUE(startServer(FtpServerKind::Family));
+    if (GetParam())
+        download({ "/pub/a.bin", "/pub/a.bin.0" });
+    else
+        download({ "/pub/a.bin.0", "/pub/a.bin" });
+    EXPECT_TRUE(finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(readAll(local.filePath(QStringLiteral("a.bin"))), whole);
+    EXPECT_EQ(readAll(local.filePath(QStringLiteral("a.bin.0"))), part);
+    EXPECT_EQ(localFiles(), (QStringList { QStringLiteral("a.bin"), QStringLiteral("a.bin.0") }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Download, DownloadLookAlikes, testing::Bool(),
+    [](const auto& info) { return info.param ? std::string("WholeFirst") : std::string("PartFirst"); });
+
+TEST_F(DownloadServers, ALeftoverThatOnlyLooksLikeAPartIsNeitherMergedNorDeleted)
+{
+    const QByteArray bytes = serve(QStringLiteral("/pub/l.bin"), 400000);
+    ASSERT_TRUE(startServer(FtpServerKind::Family));
+    writeBytes(local.filePath(QStringLiteral("l.bin.0")), QByteArray(50000, 'u'));
+    download({ "/pub/l.bin" });
+    EXPECT_TRUE(finished);
+    EXPECT_TRUE(window.questions.isEmpty());
+    EXPECT_EQ(readAll(local.filePath(QStringLiteral("l.bin"))), bytes);
+    EXPECT_EQ(readAll(local.filePath(QStringLiteral("l.bin.0"))), QByteArray(50000, 'u'));
+}
+
+TEST_F(DownloadServers, AFolderKeepsItsStructureBelowTheLocalBase)
+{
+    const QByteArray one = serve(QStringLiteral("/pub/tree/one.bin"), 70000, 3);
+    const QByteArray two = serve(QStringLiteral("/pub/tree/sub/two.bin"), 10, 4);
+    ASSERT_TRUE(startServer(FtpServerKind::Family));
+    download({}, { "/pub/tree" });
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(readAll(local.filePath(QStringLiteral("tree/one.bin"))), one);
+    EXPECT_EQ(readAll(local.filePath(QStringLiteral("tree/sub/two.bin"))), two);
+}
+
+} // namespace
