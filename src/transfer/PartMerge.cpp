@@ -43,14 +43,12 @@ QString systemError(const QString& what, const QString& path)
         + QString::fromLocal8Bit(std::strerror(errno));
 }
 
-// Copies `length` bytes from the start of `from` to `offset` of `to`; the
-// kernel moves them where it can, a plain read and write where it cannot.
-bool copyInto(int from, int to, std::uint64_t offset, std::uint64_t length)
+// Copies [from, from + length) of `in` to `at` of `out`; the kernel moves
+// the bytes where it can, a plain read and write where it cannot.
+bool copyRange(int in, loff_t from, int out, loff_t at, std::uint64_t length)
 {
-    loff_t in = 0;
-    auto out = static_cast<loff_t>(offset);
     while (length > 0) {
-        const ssize_t moved = ::copy_file_range(from, &in, to, &out, length, 0);
+        const ssize_t moved = ::copy_file_range(in, &from, out, &at, length, 0);
         if (moved > 0) {
             length -= static_cast<std::uint64_t>(moved);
             continue;
@@ -64,18 +62,54 @@ bool copyInto(int from, int to, std::uint64_t offset, std::uint64_t length)
         std::vector<char> block(std::min<std::uint64_t>(blockSize, length));
         while (length > 0) {
             const ssize_t got
-                = ::pread(from, block.data(), std::min<std::uint64_t>(block.size(), length), in);
+                = ::pread(in, block.data(), std::min<std::uint64_t>(block.size(), length), from);
             if (got <= 0) {
                 if (got == 0)
                     errno = EIO;
                 return false;
             }
-            if (::pwrite(to, block.data(), static_cast<std::size_t>(got), out) != got)
+            if (::pwrite(out, block.data(), static_cast<std::size_t>(got), at) != got)
                 return false;
-            in += got;
-            out += got;
+            from += got;
+            at += got;
             length -= static_cast<std::uint64_t>(got);
         }
+    }
+    return true;
+}
+
+// Copies the first `length` bytes of `from` to `offset` of `to`, skipping
+// the holes of a sparse part: the result has not been written there yet,
+// so it reads as zeros already.
+bool copyInto(int from, int to, std::uint64_t offset, std::uint64_t length)
+{
+    const auto end = static_cast<loff_t>(length);
+    loff_t position = 0;
+    while (position < end) {
+        loff_t data = ::lseek(from, position, SEEK_DATA);
+        if (data < 0) {
+            if (errno == ENXIO)
+                break; // a hole up to the end of the file
+            data = position; // no hole support: copy everything
+        }
+        if (data >= end)
+            break;
+        loff_t hole = ::lseek(from, data, SEEK_HOLE);
+        if (hole < 0 || hole > end)
+            hole = end;
+        if (!copyRange(
+                from, data, to, static_cast<loff_t>(offset) + data, static_cast<std::uint64_t>(hole - data)))
+            return false;
+        position = hole;
+    }
+    // A part file shorter than its part is not whole.
+    struct stat status {
+    };
+    if (::fstat(from, &status) != 0)
+        return false;
+    if (static_cast<std::uint64_t>(status.st_size) < length) {
+        errno = EIO;
+        return false;
     }
     return true;
 }
