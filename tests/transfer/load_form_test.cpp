@@ -9,6 +9,7 @@
 #include "transfer/LoaderThread.h"
 #include "transfer/ui/LoadForm.h"
 #include "transfer/ui/LoadFrameView.h"
+#include "transfer/ui/THomeForm.h"
 #include "transfer/ui/TQuestionForm.h"
 
 #include "TempHome.h"
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -99,6 +101,25 @@ bool serveUntil(const std::function<bool()>& done, std::chrono::seconds limit = 
                },
                QDeadlineTimer(limit))
         == WaitOutcome::Ready;
+}
+
+TEST(HomeForm, DownloadGivesTheSelectedFolderAndCancelNothing)
+{
+    TempHome home;
+    THomeForm chooser;
+    EXPECT_EQ(chooser.windowTitle(), QStringLiteral("Select Download Folder"));
+    QString folder = defaultDownloadFolder();
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    EXPECT_EQ(chooser.selectedFolder(), folder) << "it opens at the download folder";
+
+    QTimer::singleShot(0, &chooser, [&] { button(chooser, QStringLiteral("Download"))->click(); });
+    EXPECT_EQ(chooser.chooseDownloadFolder(), folder);
+    QTimer::singleShot(0, &chooser, [&] { button(chooser, QStringLiteral("Cancel"))->click(); });
+    EXPECT_EQ(chooser.chooseDownloadFolder(), QString());
+    chooser.tree()->selectionModel()->clear();
+    QTimer::singleShot(0, &chooser, [&] { button(chooser, QStringLiteral("Download"))->click(); });
+    EXPECT_EQ(chooser.chooseDownloadFolder(), QString()) << "nothing selected";
 }
 
 void writeFile(const QString& path, qint64 size)
