@@ -16,6 +16,7 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,19 @@ public:
     void insertNewEntry(const std::string& name, bool isFile);
     // Downloads the selected entries; a later command fills it in.
     std::function<void()> downloadSelection;
+
+    // ---------------------------------------------------- file commands (FtpClientCommands.cpp)
+    // Selections are entries of this session's list, in list order.
+    void renameEntry(const ftpObject& entry);
+    // Selected list entries into the folder of `target`; dropped onto a tree
+    // node (`askFirst`) the user confirms first.
+    void moveEntries(
+        std::span<const ftpObject* const> entries, const ftpTreeViewObject& target, bool askFirst);
+    // A tree node dragged onto another node.
+    void moveTreeNode(const ftpTreeViewObject& node, const ftpTreeViewObject& target);
+    void makeObject();
+    void changePermissions(std::span<const ftpObject* const> selected);
+    void changePassword();
 
     // ---------------------------------------------------- server search
     void searchServer();
@@ -154,6 +168,14 @@ private:
     // Sends a raw command line; true when the server accepted it.
     bool quote(const std::string& command);
     QString pseudoAddress() const;
+
+    // File commands (FtpClientCommands.cpp).
+    bool renamePath(const std::string& from, const std::string& to);
+    void relistCurrentFolder();
+    void removeEntries(std::span<const ftpObject* const> entries);
+    void removeTreeNode(const ftpTreeViewObject& node);
+    // False, after telling the user, when `text` holds CR, LF or NUL.
+    bool sendable(const QString& text);
 
     // Listing (FtpClientNavigation.cpp).
     struct folderTarget;

@@ -87,3 +87,14 @@ void remoteTree::sort()
     if (root_)
         sortLevel(*root_);
 }
+
+void remoteTree::remove(const ftpTreeViewObject& node)
+{
+    ftpTreeViewObject* parent = node.parent;
+    if (!parent) {
+        clear();
+        return;
+    }
+    parent->childByFoldedName.erase(foldedName(node.name));
+    std::erase_if(parent->children, [&](const auto& child) { return child.get() == &node; });
+}

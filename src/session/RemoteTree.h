@@ -51,6 +51,9 @@ public:
     // first "/" and adding what is missing. The root must exist.
     ftpTreeViewObject& nodeOf(std::string_view path);
 
+    // Destroys the node with its subtree (the root: the whole tree).
+    void remove(const ftpTreeViewObject& node);
+
     // Every level in alphabetical order (case-insensitive).
     void sort();
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "session/CommandDialogs.h"
 #include "session/SessionLog.h"
 #include "session/SessionState.h"
 
@@ -54,7 +55,17 @@ public:
     virtual void addListEntries(std::span<const ftpObject* const> entries) = 0;
     // An entry already shown changed its size, date or rights.
     virtual void updateListEntry(const ftpObject& entry) = 0;
+    // Entries about to be destroyed, and a tree node about to be destroyed
+    // with everything below it.
+    virtual void removeListEntries(std::span<const ftpObject* const> entries) = 0;
+    virtual void removeTreeNode(const ftpTreeViewObject& node) = 0;
 
     // The keyword dialog of a server search; nothing when cancelled.
     virtual std::optional<searchRequest> askSearchKeyword() = 0;
+    // The dialogs of the file commands.
+    // The edited text; empty when cancelled.
+    virtual QString askName(const nameQuestion& question) = 0;
+    virtual permissionsAnswer askPermissions(const permissionsQuestion& question) = 0;
+    // Nothing when cancelled.
+    virtual std::optional<newObjectAnswer> askNewObject() = 0;
 };

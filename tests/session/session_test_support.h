@@ -68,7 +68,15 @@ struct recordingView : sessionView {
         ++blocks;
     }
     void updateListEntry(const ftpObject&) override { }
+    void removeListEntries(std::span<const ftpObject* const> entries) override
+    {
+        listed -= static_cast<int>(entries.size());
+    }
+    void removeTreeNode(const ftpTreeViewObject&) override { --treeNodes; }
     std::optional<searchRequest> askSearchKeyword() override { return keyword; }
+    QString askName(const nameQuestion&) override { return {}; }
+    permissionsAnswer askPermissions(const permissionsQuestion&) override { return {}; }
+    std::optional<newObjectAnswer> askNewObject() override { return std::nullopt; }
 
     int logLinesStartingWith(const QString& prefix) const
     {
