@@ -1,0 +1,359 @@
+// The commands that change things on the server with single commands on the
+// session's own connection: rename and move, new folders and bookmark
+// uploads, permissions and the account's password.
+
+#include "session/FtpClient.h"
+
+#include "common/Prompter.h"
+#include "net/TFtpClient.h"
+#include "session/Permissions.h"
+#include "session/RemotePath.h"
+#include "session/SessionView.h"
+
+#include <QFile>
+
+#include <algorithm>
+
+namespace
+{
+
+QString fromBytes(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QByteArray toBytes(const std::string& text)
+{
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::vector<std::string> namesOf(std::span<const ftpObject* const> entries)
+{
+    std::vector<std::string> names;
+    names.reserve(entries.size());
+    for (const ftpObject* entry : entries)
+        names.push_back(entry->name);
+    return names;
+}
+
+bool within(const ftpTreeViewObject* node, const ftpTreeViewObject& subtree)
+{
+    for (; node; node = node->parent) {
+        if (node == &subtree)
+            return true;
+    }
+    return false;
+}
+
+bool holds(const ftpTreeViewObject& node, const ftpTreeViewObject* wanted)
+{
+    return &node == wanted || std::any_of(node.children.begin(), node.children.end(), [&](const auto& child) {
+        return holds(*child, wanted);
+    });
+}
+
+namespace texts
+{
+QString renameRefused()
+{
+    return QStringLiteral("Rename operation failed. You do not have the permission to rename.");
+}
+QString overwriteOne()
+{
+    return QStringLiteral("Moving/renaming may cause overwriting. Do you still want to move the object?");
+}
+QString overwriteSeveral()
+{
+    return QStringLiteral("Moving/renaming may cause overwriting. Do you still want to move the object(s)?");
+}
+QString notConnected()
+{
+    return QStringLiteral("Please connect to a FTP server first, Folder/link creation error");
+}
+QString busy()
+{
+    return QStringLiteral("FTP connection is busy, Folder/link creation error");
+}
+QString mkdRefused()
+{
+    return QStringLiteral(
+        "Unable to create folder. (possibly, you do not have write permission on this server)");
+}
+QString linkUploadRefused()
+{
+    return QStringLiteral(
+        "Unable to upload file. (possibly, you do not have write permission on this server)");
+}
+QString noUnixPermissions()
+{
+    return QStringLiteral("This server does NOT support UNIX-type permissions (CHMOD command)");
+}
+QString chpwdRefused()
+{
+    return QStringLiteral(
+        "This server does NOT support remotely changing passwords\nand/or you are trying to change the "
+        "password of Anonymous user\n(which is illegal).");
+}
+QString unsendable()
+{
+    return QStringLiteral(
+        "The text holds a line break or a NUL character, which cannot be sent to the server.\n"
+        "Nothing was sent.");
+}
+QString notAMode()
+{
+    return QStringLiteral(
+        "A permission number holds the digits 0 to 7 only (for example 755).\nNothing was changed.");
+}
+QString locksOut(int mode)
+{
+    return QStringLiteral(
+        "The permission number %1 takes reading, writing or entering away from your own account, "
+        "which can lock you out of these objects.\nDo you still want to change the permissions?")
+        .arg(mode);
+}
+} // namespace texts
+
+} // namespace
+
+// ------------------------------------------------------------ rename and move
+
+void ftpClient::renameEntry(const ftpObject& entry)
+{
+    showStatus(QStringLiteral("Renaming.."));
+    const std::string oldPath = remotePath::join(entry.directory, entry.name);
+    const ftpObject* renamed = &entry;
+    view_->setModal(true);
+    const QString answer = view_->askName(
+        { QStringLiteral("Enter new object name"), QStringLiteral("Ok"), fromBytes(oldPath) });
+    view_->setModal(false);
+    const std::string newPath = answer.toStdString();
+    if (!newPath.empty() && newPath != oldPath && !closing_ && sendable(answer)
+        && prompter_.askYesNo(texts::overwriteOne())) {
+        setSessionState(sessionState::Renaming);
+        renamePath(oldPath, newPath);
+        removeEntries(std::span<const ftpObject* const>(&renamed, 1));
+        relistCurrentFolder();
+        setSessionState(sessionState::IndeterminateStable);
+    }
+    finishCommand();
+}
+
+void ftpClient::moveEntries(
+    std::span<const ftpObject* const> entries, const ftpTreeViewObject& target, bool askFirst)
+{
+    if (entries.empty() || (askFirst && !prompter_.askYesNo(texts::overwriteSeveral())))
+        return;
+    setSessionState(sessionState::Renaming);
+    showStatus(QStringLiteral("Moving object(s).."));
+    const std::string targetPath = target.path;
+    // Both folders change: a cached listing of either would now be wrong.
+    QFile::remove(cacheFileOf(targetPath));
+    QFile::remove(cacheFileOf(currentDirectory_));
+    const std::string from = currentDirectory_;
+    for (const std::string& name : namesOf(entries)) {
+        const std::string source = remotePath::plainForm(remotePath::join(from, name));
+        // A folder dropped onto itself stays where it is.
+        if (source != remotePath::plainForm(targetPath) && !closing_)
+            renamePath(source, remotePath::join(targetPath, name));
+    }
+    removeEntries(entries);
+    relistCurrentFolder();
+    setSessionState(sessionState::IndeterminateStable);
+}
+
+void ftpClient::moveTreeNode(const ftpTreeViewObject& node, const ftpTreeViewObject& target)
+{
+    if (within(&target, node) || !prompter_.askYesNo(texts::overwriteSeveral()))
+        return;
+    setSessionState(sessionState::Renaming);
+    showStatus(QStringLiteral("Moving object(s).."));
+    const std::string from = node.path;
+    const std::string to = remotePath::plainForm(remotePath::join(target.path, node.name));
+    QFile::remove(cacheFileOf(target.path));
+    if (node.parent)
+        QFile::remove(cacheFileOf(node.parent->path));
+    renamePath(from, to);
+    if (!tree_.empty() && holds(*tree_.root(), &node))
+        removeTreeNode(node);
+    if (!closing_) {
+        relist_ = true;
+        changeDirectoryAndList(to);
+        relist_ = false;
+    }
+    setSessionState(sessionState::IndeterminateStable);
+}
+
+bool ftpClient::renamePath(const std::string& from, const std::string& to)
+{
+    if (to.empty() || to == from || closing_)
+        return false;
+    ftp_->SetHostFileName(toBytes(from));
+    ftp_->SetLocalFileName(fromBytes(to));
+    const bool renamed = ftp_->Ren();
+    ftp_->SetHostFileName({});
+    ftp_->SetLocalFileName({});
+    if (!renamed)
+        showError(texts::renameRefused());
+    finishCommand();
+    return renamed;
+}
+
+// ------------------------------------------------------------ new objects
+
+void ftpClient::makeObject()
+{
+    if (!ftp_->GetConnected()) {
+        showServerError(texts::notConnected());
+        return;
+    }
+    if (!commands_.remoteViews) {
+        showServerError(texts::busy());
+        return;
+    }
+    view_->setModal(true);
+    const std::optional<newObjectAnswer> answer = view_->askNewObject();
+    view_->setModal(false);
+    if (!answer || closing_)
+        return;
+    const QString name = answer->folderName.isEmpty() ? answer->linkName : answer->folderName;
+    if (name.isEmpty() || !sendable(name))
+        return;
+    setSessionState(sessionState::Making);
+    ftp_->SetHostFileName(toBytes(remotePath::join(currentDirectory_, name.toStdString())));
+    if (!answer->folderName.isEmpty()) {
+        if (!ftp_->Mkd())
+            showServerError(texts::mkdRefused());
+    } else {
+        showStatus(QStringLiteral("Uploading ") + name);
+        ftp_->SetLocalFileName(answer->linkFile);
+        if (!ftp_->Put())
+            showServerError(texts::linkUploadRefused());
+        ftp_->SetLocalFileName({});
+    }
+    ftp_->SetHostFileName({});
+    relistCurrentFolder();
+    finishCommand();
+    setSessionState(sessionState::IndeterminateStable);
+}
+
+// ------------------------------------------------------------ permissions and password
+
+void ftpClient::changePermissions(std::span<const ftpObject* const> selected)
+{
+    if (selected.empty())
+        return;
+    if (selected.front()->rights == "???????") {
+        showServerError(texts::noUnixPermissions());
+        return;
+    }
+    const std::vector<std::string> names = namesOf(selected);
+    view_->setModal(true);
+    const permissionsAnswer answer = view_->askPermissions(permissions::questionFor(selected));
+    view_->setModal(false);
+    std::optional<int> mode;
+    switch (answer.from) {
+    case permissionsAnswer::source::Cancelled:
+        return;
+    case permissionsAnswer::source::Boxes:
+        mode = permissions::modeFromBoxes(answer.checked);
+        break;
+    case permissionsAnswer::source::Manual:
+        mode = permissions::modeFromText(answer.manualText);
+        break;
+    }
+    if (!mode) {
+        showError(texts::notAMode());
+        return;
+    }
+    // No box checked reads as no answer, as it always has.
+    if (*mode == 0 || closing_
+        || (permissions::locksOwnerOut(*mode) && !prompter_.askYesNo(texts::locksOut(*mode))))
+        return;
+    setSessionState(sessionState::ChmodingChpwding);
+    showStatus(QStringLiteral("Changing object attributes.."));
+    for (const std::string& name : names) {
+        if (closing_)
+            break;
+        // A server that refuses one refuses them all: one message is enough.
+        if (!quote(permissions::chmodCommand(*mode, name))) {
+            showServerError(texts::noUnixPermissions());
+            break;
+        }
+    }
+    relistCurrentFolder();
+    setSessionState(sessionState::IndeterminateStable);
+}
+
+void ftpClient::changePassword()
+{
+    showStatus(QStringLiteral("Changing password.."));
+    view_->setModal(true);
+    const QString answer
+        = view_->askName({ QStringLiteral("Enter new password"), QStringLiteral("Ok"), QString(), true });
+    view_->setModal(false);
+    if (!answer.isEmpty() && !closing_ && sendable(answer)) {
+        setSessionState(sessionState::ChmodingChpwding);
+        const std::string password = answer.toStdString();
+        if (quote("SITE CHPWD " + password))
+            site_.password = password;
+        else
+            showServerError(texts::chpwdRefused());
+    }
+    setSessionState(sessionState::IndeterminateStable);
+    finishCommand();
+}
+
+// ------------------------------------------------------------ helpers
+
+bool ftpClient::sendable(const QString& text)
+{
+    const bool clean = std::none_of(text.begin(), text.end(),
+        [](QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar(0); });
+    if (!clean)
+        showError(texts::unsendable());
+    return clean;
+}
+
+void ftpClient::relistCurrentFolder()
+{
+    if (closing_)
+        return;
+    relist_ = true;
+    listFolder(currentDirectory_, false, true, false, false);
+    relist_ = false;
+}
+
+void ftpClient::removeEntries(std::span<const ftpObject* const> entries)
+{
+    std::vector<const ftpObject*> present;
+    for (const ftpObject* entry : entries) {
+        if (std::any_of(list_.begin(), list_.end(), [&](const auto& held) { return held.get() == entry; }))
+            present.push_back(entry);
+    }
+    if (present.empty())
+        return;
+    view_->removeListEntries(present);
+    for (const ftpObject* entry : present) {
+        if (entry->treeNode && !tree_.empty() && holds(*tree_.root(), entry->treeNode))
+            removeTreeNode(*entry->treeNode);
+    }
+    std::erase_if(list_, [&](const auto& held) {
+        return std::find(present.begin(), present.end(), held.get()) != present.end();
+    });
+    typeTexts_.clear();
+    for (const auto& entry : list_)
+        typeTexts_.add(*entry);
+}
+
+void ftpClient::removeTreeNode(const ftpTreeViewObject& node)
+{
+    if (within(selectedNode_, node))
+        selectedNode_ = node.parent;
+    for (const auto& entry : list_) {
+        if (within(entry->treeNode, node))
+            entry->treeNode = nullptr;
+    }
+    view_->removeTreeNode(node);
+    tree_.remove(node);
+}

@@ -1,0 +1,184 @@
+#include "session/ListOrder.h"
+
+#include <QCollator>
+
+#include <array>
+#include <charconv>
+
+namespace listOrder
+{
+namespace
+{
+
+// Only "Jan" to "Nov" have their own index; every other word counts as the
+// twelfth month, as the listings' own order has always treated it.
+int monthIndex(std::string_view word)
+{
+    static constexpr std::array<std::string_view, 11> months
+        = { "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov" };
+    for (size_t index = 0; index < months.size(); ++index) {
+        if (months[index] == word)
+            return static_cast<int>(index);
+    }
+    return 11;
+}
+
+// The whole text as a decimal number, or `fallback`.
+int numberOr(std::string_view text, int fallback)
+{
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && !text.empty() ? value : fallback;
+}
+
+int dayAfterMonth(std::string_view text)
+{
+    std::string_view rest = text.substr(3);
+    const size_t start = rest.find_first_not_of(' ');
+    if (start == std::string_view::npos)
+        return 1;
+    rest.remove_prefix(start);
+    return numberOr(rest.substr(0, rest.find(' ')), 1);
+}
+
+int typeScore(std::int32_t kind)
+{
+    switch (kind) {
+    case ftpObject::Folder:
+        return 4;
+    case ftpObject::LinkFile:
+        return 3;
+    case ftpObject::UnixLink:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+int rightsRank(const std::string& rights)
+{
+    if (rights.empty())
+        return 0;
+    switch (rights.front()) {
+    case 'd':
+        return 3;
+    case 'l':
+        return 2;
+    case '-':
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+template <typename T> int threeWay(const T& a, const T& b)
+{
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+int sign(int value)
+{
+    return threeWay(value, 0);
+}
+
+QCollator& nameCollator()
+{
+    thread_local QCollator collator = [] {
+        QCollator made;
+        made.setCaseSensitivity(Qt::CaseInsensitive);
+        return made;
+    }();
+    return collator;
+}
+
+// The rule of each negative key; the positive key mirrors it.
+int compareAscending(const sortable& a, const sortable& b, int column)
+{
+    switch (column) {
+    case nameKey:
+        return sign(a.nameKey.compare(b.nameKey));
+    case sizeKey:
+        return threeWay(a.entry->size, b.entry->size);
+    case dateKey:
+        return compareDates(a.date, b.date);
+    case typeKey: {
+        // The ±1 of the type texts can cancel the score difference of one
+        // between link files and UNIX links, which then interleave by name.
+        const int value = typeScore(b.entry->kind) - typeScore(a.entry->kind)
+            + sign(QString::compare(a.foldedType, b.foldedType, Qt::CaseSensitive));
+        return value != 0 ? value : sign(a.nameKey.compare(b.nameKey));
+    }
+    case rightsKey: {
+        const int byRank = threeWay(rightsRank(a.entry->rights), rightsRank(b.entry->rights));
+        return byRank != 0 ? byRank : sign(QString::compare(a.caption, b.caption, Qt::CaseSensitive));
+    }
+    default:
+        return 0;
+    }
+}
+
+bool headerFlag = false;
+
+} // namespace
+
+dateValue readDate(std::string_view text)
+{
+    dateValue date;
+    if (text.size() < 4) {
+        date.year = 2002;
+        date.day = 1;
+        return date;
+    }
+    date.day = dayAfterMonth(text) + 31 * monthIndex(text.substr(0, 3));
+    date.timeForm = text.find(':') != std::string_view::npos;
+    if (date.timeForm) {
+        const std::string_view time = text.substr(text.size() >= 5 ? text.size() - 5 : 0);
+        date.hours = numberOr(time.substr(0, 2), 0);
+        date.minutes = numberOr(time.substr(time.size() >= 2 ? time.size() - 2 : 0), 0);
+    } else {
+        date.year = numberOr(text.substr(text.size() - 4), 0);
+    }
+    return date;
+}
+
+int compareDates(const dateValue& a, const dateValue& b)
+{
+    if (a.timeForm != b.timeForm)
+        return a.timeForm ? 1 : -1;
+    if (!a.timeForm) {
+        const int byYear = threeWay(a.year, b.year);
+        return byYear != 0 ? byYear : threeWay(a.day, b.day);
+    }
+    if (const int byDay = threeWay(a.day, b.day); byDay != 0)
+        return byDay;
+    const int byHour = threeWay(a.hours, b.hours);
+    return byHour != 0 ? byHour : threeWay(a.minutes, b.minutes);
+}
+
+sortable prepare(const ftpObject& entry)
+{
+    QString caption = QString::fromUtf8(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
+    QCollatorSortKey key = nameCollator().sortKey(caption);
+    return sortable { &entry, std::move(caption), std::move(key),
+        QString::fromUtf8(entry.typeText.data(), static_cast<qsizetype>(entry.typeText.size()))
+            .toCaseFolded(),
+        readDate(entry.dateText) };
+}
+
+int compare(const sortable& a, const sortable& b, int key)
+{
+    return key < 0 ? compareAscending(a, b, -key) : compareAscending(b, a, key);
+}
+
+int keyForHeaderClick(int column)
+{
+    headerFlag = !headerFlag;
+    return headerFlag ? column : -column;
+}
+
+void resetHeaderClicks()
+{
+    headerFlag = false;
+}
+
+} // namespace listOrder

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "session/FtpObject.h"
+
+#include <QCollatorSortKey>
+#include <QString>
+
+#include <string_view>
+
+// The order of the program's entry lists. A sort key's absolute value picks
+// the column, its sign the direction: 1 Name, 2 Size, 3 Date, 4 Type,
+// 6 Rights (5 and 7..9 belong to the search results list). Main thread only.
+namespace listOrder
+{
+inline constexpr int nameKey = 1;
+inline constexpr int sizeKey = 2;
+inline constexpr int dateKey = 3;
+inline constexpr int typeKey = 4;
+inline constexpr int rightsKey = 6;
+// A new frame's remote list: folders first.
+inline constexpr int initialKey = -typeKey;
+
+// A listing's date text read for comparing: "Mar 14 10:22" (time form,
+// later than any year form) or "Mar 14 2003" (year form).
+struct dateValue {
+    bool timeForm = false;
+    int year = 0;
+    int day = 0; // day of month + 31 x month index
+    int hours = 0;
+    int minutes = 0;
+};
+dateValue readDate(std::string_view text);
+// Negative when `a` is the earlier date.
+int compareDates(const dateValue& a, const dateValue& b);
+
+// An entry with what its comparisons need worked out once, so that sorting
+// a large folder compares prepared values only.
+struct sortable {
+    const ftpObject* entry = nullptr;
+    QString caption; // the name as shown
+    QCollatorSortKey nameKey; // case-insensitive, by the locale
+    QString foldedType;
+    dateValue date;
+};
+sortable prepare(const ftpObject& entry);
+
+// Negative when `a` comes first under `key`.
+int compare(const sortable& a, const sortable& b, int key);
+
+// A click on a column header: one direction flag shared by every list of
+// the program turns each click's key positive, then negative, and so on.
+int keyForHeaderClick(int column);
+// Starts the shared flag over (tests).
+void resetHeaderClicks();
+} // namespace listOrder

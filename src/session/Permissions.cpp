@@ -1,0 +1,70 @@
+#include "session/Permissions.h"
+
+#include <algorithm>
+
+namespace permissions
+{
+namespace
+{
+
+constexpr qsizetype shownNameLength = 20;
+constexpr qsizetype shownNameTail = 17;
+constexpr std::array<int, 9> boxValues = { 400, 200, 100, 40, 20, 10, 4, 2, 1 };
+
+QString shortened(const std::string& name)
+{
+    const QString shown = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    return shown.size() <= shownNameLength ? shown : QStringLiteral("...") + shown.right(shownNameTail);
+}
+
+} // namespace
+
+permissionsQuestion questionFor(std::span<const ftpObject* const> selected)
+{
+    permissionsQuestion question;
+    std::int64_t size = 0;
+    for (const ftpObject* entry : selected)
+        size += entry->size;
+    question.name
+        = selected.size() == 1 ? shortened(selected.front()->name) : QStringLiteral("Multiple Objects");
+    question.sizeText = QString::number(size) + QStringLiteral(" Bytes");
+    // Characters 2 to 10 of the rights text: rwx of owner, group, others.
+    const std::string& rights = selected.front()->rights;
+    for (size_t box = 0; box < question.checked.size(); ++box)
+        question.checked[box] = box + 1 < rights.size() && rights[box + 1] != '-';
+    return question;
+}
+
+int modeFromBoxes(const std::array<bool, 9>& checked)
+{
+    int mode = 0;
+    for (size_t box = 0; box < checked.size(); ++box)
+        mode += checked[box] ? boxValues[box] : 0;
+    return mode;
+}
+
+std::optional<int> modeFromText(const QString& text)
+{
+    constexpr qsizetype longestMode = 4; // setuid, setgid and sticky, then rwx
+    const bool isNumber = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    });
+    if (!isNumber)
+        return fallbackMode;
+    const bool octal = std::all_of(text.begin(), text.end(), [](QChar c) { return c <= QLatin1Char('7'); });
+    if (!octal || text.size() > longestMode)
+        return std::nullopt;
+    return text.toInt();
+}
+
+bool locksOwnerOut(int mode)
+{
+    return mode / 100 % 10 < 7;
+}
+
+std::string chmodCommand(int mode, const std::string& name)
+{
+    return "SITE CHMOD " + std::to_string(mode) + " " + name;
+}
+
+} // namespace permissions

@@ -1,0 +1,272 @@
+#include "session/ui/RemoteListModel.h"
+
+#include "common/SizeText.h"
+#include "session/FileTypeText.h"
+#include "session/FtpObject.h"
+
+#include <QApplication>
+#include <QFileIconProvider>
+#include <QMimeData>
+#include <QMimeDatabase>
+#include <QStyle>
+
+#include <algorithm>
+#include <array>
+#include <unordered_map>
+
+namespace
+{
+
+QString fromBytes(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+RemoteListModel::RemoteListModel(QObject* parent)
+    : QAbstractTableModel(parent)
+{
+    mergeTimer_.setSingleShot(true);
+    mergeTimer_.setInterval(mergeInterval);
+    mergeTimer_.callOnTimeout(this, [this] { flush(); });
+}
+
+void RemoteListModel::clear()
+{
+    mergeTimer_.stop();
+    pending_.clear();
+    beginResetModel();
+    rows_.clear();
+    endResetModel();
+}
+
+void RemoteListModel::add(std::span<const ftpObject* const> entries)
+{
+    pending_.insert(pending_.end(), entries.begin(), entries.end());
+    if (!mergeTimer_.isActive())
+        mergeTimer_.start();
+}
+
+void RemoteListModel::flush()
+{
+    mergeTimer_.stop();
+    if (pending_.empty())
+        return;
+    std::vector<row> arrived;
+    arrived.reserve(pending_.size());
+    for (const ftpObject* entry : pending_)
+        arrived.push_back(listOrder::prepare(*entry));
+    pending_.clear();
+    const auto order = [this](const row& a, const row& b) { return before(a, b); };
+    // A stable merge sort: the comparisons are not a strict weak order for
+    // every mix of type texts, and must never take the sort out of bounds.
+    std::stable_sort(arrived.begin(), arrived.end(), order);
+    if (rows_.empty()) {
+        beginResetModel();
+        rows_ = std::move(arrived);
+        endResetModel();
+        return;
+    }
+    relayout([&] {
+        std::vector<row> merged;
+        merged.reserve(rows_.size() + arrived.size());
+        std::merge(std::make_move_iterator(rows_.begin()), std::make_move_iterator(rows_.end()),
+            std::make_move_iterator(arrived.begin()), std::make_move_iterator(arrived.end()),
+            std::back_inserter(merged), order);
+        rows_ = std::move(merged);
+    });
+}
+
+template <typename Reorder> void RemoteListModel::relayout(Reorder reorder)
+{
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<const ftpObject*> held;
+    held.reserve(static_cast<size_t>(before.size()));
+    for (const QModelIndex& index : before)
+        held.push_back(entryAt(index.row()));
+    reorder();
+    if (!before.isEmpty()) {
+        std::unordered_map<const ftpObject*, int> rowByEntry;
+        rowByEntry.reserve(rows_.size());
+        for (size_t at = 0; at < rows_.size(); ++at)
+            rowByEntry.emplace(rows_[at].entry, static_cast<int>(at));
+        QModelIndexList after;
+        after.reserve(before.size());
+        for (qsizetype at = 0; at < before.size(); ++at) {
+            const auto found = rowByEntry.find(held[static_cast<size_t>(at)]);
+            after << (found == rowByEntry.end() ? QModelIndex() : index(found->second, before[at].column()));
+        }
+        changePersistentIndexList(before, after);
+    }
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void RemoteListModel::update(const ftpObject& entry)
+{
+    flush();
+    const int at = rowOf(&entry);
+    if (at < 0)
+        return;
+    rows_[static_cast<size_t>(at)] = listOrder::prepare(entry);
+    Q_EMIT dataChanged(index(at, 0), index(at, ColumnCount - 1));
+    sortBy(sortKey_);
+}
+
+void RemoteListModel::remove(std::span<const ftpObject* const> entries)
+{
+    std::erase_if(pending_, [&](const ftpObject* held) {
+        return std::find(entries.begin(), entries.end(), held) != entries.end();
+    });
+    for (const ftpObject* entry : entries) {
+        const int at = rowOf(entry);
+        if (at < 0)
+            continue;
+        beginRemoveRows({}, at, at);
+        rows_.erase(rows_.begin() + at);
+        endRemoveRows();
+    }
+}
+
+void RemoteListModel::sortBy(int key)
+{
+    flush();
+    sortKey_ = key;
+    relayout([&] {
+        std::stable_sort(
+            rows_.begin(), rows_.end(), [this](const row& a, const row& b) { return before(a, b); });
+    });
+}
+
+int RemoteListModel::keyOfColumn(int column)
+{
+    static constexpr std::array<int, ColumnCount> keys = { listOrder::nameKey, listOrder::sizeKey,
+        listOrder::typeKey, listOrder::dateKey, listOrder::rightsKey };
+    return column >= 0 && column < ColumnCount ? keys[static_cast<size_t>(column)] : listOrder::nameKey;
+}
+
+const ftpObject* RemoteListModel::entryAt(int at) const
+{
+    return at >= 0 && at < static_cast<int>(rows_.size()) ? rows_[static_cast<size_t>(at)].entry : nullptr;
+}
+
+int RemoteListModel::rowOf(const ftpObject* entry) const
+{
+    const auto found
+        = std::find_if(rows_.begin(), rows_.end(), [&](const row& held) { return held.entry == entry; });
+    return found == rows_.end() ? -1 : static_cast<int>(found - rows_.begin());
+}
+
+int RemoteListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int RemoteListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant RemoteListModel::data(const QModelIndex& index, int role) const
+{
+    const ftpObject* entry = entryAt(index.row());
+    if (!entry)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case NameColumn:
+            return rows_[static_cast<size_t>(index.row())].caption;
+        case SizeColumn:
+            return entry->kind == ftpObject::Folder ? QString() : formatSize(entry->size, SizeMode::Short);
+        case TypeColumn:
+            return fromBytes(entry->typeText);
+        case DateColumn:
+            return fromBytes(entry->dateText);
+        case RightsColumn:
+            return fromBytes(entry->rights);
+        default:
+            return {};
+        }
+    case Qt::DecorationRole:
+        return index.column() == NameColumn ? QVariant(iconOf(*entry)) : QVariant();
+    case Qt::TextAlignmentRole:
+        return index.column() == SizeColumn ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+    default:
+        return {};
+    }
+}
+
+QIcon RemoteListModel::iconOf(const ftpObject& entry) const
+{
+    static const QFileIconProvider provider;
+    switch (entry.kind) {
+    case ftpObject::Folder:
+        return provider.icon(QFileIconProvider::Folder);
+    case ftpObject::LinkFile:
+        return QApplication::style()->standardIcon(QStyle::SP_DriveNetIcon);
+    case ftpObject::UnixLink:
+        return QApplication::style()->standardIcon(QStyle::SP_FileLinkIcon);
+    default:
+        break;
+    }
+    const QString extension = fromBytes(extensionOf(entry.name));
+    const auto cached = iconsByExtension_.constFind(extension);
+    if (cached != iconsByExtension_.constEnd())
+        return *cached;
+    const QMimeType type
+        = QMimeDatabase().mimeTypeForFile(fromBytes(entry.name), QMimeDatabase::MatchExtension);
+    const QIcon icon = QIcon::fromTheme(
+        type.iconName(), QIcon::fromTheme(type.genericIconName(), provider.icon(QFileIconProvider::File)));
+    iconsByExtension_.insert(extension, icon);
+    return icon;
+}
+
+QVariant RemoteListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::TextAlignmentRole && section == SizeColumn)
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole)
+        return {};
+    static const std::array<QString, ColumnCount> titles = { QStringLiteral("Name"), QStringLiteral("Size"),
+        QStringLiteral("Type"), QStringLiteral("Date"), QStringLiteral("Rights") };
+    return section >= 0 && section < ColumnCount ? titles[static_cast<size_t>(section)] : QString();
+}
+
+Qt::ItemFlags RemoteListModel::flags(const QModelIndex& index) const
+{
+    const ftpObject* entry = entryAt(index.row());
+    if (!entry)
+        return Qt::NoItemFlags;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    if (entry->kind == ftpObject::Folder)
+        flags |= Qt::ItemIsDropEnabled;
+    return flags;
+}
+
+QStringList RemoteListModel::mimeTypes() const
+{
+    return { QString::fromLatin1(internalDragFormat) };
+}
+
+QMimeData* RemoteListModel::mimeData(const QModelIndexList&) const
+{
+    // The dragged entries are the view's selection; the data only says
+    // where the drag came from.
+    auto* data = new QMimeData;
+    data->setData(QString::fromLatin1(internalDragFormat), QByteArray());
+    return data;
+}
+
+Qt::DropActions RemoteListModel::supportedDragActions() const
+{
+    return Qt::MoveAction;
+}
+
+Qt::DropActions RemoteListModel::supportedDropActions() const
+{
+    return Qt::MoveAction | Qt::CopyAction;
+}

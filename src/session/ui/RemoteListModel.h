@@ -1,0 +1,70 @@
+#pragma once
+
+#include "session/ListOrder.h"
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QIcon>
+#include <QTimer>
+
+#include <span>
+#include <vector>
+
+struct ftpObject;
+
+// The remote list of a session frame: a table over the session's entries
+// (the session owns them), kept sorted by the list's sort key. Entries
+// arrive in small blocks while a listing is read; they are gathered and
+// merged into the sorted rows at most every `mergeInterval`, so that a
+// folder of 100,000 entries costs a few merges instead of one per block.
+// Main thread only.
+class RemoteListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column { NameColumn, SizeColumn, TypeColumn, DateColumn, RightsColumn, ColumnCount };
+    static constexpr int mergeInterval = 100; // ms
+    // Marks a drag that started in a remote view of this program.
+    static constexpr const char* internalDragFormat = "application/x-ranquil-remote-entries";
+
+    explicit RemoteListModel(QObject* parent = nullptr);
+
+    void clear();
+    void add(std::span<const ftpObject* const> entries);
+    void update(const ftpObject& entry);
+    void remove(std::span<const ftpObject* const> entries);
+    // Merges what has arrived so far into the rows.
+    void flush();
+
+    int sortKey() const { return sortKey_; }
+    void sortBy(int key);
+    // The sort key of a header click on `column`.
+    static int keyOfColumn(int column);
+
+    const ftpObject* entryAt(int row) const;
+    int rowOf(const ftpObject* entry) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
+    Qt::DropActions supportedDropActions() const override;
+
+private:
+    using row = listOrder::sortable;
+    bool before(const row& a, const row& b) const { return listOrder::compare(a, b, sortKey_) < 0; }
+    // Reorders the rows in place of a layout change, keeping selections.
+    template <typename Reorder> void relayout(Reorder reorder);
+    QIcon iconOf(const ftpObject& entry) const;
+
+    std::vector<row> rows_;
+    std::vector<const ftpObject*> pending_;
+    QTimer mergeTimer_;
+    int sortKey_ = listOrder::initialKey;
+    mutable QHash<QString, QIcon> iconsByExtension_;
+};

@@ -1,0 +1,188 @@
+#pragma once
+
+#include "session/SessionView.h"
+#include "settings/GUIOptions.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <unordered_map>
+#include <vector>
+
+class ftpClient;
+class LocalComputerPane;
+class ModeListView;
+class Prompter;
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QSplitter;
+class QTabWidget;
+class QToolBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+class RemoteListModel;
+
+// The view of one FTP session: the tab page with the tool bar, the remote
+// folder tree and file list, "My Computer" and "Logs" below them and a
+// status bar. It shows what the session reports through sessionView and
+// forwards the user's commands to the session (or, in the local panes, to
+// the desktop). Main thread only.
+class TClientFrame : public QWidget, public sessionView
+{
+    Q_OBJECT
+
+public:
+    // Active pane values.
+    enum Pane { RemoteList = 0, LocalList = 1, RemoteTree = 2, LocalTree = -1 };
+
+    // `layout` is the main window's value: the frame starts from it and
+    // writes its layout back into it when it goes.
+    TClientFrame(Prompter& prompter, GUIOptions& layout, QWidget* parent = nullptr);
+    ~TClientFrame() override;
+
+    // The session this frame shows; set once, right after the session is
+    // created with this frame as its view.
+    void setSession(ftpClient* session) { session_ = session; }
+    ftpClient* session() const { return session_; }
+
+    // What the main window's menus follow: the commands of the current
+    // state, and a modal dialog of the session opening (true) or closing.
+    std::function<void(sessionState, const sessionCommands&)> commandsChanged;
+    std::function<void(bool entering)> modalChanged;
+    // Downloads, uploads and deletes become transfer operations; until the
+    // hand-over is wired these do nothing.
+    std::function<void(std::vector<const ftpObject*> selection, bool chooseFolder)> downloadRequested;
+    std::function<void(QStringList localPaths, std::string remoteFolder)> uploadRequested;
+    std::function<void(std::vector<const ftpObject*> selection)> deleteRequested;
+
+    // The layout values into the main window's GUIOptions.
+    void saveLayout();
+
+    // The view modes of the Edit > View menu.
+    void setRemoteViewMode(const QString& mode);
+    void setLocalViewMode(const QString& mode);
+
+    // The tool bar's commands, dispatched by the active pane.
+    void refreshClicked();
+    void upClicked();
+    void deleteClicked();
+    void renameClicked();
+    void createObjectClicked();
+    void uploadClicked();
+    void downloadClicked(bool chooseFolder);
+
+    // ------------------------------------------------ read by the shell and tests
+    int activePane() const { return activePane_; }
+    void setActivePane(int pane);
+    sessionState frameState() const { return state_; }
+    RemoteListModel* remoteModel() const { return model_; }
+    ModeListView* remoteList() const { return list_; }
+    QTreeWidget* remoteTree() const { return tree_; }
+    LocalComputerPane* localPane() const { return local_; }
+    QLineEdit* pathEdit() const { return pathEdit_; }
+    QToolBar* toolBar() const { return toolBar_; }
+    QPlainTextEdit* logView() const { return log_; }
+    QTabWidget* bottomPages() const { return pages_; }
+    QString statusText() const;
+    QMenu* remotePopup() const { return remotePopup_; }
+    // The remote list's selected entries, in display order.
+    std::vector<const ftpObject*> selectedEntries() const;
+    QTreeWidgetItem* itemOf(const ftpTreeViewObject& node) const;
+    const ftpTreeViewObject* nodeOf(const QTreeWidgetItem* item) const;
+    // Sorts the remote list as a click on the header of `column` does.
+    void headerClicked(int column);
+    // Adjusts the remote popup to the selection.
+    void adjustRemotePopup();
+    void copyLogToClipboard();
+
+    // ------------------------------------------------ sessionView
+    void setCaption(const QString& caption) override;
+    void bringToFront() override;
+    void setState(sessionState state, const sessionCommands& commands) override;
+    void setModal(bool entering) override;
+    void showStatus(const QString& text) override;
+    void clearLog() override;
+    void appendLog(const QString& line, logColour colour) override;
+    void setPathText(const QString& path) override;
+    void clearTree() override;
+    void addTreeNode(const ftpTreeViewObject& node) override;
+    void selectTreeNode(const ftpTreeViewObject& node) override;
+    void sortTree() override;
+    void expandTree() override;
+    void clearList() override;
+    void addListEntries(std::span<const ftpObject* const> entries) override;
+    void updateListEntry(const ftpObject& entry) override;
+    void removeListEntries(std::span<const ftpObject* const> entries) override;
+    void removeTreeNode(const ftpTreeViewObject& node) override;
+    std::optional<searchRequest> askSearchKeyword() override;
+    QString askName(const nameQuestion& question) override;
+    permissionsAnswer askPermissions(const permissionsQuestion& question) override;
+    std::optional<newObjectAnswer> askNewObject() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildToolBar();
+    void buildRemotePanes();
+    void buildBottomPages();
+    void buildRemotePopup();
+    void applyLayout();
+    void applyCommands(const sessionCommands& commands);
+    bool remoteListUsable() const;
+    void forgetItems(QTreeWidgetItem* item);
+    void orderChildren(QTreeWidgetItem* item, const ftpTreeViewObject& node);
+    bool handleDrag(QObject* target, QEvent* event);
+    bool handleDrop(QObject* target, QEvent* event);
+    const ftpObject* folderEntryAt(const QPoint& viewportPoint) const;
+
+    Prompter& prompter_;
+    GUIOptions& layout_;
+    ftpClient* session_ = nullptr;
+    sessionState state_ = sessionState::BeginningState;
+    sessionCommands commands_;
+    int activePane_ = LocalList;
+    int savedPane_ = LocalList;
+
+    QToolBar* toolBar_ = nullptr;
+    QLineEdit* pathEdit_ = nullptr;
+    QSplitter* mainSplitter_ = nullptr;
+    QSplitter* remoteSplitter_ = nullptr;
+    QTreeWidget* tree_ = nullptr;
+    ModeListView* list_ = nullptr;
+    RemoteListModel* model_ = nullptr;
+    QTabWidget* pages_ = nullptr;
+    LocalComputerPane* local_ = nullptr;
+    QPlainTextEdit* log_ = nullptr;
+    QLabel* status_ = nullptr;
+    QMenu* remotePopup_ = nullptr;
+
+    // Tool bar actions by group.
+    QAction* disconnect_ = nullptr;
+    QAction* upload_ = nullptr;
+    QAction* download_ = nullptr;
+    QAction* abort_ = nullptr;
+    QAction* back_ = nullptr;
+    QAction* forward_ = nullptr;
+    std::vector<QAction*> remoteCommands_;
+    // The remote popup's items.
+    QAction* changeDirectory_ = nullptr;
+    QAction* moveToSite_ = nullptr;
+    QAction* processLink_ = nullptr;
+    QAction* popupDownload_ = nullptr;
+    QAction* popupDownloadTo_ = nullptr;
+    QAction* popupDelete_ = nullptr;
+    QAction* popupRename_ = nullptr;
+    QAction* popupProperties_ = nullptr;
+    QAction* popupNewFolder_ = nullptr;
+    QAction* popupUp_ = nullptr;
+    QAction* popupRefresh_ = nullptr;
+    QMenu* popupView_ = nullptr;
+
+    std::unordered_map<const ftpTreeViewObject*, QTreeWidgetItem*> items_;
+    bool programmaticTreeChange_ = false;
+    int remoteTreeWidth_ = 0;
+};
