@@ -158,7 +158,8 @@ int compareDates(const dateValue& a, const dateValue& b)
 sortable prepare(const ftpObject& entry)
 {
     QString caption = QString::fromUtf8(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
-    QCollatorSortKey key = nameCollator().sortKey(caption);
+    // Folded first: a collator of the C locale would otherwise tell case apart.
+    QCollatorSortKey key = nameCollator().sortKey(caption.toCaseFolded());
     return sortable { &entry, std::move(caption), std::move(key),
         QString::fromUtf8(entry.typeText.data(), static_cast<qsizetype>(entry.typeText.size()))
             .toCaseFolded(),

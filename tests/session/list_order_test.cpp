@@ -1,0 +1,178 @@
+// The remote list's order for each sort key, the shared header-click
+// direction, and the rules of the properties dialog.
+
+#include "session/ListOrder.h"
+#include "session/Permissions.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
+
+namespace
+{
+
+struct dateCase {
+    const char* name;
+    const char* earlier;
+    const char* later;
+};
+
+void PrintTo(const dateCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class DateOrder : public testing::TestWithParam<dateCase>
+{
+};
+
+TEST_P(DateOrder, EarlierDateComesFirst)
+{
+    const auto earlier = listOrder::readDate(GetParam().earlier);
+    const auto later = listOrder::readDate(GetParam().later);
+    EXPECT_LT(listOrder::compareDates(earlier, later), 0);
+    EXPECT_GT(listOrder::compareDates(later, earlier), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Dates, DateOrder,
+    testing::Values(dateCase { "YearsBeforeMonths", "Dec 31  2002", "Jan  1  2003" },
+        dateCase { "MonthWithinYear", "Feb 10  2003", "Mar  1  2003" },
+        dateCase { "DayWithinMonth", "Mar  1  2003", "Mar 14  2003" },
+        dateCase { "TimeFormLaterThanAnyYear", "Jan  1  2099", "Jan  1 00:01" },
+        dateCase { "HoursThenMinutes", "Mar 14 09:59", "Mar 14 10:01" },
+        dateCase { "MinutesWithinHour", "Mar 14 10:01", "Mar 14 10:22" },
+        dateCase { "DecIsTheCatchAllAfterNov", "Nov 30  2003", "Dec  1  2003" },
+        dateCase { "UnknownMonthWordCountsAsDec", "Nov 30  2003", "Xyz  1  2003" },
+        dateCase { "ShortTextReadsAsJan2002", "abc", "Jan  2  2002" },
+        dateCase { "DayThatIsNoNumberIsOne", "Mar xx 2003", "Mar  2  2003" }),
+    [](const testing::TestParamInfo<dateCase>& info) { return std::string(info.param.name); });
+
+TEST(DateOrder, SameDateComparesEqual)
+{
+    EXPECT_EQ(listOrder::compareDates(listOrder::readDate("Mar 14 10:22"), listOrder::readDate("Mar 14 10:22")), 0);
+    EXPECT_EQ(listOrder::compareDates(listOrder::readDate("ab"), listOrder::readDate("Jan 1 2002")), 0);
+}
+
+// Entries kept alive for the prepared rows that point at them.
+class EntryOrder : public testing::Test
+{
+protected:
+    const ftpObject& entry(const std::string& name, std::int32_t kind, const std::string& type,
+        std::int64_t size = 0, const std::string& date = "Jan  1  2003", const std::string& rights = "-rw-r--r--")
+    {
+        ftpObject made;
+        made.name = name;
+        made.kind = kind;
+        made.typeText = type;
+        made.size = size;
+        made.dateText = date;
+        made.rights = rights;
+        return held.emplace_back(std::move(made));
+    }
+
+    std::vector<std::string> sorted(int key) const
+    {
+        std::vector<listOrder::sortable> rows;
+        for (const ftpObject& made : held)
+            rows.push_back(listOrder::prepare(made));
+        std::stable_sort(rows.begin(), rows.end(),
+            [key](const auto& a, const auto& b) { return listOrder::compare(a, b, key) < 0; });
+        std::vector<std::string> names;
+        for (const auto& row : rows)
+            names.push_back(row.entry->name);
+        return names;
+    }
+
+    std::deque<ftpObject> held;
+};
+
+TEST_F(EntryOrder, StartKeyShowsFoldersFirstAndInterleavesBothKindsOfLinks)
+{
+    entry("zeta.txt", ftpObject::RegularFile, "Plain text document");
+    entry("b-link", ftpObject::UnixLink, "UNIX Link");
+    entry("docs", ftpObject::Folder, "File Folder");
+    entry("c-site.wkt", ftpObject::LinkFile, "Zelta Link");
+    entry("a-site.wkt", ftpObject::LinkFile, "Zelta Link");
+    entry("alpha.png", ftpObject::RegularFile, "PNG image");
+    entry("Archive", ftpObject::Folder, "File Folder");
+    // Link files and UNIX links fall into one run ordered by name; regular
+    // files follow by type text, then name.
+    EXPECT_EQ(sorted(listOrder::initialKey),
+        (std::vector<std::string> { "Archive", "docs", "a-site.wkt", "b-link", "c-site.wkt", "zeta.txt", "alpha.png" }));
+    EXPECT_EQ(sorted(listOrder::typeKey).front(), "alpha.png");
+}
+
+TEST_F(EntryOrder, NameIgnoresCaseAndSizeDateRightsFollowTheirColumns)
+{
+    entry("beta", ftpObject::RegularFile, "t", 30, "Mar 14 10:22", "-rw-r--r--");
+    entry("Alpha", ftpObject::Folder, "File Folder", 0, "Mar 14  2001", "drwxr-xr-x");
+    entry("gamma", ftpObject::UnixLink, "UNIX Link", 5, "Feb  1 08:00", "lrwxrwxrwx");
+    entry("delta", ftpObject::RegularFile, "t", 7, "Mar 14  2003", "?????????");
+    entry("Beta2", ftpObject::RegularFile, "t", 1, "Jan  1  2002", "-rw-------");
+    using names = std::vector<std::string>;
+    EXPECT_EQ(sorted(-listOrder::nameKey), (names { "Alpha", "beta", "Beta2", "delta", "gamma" }));
+    EXPECT_EQ(sorted(listOrder::nameKey), (names { "gamma", "delta", "Beta2", "beta", "Alpha" }));
+    EXPECT_EQ(sorted(-listOrder::sizeKey), (names { "Alpha", "Beta2", "gamma", "delta", "beta" }));
+    EXPECT_EQ(sorted(-listOrder::dateKey), (names { "Alpha", "Beta2", "delta", "gamma", "beta" }));
+    // Unknown rights first, then "-", "l", "d"; a tie by the caption, case-sensitively.
+    EXPECT_EQ(sorted(-listOrder::rightsKey), (names { "delta", "Beta2", "beta", "gamma", "Alpha" }));
+}
+
+TEST(HeaderClicks, FirstClickAnywhereSortsUpThenEveryNextClickFlips)
+{
+    listOrder::resetHeaderClicks();
+    EXPECT_EQ(listOrder::keyForHeaderClick(listOrder::dateKey), listOrder::dateKey);
+    EXPECT_EQ(listOrder::keyForHeaderClick(listOrder::nameKey), -listOrder::nameKey);
+    EXPECT_EQ(listOrder::keyForHeaderClick(listOrder::nameKey), listOrder::nameKey);
+    listOrder::resetHeaderClicks();
+}
+
+// ---------------------------------------------------------------- properties
+
+TEST(Permissions, BoxesOfOwnerAllAndGroupAndOthersReadExecuteGive755)
+{
+    EXPECT_EQ(permissions::modeFromBoxes({ true, true, true, true, false, true, true, false, true }), 755);
+    EXPECT_EQ(permissions::chmodCommand(755, "my file.txt"), "SITE CHMOD 755 my file.txt");
+}
+
+TEST(Permissions, ManualTextFallsBackTo711AndRefusesDigitsAbove7)
+{
+    EXPECT_EQ(permissions::modeFromText(QString()), 711);
+    EXPECT_EQ(permissions::modeFromText(QStringLiteral("x1")), 711);
+    EXPECT_EQ(permissions::modeFromText(QStringLiteral("-5")), 711);
+    EXPECT_EQ(permissions::modeFromText(QStringLiteral("640")), 640);
+    EXPECT_EQ(permissions::modeFromText(QStringLiteral("789")), std::nullopt);
+    EXPECT_EQ(permissions::modeFromText(QStringLiteral("77777")), std::nullopt);
+}
+
+TEST(Permissions, OnlyModesWithAFullOwnerDigitKeepTheOwnerIn)
+{
+    EXPECT_FALSE(permissions::locksOwnerOut(711));
+    EXPECT_FALSE(permissions::locksOwnerOut(755));
+    EXPECT_TRUE(permissions::locksOwnerOut(644));
+    EXPECT_TRUE(permissions::locksOwnerOut(77));
+}
+
+TEST(Permissions, QuestionShowsShortenedNameOrMultipleObjectsAndTheFirstEntrysRights)
+{
+    ftpObject one;
+    one.name = "a-rather-long-file-name.tar.gz";
+    one.size = 1000;
+    one.rights = "-rwxr-x--x";
+    ftpObject two;
+    two.size = 24;
+    two.rights = "drwxrwxrwx";
+    const ftpObject* single[] = { &one };
+    const permissionsQuestion first = permissions::questionFor(single);
+    EXPECT_EQ(first.name, QStringLiteral("...-file-name.tar.gz"));
+    EXPECT_EQ(first.sizeText, QStringLiteral("1000 Bytes"));
+    EXPECT_EQ(first.checked, (std::array<bool, 9> { true, true, true, true, false, true, false, false, true }));
+    const ftpObject* both[] = { &one, &two };
+    const permissionsQuestion several = permissions::questionFor(both);
+    EXPECT_EQ(several.name, QStringLiteral("Multiple Objects"));
+    EXPECT_EQ(several.sizeText, QStringLiteral("1024 Bytes"));
+    EXPECT_EQ(several.checked, first.checked);
+}
+
+} // namespace
