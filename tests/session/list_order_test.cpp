@@ -50,7 +50,8 @@ INSTANTIATE_TEST_SUITE_P(Dates, DateOrder,
 
 TEST(DateOrder, SameDateComparesEqual)
 {
-    EXPECT_EQ(listOrder::compareDates(listOrder::readDate("Mar 14 10:22"), listOrder::readDate("Mar 14 10:22")), 0);
+    EXPECT_EQ(
+        listOrder::compareDates(listOrder::readDate("Mar 14 10:22"), listOrder::readDate("Mar 14 10:22")), 0);
     EXPECT_EQ(listOrder::compareDates(listOrder::readDate("ab"), listOrder::readDate("Jan 1 2002")), 0);
 }
 
@@ -59,7 +60,8 @@ class EntryOrder : public testing::Test
 {
 protected:
     const ftpObject& entry(const std::string& name, std::int32_t kind, const std::string& type,
-        std::int64_t size = 0, const std::string& date = "Jan  1  2003", const std::string& rights = "-rw-r--r--")
+        std::int64_t size = 0, const std::string& date = "Jan  1  2003",
+        const std::string& rights = "-rw-r--r--")
     {
         ftpObject made;
         made.name = name;
@@ -99,7 +101,8 @@ TEST_F(EntryOrder, StartKeyShowsFoldersFirstAndInterleavesBothKindsOfLinks)
     // Link files and UNIX links fall into one run ordered by name; regular
     // files follow by type text, then name.
     EXPECT_EQ(sorted(listOrder::initialKey),
-        (std::vector<std::string> { "Archive", "docs", "a-site.wkt", "b-link", "c-site.wkt", "zeta.txt", "alpha.png" }));
+        (std::vector<std::string> {
+            "Archive", "docs", "a-site.wkt", "b-link", "c-site.wkt", "zeta.txt", "alpha.png" }));
     EXPECT_EQ(sorted(listOrder::typeKey).front(), "alpha.png");
 }
 
@@ -167,7 +170,8 @@ TEST(Permissions, QuestionShowsShortenedNameOrMultipleObjectsAndTheFirstEntrysRi
     const permissionsQuestion first = permissions::questionFor(single);
     EXPECT_EQ(first.name, QStringLiteral("...-file-name.tar.gz"));
     EXPECT_EQ(first.sizeText, QStringLiteral("1000 Bytes"));
-    EXPECT_EQ(first.checked, (std::array<bool, 9> { true, true, true, true, false, true, false, false, true }));
+    EXPECT_EQ(
+        first.checked, (std::array<bool, 9> { true, true, true, true, false, true, false, false, true }));
     const ftpObject* both[] = { &one, &two };
     const permissionsQuestion several = permissions::questionFor(both);
     EXPECT_EQ(several.name, QStringLiteral("Multiple Objects"));

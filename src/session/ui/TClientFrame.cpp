@@ -221,6 +221,7 @@ void TClientFrame::buildRemotePanes()
     tree_->setDragEnabled(true);
     tree_->setAcceptDrops(true);
     tree_->setDragDropMode(QAbstractItemView::DragDrop);
+    tree_->viewport()->setAcceptDrops(true);
     tree_->viewport()->installEventFilter(this);
     connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         if (programmaticTreeChange_ || !item)
@@ -244,6 +245,7 @@ void TClientFrame::buildRemotePanes()
         view->setDragEnabled(true);
         view->setAcceptDrops(true);
         view->setDragDropMode(QAbstractItemView::DragDrop);
+        view->viewport()->setAcceptDrops(true);
         view->viewport()->installEventFilter(this);
         view->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& point) {

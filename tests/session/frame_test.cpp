@@ -1,0 +1,494 @@
+// The browser frame driven as a user drives it, against the family FTP
+// server and vsftpd: listing and sorting, the active pane's commands, and
+// the file commands with their dialogs answered on screen.
+
+#include "../net/ftp_servers.h"
+#include "../net/ftp_test_support.h"
+#include "TempHome.h"
+#include "session_test_support.h"
+
+#include "session/ListOrder.h"
+#include "session/ui/LocalComputerPane.h"
+#include "session/ui/ModeListView.h"
+#include "session/ui/NameDialog.h"
+#include "session/ui/PropertiesDialog.h"
+#include "session/ui/RemoteListModel.h"
+#include "session/ui/TClientFrame.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+// Readable failures for texts.
+void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace
+{
+
+void makeFile(const QString& path, const QByteArray& contents, const QDateTime& modified)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    writeLocalFile(path, contents);
+    QFile file(path);
+    file.open(QIODevice::ReadWrite);
+    file.setFileTime(modified, QFileDevice::FileModificationTime);
+}
+
+// /pub: two folders, a link file, files of several types, sizes and ages.
+void fillServerRoot(const QString& root)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    makeFile(root + QStringLiteral("/pub/alpha.txt"), "12345", now.addDays(-3));
+    makeFile(root + QStringLiteral("/pub/Beta.png"), "1", now.addYears(-3));
+    makeFile(root + QStringLiteral("/pub/gamma.txt"), QByteArray(300, 'g'), now.addYears(-2));
+    makeFile(root + QStringLiteral("/pub/site.wkt"), "[Zelta Link]\n", now.addDays(-1));
+    makeFile(root + QStringLiteral("/pub/docs/readme.txt"), "r", now);
+    QDir().mkpath(root + QStringLiteral("/pub/Archive"));
+}
+
+// Yes or no in order (then yes), and every message shown.
+struct scriptedPrompter : Prompter {
+    QStringList texts;
+    std::deque<bool> answers;
+    bool prompt(const QString&, const QString& text, const QString&, const QString&) override
+    {
+        texts << text;
+        if (answers.empty())
+            return true;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+// Runs `act` on the next modal dialog of type D as soon as it shows.
+template <typename D> void whenDialogShows(std::function<void(D&)> act)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
+        if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            act(*dialog);
+        }
+    });
+    timer->start();
+}
+
+void answerName(const QString& text)
+{
+    whenDialogShows<NameDialog>([text](NameDialog& dialog) {
+        dialog.edit()->setText(text);
+        dialog.accept();
+    });
+}
+
+ftpSite siteOf(const FtpTestServer& server)
+{
+    ftpSite site;
+    site.name = "Frame site";
+    site.hostAddress = site.displayAddress = "127.0.0.1";
+    site.port = server.port();
+    site.anonymous = server.user() == "anonymous";
+    site.userId = server.user().toStdString();
+    site.password = server.password().toStdString();
+    return site;
+}
+
+class FrameTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        listOrder::resetHeaderClicks();
+        options.TimeoutPeriod = 10;
+        fillServerRoot(root.path());
+        layout.InitialPath = localFolder.path();
+        layout.FTPListViewMode = "Detail";
+        layout.LocalListViewMode = "Detail";
+    }
+
+    void TearDown() override
+    {
+        session.reset();
+        frame.reset();
+        listOrder::resetHeaderClicks();
+    }
+
+    bool start(FtpServerKind kind = FtpServerKind::Family, const QStringList& switches = {},
+        const std::string& folder = "/pub")
+    {
+        server = std::make_unique<FtpTestServer>(kind, root.path(), switches);
+        if (!server->running())
+            return false;
+        frame = std::make_shared<TClientFrame>(prompter, layout);
+        frame->resize(900, 600);
+        frame->show();
+        ftpSite site = siteOf(*server);
+        site.initialDirectory = folder;
+        session = std::make_unique<ftpClient>(
+            site, frame, ftpClient::environment { prompter, &notices, options });
+        frame->setSession(session.get());
+        session->start();
+        return session->established();
+    }
+
+    QStringList shownNames() const
+    {
+        frame->remoteModel()->flush();
+        QStringList names;
+        for (int row = 0; row < frame->remoteModel()->rowCount(); ++row)
+            names << QString::fromStdString(frame->remoteModel()->entryAt(row)->name);
+        return names;
+    }
+
+    int rowOf(const QString& name) const { return static_cast<int>(shownNames().indexOf(name)); }
+
+    void select(const QStringList& names)
+    {
+        QItemSelectionModel* selection = frame->remoteList()->selectionModel();
+        selection->clearSelection();
+        for (const QString& name : names) {
+            selection->select(frame->remoteModel()->index(rowOf(name), 0),
+                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+    }
+
+    void clickHeader(int column)
+    {
+        QHeaderView* header = frame->remoteList()->detailView()->header();
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(column) + 5, 5));
+    }
+
+    QByteArrayList commands() const
+    {
+        QByteArrayList lines = server->commandLog().split('\n');
+        lines.removeAll(QByteArray());
+        return lines;
+    }
+
+    qsizetype countOf(const QByteArray& prefix) const
+    {
+        const QByteArrayList lines = commands();
+        return std::count_if(
+            lines.begin(), lines.end(), [&](const QByteArray& line) { return line.startsWith(prefix); });
+    }
+
+    // Drags the remote list's selection onto `point` of `viewport` and drops
+    // it there when the target accepts it; false when it refuses.
+    bool dropListItemsOn(QWidget* viewport, const QPoint& point)
+    {
+        QMimeData data;
+        data.setData(QString::fromLatin1(RemoteListModel::internalDragFormat), QByteArray());
+        QDragEnterEvent enter(point, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent drop(QPointF(point), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &drop);
+        return true;
+    }
+
+    QAction* popupItem(const QString& text) const
+    {
+        frame->adjustRemotePopup();
+        for (QAction* action : frame->remotePopup()->actions()) {
+            if (action->text() == text)
+                return action;
+        }
+        return nullptr;
+    }
+
+    QPoint centreOfRow(int row) const
+    {
+        return frame->remoteList()->detailView()->visualRect(frame->remoteModel()->index(row, 0)).center();
+    }
+
+    TempHome home;
+    QTemporaryDir root;
+    QTemporaryDir localFolder;
+    GUIOptions layout;
+    connectionOptions options;
+    scriptedPrompter prompter;
+    noticeCounter notices;
+    std::unique_ptr<FtpTestServer> server;
+    std::shared_ptr<TClientFrame> frame;
+    std::unique_ptr<ftpClient> session;
+};
+
+// ---------------------------------------------------------------- listing and sorting
+
+TEST_F(FrameTest, AListingShowsFoldersFirstInTheTreeAndTheList)
+{
+    ASSERT_TRUE(start()) << prompter.texts.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(shownNames(),
+        (QStringList { QStringLiteral("Archive"), QStringLiteral("docs"), QStringLiteral("site.wkt"),
+            QStringLiteral("alpha.txt"), QStringLiteral("gamma.txt"), QStringLiteral("Beta.png") }));
+    EXPECT_EQ(frame->pathEdit()->text(), QStringLiteral("/pub"));
+    EXPECT_EQ(frame->statusText(), QStringLiteral("Ready."));
+    EXPECT_TRUE(frame->remoteList()->isEnabled());
+    QTreeWidgetItem* current = frame->remoteTree()->currentItem();
+    ASSERT_NE(current, nullptr);
+    EXPECT_EQ(current->text(0), QStringLiteral("pub"));
+    EXPECT_EQ(current->childCount(), 2);
+    EXPECT_EQ(current->child(0)->text(0), QStringLiteral("Archive"));
+    EXPECT_EQ(frame->remoteModel()->data(
+                  frame->remoteModel()->index(rowOf(QStringLiteral("gamma.txt")), 1), Qt::DisplayRole),
+        QStringLiteral("1 KB"));
+    EXPECT_TRUE(frame->logView()->toPlainText().contains(QStringLiteral("> LIST")));
+}
+
+TEST_F(FrameTest, HeaderClicksSortPositiveThenNegativeByEachColumn)
+{
+    ASSERT_TRUE(start());
+    clickHeader(RemoteListModel::NameColumn); // the first click ever: +1, names descending
+    EXPECT_EQ(frame->remoteModel()->sortKey(), listOrder::nameKey);
+    EXPECT_EQ(shownNames().front(), QStringLiteral("site.wkt"));
+    clickHeader(RemoteListModel::SizeColumn); // the next click on any header: -2
+    EXPECT_EQ(frame->remoteModel()->sortKey(), -listOrder::sizeKey);
+    EXPECT_EQ(shownNames().mid(0, 3),
+        (QStringList {
+            QStringLiteral("Beta.png"), QStringLiteral("alpha.txt"), QStringLiteral("site.wkt") }));
+    clickHeader(RemoteListModel::DateColumn); // +3: the latest first
+    EXPECT_EQ(frame->remoteModel()->sortKey(), listOrder::dateKey);
+    EXPECT_EQ(shownNames().back(), QStringLiteral("Beta.png"));
+    const QStringList byDate = shownNames();
+    EXPECT_LT(byDate.indexOf(QStringLiteral("alpha.txt")), byDate.indexOf(QStringLiteral("gamma.txt")));
+    clickHeader(RemoteListModel::RightsColumn); // -6: files, then folders
+    EXPECT_EQ(frame->remoteModel()->sortKey(), -listOrder::rightsKey);
+    EXPECT_EQ(shownNames().mid(4), (QStringList { QStringLiteral("Archive"), QStringLiteral("docs") }));
+    clickHeader(RemoteListModel::TypeColumn); // +4: regular files first
+    EXPECT_EQ(frame->remoteModel()->sortKey(), listOrder::typeKey);
+    EXPECT_EQ(shownNames().back(), QStringLiteral("Archive"));
+}
+
+TEST_F(FrameTest, RefreshAfterAClickInTheLocalListReloadsTheLocalFolderNotTheServer)
+{
+    ASSERT_TRUE(start());
+    const qsizetype listings = countOf("LIST");
+    QWidget* localViewport = frame->localPane()->list()->detailView()->viewport();
+    QTest::mouseClick(localViewport, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(frame->activePane(), TClientFrame::LocalList);
+    writeLocalFile(localFolder.filePath(QStringLiteral("new-local.txt")), "n");
+    frame->refreshClicked();
+    QFileSystemModel* model = frame->localPane()->listModel();
+    EXPECT_TRUE(runEventsUntil(
+        [&] { return model->index(localFolder.filePath(QStringLiteral("new-local.txt"))).isValid(); },
+        std::chrono::seconds(5)));
+    EXPECT_EQ(countOf("LIST"), listings);
+
+    QTest::mouseClick(frame->remoteList()->detailView()->viewport(), Qt::LeftButton, {}, centreOfRow(0));
+    EXPECT_EQ(frame->activePane(), TClientFrame::RemoteList);
+    frame->refreshClicked();
+    EXPECT_EQ(countOf("LIST"), listings + 1);
+}
+
+// ---------------------------------------------------------------- rename and move
+
+TEST_F(FrameTest, RenameSendsRnfrRntoAndListsTheFolderAgain)
+{
+    ASSERT_TRUE(start());
+    select({ QStringLiteral("alpha.txt") });
+    frame->setActivePane(TClientFrame::RemoteList);
+    answerName(QStringLiteral("/pub/omega.txt"));
+    frame->renameClicked();
+    EXPECT_TRUE(commands().contains("RNFR /pub/alpha.txt"));
+    EXPECT_TRUE(commands().contains("RNTO /pub/omega.txt"));
+    EXPECT_TRUE(QFileInfo::exists(root.filePath(QStringLiteral("pub/omega.txt"))));
+    EXPECT_TRUE(shownNames().contains(QStringLiteral("omega.txt")));
+    EXPECT_FALSE(shownNames().contains(QStringLiteral("alpha.txt")));
+    EXPECT_TRUE(prompter.texts.contains(
+        QStringLiteral("Moving/renaming may cause overwriting. Do you still want to move the object?")));
+}
+
+TEST_F(FrameTest, RenameToTheSamePathOrCancelledOrWithALineBreakSendsNothing)
+{
+    ASSERT_TRUE(start());
+    frame->setActivePane(TClientFrame::RemoteList);
+    for (const QString& answer :
+        { QStringLiteral("/pub/alpha.txt"), QString(), QStringLiteral("/pub/a\r\nDELE x") }) {
+        select({ QStringLiteral("alpha.txt") });
+        answerName(answer);
+        frame->renameClicked();
+    }
+    EXPECT_EQ(countOf("RNFR"), 0);
+    EXPECT_EQ(countOf("DELE"), 0);
+    ASSERT_EQ(prompter.texts.size(), 1);
+    EXPECT_TRUE(prompter.texts.front().contains(QStringLiteral("line break")));
+}
+
+TEST_F(FrameTest, RenameWithoutASelectionAsksForOne)
+{
+    ASSERT_TRUE(start());
+    frame->setActivePane(TClientFrame::RemoteList);
+    frame->renameClicked();
+    EXPECT_EQ(prompter.texts,
+        QStringList {
+            QStringLiteral("Please select file(s) and/or directory(s) to rename and then try again.") });
+}
+
+TEST_F(FrameTest, ListItemsDroppedOnAFolderItemMoveWithoutAQuestion)
+{
+    ASSERT_TRUE(start());
+    select({ QStringLiteral("alpha.txt"), QStringLiteral("gamma.txt") });
+    ASSERT_TRUE(dropListItemsOn(
+        frame->remoteList()->detailView()->viewport(), centreOfRow(rowOf(QStringLiteral("docs")))));
+    EXPECT_TRUE(commands().contains("RNTO /pub/docs/alpha.txt"));
+    EXPECT_TRUE(commands().contains("RNTO /pub/docs/gamma.txt"));
+    EXPECT_TRUE(QFileInfo::exists(root.filePath(QStringLiteral("pub/docs/gamma.txt"))));
+    EXPECT_TRUE(prompter.texts.isEmpty());
+    EXPECT_FALSE(shownNames().contains(QStringLiteral("alpha.txt")));
+    // A file is no target.
+    select({ QStringLiteral("Beta.png") });
+    EXPECT_FALSE(dropListItemsOn(
+        frame->remoteList()->detailView()->viewport(), centreOfRow(rowOf(QStringLiteral("site.wkt")))));
+    EXPECT_EQ(countOf("RNFR"), 2);
+}
+
+TEST_F(FrameTest, AFolderDroppedOnATreeNodeMovesAfterTheQuestionAndLosesItsNode)
+{
+    ASSERT_TRUE(start());
+    QTreeWidgetItem* pub = frame->remoteTree()->currentItem();
+    ASSERT_EQ(pub->childCount(), 2);
+    QTreeWidgetItem* rootItem = pub->parent();
+    ASSERT_NE(rootItem, nullptr);
+    prompter.answers = { false };
+    select({ QStringLiteral("Archive") });
+    const QPoint onRoot = frame->remoteTree()->visualItemRect(rootItem).center();
+    ASSERT_TRUE(dropListItemsOn(frame->remoteTree()->viewport(), onRoot));
+    EXPECT_EQ(countOf("RNFR"), 0);
+    select({ QStringLiteral("Archive") });
+    ASSERT_TRUE(dropListItemsOn(frame->remoteTree()->viewport(), onRoot));
+    EXPECT_TRUE(commands().contains("RNFR /pub/Archive"));
+    EXPECT_TRUE(commands().contains("RNTO /Archive"));
+    EXPECT_TRUE(QFileInfo(root.filePath(QStringLiteral("Archive"))).isDir());
+    EXPECT_EQ(prompter.texts.count(QStringLiteral(
+                  "Moving/renaming may cause overwriting. Do you still want to move the object(s)?")),
+        2);
+    pub = frame->itemOf(*session->selectedNode());
+    ASSERT_NE(pub, nullptr);
+    ASSERT_EQ(pub->childCount(), 1);
+    EXPECT_EQ(pub->child(0)->text(0), QStringLiteral("docs"));
+}
+
+// ---------------------------------------------------------------- new folder, permissions, password
+
+TEST_F(FrameTest, CreateObjectMakesTheFolderInTheCurrentDirectory)
+{
+    ASSERT_TRUE(start());
+    frame->setActivePane(TClientFrame::RemoteList);
+    answerName(QStringLiteral("fresh"));
+    frame->createObjectClicked();
+    EXPECT_TRUE(commands().contains("MKD /pub/fresh"));
+    EXPECT_TRUE(QFileInfo(root.filePath(QStringLiteral("pub/fresh"))).isDir());
+    EXPECT_TRUE(shownNames().contains(QStringLiteral("fresh")));
+}
+
+TEST_F(FrameTest, PropertiesSendChmodFromTheBoxesOr711FromAnEmptyField)
+{
+    ASSERT_TRUE(start());
+    select({ QStringLiteral("alpha.txt") });
+    whenDialogShows<PropertiesDialog>([](PropertiesDialog& dialog) {
+        const bool checked[] = { true, true, true, true, false, true, true, false, true };
+        for (int box = 0; box < 9; ++box)
+            dialog.box(box)->setChecked(checked[box]);
+        dialog.findChild<QPushButton*>(QStringLiteral("BoxesOk"))->click();
+    });
+    popupItem(QStringLiteral("Properties"))->trigger();
+    EXPECT_TRUE(commands().contains("SITE CHMOD 755 alpha.txt"));
+
+    select({ QStringLiteral("alpha.txt"), QStringLiteral("gamma.txt") });
+    whenDialogShows<PropertiesDialog>([](PropertiesDialog& dialog) {
+        dialog.findChild<QPushButton*>(QStringLiteral("ManualOk"))->click();
+    });
+    session->changePermissions(frame->selectedEntries());
+    EXPECT_TRUE(commands().contains("SITE CHMOD 711 alpha.txt"));
+    EXPECT_TRUE(commands().contains("SITE CHMOD 711 gamma.txt"));
+    EXPECT_TRUE(prompter.texts.isEmpty());
+}
+
+TEST_F(FrameTest, PropertiesRefuseOctalDigitsAboveSevenAndAskBeforeLockingTheOwnerOut)
+{
+    ASSERT_TRUE(start());
+    const auto typeManually = [](const char* keys) {
+        whenDialogShows<PropertiesDialog>([keys](PropertiesDialog& dialog) {
+            QTest::keyClicks(dialog.manualEdit(), QString::fromLatin1(keys));
+            dialog.findChild<QPushButton*>(QStringLiteral("ManualOk"))->click();
+        });
+    };
+    select({ QStringLiteral("alpha.txt") });
+    typeManually("789");
+    session->changePermissions(frame->selectedEntries());
+    ASSERT_EQ(prompter.texts.size(), 1);
+    EXPECT_TRUE(prompter.texts.front().contains(QStringLiteral("digits 0 to 7")));
+    prompter.answers = { false };
+    typeManually("6444"); // the fourth digit is ignored: 644
+    session->changePermissions(frame->selectedEntries());
+    EXPECT_EQ(prompter.texts.size(), 2);
+    EXPECT_EQ(countOf("SITE CHMOD"), 0);
+}
+
+TEST_F(FrameTest, ADosListingHasNoPermissionsToChange)
+{
+    ASSERT_TRUE(start(FtpServerKind::Family, { QStringLiteral("--listing"), QStringLiteral("dos") }));
+    select({ QStringLiteral("alpha.txt") });
+    ASSERT_EQ(frame->selectedEntries().size(), 1u);
+    EXPECT_EQ(frame->selectedEntries().front()->rights, "???????");
+    session->changePermissions(frame->selectedEntries());
+    ASSERT_EQ(prompter.texts.size(), 1);
+    EXPECT_TRUE(prompter.texts.front().startsWith(
+        QStringLiteral("This server does NOT support UNIX-type permissions (CHMOD command)")));
+    EXPECT_EQ(countOf("SITE CHMOD"), 0);
+}
+
+TEST_F(FrameTest, ChangePasswordSendsSiteChpwdAndKeepsTheNewPassword)
+{
+    ASSERT_TRUE(start());
+    whenDialogShows<NameDialog>([](NameDialog& dialog) {
+        EXPECT_EQ(dialog.edit()->echoMode(), QLineEdit::Password);
+        dialog.edit()->setText(QStringLiteral("n3w-secret"));
+        dialog.accept();
+    });
+    session->changePassword();
+    EXPECT_TRUE(commands().contains("SITE CHPWD n3w-secret"));
+    EXPECT_EQ(session->site().password, "n3w-secret");
+    EXPECT_FALSE(frame->logView()->toPlainText().contains(QStringLiteral("n3w-secret")));
+}
+
+// ---------------------------------------------------------------- vsftpd
+
+TEST_F(FrameTest, VsftpdListsAndARefusedRenameSaysSo)
+{
+    ASSERT_TRUE(start(FtpServerKind::Vsftpd)) << prompter.texts.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(shownNames().mid(0, 2), (QStringList { QStringLiteral("Archive"), QStringLiteral("docs") }));
+    select({ QStringLiteral("gamma.txt") });
+    frame->setActivePane(TClientFrame::RemoteList);
+    answerName(QStringLiteral("/pub/renamed.txt"));
+    frame->renameClicked();
+    EXPECT_TRUE(prompter.texts.contains(
+        QStringLiteral("Rename operation failed. You do not have the permission to rename.")));
+    EXPECT_TRUE(QFileInfo::exists(root.filePath(QStringLiteral("pub/gamma.txt"))));
+    EXPECT_TRUE(frame->remoteList()->isEnabled());
+}
+
+} // namespace
