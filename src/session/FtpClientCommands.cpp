@@ -120,6 +120,7 @@ QString locksOut(int mode)
 
 void ftpClient::renameEntry(const ftpObject& entry)
 {
+    const commandScope scope(*this);
     showStatus(QStringLiteral("Renaming.."));
     const std::string oldPath = remotePath::join(entry.directory, entry.name);
     const ftpObject* renamed = &entry;
@@ -142,6 +143,7 @@ void ftpClient::renameEntry(const ftpObject& entry)
 void ftpClient::moveEntries(
     std::span<const ftpObject* const> entries, const ftpTreeViewObject& target, bool askFirst)
 {
+    const commandScope scope(*this);
     if (entries.empty() || (askFirst && !prompter_.askYesNo(texts::overwriteSeveral())))
         return;
     setSessionState(sessionState::Renaming);
@@ -164,6 +166,7 @@ void ftpClient::moveEntries(
 
 void ftpClient::moveTreeNode(const ftpTreeViewObject& node, const ftpTreeViewObject& target)
 {
+    const commandScope scope(*this);
     if (within(&target, node) || !prompter_.askYesNo(texts::overwriteSeveral()))
         return;
     setSessionState(sessionState::Renaming);
@@ -203,6 +206,7 @@ bool ftpClient::renamePath(const std::string& from, const std::string& to)
 
 void ftpClient::makeObject()
 {
+    const commandScope scope(*this);
     if (!ftp_->GetConnected()) {
         showServerError(texts::notConnected());
         return;
@@ -241,6 +245,7 @@ void ftpClient::makeObject()
 
 void ftpClient::changePermissions(std::span<const ftpObject* const> selected)
 {
+    const commandScope scope(*this);
     if (selected.empty())
         return;
     if (selected.front()->rights == "???????") {
@@ -287,6 +292,7 @@ void ftpClient::changePermissions(std::span<const ftpObject* const> selected)
 
 void ftpClient::changePassword()
 {
+    const commandScope scope(*this);
     showStatus(QStringLiteral("Changing password.."));
     view_->setModal(true);
     const QString answer
