@@ -2,7 +2,10 @@
 
 #include "app/MainForm.h"
 #include "session/FtpClient.h"
+#include "session/PlatformTypeText.h"
 #include "session/SessionView.h"
+
+#include <QThreadPool>
 
 ClientSessions::ClientSessions(TMainForm& shell, ViewMaker makeView)
     : shell_(shell)
@@ -10,6 +13,9 @@ ClientSessions::ClientSessions(TMainForm& shell, ViewMaker makeView)
 {
     shell_.openLinkFileInNewSession = [this](const QString& path) { openLinkFile(path); };
     shell_.openSiteInNewSession = [this](const ftpSite& site) { openSite(site); };
+    // The file-type table of the MIME database takes a moment to build: built
+    // now, beside the start-up, the first listing does not wait for it.
+    QThreadPool::globalInstance()->start([] { platformTypeText("warm-up.txt"); });
 }
 
 ClientSessions::~ClientSessions()

@@ -185,7 +185,11 @@ private:
     std::optional<bool> enterFolder(folderTarget& target, bool quiet, bool strict, bool search, bool& failed);
     bool fallBackAfterRefusedCwd(bool quiet, bool search);
     void showFolder(const folderTarget& target);
+    class listingLoad;
     bool loadListing(const QString& file, const std::string& directory, bool search);
+    // LIST into the file; `streamed`: into the views too, as it arrives.
+    bool fetchListing(const QString& file, const std::string& directory, bool search, bool streamed);
+    void showListed();
     void clearList();
     void selectNode(ftpTreeViewObject& node);
     void recordHistory();

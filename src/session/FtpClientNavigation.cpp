@@ -131,9 +131,13 @@ bool ftpClient::listFolder(const std::string& path, bool quiet, bool ascii, bool
         if (relist_)
             QFile::remove(target.listingFile);
         showStatus(QStringLiteral("Retrieving directory listing.."));
+        // With a folder node to show it under, the listing goes to the views
+        // while it arrives; otherwise only into its file.
+        const bool streamed = target.fetch && selectedNode_;
+        if (streamed)
+            site_.initialDirectory = selectedNode_->path;
         directoryCommandIdle_ = false;
-        ftp_->SetLocalFileName(target.listingFile);
-        if (target.fetch && !ftp_->Dir()) {
+        if (target.fetch && !fetchListing(target.listingFile, target.slash, search, streamed)) {
             directoryCommandIdle_ = true;
             if (!closing_)
                 showServerError(texts::listingFailed());
@@ -143,12 +147,14 @@ bool ftpClient::listFolder(const std::string& path, bool quiet, bool ascii, bool
         directoryCommandIdle_ = true;
         if (closing_)
             break;
+        if (streamed) {
+            showListed();
+            break;
+        }
         if (selectedNode_) {
             site_.initialDirectory = selectedNode_->path;
             if (loadListing(target.listingFile, target.slash, search)) {
-                tree_.sort();
-                view_->sortTree();
-                recordHistory();
+                showListed();
                 break;
             }
         }
@@ -236,39 +242,113 @@ void ftpClient::selectNode(ftpTreeViewObject& node)
     view_->selectTreeNode(node);
 }
 
-bool ftpClient::loadListing(const QString& file, const std::string& directory, bool search)
+// Puts the entries of one listing into the list (and its folders into the
+// tree) line by line, handing them to the view in blocks.
+class ftpClient::listingLoad
 {
-    const listingSource source { sharedSite(site_), directory, search, &typeTexts_ };
-    std::vector<const ftpObject*> block;
-    block.reserve(linesPerViewUpdate);
-    bool anyLine = false;
-    const auto showBlock = [&] {
-        view_->addListEntries(block);
-        block.clear();
-        QCoreApplication::processEvents();
-    };
-    const bool read = readListingFile(file, [&](std::string_view line) {
-        anyLine = true;
+public:
+    listingLoad(ftpClient& session, const std::string& directory, bool search, bool serveEvents)
+        : session_(session)
+        , source_ { sharedSite(session.site_), directory, search, &session.typeTexts_ }
+        , serveEvents_(serveEvents)
+    {
+        block_.reserve(linesPerViewUpdate);
+    }
+
+    bool add(std::string_view line)
+    {
+        anyLine_ = true;
         auto entry = std::make_unique<ftpObject>();
-        const std::optional<lineKind> kind = parseListingLine(line, source, *entry);
+        const std::optional<lineKind> kind = parseListingLine(line, source_, *entry);
         if (!kind)
             return true;
-        if (*kind == lineKind::Folder && !search)
-            entry->treeNode = &tree_.nodeOf(remotePath::join(directory, entry->name));
-        typeTexts_.add(*entry);
-        block.push_back(entry.get());
-        list_.push_back(std::move(entry));
-        if (block.size() == linesPerViewUpdate) {
+        if (*kind == lineKind::Folder && !source_.search)
+            entry->treeNode = &session_.tree_.nodeOf(remotePath::join(source_.directory, entry->name));
+        session_.typeTexts_.add(*entry);
+        block_.push_back(entry.get());
+        session_.list_.push_back(std::move(entry));
+        if (block_.size() == linesPerViewUpdate)
             showBlock();
-            return !closing_;
-        }
-        return true;
-    });
-    if (!block.empty() && !closing_)
-        showBlock();
-    if (read && search && !anyLine)
-        showError(texts::noSearchResults());
-    return read;
+        return !session_.closing_;
+    }
+
+    void finish()
+    {
+        if (!block_.empty() && !session_.closing_)
+            showBlock();
+        if (source_.search && !anyLine_)
+            session_.showError(texts::noSearchResults());
+    }
+
+private:
+    void showBlock()
+    {
+        session_.view_->addListEntries(block_);
+        block_.clear();
+        if (serveEvents_)
+            QCoreApplication::processEvents();
+    }
+
+    ftpClient& session_;
+    const listingSource source_;
+    const bool serveEvents_;
+    std::vector<const ftpObject*> block_;
+    bool anyLine_ = false;
+};
+
+bool ftpClient::loadListing(const QString& file, const std::string& directory, bool search)
+{
+    listingLoad load(*this, directory, search, true);
+    if (!readListingFile(file, [&load](std::string_view line) { return load.add(line); }))
+        return false;
+    load.finish();
+    return true;
+}
+
+bool ftpClient::fetchListing(const QString& file, const std::string& directory, bool search, bool streamed)
+{
+    QFile::remove(file);
+    if (!streamed) {
+        ftp_->SetLocalFileName(file);
+        return ftp_->Dir();
+    }
+    // Written here rather than by the component, so that the lines are parsed
+    // as they arrive. The session's folder is private: created anew, the file
+    // cannot be a link planted there.
+    QFile cache(file);
+    bool cached = cache.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+    // The wait inside Dir serves events between the blocks; the view is not
+    // to serve them again from inside the component's data handler.
+    listingLoad load(*this, directory, search, false);
+    listingLineSplitter splitter([&load](std::string_view line) { return load.add(line); });
+    ftp_->SetLocalFileName({});
+    ftp_->SetDisplayFileFlag(true);
+    ftp_->SetDisplayFileMode(ftpBinary);
+    ftp_->OnDisplayFile = [&](const QByteArray& data) {
+        cached = cached && cache.write(data) == data.size();
+        splitter.feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
+    };
+    const bool listed = ftp_->Dir();
+    ftp_->OnDisplayFile = nullptr;
+    ftp_->SetDisplayFileFlag(false);
+    cache.close();
+    if (!listed) {
+        clearList();
+        QFile::remove(file);
+        return false;
+    }
+    splitter.finish();
+    load.finish();
+    if (!cached)
+        QFile::remove(file);
+    return true;
+}
+
+void ftpClient::showListed()
+{
+    tree_.sort();
+    view_->sortTree();
+    recordHistory();
 }
 
 void ftpClient::clearList()

@@ -4,45 +4,101 @@
 
 #include <QFile>
 
-#include <string>
-
 namespace
 {
 
 constexpr qint64 blockSize = 256 * 1024;
 constexpr std::size_t longestLine = 64 * 1024;
-// A line end is at most two bytes: one fully inside the buffer is known
-// only when at least one byte follows it, or the file has ended.
+// A line end is at most two bytes: one is known to be whole only when a
+// byte follows it, or the bytes have ended.
 constexpr std::size_t lineEndLookahead = 2;
 
 } // namespace
 
-bool readListingFile(const QString& path, const std::function<bool(std::string_view line)>& onLine)
+namespace
+{
+
+bool endsLine(char c)
+{
+    return c == '\r' || c == '\n' || c == '\0';
+}
+
+} // namespace
+
+void listingLineSplitter::feed(std::string_view bytes)
+{
+    if (ended_)
+        return;
+    if (pending_.empty()) {
+        // Most blocks are cut where they lie; only their unfinished last line
+        // is kept.
+        const std::size_t used = cut(bytes, false);
+        if (!ended_)
+            keep(bytes.substr(used));
+        return;
+    }
+    pending_.append(bytes);
+    const std::size_t used = cut(pending_, false);
+    if (!ended_)
+        keep(std::string(pending_, used));
+}
+
+void listingLineSplitter::finish()
+{
+    if (!ended_)
+        cut(pending_, true);
+    ended_ = true;
+    pending_.clear();
+}
+
+std::size_t listingLineSplitter::cut(std::string_view text, bool atEnd)
+{
+    // Lines are whole up to the last line end that has a byte after it (a
+    // line end is one or two bytes), or to the end of the bytes.
+    std::size_t whole = text.size();
+    if (!atEnd) {
+        whole = 0;
+        for (std::size_t i = text.size(); i-- > 0;) {
+            if (i + lineEndLookahead < text.size() && endsLine(text[i])) {
+                whole = i + 1;
+                break;
+            }
+        }
+    }
+    std::size_t position = 0;
+    while (position < whole) {
+        const std::string_view line = readListingLine(text, position);
+        if (line.empty() || !onLine_(line)) {
+            ended_ = true;
+            pending_.clear();
+            return position;
+        }
+    }
+    return position;
+}
+
+void listingLineSplitter::keep(std::string_view rest)
+{
+    if (rest.size() > longestLine) {
+        ended_ = true;
+        return;
+    }
+    pending_.assign(rest);
+}
+
+bool readListingFile(const QString& path, const listingLineSplitter::lineHandler& onLine)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    std::string buffer;
-    bool atEnd = false;
-    while (!atEnd) {
-        const std::size_t kept = buffer.size();
-        buffer.resize(kept + static_cast<std::size_t>(blockSize));
-        const qint64 got = file.read(buffer.data() + kept, blockSize);
-        buffer.resize(kept + static_cast<std::size_t>(std::max<qint64>(got, 0)));
-        atEnd = got <= 0;
-        const std::string_view text(buffer);
-        std::size_t position = 0;
-        while (position < text.size()) {
-            const std::size_t end = text.find_first_of(std::string_view("\r\n\0", 3), position);
-            if (!atEnd && (end == std::string_view::npos || end + lineEndLookahead >= text.size()))
-                break;
-            const std::string_view line = readListingLine(text, position);
-            if (line.empty() || !onLine(line))
-                return true;
-        }
-        buffer.erase(0, position);
-        if (buffer.size() > longestLine)
-            return true;
+    listingLineSplitter splitter(onLine);
+    std::string block(static_cast<std::size_t>(blockSize), '\0');
+    while (!splitter.ended()) {
+        const qint64 got = file.read(block.data(), blockSize);
+        if (got <= 0)
+            break;
+        splitter.feed(std::string_view(block.data(), static_cast<std::size_t>(got)));
     }
+    splitter.finish();
     return true;
 }

@@ -7,20 +7,30 @@
 namespace
 {
 
+char folded(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 std::string foldedName(std::string_view name)
 {
-    std::string folded(name);
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return folded;
+    std::string result(name);
+    for (char& c : result)
+        c = folded(c);
+    return result;
+}
+
+bool foldedLess(std::string_view a, std::string_view b)
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(folded(x)) < static_cast<unsigned char>(folded(y));
+    });
 }
 
 void sortLevel(ftpTreeViewObject& node)
 {
     std::stable_sort(node.children.begin(), node.children.end(),
-        [](const auto& a, const auto& b) { return foldedName(a->name) < foldedName(b->name); });
+        [](const auto& a, const auto& b) { return foldedLess(a->name, b->name); });
     for (auto& child : node.children)
         sortLevel(*child);
 }

@@ -183,6 +183,42 @@ TEST(ListingFiles, LinesSplitAcrossBlocksAndTheEmptyLineEnds)
     EXPECT_EQ(lines, expected);
     EXPECT_FALSE(
         readListingFile(folder.filePath(QStringLiteral("missing")), [](std::string_view) { return true; }));
+
+    // The same lines whatever pieces the bytes arrive in, a CR LF or a line
+    // split between two of them included.
+    for (const std::size_t piece : { 1u, 2u, 3u, 7u, 4096u }) {
+        SCOPED_TRACE(piece);
+        std::vector<std::string> fed;
+        listingLineSplitter splitter([&](std::string_view line) {
+            fed.emplace_back(line);
+            return true;
+        });
+        for (std::size_t at = 0; at < text.size(); at += piece)
+            splitter.feed(std::string_view(text).substr(at, piece));
+        splitter.finish();
+        EXPECT_EQ(fed, expected);
+    }
+}
+
+TEST(ListingFiles, TheLastLineNeedsNoLineEndAndAnEndlessLineEndsTheListing)
+{
+    std::vector<std::string> lines;
+    const auto collect = [&](std::string_view line) {
+        lines.emplace_back(line);
+        return true;
+    };
+    listingLineSplitter splitter(collect);
+    splitter.feed("first\r\nlast");
+    splitter.finish();
+    EXPECT_EQ(lines, (std::vector<std::string> { "first", "last" }));
+    lines.clear();
+    listingLineSplitter endless(collect);
+    endless.feed("one\n");
+    for (int i = 0; i < 100 && !endless.ended(); ++i)
+        endless.feed(std::string(4096, 'x'));
+    EXPECT_TRUE(endless.ended());
+    endless.finish();
+    EXPECT_EQ(lines, std::vector<std::string> { "one" });
 }
 
 } // namespace

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Times listing one folder of many entries from vsftpd into a browsing
+# session (session_listing_bench: login, LIST into the cache file, parsing,
+# tree and list data) beside curl fetching the raw listing of the same
+# folder (login and LIST), then showing the folder again from its cache.
+# Prints the medians and the ratios to curl (at most 1.0: no slower).
+#
+#   bench/session_listing_vs_curl.sh [--entries N] [--rounds N] [--build DIR]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+entries=100000
+rounds=7
+build=$root/build
+while [ $# -gt 0 ]; do
+  case $1 in
+    --entries) entries=$2; shift 2 ;;
+    --rounds) rounds=$2; shift 2 ;;
+    --build) build=$2; shift 2 ;;
+    *) echo "unknown argument: $1" >&2; exit 2 ;;
+  esac
+done
+ours=$build/bench/session_listing_bench
+[ -x "$ours" ] || { echo "missing $ours: build the target session_listing_bench" >&2; exit 1; }
+command -v curl >/dev/null || { echo "curl is missing: run scripts/install.sh" >&2; exit 1; }
+
+work=$(mktemp -d)
+server_pid=
+cleanup() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+served=$work/served
+mkdir -p "$served/big" "$work/empty" "$work/home"
+/usr/bin/python3 - "$served/big" "$entries" <<'PY'
+import os, sys
+folder, count = sys.argv[1], int(sys.argv[2])
+kinds = [".txt", ".jpg", ".pdf", ".zip", ".tar.gz", ".mp3", ".html", ".c", ".wkt", ""]
+for i in range(count):
+    path = os.path.join(folder, "file number %d%s" % (i, kinds[i % len(kinds)]))
+    if i % 10 == 0:
+        os.mkdir(path)
+    else:
+        open(path, "w").close()
+PY
+chmod 0755 "$served" "$work"
+
+port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+{
+  echo "listen=YES"; echo "listen_ipv6=NO"; echo "listen_address=127.0.0.1"; echo "listen_port=$port"
+  echo "background=NO"; echo "anonymous_enable=YES"; echo "no_anon_password=YES"; echo "local_enable=NO"
+  echo "anon_root=$served"; echo "secure_chroot_dir=$work/empty"
+  echo "seccomp_sandbox=NO"; echo "xferlog_enable=NO"; echo "syslog_enable=NO"
+  echo "vsftpd_log_file=/dev/null"; echo "pasv_min_port=22000"; echo "pasv_max_port=22099"
+  [ "$(id -u)" -eq 0 ] || echo "run_as_launching_user=YES"
+} > "$work/vsftpd.conf"
+timeout 3600 vsftpd "$work/vsftpd.conf" > "$work/server.out" 2>&1 &
+server_pid=$!
+for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+
+list_ours() { # prints "fetch cached"
+  local home
+  home=$(mktemp -d "$work/home/XXXXXX")
+  RANQUIL_HOME=$home XDG_RUNTIME_DIR=$home "$ours" "$port" /big | awk '{ print $1, $2 }'
+  rm -rf "$home"
+}
+list_curl() { curl -sS --user anonymous:bench@example.com -o "$work/curl.txt" -w '%{time_total}\n' "ftp://127.0.0.1:$port/big/"; }
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+list_ours > /dev/null
+list_curl > /dev/null
+fetch_times=() cached_times=() curl_times=()
+for round in $(seq "$rounds"); do
+  if [ $((round % 2)) -eq 1 ]; then
+    read -r f c < <(list_ours); curl_times+=("$(list_curl)")
+  else
+    curl_times+=("$(list_curl)"); read -r f c < <(list_ours)
+  fi
+  fetch_times+=("$f") cached_times+=("$c")
+done
+[ "$(wc -l < "$work/curl.txt")" -eq "$entries" ] || { echo "curl's listing has not $entries lines" >&2; exit 1; }
+
+fetch=$(printf '%s\n' "${fetch_times[@]}" | median)
+cached=$(printf '%s\n' "${cached_times[@]}" | median)
+curl_s=$(printf '%s\n' "${curl_times[@]}" | median)
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+echo "vsftpd, one folder of $entries entries, median of $rounds rounds (seconds)"
+printf '%-28s %8s %7s\n' step time ratio
+printf '%-28s %8s %7s\n' "curl: login and LIST" "$curl_s" 1.00
+printf '%-28s %8s %7s\n' "session: login and listing" "$fetch" "$(ratio "$fetch" "$curl_s")"
+printf '%-28s %8s %7s\n' "session: from the cache" "$cached" "$(ratio "$cached" "$curl_s")"
