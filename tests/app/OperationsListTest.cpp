@@ -4,6 +4,7 @@
 
 #include "app/OperationsList.h"
 #include "app/MainForm.h"
+#include "app/OperationOutcomes.h"
 #include "common/IniFile.h"
 #include "common/ProgramFolders.h"
 #include "common/Prompter.h"
@@ -356,6 +357,40 @@ TEST(ShellShutDown, ThreeRunningOperationsAreStoredStopped)
         for (int i = 0; i < 3; ++i)
             EXPECT_EQ(stored.readString("Operation" + std::to_string(i), "Status", ""), "-1") << i;
     }
+}
+
+} // namespace
+
+namespace
+{
+
+TEST(OperationOutcomes, OnlyAnOperationUnderWayThatEndsIsAnnounced)
+{
+    TempHome home;
+    ActionsList actions(registryFilePath());
+    OperationOutcomes outcomes(actions);
+    QStringList announced;
+    QObject::connect(
+        &outcomes, &OperationOutcomes::operationEnded, [&](const QString& title, const QString& outcome) {
+            announced << title + QLatin1Char('|') + outcome;
+        });
+    ftpOperationObject operation = uploadOf(QStringLiteral("/tmp/a b.txt"), 1, 21);
+    operation.displayNames = { "a b.txt", "docs/" };
+    ftpOperationObject* row = actions.addOperation(std::move(operation));
+    actions.setStatus(row, OperationStatus::Stopped, 0);
+    actions.setStatus(row, OperationStatus::Completed, 0);
+    EXPECT_TRUE(announced.isEmpty()) << "nothing was under way";
+    actions.setStatus(row, OperationStatus::Connecting, 0);
+    actions.setStatus(row, OperationStatus::Running, 10);
+    actions.setStatus(row, OperationStatus::Running, 60);
+    EXPECT_TRUE(announced.isEmpty());
+    actions.setStatus(row, OperationStatus::Finished, 100);
+    actions.setStatus(row, OperationStatus::Completed, 0);
+    actions.setStatus(row, OperationStatus::Connecting, 0);
+    actions.setStatus(row, OperationStatus::ConnectionError, 0);
+    EXPECT_EQ(announced,
+        QStringList({ QStringLiteral("Upload: a b.txt,docs/|Completed!"),
+            QStringLiteral("Upload: a b.txt,docs/|Connection error") }));
 }
 
 } // namespace

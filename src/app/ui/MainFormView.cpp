@@ -1,6 +1,7 @@
 #include "app/ui/MainFormView.h"
 
 #include "app/MainForm.h"
+#include "app/OperationOutcomes.h"
 #include "app/ui/OperationsListView.h"
 #include "app/ui/StartTabView.h"
 #include "common/Prompter.h"
@@ -160,6 +161,13 @@ void MainFormView::buildTray()
             shell_.restoreFromTray();
     });
     tray_->show();
+    // While the window sits in the tray, an ending operation is told there.
+    auto* outcomes = new OperationOutcomes(shell_.actions(), this);
+    connect(outcomes, &OperationOutcomes::operationEnded, this,
+        [this](const QString& title, const QString& outcome) {
+            if (!isVisible())
+                tray_->showMessage(title, outcome);
+        });
 }
 
 void MainFormView::openHelp()
