@@ -111,7 +111,9 @@ void DownloadBranch::processFile(std::int32_t index)
         return;
     worker_.progressBlock().currentFileSize = static_cast<std::int64_t>(job.size);
 
-    job.partCount = worker_.supportsRest() ? partCountFor(job.size, job.digest, worker_.isBorrowed()) : 1;
+    job.text = worker_.transferType() == TransferType::Ascii;
+    job.partCount
+        = worker_.supportsRest() && !job.text ? partCountFor(job.size, job.digest, worker_.isBorrowed()) : 1;
     job.ownParts = job.partCount > 1 && index == resumeIndex_ && resumeConnections_ > 0
         && resumePartLength_ == static_cast<std::int64_t>(partLengthOf(job.size, job.partCount));
     if (job.partCount > 1 && !partNamesFree(job)) {
@@ -225,7 +227,8 @@ void DownloadBranch::download(FileJob& job)
     const bool resumable = worker_.supportsRest();
     worker_.withWindow([&](LoaderWindow& window) { window.showPauseButton(resumable); });
     worker_.pauseWait(false);
-    PartDownload::Target target { job.remotePath, job.remoteFolder, job.localPath, job.size };
+    PartDownload::Target target { job.remotePath, job.remoteFolder, job.localPath, job.size,
+        job.text || job.size == 0 };
     PartDownload parts(worker_, std::move(target), splitIntoParts(job.size, job.partCount));
     storeResumeState(job, parts.parts().front().length(), parts.neededConnections());
     const PartDownload::Outcome outcome = parts.run();
@@ -278,7 +281,9 @@ void DownloadBranch::finishFile(const FileJob& job, const std::vector<FilePart>&
         localFailure(job, result.error);
         return;
     }
-    if (isKnownDigest(job.digest)
+    // The server's digest is that of its bytes, which an ASCII transfer
+    // changes.
+    if (!job.text && isKnownDigest(job.digest)
         && QString::fromStdString(job.digest)
                 .compare(QString::fromStdString(*result.digest), Qt::CaseInsensitive)
             != 0) {

@@ -42,6 +42,7 @@ private:
         std::string remoteFolder;
         int partCount = 1;
         bool ownParts = false; // part files on disk are this file's
+        bool text = false; // fetched in ASCII mode
     };
     enum class Check { Download, Resume, Skip };
 

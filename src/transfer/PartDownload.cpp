@@ -29,11 +29,13 @@ PartDownload::PartDownload(LoaderThread& worker, Target target, std::vector<File
 {
     for (std::size_t i = 0; i < connections_.size(); ++i)
         connections_[i].source = worker_.site();
-    for (std::size_t i = 0; i < parts_.size(); ++i) {
+    for (std::size_t i = 0; i < parts_.size() && !target_.lengthUnknown; ++i) {
         settlePart(static_cast<int>(i));
         if (parts_[i].state != PartState::Complete)
             ++needed_;
     }
+    if (target_.lengthUnknown)
+        needed_ = 1;
     needed_ = std::min<int>(needed_, LoaderThread::connectionCount);
 }
 
@@ -107,7 +109,7 @@ void PartDownload::fetchOnConnection0()
     if (part < 0)
         return;
     FilePart& p = parts_[static_cast<std::size_t>(part)];
-    p.done = std::min(partFileSize(part), p.length());
+    p.done = target_.lengthUnknown ? 0 : std::min(partFileSize(part), p.length());
     const std::uint64_t offset = p.start + p.done;
     accountDone(part);
     // The others start first, so that they work while connection 0 waits.
@@ -121,15 +123,15 @@ void PartDownload::fetchOnConnection0()
     c.SetHostFileName(QByteArray::fromStdString(target_.remotePath));
     c.SetLocalFileName(fileOfPart(part));
     c.SetResumeAt(static_cast<qint64>(offset));
-    if (offset > 0)
-        c.RestGet();
-    else
-        c.Get();
+    const bool fetched = offset > 0 ? c.RestGet() : c.Get();
     conn.active = false;
     conn.stage = Stage::Idle;
-    settlePart(part);
-    if (worker_.isPaused() && p.state == PartState::Complete)
-        p.state = PartState::Complete;
+    if (target_.lengthUnknown) {
+        p.state = fetched ? PartState::Complete : PartState::Pending;
+        if (!fetched && partFileSize(part) == 0)
+            QFile::remove(fileOfPart(part));
+    } else
+        settlePart(part);
     conn.part = -1;
 }
 
@@ -407,8 +409,7 @@ void PartDownload::settlePart(int part)
         QFile::resize(fileOfPart(part), static_cast<qint64>(p.length()));
     }
     p.done = std::min(size, p.length());
-    // An empty file is complete once it is there.
-    const bool whole = p.done >= p.length() && (p.length() > 0 || QFileInfo::exists(fileOfPart(part)));
+    const bool whole = p.length() > 0 && p.done >= p.length();
     p.state = whole ? PartState::Complete : p.done > 0 ? PartState::Partial : PartState::Pending;
     accountDone(part);
 }
@@ -434,7 +435,7 @@ void PartDownload::onProgress(int index, qint64 bytes, bool& abort)
     worker_.progressBlock().connectionBytes[static_cast<std::size_t>(index)]
         = static_cast<std::int64_t>(conn.doneAtStart + std::min(received, p.length()));
     const std::uint64_t remaining = p.length() - std::min(conn.doneAtStart, p.length());
-    abort = abort || worker_.isPaused() || received >= remaining;
+    abort = abort || worker_.isPaused() || (!target_.lengthUnknown && received >= remaining);
 }
 
 // ---------------------------------------------------------------- waiting
@@ -475,6 +476,9 @@ void PartDownload::showCurrentFileBytes()
 
 void PartDownload::waitForParts(bool restartRound)
 {
+    // Without a known length a transfer cannot be continued at an offset.
+    const bool restartable = !target_.lengthUnknown;
+    restartRound = restartRound && restartable;
     for (;;) {
         const bool settledAtStart = settled();
         showCurrentFileBytes();
@@ -484,7 +488,7 @@ void PartDownload::waitForParts(bool restartRound)
         }
         if (worker_.pauseAsked()) {
             worker_.pauseWait(true);
-            restartRound = !worker_.stopping();
+            restartRound = restartable && !worker_.stopping();
         }
         if (restartRound) {
             restartRound = false;

@@ -34,6 +34,10 @@ public:
         std::string remoteFolder; // changed to by the secondary connections
         QString localPath;
         std::uint64_t size = 0;
+        // An ASCII transfer (its local length differs from the server's) or
+        // a file whose size the server did not tell: fetched whole, it counts
+        // when the transfer succeeds.
+        bool lengthUnknown = false;
     };
     enum class Outcome { Received, Incomplete, Stopped };
 

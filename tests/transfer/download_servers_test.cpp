@@ -394,6 +394,21 @@ TEST_F(DownloadServers, ALeftoverThatOnlyLooksLikeAPartIsNeitherMergedNorDeleted
     EXPECT_EQ(readAll(local.filePath(QStringLiteral("l.bin.0"))), QByteArray(50000, 'u'));
 }
 
+TEST_F(DownloadServers, AnAsciiFileComesWholeInOnePartWithoutADigestCheck)
+{
+    QByteArray text;
+    for (int i = 0; i < 40000; ++i)
+        text += "line\n";
+    writeBytes(remote.path() + QStringLiteral("/pub/t.txt"), text);
+    ASSERT_TRUE(startServer(FtpServerKind::Family));
+    download({ "/pub/t.txt" });
+    EXPECT_TRUE(finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(prompter.messages.isEmpty());
+    EXPECT_EQ(commands("RETR").size(), 1);
+    EXPECT_TRUE(commands("TYPE").contains("TYPE A"));
+    EXPECT_GE(QFileInfo(local.filePath(QStringLiteral("t.txt"))).size(), text.size()) << "nothing cut off";
+}
+
 TEST_F(DownloadServers, AFolderKeepsItsStructureBelowTheLocalBase)
 {
     const QByteArray one = serve(QStringLiteral("/pub/tree/one.bin"), 70000, 3);

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "common/FtpSite.h"
+#include "transfer/LoaderWindow.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The command line of ranquil-get:
+//   ranquil-get [options] <ftp-url>... <local-folder>
+// A URL ending in "/" names a folder (its tree is fetched, structure kept);
+// user and password come from the URL, anonymous otherwise.
+
+struct GetItem {
+    ftpSite site; // host, port and login of the URL
+    std::string remotePath; // bytes, percent-decoded; a folder without its "/"
+    bool folder = false;
+    QString url; // as given, for messages
+};
+
+struct GetCommand {
+    std::vector<GetItem> items;
+    QString localFolder;
+    std::optional<bool> passive;
+    std::optional<int> timeout;
+    std::optional<int> attempts;
+    // The answer to "the file is already there".
+    enum class Existing { Resume, Overwrite, Skip } existing = Existing::Resume;
+    bool help = false;
+};
+
+// Nothing, with `error` set, when the line cannot be used.
+std::optional<GetCommand> parseGetCommand(const QStringList& arguments, QString* error);
+
+// What --help prints.
+QString getUsage();
+
+// The overwrite question answered by the command line's choice.
+OverwriteAnswer answerFor(GetCommand::Existing existing, ExistenceKind kind);

@@ -1,0 +1,219 @@
+#include "app/GetRun.h"
+
+#include "common/ProgramFolders.h"
+#include "common/SizeText.h"
+#include "net/EventWait.h"
+#include "transfer/DirectoryCache.h"
+#include "transfer/LoaderThread.h"
+#include "transfer/OperationsStore.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QTimer>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace
+{
+
+constexpr std::chrono::milliseconds progressPeriod { 500 };
+
+// Control characters shown, never sent to the terminal.
+QString printable(const QString& text)
+{
+    QString result;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            result += QLatin1Char(' ');
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            result += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            result += c;
+    }
+    return result.simplified();
+}
+
+void printLine(const QString& text)
+{
+    std::fprintf(stderr, "%s\n", printable(text).toLocal8Bit().constData());
+}
+
+QString outcomeText(FileOutcome outcome)
+{
+    switch (outcome) {
+    case FileOutcome::Arrived:
+        return QStringLiteral("done");
+    case FileOutcome::Skipped:
+        return QStringLiteral("skipped");
+    case FileOutcome::Failed:
+        return QStringLiteral("failed");
+    case FileOutcome::DigestMismatch:
+        return QStringLiteral("MD5 mismatch");
+    case FileOutcome::LocalWriteFailed:
+        return QStringLiteral("not written");
+    }
+    return {};
+}
+
+} // namespace
+
+bool StderrPrompter::prompt(const QString&, const QString& text, const QString&, const QString& secondButton)
+{
+    if (secondButton.isEmpty())
+        printLine(text);
+    return true;
+}
+
+GetRun::GetRun(const GetCommand& command, const GetItem& item, const connectionOptions& options)
+    : command_(command)
+    , item_(item)
+    , options_(options)
+    , terminal_(::isatty(STDERR_FILENO) == 1)
+{
+    if (command.passive)
+        options_.AlwaysUsePassiveMode = *command.passive;
+    if (command.timeout)
+        options_.TimeoutPeriod = *command.timeout;
+    if (command.attempts)
+        options_.Attempts = *command.attempts;
+}
+
+GetRun::~GetRun() = default;
+
+QString GetRun::storePath() const
+{
+    const QByteArray key = QCryptographicHash::hash(
+        (item_.url + QLatin1Char('\n') + command_.localFolder).toUtf8(), QCryptographicHash::Md5)
+                               .toHex()
+                               .left(16);
+    return programFile(QStringLiteral("ranquil-get-") + QString::fromLatin1(key) + QStringLiteral(".ini"));
+}
+
+void GetRun::loadResumeState()
+{
+    operationsStore store(storePath());
+    auto stored = store.loadAll(options_.AnonymousPassword);
+    if (stored.empty())
+        return;
+    const ftpOperationObject& last = *stored.front();
+    operation_.cacheFile = last.cacheFile;
+    operation_.lastFileIndex = last.lastFileIndex;
+    operation_.lastFileBytePeriod = last.lastFileBytePeriod;
+    operation_.lastFileConnections = last.lastFileConnections;
+    operation_.localPath = last.localPath;
+    operation_.site.supportsRest = last.site.supportsRest;
+    operation_.site.supportsMd5 = last.site.supportsMd5;
+}
+
+void GetRun::storeResumeState(const ftpOperationObject& operation)
+{
+    QString error;
+    if (!operationsStore(storePath()).storeAll({ &operation }, &error))
+        printLine(QStringLiteral("cannot keep the resume state: ") + error);
+}
+
+void GetRun::forgetResumeState()
+{
+    if (!operation_.cacheFile.empty())
+        QFile::remove(joinPath(cacheFolder(), QString::fromStdString(operation_.cacheFile)));
+    QFile::remove(storePath());
+}
+
+int GetRun::run()
+{
+    operation_.site = item_.site;
+    operation_.kind = OperationKind::Download;
+    loadResumeState();
+
+    LoaderInputs in;
+    in.site = item_.site;
+    in.options = options_;
+    in.kind = OperationKind::Download;
+    in.operation = &operation_;
+    in.path = command_.localFolder;
+    in.pathGiven = true;
+    if (item_.folder)
+        in.folders = { folderEntry("", item_.remotePath) };
+    else
+        in.files = { fileEntry(zeroDigest, "", item_.remotePath, 0) };
+    in.prompter = &prompter_;
+    in.window = this;
+    in.onOperationChanged = [this](const ftpOperationObject& operation) { storeResumeState(operation); };
+    worker_ = std::make_unique<LoaderThread>(std::move(in));
+
+    clock_.start();
+    QTimer progress;
+    QObject::connect(&progress, &QTimer::timeout, &progress, [this] { drawProgress(false); });
+    if (terminal_)
+        progress.start(progressPeriod);
+    worker_->start(OperationPriority::Normal);
+    processEventsUntil([this] { return worker_->isFinished(); }, QDeadlineTimer(QDeadlineTimer::Forever));
+    worker_->wait();
+    progress.stop();
+    if (terminal_)
+        drawProgress(true);
+    const int code = exitCode();
+    if (code == GetSucceeded)
+        forgetResumeState();
+    return code;
+}
+
+void GetRun::requestStop()
+{
+    if (worker_)
+        worker_->requestStop();
+}
+
+int GetRun::exitCode() const
+{
+    const LoaderProgress& progress = *worker_->progress();
+    if (!progress.walkingStarted)
+        return GetConnectFailed;
+    if (progress.localWriteFailures > 0)
+        return GetLocalWriteFailed;
+    if (progress.digestMismatches > 0)
+        return GetDigestMismatch;
+    if (progress.failedFiles > 0 || !progress.finished)
+        return GetTransferFailed;
+    return GetSucceeded;
+}
+
+void GetRun::setConnectionStatus(int, const QString&)
+{
+}
+
+OverwriteAnswer GetRun::askOverwrite(const QString&, ExistenceKind kind)
+{
+    return answerFor(command_.existing, kind);
+}
+
+void GetRun::fileFinished(const QString& remotePath, FileOutcome outcome)
+{
+    if (terminal_)
+        std::fprintf(stderr, "\r\033[K");
+    printLine(outcomeText(outcome) + QLatin1Char(' ') + remotePath);
+}
+
+void GetRun::drawProgress(bool last)
+{
+    const LoaderProgress& progress = *worker_->progress();
+    const std::int64_t total = progress.totalBytes;
+    const std::int64_t done = std::max<std::int64_t>(progress.currentFileBytes, progress.finishedBytes);
+    const double seconds = std::max<double>(static_cast<double>(clock_.elapsed()) / 1000.0, 0.001);
+    const double rate = static_cast<double>(done) / seconds;
+    int connections = 0;
+    for (const auto& bytes : progress.connectionBytes)
+        connections += bytes.load() > 0 ? 1 : 0;
+    const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
+    const qint64 left
+        = rate > 0 && total > done ? static_cast<qint64>(static_cast<double>(total - done) / rate) : 0;
+    const QString line = QStringLiteral("%1% %2 of %3, %4/s, %5:%6 left, %7 connections")
+                             .arg(percent)
+                             .arg(formatSize(done, SizeMode::Exact), formatSize(total, SizeMode::Exact),
+                                 formatSize(static_cast<std::int64_t>(rate), SizeMode::Exact))
+                             .arg(left / 60)
+                             .arg(left % 60, 2, 10, QLatin1Char('0'))
+                             .arg(connections);
+    std::fprintf(stderr, "\r\033[K%s%s", printable(line).toLocal8Bit().constData(), last ? "\n" : "");
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "app/GetCommandLine.h"
+#include "common/Prompter.h"
+#include "settings/ConnectionOptions.h"
+#include "transfer/FtpOperation.h"
+#include "transfer/LoaderWindow.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include <memory>
+
+class LoaderThread;
+
+// The exit codes of ranquil-get.
+enum GetExit : int {
+    GetSucceeded = 0,
+    GetUsage = 1,
+    GetConnectFailed = 2,
+    GetTransferFailed = 3,
+    GetDigestMismatch = 4,
+    GetLocalWriteFailed = 5
+};
+
+// Messages go to stderr, one line each; questions are answered Yes (use
+// the cache, keep the parts of a stopped file).
+class StderrPrompter : public Prompter
+{
+public:
+    bool prompt(const QString& title, const QString& text, const QString& firstButton,
+        const QString& secondButton) override;
+};
+
+// One URL of ranquil-get: the download worker without a window. Its resume
+// state is kept in the program folder from the start of every file, so the
+// same command resumes after a stop or a crash. Main thread.
+class GetRun : public LoaderWindow
+{
+public:
+    GetRun(const GetCommand& command, const GetItem& item, const connectionOptions& options);
+    ~GetRun() override;
+
+    // Runs the worker to its end; the exit code.
+    int run();
+    void requestStop();
+
+    // LoaderWindow.
+    void setConnectionStatus(int connection, const QString& text) override;
+    void addConnectionRow(int, const QString&, int) override { }
+    void removeConnectionRow(int) override { }
+    void showPauseButton(bool) override { }
+    void showFolders(const QString&, const QString&) override { }
+    OverwriteAnswer askOverwrite(const QString& path, ExistenceKind kind) override;
+    void fileFinished(const QString& remotePath, FileOutcome outcome) override;
+
+private:
+    QString storePath() const;
+    void loadResumeState();
+    void storeResumeState(const ftpOperationObject& operation);
+    void forgetResumeState();
+    void drawProgress(bool last);
+    int exitCode() const;
+
+    const GetCommand& command_;
+    const GetItem& item_;
+    connectionOptions options_;
+    StderrPrompter prompter_;
+    ftpOperationObject operation_;
+    std::unique_ptr<LoaderThread> worker_;
+    bool terminal_ = false;
+    QElapsedTimer clock_;
+};

@@ -1,0 +1,47 @@
+// ranquil-get: the download engine on the command line, without widgets.
+
+#include "app/GetCommandLine.h"
+#include "app/GetRun.h"
+#include "app/TerminationSignals.h"
+#include "settings/ConnectionOptions.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    QString error;
+    const auto command = parseGetCommand(arguments, &error);
+    if (!command) {
+        std::fprintf(stderr, "ranquil-get: %s\nTry ranquil-get --help.\n", error.toLocal8Bit().constData());
+        return GetUsage;
+    }
+    if (command->help) {
+        std::fputs(getUsage().toLocal8Bit().constData(), stdout);
+        return GetSucceeded;
+    }
+    const connectionOptions options = connectionOptionsStore().load();
+    TerminationSignals signals;
+    GetRun* running = nullptr;
+    bool stopped = false;
+    QObject::connect(&signals, &TerminationSignals::terminationRequested, &signals, [&] {
+        stopped = true;
+        if (running)
+            running->requestStop();
+    });
+    int worst = GetSucceeded;
+    for (const GetItem& item : command->items) {
+        if (stopped)
+            break;
+        GetRun run(*command, item, options);
+        running = &run;
+        const int code = run.run();
+        running = nullptr;
+        worst = worst == GetSucceeded ? code : worst;
+    }
+    return stopped && worst == GetSucceeded ? GetTransferFailed : worst;
+}
