@@ -75,6 +75,8 @@ std::optional<GetCommand> parseGetCommand(const QStringList& arguments, QString*
         } else if (argument == QStringLiteral("--attempts")) {
             if (!number(command.attempts))
                 return std::nullopt;
+        } else if (argument == QStringLiteral("--verbose")) {
+            command.verbose = true;
         } else if (argument == QStringLiteral("--overwrite")) {
             command.existing = GetCommand::Existing::Overwrite;
         } else if (argument == QStringLiteral("--skip")) {
@@ -135,6 +137,7 @@ QString getUsage()
                           "  --resume           continue partial files, keep whole ones (the default)\n"
                           "  --overwrite        fetch every file again\n"
                           "  --skip             leave every file that exists alone\n"
+                          "  --verbose          every status line of every connection, with its time\n"
                           "  --help             this text\n"
                           "\n"
                           "Exit status:\n"

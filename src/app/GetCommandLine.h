@@ -30,6 +30,7 @@ struct GetCommand {
     std::optional<int> attempts;
     // The answer to "the file is already there".
     enum class Existing { Resume, Overwrite, Skip } existing = Existing::Resume;
+    bool verbose = false; // every status line, with the time since the start
     bool help = false;
 };
 

@@ -179,8 +179,14 @@ int GetRun::exitCode() const
     return GetSucceeded;
 }
 
-void GetRun::setConnectionStatus(int, const QString&)
+void GetRun::setConnectionStatus(int connection, const QString& text)
 {
+    if (!command_.verbose)
+        return;
+    if (terminal_)
+        std::fprintf(stderr, "\r\033[K");
+    const double seconds = static_cast<double>(clock_.elapsed()) / 1000.0;
+    printLine(QStringLiteral("%1 [%2] ").arg(seconds, 0, 'f', 3).arg(connection) + text);
 }
 
 OverwriteAnswer GetRun::askOverwrite(const QString&, ExistenceKind kind)
