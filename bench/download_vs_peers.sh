@@ -148,8 +148,12 @@ memory() {
   truncate -s $((memory_gib * 1024 * 1024 * 1024)) "$work/mem/huge.bin"
   start_server "$work/mem"
   rm -rf "$work/out"; mkdir -p "$work/out"
-  /usr/bin/time -f '%M' -o "$work/rss" "$ours" --timeout 20 "$(url huge.bin)" "$work/out" > /dev/null 2>&1 || true
-  echo "peak resident memory: $(( $(tail -1 "$work/rss") / 1024 )) MB (goal < 100 MB)"
+  local status=0 start end
+  start=$(date +%s.%N)
+  /usr/bin/time -f '%M' -o "$work/rss" "$ours" --timeout 20 "$(url huge.bin)" "$work/out" > /dev/null 2>&1 || status=$?
+  end=$(date +%s.%N)
+  echo "peak resident memory: $(( $(tail -1 "$work/rss") / 1024 )) MB (goal < 100 MB); exit status $status;" \
+    "$(printf '%.1f' "$(echo "$end - $start" | bc -l)") s; size $(stat -c %s "$work/out/huge.bin" 2>/dev/null || echo none)"
   rm -rf "$work/out"
 }
 

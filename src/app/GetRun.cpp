@@ -106,8 +106,16 @@ void GetRun::loadResumeState()
     operation_.site.supportsMd5 = last.site.supportsMd5;
 }
 
+// A file fetched as one part resumes from its own size: only the state of
+// files in parts, and the first state of the run, need the disk (each store
+// is synchronised to it).
 void GetRun::storeResumeState(const ftpOperationObject& operation)
 {
+    const bool inParts = operation.lastFileConnections > 1;
+    if (stored_ && !inParts && !storedInParts_)
+        return;
+    stored_ = true;
+    storedInParts_ = inParts;
     QString error;
     if (!operationsStore(storePath()).storeAll({ &operation }, &error))
         printLine(QStringLiteral("cannot keep the resume state: ") + error);

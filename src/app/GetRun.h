@@ -69,5 +69,7 @@ private:
     ftpOperationObject operation_;
     std::unique_ptr<LoaderThread> worker_;
     bool terminal_ = false;
+    bool stored_ = false;
+    bool storedInParts_ = false;
     QElapsedTimer clock_;
 };
