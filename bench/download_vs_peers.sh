@@ -150,7 +150,7 @@ memory() {
   rm -rf "$work/out"; mkdir -p "$work/out"
   local status=0 start end
   start=$(date +%s.%N)
-  /usr/bin/time -f '%M' -o "$work/rss" "$ours" --timeout 20 "$(url huge.bin)" "$work/out" > /dev/null 2>&1 || status=$?
+  /usr/bin/time -f '%M' -o "$work/rss" "$ours" --timeout 300 "$(url huge.bin)" "$work/out" > /dev/null 2>&1 || status=$?
   end=$(date +%s.%N)
   echo "peak resident memory: $(( $(tail -1 "$work/rss") / 1024 )) MB (goal < 100 MB); exit status $status;" \
     "$(printf '%.1f' "$(echo "$end - $start" | bc -l)") s; size $(stat -c %s "$work/out/huge.bin" 2>/dev/null || echo none)"
