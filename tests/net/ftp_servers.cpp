@@ -85,7 +85,7 @@ FtpTestServer::FtpTestServer(FtpServerKind kind, const QString& root, const QStr
         startFamily(root, switches);
         break;
     case FtpServerKind::Vsftpd:
-        startVsftpd(root);
+        startVsftpd(root, switches);
         break;
     case FtpServerKind::Proftpd:
         startProftpd(root);
@@ -133,7 +133,7 @@ void FtpTestServer::startFamily(const QString& root, const QStringList& switches
         error_ = process_.error();
 }
 
-void FtpTestServer::startVsftpd(const QString& root)
+void FtpTestServer::startVsftpd(const QString& root, const QStringList& settings)
 {
     user_ = "anonymous";
     password_ = "guest@example.com";
@@ -163,6 +163,9 @@ void FtpTestServer::startVsftpd(const QString& root)
     config += "secure_chroot_dir=" + configFolder_.path().toUtf8() + "\n";
     if (::geteuid() != 0)
         config += "run_as_launching_user=YES\n";
+    // vsftpd takes the last value of a setting: these override the above.
+    for (const QString& setting : settings)
+        config += setting.toUtf8() + "\n";
     const QString file = configFolder_.filePath(QStringLiteral("vsftpd.conf"));
     if (!writeFile(file, config)) {
         error_ = QStringLiteral("cannot write ") + file;

@@ -19,7 +19,8 @@ enum class FtpServerKind { Family, Vsftpd, Proftpd };
 // - the family server (testservers/familyftpd.py, with `switches`): the user
 //   "tester" with full rights on `root`;
 // - vsftpd: anonymous, read-only except for the folder "incoming", which is
-//   created in `root`;
+//   created in `root`; `switches` are extra lines of its configuration
+//   ("port_enable=NO");
 // - proftpd: the local user "tester" of its own user file, full rights.
 class FtpTestServer
 {
@@ -39,7 +40,7 @@ public:
 
 private:
     void startFamily(const QString& root, const QStringList& switches);
-    void startVsftpd(const QString& root);
+    void startVsftpd(const QString& root, const QStringList& settings);
     void startProftpd(const QString& root);
 
     QTemporaryDir configFolder_;

@@ -1,7 +1,10 @@
-// The worker against the family FTP server: login and probes, walks and the
-// directory cache, upload, delete, a stop, and a borrowed connection.
+// The worker against the family FTP server, vsftpd and a scripted server:
+// login and probes, the passive switch, walks and the directory cache, the
+// transfer type, upload with pause and resume, delete, a stop, a borrowed
+// connection, and a hostile listing.
 
 #include "TempHome.h"
+#include "ftp_script_server.h"
 #include "ftp_servers.h"
 #include "loader_test_support.h"
 #include "net/TFtpClient.h"
@@ -9,11 +12,14 @@
 #include "transfer/EntryFields.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace
 {
@@ -43,18 +49,19 @@ protected:
         QFile::link(root + QStringLiteral("/pub/a/b"), root + QStringLiteral("/pub/a/folderlink"));
     }
 
-    bool startServer(const QStringList& switches = {})
+    bool startServer(const QStringList& switches = {}, FtpServerKind kind = FtpServerKind::Family)
     {
-        server = std::make_unique<FtpTestServer>(FtpServerKind::Family, remote.path(), switches);
+        server = std::make_unique<FtpTestServer>(kind, remote.path(), switches);
         return server->running();
     }
 
-    LoaderInputs inputs(OperationKind kind)
+    // For the server started last, or the scripted server on `port`.
+    LoaderInputs inputs(OperationKind kind, quint16 port = 0)
     {
         LoaderInputs in;
         in.site.hostAddress = "127.0.0.1";
         in.site.displayAddress = "127.0.0.1";
-        in.site.port = server->port();
+        in.site.port = port != 0 ? port : server->port();
         in.site.anonymous = false;
         in.site.userId = "tester";
         in.site.password = "secret";
@@ -314,6 +321,207 @@ TEST_F(WorkerServers, ABorrowedConnectionListsAgainAfterItIsHandedBack)
     session.SetLocalFileName(listing.filePath(QStringLiteral("list")));
     EXPECT_TRUE(session.Dir()) << session.ErrorMessage().toStdString();
     EXPECT_EQ(commands().count("USER tester"), 1) << "the same connection, not a new one";
+}
+
+TEST_F(WorkerServers, AFailedLoginSwitchesTheNextAttemptToPassive)
+{
+    makeTree();
+    ASSERT_TRUE(startServer({ QStringLiteral("--refuse"), QStringLiteral("PORT,MD5"),
+        QStringLiteral("--refuse-pass"), QStringLiteral("1") }));
+    LoaderInputs in = inputs(OperationKind::Download);
+    in.options.Attempts = 2;
+    in.options.AlwaysUsePassiveMode = false;
+    in.folders = { folderEntry("", "/pub/a/b") };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(worker.progress()->finished);
+    EXPECT_EQ(QFileInfo(local.path() + QStringLiteral("/b/c/three.bin")).size(), 13);
+    const QList<QByteArray> sent = commands();
+    EXPECT_EQ(sent.count("PASS secret"), 2);
+    EXPECT_EQ(sent.count("USER tester"), 2) << "the second attempt keeps the connection";
+    EXPECT_TRUE(sent.contains("PASV"));
+    EXPECT_FALSE(std::any_of(
+        sent.begin(), sent.end(), [](const QByteArray& line) { return line.startsWith("PORT"); }));
+}
+
+// vsftpd with PORT disabled: active mode cannot list, passive mode can.
+class WorkerPassiveOnly : public WorkerServers, public testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(WorkerPassiveOnly, ListsOnlyInPassiveMode)
+{
+    const bool passive = GetParam();
+    writeFile(remote.path() + QStringLiteral("/pub/one.txt"), 11);
+    ASSERT_TRUE(startServer({ QStringLiteral("port_enable=NO") }, FtpServerKind::Vsftpd))
+        << server->error().toStdString();
+    LoaderInputs in = inputs(OperationKind::Download);
+    in.site.anonymous = true;
+    in.site.password = server->password().toStdString();
+    in.options.AlwaysUsePassiveMode = passive;
+    in.options.Attempts = 1;
+    in.folders = { folderEntry("", "/pub") };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    if (passive) {
+        EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(worker.progress()->finished);
+        EXPECT_EQ(QFileInfo(local.path() + QStringLiteral("/pub/one.txt")).size(), 11);
+    } else {
+        ASSERT_EQ(prompter.messages.size(), 1);
+        EXPECT_TRUE(
+            prompter.messages[0].startsWith(QStringLiteral("Directory listing retrieval error : \n/pub")))
+            << prompter.messages[0].toStdString();
+        EXPECT_TRUE(worker.progress()->stopped);
+        EXPECT_FALSE(QFileInfo::exists(local.path() + QStringLiteral("/pub/one.txt")));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Worker, WorkerPassiveOnly, testing::Bool(),
+    [](const testing::TestParamInfo<bool>& info) { return info.param ? "Passive" : "Active"; });
+
+TEST_F(WorkerServers, ARefusedUserNameGivesTheUserNameMessage)
+{
+    ScriptedFtpServer scripted;
+    scripted.replies["USER"] = "530 Not you\r\n";
+    ASSERT_TRUE(scripted.start());
+    LoaderInputs in = inputs(OperationKind::Delete, scripted.port());
+    in.options.Attempts = 2;
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    ASSERT_EQ(prompter.messages.size(), 1);
+    EXPECT_TRUE(prompter.messages[0].startsWith(
+        QStringLiteral("Incorrect username. Unable to connect and transfer to/from 127.0.0.1")))
+        << prompter.messages[0].toStdString();
+    EXPECT_TRUE(prompter.messages[0].contains(QStringLiteral("530 Not you")));
+    EXPECT_EQ(scripted.commands().count("USER tester"), 2);
+    EXPECT_FALSE(scripted.received("PASS"));
+    EXPECT_TRUE(worker.progress()->stopped);
+}
+
+TEST_F(WorkerServers, TwoAsciiFilesInAutomaticModeSendTypeOnce)
+{
+    writeFile(remote.path() + QStringLiteral("/pub/t/one.txt"), 0);
+    writeFile(remote.path() + QStringLiteral("/pub/t/two.TXT"), 0);
+    for (const QString& name : { QStringLiteral("one.txt"), QStringLiteral("two.TXT") }) {
+        QFile file(remote.path() + QStringLiteral("/pub/t/") + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("first line\nsecond line\n");
+    }
+    ASSERT_TRUE(startServer({ QStringLiteral("--refuse"), QStringLiteral("MD5") }));
+    LoaderInputs in = inputs(OperationKind::Download);
+    in.options.Mode = connectionOptions::Auto;
+    in.options.ASCIITypes = { "txt" };
+    in.folders = { folderEntry("", "/pub/t") };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    QList<QByteArray> types;
+    for (const QByteArray& line : commands())
+        if (line.startsWith("TYPE "))
+            types << line;
+    EXPECT_EQ(types, QList<QByteArray>({ "TYPE A" }));
+    // The line ends are the server's ASCII form; only their arrival is ours.
+    EXPECT_GT(QFileInfo(local.path() + QStringLiteral("/t/one.txt")).size(), 0);
+    EXPECT_GT(QFileInfo(local.path() + QStringLiteral("/t/two.TXT")).size(), 0);
+}
+
+TEST_F(WorkerServers, APausedUploadResumesFromTheSizeTheServerHolds)
+{
+    // Large beside the loopback's socket buffers, so the pause comes while
+    // the client is still sending.
+    constexpr qint64 size = 24 << 20;
+    ASSERT_TRUE(startServer({ QStringLiteral("--rate"), QStringLiteral("4000000") }));
+    QByteArray content(size, '\0');
+    for (qsizetype i = 0; i < content.size(); ++i)
+        content[i] = static_cast<char>(i % 251);
+    {
+        QFile file(local.path() + QStringLiteral("/paced.bin"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    const QString onServer = remote.path() + QStringLiteral("/paced.bin");
+    LoaderInputs in = inputs(OperationKind::Upload);
+    in.path = QStringLiteral("/");
+    in.pathGiven = true;
+    in.files = { uploadFileEntry((local.path() + QStringLiteral("/paced.bin")).toStdString(), size) };
+    LoaderThread worker(std::move(in));
+    worker.start(OperationPriority::Normal);
+    const QDeadlineTimer limit(std::chrono::seconds(60));
+    ASSERT_EQ(
+        processEventsUntil([&] { return QFileInfo(onServer).size() > 4 << 20; }, limit), WaitOutcome::Ready);
+    worker.pause();
+    // The pause aborts the transfer; give the server time to settle the file.
+    processEventsUntil([] { return false; }, QDeadlineTimer(1500));
+    const qint64 heldWhilePaused = QFileInfo(onServer).size();
+    EXPECT_LT(heldWhilePaused, size);
+    worker.resume();
+    ASSERT_EQ(processEventsUntil([&] { return worker.isFinished(); }, limit), WaitOutcome::Ready);
+    worker.wait();
+    EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(worker.progress()->finished);
+    const QList<QByteArray> sent = commands();
+    EXPECT_TRUE(sent.contains("REST " + QByteArray::number(heldWhilePaused)));
+    EXPECT_EQ(sent.count("STOR /paced.bin"), 2);
+    QFile uploaded(onServer);
+    ASSERT_TRUE(uploaded.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(uploaded.readAll() == content) << "the resumed upload continued at the server's size";
+    EXPECT_EQ(worker.progress()->finishedBytes, size);
+}
+
+// A listing whose names try to leave the local folder, and some that carry
+// control bytes. The scripted server answers LIST and RETR with the same
+// text, so the sizes it lists are that text's own length.
+QByteArray hostileListing()
+{
+    const QList<QByteArray> names = { "good.bin", "..", "/etc/passwd", "a/b", "../escape.bin", "evil\x01name",
+        "clear\x1b[2Jscreen", "nul\x7f" };
+    const auto listing = [&](const QByteArray& size) {
+        QByteArray text;
+        for (const QByteArray& name : names)
+            text += "-rw-r--r--   1 ftp ftp " + size + " Jan 01 12:00 " + name + "\r\n";
+        text += "drwxr-xr-x   2 ftp ftp " + size + " Jan 01 12:00 ../up\r\n";
+        text += "drwxr-xr-x   2 ftp ftp " + size + " Jan 01 12:00 /\r\n";
+        return text;
+    };
+    const qsizetype length = listing("00000000").size();
+    return listing(QByteArray::number(length).rightJustified(8, ' '));
+}
+
+TEST_F(WorkerServers, AHostileListingWritesNothingOutsideTheLocalBase)
+{
+    ScriptedFtpServer scripted;
+    scripted.download = hostileListing();
+    ASSERT_TRUE(scripted.start());
+    LoaderInputs in = inputs(OperationKind::Download, scripted.port());
+    in.options.AlwaysUsePassiveMode = true;
+    in.path = local.path() + QStringLiteral("/base");
+    in.folders = { folderEntry("", "/pub") };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+
+    QStringList written;
+    QDirIterator found(local.path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+        QDirIterator::Subdirectories);
+    while (found.hasNext())
+        written << QDir(local.path()).relativeFilePath(found.next());
+    written.sort();
+    EXPECT_EQ(written,
+        QStringList(
+            { QStringLiteral("base"), QStringLiteral("base/pub"), QStringLiteral("base/pub/good.bin") }));
+    EXPECT_EQ(
+        QFileInfo(local.path() + QStringLiteral("/base/pub/good.bin")).size(), scripted.download.size());
+
+    QList<QByteArray> retrieved;
+    for (const QByteArray& line : scripted.commands())
+        if (line.startsWith("RETR ") || line.startsWith("CWD "))
+            retrieved << line;
+    EXPECT_EQ(retrieved, QList<QByteArray>({ "CWD /pub", "RETR /pub/good.bin" }));
+    for (const QString& status : window.statuses)
+        EXPECT_FALSE(std::any_of(status.begin(), status.end(), [](QChar c) {
+            return c.unicode() < 0x20 || c.unicode() == 0x7f;
+        })) << status.toStdString();
 }
 
 } // namespace
