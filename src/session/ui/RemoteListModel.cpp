@@ -5,9 +5,11 @@
 #include "session/FtpObject.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileIconProvider>
 #include <QMimeData>
 #include <QMimeDatabase>
+#include <QScopeGuard>
 #include <QStyle>
 
 #include <algorithm>
@@ -35,6 +37,7 @@ RemoteListModel::RemoteListModel(QObject* parent)
 void RemoteListModel::clear()
 {
     mergeTimer_.stop();
+    mergeTimer_.setInterval(mergeInterval);
     pending_.clear();
     beginResetModel();
     rows_.clear();
@@ -53,6 +56,14 @@ void RemoteListModel::flush()
     mergeTimer_.stop();
     if (pending_.empty())
         return;
+    QElapsedTimer took;
+    took.start();
+    // A merge costs time in proportion to the rows already shown: the next
+    // one waits at least four times as long as this one took, so that a
+    // large folder is merged a few times while it arrives, not quadratically
+    // often. The session's end of listing flushes at once anyway.
+    const auto spaceNextMerge = qScopeGuard(
+        [&] { mergeTimer_.setInterval(std::max<int>(mergeInterval, static_cast<int>(took.elapsed() * 4))); });
     std::vector<row> arrived;
     arrived.reserve(pending_.size());
     for (const ftpObject* entry : pending_)

@@ -15,8 +15,9 @@ struct ftpObject;
 // The remote list of a session frame: a table over the session's entries
 // (the session owns them), kept sorted by the list's sort key. Entries
 // arrive in small blocks while a listing is read; they are gathered and
-// merged into the sorted rows at most every `mergeInterval`, so that a
-// folder of 100,000 entries costs a few merges instead of one per block.
+// merged into the sorted rows at most every `mergeInterval` (longer when
+// merges grow costly), so that a folder of 100,000 entries costs a few
+// merges instead of one per block.
 // Main thread only.
 class RemoteListModel : public QAbstractTableModel
 {
