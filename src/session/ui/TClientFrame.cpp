@@ -401,6 +401,7 @@ void TClientFrame::setState(sessionState state, const sessionCommands& commands)
     state_ = state;
     commands_ = commands;
     model_->flush();
+    createPendingItems();
     if (isBusy(state) && activePane_ != LocalList) {
         savedPane_ = activePane_;
         activePane_ = LocalList;
@@ -501,6 +502,7 @@ void TClientFrame::setPathText(const QString& path)
 
 QTreeWidgetItem* TClientFrame::itemOf(const ftpTreeViewObject& node) const
 {
+    createPendingItems();
     const auto found = items_.find(&node);
     return found == items_.end() ? nullptr : found->second;
 }
@@ -514,6 +516,7 @@ const ftpTreeViewObject* TClientFrame::nodeOf(const QTreeWidgetItem* item) const
 void TClientFrame::clearTree()
 {
     programmaticTreeChange_ = true;
+    pendingNodes_.clear();
     tree_->clear();
     items_.clear();
     programmaticTreeChange_ = false;
@@ -521,12 +524,40 @@ void TClientFrame::clearTree()
 
 void TClientFrame::addTreeNode(const ftpTreeViewObject& node)
 {
-    QTreeWidgetItem* parent = node.parent ? itemOf(*node.parent) : nullptr;
-    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree_);
-    item->setText(0, fromBytes(node.name));
-    item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(&node)));
-    item->setIcon(0, style()->standardIcon(node.parent ? QStyle::SP_DirIcon : QStyle::SP_DriveNetIcon));
-    items_[&node] = item;
+    // Items are made in bulk when the tree is next used: a folder with
+    // thousands of subfolders would otherwise lay the tree out again for
+    // each one while its listing arrives.
+    pendingNodes_.push_back(&node);
+}
+
+void TClientFrame::createPendingItems() const
+{
+    if (pendingNodes_.empty())
+        return;
+    const std::vector<const ftpTreeViewObject*> nodes = std::move(pendingNodes_);
+    pendingNodes_.clear();
+    std::unordered_map<QTreeWidgetItem*, QList<QTreeWidgetItem*>> childrenByParent;
+    std::vector<QTreeWidgetItem*> parentsInOrder;
+    for (const ftpTreeViewObject* node : nodes) {
+        auto* item = new QTreeWidgetItem;
+        item->setText(0, fromBytes(node->name));
+        item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
+        item->setIcon(0, style()->standardIcon(node->parent ? QStyle::SP_DirIcon : QStyle::SP_DriveNetIcon));
+        const auto known = node->parent ? items_.find(node->parent) : items_.end();
+        QTreeWidgetItem* parent = known == items_.end() ? nullptr : known->second;
+        items_[node] = item;
+        if (!parent) {
+            tree_->addTopLevelItem(item);
+            continue;
+        }
+        auto [slot, added] = childrenByParent.try_emplace(parent);
+        if (added)
+            parentsInOrder.push_back(parent);
+        slot->second << item;
+    }
+    // A parent made in this batch is attached before its children are.
+    for (QTreeWidgetItem* parent : parentsInOrder)
+        parent->addChildren(childrenByParent[parent]);
 }
 
 void TClientFrame::selectTreeNode(const ftpTreeViewObject& node)
@@ -573,6 +604,7 @@ void TClientFrame::sortTree()
 
 void TClientFrame::expandTree()
 {
+    createPendingItems();
     tree_->expandAll();
 }
 

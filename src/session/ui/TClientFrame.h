@@ -182,7 +182,12 @@ private:
     QAction* popupRefresh_ = nullptr;
     QMenu* popupView_ = nullptr;
 
-    std::unordered_map<const ftpTreeViewObject*, QTreeWidgetItem*> items_;
+    void createPendingItems() const;
+
+    // Nodes announced but not yet shown, in announcement order (parents
+    // first); items are made when the tree is next used.
+    mutable std::vector<const ftpTreeViewObject*> pendingNodes_;
+    mutable std::unordered_map<const ftpTreeViewObject*, QTreeWidgetItem*> items_;
     bool programmaticTreeChange_ = false;
     int remoteTreeWidth_ = 0;
 };
