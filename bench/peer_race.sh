@@ -1,0 +1,71 @@
+# Shared by the peer comparison scripts (sourced, not run): a temporary
+# work folder removed at exit, the family FTP server, and the race that runs
+# every client in turn, each going first in turn, after one warm-up run.
+# The caller sets $root and $rounds first.
+
+work=$(mktemp -d)
+server_pid=
+cleanup() {
+  stop_server
+  rm -rf "$work"
+}
+stop_server() {
+  if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true; fi
+  server_pid=
+}
+trap cleanup EXIT
+export RANQUIL_HOME=$work/home
+mkdir -p "$RANQUIL_HOME"
+
+# start_server ROOT [switches...]: sets $port
+start_server() {
+  local served=$1; shift
+  stop_server
+  timeout 3600 /usr/bin/python3 "$root/testservers/familyftpd.py" --root "$served" \
+    --user bench:bench --lifetime 3600 "$@" > "$work/server.out" 2>&1 &
+  server_pid=$!
+  for _ in $(seq 100); do grep -q READY "$work/server.out" && break; sleep 0.1; done
+  port=$(sed -n 's/^READY port=\([0-9]*\).*/\1/p' "$work/server.out")
+}
+
+# seconds COMMAND...: runs it in a fresh output folder $out, prints seconds
+seconds() {
+  rm -rf "$work/out"; mkdir -p "$work/out"; out=$work/out
+  local start end
+  start=$(date +%s.%N)
+  "$@" > "$work/client.log" 2>&1 || { echo "failed: $*" >&2; tail -3 "$work/client.log" >&2; }
+  end=$(date +%s.%N)
+  echo "$end - $start" | bc -l
+}
+
+median() { sort -g | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
+
+# race NAME... : each round runs the clients (functions run_NAME) rotated so
+# each goes first in turn; prints every client's median
+race() {
+  local names=("$@") n=$# r i
+  for name in "${names[@]}"; do # warm-up
+    : > "$work/times.$name"
+    if declare -F prepare_run > /dev/null; then prepare_run; fi
+    seconds "run_$name" > /dev/null
+  done
+  for r in $(seq 0 $((rounds - 1))); do
+    for i in $(seq 0 $((n - 1))); do
+      local name=${names[$(((r + i) % n))]}
+      # Untimed set-up before every run (a tree to delete again, say).
+      if declare -F prepare_run > /dev/null; then prepare_run; fi
+      seconds "run_$name" >> "$work/times.$name"
+    done
+  done
+  for name in "${names[@]}"; do
+    printf '%-10s median %8.3f s  (%s)\n' "$name" "$(median < "$work/times.$name")" \
+      "$(tr '\n' ' ' < "$work/times.$name")"
+  done
+}
+ratio() { echo "scale=3; $(median < "$work/times.$1") / $(median < "$work/times.$2")" | bc -l; }
+best_of() {
+  local a b
+  a=$(median < "$work/times.$1"); b=$(median < "$work/times.$2")
+  if (( $(echo "$a < $b" | bc -l) )); then echo "$1"; else echo "$2"; fi
+}
+
