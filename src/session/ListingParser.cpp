@@ -2,14 +2,13 @@
 
 #include "session/FileTypeText.h"
 
+#include "session/ListingDates.h"
+
 #include <array>
-#include <charconv>
+#include <limits>
 
 namespace
 {
-
-constexpr std::array<std::string_view, 12> monthNames
-    = { "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec" };
 
 bool endsLine(char c)
 {
@@ -19,24 +18,6 @@ bool endsLine(char c)
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-bool allDigits(std::string_view text)
-{
-    for (const char c : text) {
-        if (!isDigit(c))
-            return false;
-    }
-    return !text.empty();
-}
-
-bool isMonthName(std::string_view word)
-{
-    for (const auto month : monthNames) {
-        if (word == month)
-            return true;
-    }
-    return false;
 }
 
 // Fields of a line separated by runs of spaces (tabs are ordinary bytes).
@@ -59,13 +40,7 @@ public:
 
     // The position just past the last field read.
     std::size_t position() const { return at_; }
-
-    // The rest of the line after the one space that ends the last field:
-    // further spaces belong to the name, which may begin with spaces.
-    std::string_view restAfterOneSpace() const
-    {
-        return at_ + 1 < line_.size() ? line_.substr(at_ + 1) : std::string_view();
-    }
+    void rewindTo(std::size_t position) { at_ = position; }
 
     std::string_view restAfterSpaces()
     {
@@ -88,39 +63,88 @@ private:
 struct lineColumns {
     lineKind kind = lineKind::File;
     std::string_view rights;
-    std::string_view size;
+    std::int64_t size = 0;
     std::string_view name;
     std::string dateText;
 };
 
-// Pipes, sockets and block devices in "ls -l" form. Like character devices
-// they name nothing that can be transferred; read as DOS lines they would
-// turn into entries with a wrong name.
+// A byte count in digits; with a separator allowed, also in groups of three
+// after it ("9,730"). Nothing when the text is no such number: a size column
+// that holds anything else means the columns are not where they seem. A
+// number too large for any file counts as 0.
+std::optional<std::int64_t> byteCount(std::string_view text, char groupSeparator = 0)
+{
+    constexpr std::int64_t largest = std::numeric_limits<std::int64_t>::max();
+    if (text.empty() || !isDigit(text.front()))
+        return std::nullopt;
+    std::int64_t value = 0;
+    bool tooLarge = false;
+    bool grouped = false;
+    std::size_t groupLength = 0;
+    for (const char c : text) {
+        if (isDigit(c)) {
+            if (grouped && ++groupLength > 3)
+                return std::nullopt;
+            const int digit = c - '0';
+            tooLarge = tooLarge || value > (largest - digit) / 10;
+            if (!tooLarge)
+                value = value * 10 + digit;
+        } else if (c == groupSeparator && groupSeparator != 0) {
+            // The first group has one to three digits, every later one three.
+            if (grouped ? groupLength != 3 : value >= 1000 || tooLarge)
+                return std::nullopt;
+            grouped = true;
+            groupLength = 0;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (grouped && groupLength != 3)
+        return std::nullopt;
+    return tooLarge ? 0 : value;
+}
+
+// "drwxr-xr-x", "-rw-r--r--+" (an ACL), "-rw-r--r--@" (extended attributes).
+// Other systems' lines may start with the same letters ("d [RWCEAFMS]").
+bool isModeField(std::string_view field)
+{
+    if (field.size() == 11 && (field.back() == '+' || field.back() == '@' || field.back() == '.'))
+        field.remove_suffix(1);
+    return field.size() == 10 && field.find_first_not_of("-rwxsStTlL", 1) == std::string_view::npos;
+}
+
+// Character and block devices, pipes and sockets in "ls -l" form: they name
+// nothing that can be transferred.
 bool isSpecialFileLine(std::string_view line)
 {
-    if (line.size() < 10 || (line[0] != 'b' && line[0] != 'p' && line[0] != 's'))
-        return false;
-    return line.substr(1, 9).find_first_not_of("-rwxsStTlL") == std::string_view::npos;
+    const char first = line.front();
+    return (first == 'c' || first == 'b' || first == 'p' || first == 's')
+        && isModeField(line.substr(0, line.find(' ')));
 }
 
 bool isUnixLine(std::string_view line)
 {
     const char first = line.front();
-    return first == '-' || first == 'd' || first == 'l' || first == 'c';
+    return first == '-' || first == 'd' || first == 'l';
 }
 
-void appendDatePart(std::string& date, std::string_view part)
+// The name that follows the column ending at `end` after the given number
+// of spaces; further spaces belong to the name.
+std::string_view nameAfter(std::string_view line, std::size_t end, std::size_t spaces)
 {
-    if (!date.empty())
-        date += ' ';
-    date += part;
+    const std::size_t start = end + spaces;
+    if (start >= line.size() || line.substr(end, spaces).find_first_not_of(' ') != std::string_view::npos)
+        return {};
+    return line.substr(start);
 }
 
-lineColumns readUnixColumns(std::string_view line)
+std::optional<lineColumns> readUnixColumns(std::string_view line)
 {
     lineColumns columns;
     fieldReader fields(line);
     columns.rights = fields.next();
+    if (!isModeField(columns.rights))
+        return std::nullopt;
     switch (columns.rights.front()) {
     case 'd':
         columns.kind = lineKind::Folder;
@@ -133,48 +157,35 @@ lineColumns readUnixColumns(std::string_view line)
     }
     fields.next(); // link count
     fields.next(); // owner
-    columns.size = fields.next();
-    std::string_view month = fields.next();
-    // Without a group column the fifth field is already the month.
-    if (!isMonthName(month)) {
-        columns.size = month;
-        month = fields.next();
-    }
-    const std::string_view day = fields.next();
-    const std::string_view timeOrYear = fields.next();
-    columns.dateText.reserve(month.size() + day.size() + timeOrYear.size() + 2);
-    appendDatePart(columns.dateText, month);
-    appendDatePart(columns.dateText, day);
-    appendDatePart(columns.dateText, timeOrYear);
-    columns.name = fields.restAfterOneSpace();
-    return columns;
-}
+    auto size = byteCount(fields.next());
+    // The fifth field is the size unless the group column is missing; then
+    // the fourth was the size and the date starts here.
+    const std::size_t beforeFifth = fields.position();
+    if (const auto fifth = byteCount(fields.next()))
+        size = fifth;
+    else
+        fields.rewindTo(beforeFifth);
+    if (!size)
+        return std::nullopt;
+    columns.size = *size;
 
-// "MM-DD-YY" (or "MM-DD-YYYY") as "Mon DD YYYY"; a two-digit year above 69,
-// or one that is no number, is of the 1900s.
-std::string dosDateText(std::string_view date)
-{
-    std::string text;
-    const std::string_view month = date.substr(0, 2);
-    if (allDigits(month)) {
-        const int number = (month[0] - '0') * 10 + (month[1] - '0');
-        if (number >= 1 && number <= 12) {
-            text += monthNames[static_cast<std::size_t>(number - 1)];
-            text += ' ';
-        }
+    std::array<std::string_view, 3> words;
+    std::array<std::size_t, 3> ends {};
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        words[i] = fields.next();
+        ends[i] = fields.position();
     }
-    text += date.substr(std::min<std::size_t>(3, date.size()), 2);
-    text += ' ';
-    const std::string_view year = date.substr(std::min<std::size_t>(6, date.size()));
-    if (year.size() == 4 && allDigits(year)) {
-        text += year;
-        return text;
+    const auto date = unixDateShapeOf(words[0], words[1], words[2]);
+    if (date.words == 0)
+        return std::nullopt;
+    const auto dateWords = static_cast<std::size_t>(date.words);
+    for (std::size_t i = 0; i < dateWords; ++i) {
+        if (i != 0)
+            columns.dateText += ' ';
+        columns.dateText += words[i];
     }
-    const std::string_view shortYear = year.substr(0, 2);
-    const bool ofThe1900s = !allDigits(shortYear) || shortYear.size() != 2 || shortYear > "69";
-    text += ofThe1900s ? "19" : "20";
-    text += shortYear;
-    return text;
+    columns.name = nameAfter(line, ends[dateWords - 1], date.spacesBeforeName);
+    return columns;
 }
 
 // Windows servers write the size right-aligned, or "<DIR>", in a column of
@@ -192,39 +203,30 @@ std::string_view dosName(std::string_view line, std::size_t timeEnd, fieldReader
     return fields.restAfterSpaces();
 }
 
+// Only lines that start with a date and a time are DOS lines: the lines of
+// other systems (VMS, MVS, OS/2, AS/400) also have a few columns, but would
+// yield names that the server does not have.
 std::optional<lineColumns> readDosColumns(std::string_view line)
 {
     lineColumns columns;
     fieldReader fields(line);
-    const std::string_view date = fields.next();
-    fields.next(); // time
+    auto dateText = dosDateText(fields.next());
+    if (!dateText || !isDosTime(fields.next()))
+        return std::nullopt;
     const std::size_t timeEnd = fields.position();
     const std::string_view sizeOrFolder = fields.next();
-    if (sizeOrFolder.empty())
-        return std::nullopt;
-    columns.dateText = dosDateText(date);
-    columns.rights = "???????";
     if (sizeOrFolder == "<DIR>") {
         columns.kind = lineKind::Folder;
-        columns.size = "0";
-    } else {
+    } else if (const auto size = byteCount(sizeOrFolder, ',')) {
         columns.kind = lineKind::File;
-        columns.size = sizeOrFolder;
+        columns.size = *size;
+    } else {
+        return std::nullopt;
     }
+    columns.dateText = std::move(*dateText);
+    columns.rights = "???????";
     columns.name = dosName(line, timeEnd, fields);
     return columns;
-}
-
-// A byte count; 0 when the text is no number of bytes a file can have.
-std::int64_t sizeFrom(std::string_view text)
-{
-    std::int64_t size = 0;
-    if (text.empty() || !isDigit(text.front()))
-        return 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), size);
-    if (error != std::errc() || end != text.data() + text.size())
-        return 0;
-    return size;
 }
 
 // "name -> target" without the target. The last arrow is taken, so a name
@@ -255,34 +257,26 @@ bool isDotFolder(std::string_view name)
     return name == "." || name == "..";
 }
 
-} // namespace
+// What one line gave: an entry of its kind, nothing because it names no
+// entry ("total", ".", devices), or nothing because it is of no form read
+// here.
+struct lineOutcome {
+    std::optional<lineKind> kind;
+    bool understood = true;
+};
 
-std::string_view readListingLine(std::string_view listing, std::size_t& position)
-{
-    if (position >= listing.size()) {
-        position = listing.size();
-        return {};
-    }
-    std::size_t end = position;
-    while (end < listing.size() && !endsLine(listing[end]))
-        ++end;
-    const std::string_view line = listing.substr(position, end - position);
-    if (end < listing.size()) {
-        ++end;
-        if (end < listing.size() && (listing[end] == '\r' || listing[end] == '\n'))
-            ++end;
-    }
-    position = end;
-    return line;
-}
+constexpr lineOutcome notUnderstood { std::nullopt, false };
+constexpr lineOutcome noEntry { std::nullopt, true };
 
-std::optional<lineKind> parseListingLine(std::string_view line, const listingSource& source, ftpObject& entry)
+lineOutcome parseLine(std::string_view line, const listingSource& source, ftpObject& entry)
 {
-    if (line.size() < 4 || line.starts_with("total") || line.front() == 'c' || isSpecialFileLine(line))
-        return std::nullopt;
-    auto columns = isUnixLine(line) ? std::optional(readUnixColumns(line)) : readDosColumns(line);
+    if (line.size() < 4)
+        return notUnderstood;
+    if (line.starts_with("total") || isSpecialFileLine(line))
+        return noEntry;
+    auto columns = isUnixLine(line) ? readUnixColumns(line) : readDosColumns(line);
     if (!columns)
-        return std::nullopt;
+        return notUnderstood;
 
     std::string_view nameField = columns->name;
     if (columns->kind == lineKind::SymbolicLink)
@@ -293,14 +287,15 @@ std::optional<lineKind> parseListingLine(std::string_view line, const listingSou
         entry.name.assign(nameField);
         entry.directory = source.directory;
     }
+    if (entry.name.empty())
+        return notUnderstood;
     // A name holding "/" is no entry of this folder, whatever the server says.
-    if (entry.name.empty() || entry.name.find('/') != std::string::npos)
-        return std::nullopt;
-    if (columns->kind == lineKind::Folder && isDotFolder(entry.name))
-        return std::nullopt;
+    if (entry.name.find('/') != std::string::npos
+        || (columns->kind == lineKind::Folder && isDotFolder(entry.name)))
+        return noEntry;
 
     entry.site = source.site;
-    entry.size = sizeFrom(columns->size);
+    entry.size = columns->size;
     entry.dateText = std::move(columns->dateText);
     entry.rights.assign(columns->rights);
     switch (columns->kind) {
@@ -322,5 +317,42 @@ std::optional<lineKind> parseListingLine(std::string_view line, const listingSou
         }
         break;
     }
-    return columns->kind;
+    return { columns->kind, true };
+}
+
+} // namespace
+
+std::optional<lineKind> parseListingLine(std::string_view line, const listingSource& source, ftpObject& entry)
+{
+    return parseLine(line, source, entry).kind;
+}
+
+std::optional<lineKind> parseListingLine(
+    std::string_view line, const listingSource& source, ftpObject& entry, listingTally& tally)
+{
+    const auto outcome = parseLine(line, source, entry);
+    if (outcome.kind)
+        ++tally.entries;
+    else if (!outcome.understood)
+        ++tally.unreadLines;
+    return outcome.kind;
+}
+
+std::string_view readListingLine(std::string_view listing, std::size_t& position)
+{
+    if (position >= listing.size()) {
+        position = listing.size();
+        return {};
+    }
+    std::size_t end = position;
+    while (end < listing.size() && !endsLine(listing[end]))
+        ++end;
+    const std::string_view line = listing.substr(position, end - position);
+    if (end < listing.size()) {
+        ++end;
+        if (end < listing.size() && (listing[end] == '\r' || listing[end] == '\n'))
+            ++end;
+    }
+    position = end;
+    return line;
 }

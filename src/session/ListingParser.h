@@ -31,26 +31,48 @@ struct listingSource {
 // into `listing`.
 std::string_view readListingLine(std::string_view listing, std::size_t& position);
 
+// What the lines of one listing gave. A listing whose lines were all of
+// forms this parser does not read (a VMS or MVS server's, say) is told apart
+// from an empty folder, so the user is not shown one in its place.
+struct listingTally {
+    std::size_t entries = 0;
+    std::size_t unreadLines = 0; // lines of no form read here
+
+    // The listing had lines and none of them gave an entry, because none was
+    // understood; show `listingNotUnderstoodText` instead of an empty folder.
+    bool notUnderstood() const { return entries == 0 && unreadLines > 0; }
+};
+
+inline constexpr std::string_view listingNotUnderstoodText = "The server's listing format is not understood.";
+
 // Fills `entry` from one line of a UNIX ("ls -l") or DOS listing. Returns
-// the line's kind, or nothing for a line that names no entry ("total" lines,
-// devices, pipes and sockets, "." and "..", too short or nameless lines), in
-// which case the entry may be partly filled and is to be thrown away.
-// Never fails otherwise; safe on any thread when `source.listed` is null.
+// the line's kind, or nothing for a line that gives no entry, in which case
+// the entry may be partly filled and is to be thrown away. A line gives no
+// entry when it names none ("total" lines, devices, pipes and sockets, "."
+// and "..", names holding "/") and when it cannot be read with confidence:
+// a line of another system's form, a date of no known form, a size column
+// that is no number. Never fails otherwise; safe on any thread when
+// `source.listed` is null. The second form counts the line in `tally`.
 std::optional<lineKind> parseListingLine(
     std::string_view line, const listingSource& source, ftpObject& entry);
+std::optional<lineKind> parseListingLine(
+    std::string_view line, const listingSource& source, ftpObject& entry, listingTally& tally);
 
 // Reads a whole listing in the order callers use: one line after the other
 // until the first empty line, handing each accepted entry and its kind to
-// `accept`, which returns false to stop early.
+// `accept`, which returns false to stop early. Returns what the lines read
+// gave.
 template <typename Accept>
-void forEachListingEntry(std::string_view listing, const listingSource& source, Accept&& accept)
+listingTally forEachListingEntry(std::string_view listing, const listingSource& source, Accept&& accept)
 {
+    listingTally tally;
     std::size_t position = 0;
     for (auto line = readListingLine(listing, position); !line.empty();
          line = readListingLine(listing, position)) {
         ftpObject entry;
-        const auto kind = parseListingLine(line, source, entry);
+        const auto kind = parseListingLine(line, source, entry, tally);
         if (kind && !accept(std::move(entry), *kind))
-            return;
+            break;
     }
+    return tally;
 }

@@ -1,3 +1,4 @@
+#include "listing_test_helpers.h"
 #include "session/FileTypeText.h"
 #include "session/ListingParser.h"
 #include "session/PlatformTypeText.h"
@@ -5,23 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 namespace
 {
-
-listingSource sourceIn(std::string directory, bool search = false)
-{
-    ftpSite site;
-    site.name = "test site";
-    site.hostAddress = "127.0.0.1";
-    listingSource source;
-    source.site = sharedSite(site);
-    source.directory = std::move(directory);
-    source.search = search;
-    return source;
-}
 
 struct ParsedLine {
     std::optional<lineKind> kind;
@@ -101,39 +91,99 @@ const AcceptedCase acceptedLines[] = {
         ftpObject::RegularFile, "x", 9223372036854775807LL, "Jan 1 12:00", "-rw-r--r--" },
     { "size beyond 64 bits", "-rw-r--r-- 1 u g 9223372036854775808 Jan 1 12:00 x", lineKind::File,
         ftpObject::RegularFile, "x", 0, "Jan 1 12:00", "-rw-r--r--" },
-    { "size that is no number", "-rw-r--r-- 1 u g 12ab Jan 1 12:00 x", lineKind::File, ftpObject::RegularFile,
-        "x", 0, "Jan 1 12:00", "-rw-r--r--" },
-    { "negative size", "12-31-99 11:59PM -5 x", lineKind::File, ftpObject::RegularFile, "x", 0, "Dec 31 1999",
-        "???????" },
     { "non-ASCII name", "-rw-r--r-- 1 u g 5 Jan 1 12:00 \xC3\xBC \xE2\x82\xAC \xE6\x97\xA5.txt",
         lineKind::File, ftpObject::RegularFile, "\xC3\xBC \xE2\x82\xAC \xE6\x97\xA5.txt", 5, "Jan 1 12:00",
         "-rw-r--r--" },
+    { "mode with an ACL mark", "-rw-r--r--+ 1 u g 5 Jan 1 12:00 acl.txt", lineKind::File,
+        ftpObject::RegularFile, "acl.txt", 5, "Jan 1 12:00", "-rw-r--r--+" },
+    { "sticky folder", "drwxrwxrwt 9 root root 4096 Jan 1 12:00 tmp", lineKind::Folder, ftpObject::Folder,
+        "tmp", 4096, "Jan 1 12:00", "drwxrwxrwt" },
+    // Dates as servers with other time styles or locales write them.
+    { "ISO date and time", "-rw-r--r-- 1 alice staff 1024 2005-06-07 21:22 report 2005.pdf", lineKind::File,
+        ftpObject::RegularFile, "report 2005.pdf", 1024, "2005-06-07 21:22", "-rw-r--r--" },
+    { "ISO date without a group column", "drwxr-xr-x 2 1000 4096 2005-06-07 21:22 My Docs", lineKind::Folder,
+        ftpObject::Folder, "My Docs", 4096, "2005-06-07 21:22", "drwxr-xr-x" },
+    { "ISO date of a link", "lrwxrwxrwx 1 u g 7 2005-06-07 21:22 current -> v2", lineKind::SymbolicLink,
+        ftpObject::UnixLink, "current", 7, "2005-06-07 21:22", "lrwxrwxrwx" },
+    { "date with slashes", "-rw-r--r-- 1 ftp ftp 512 1999/10/12 17:12 old notes.txt", lineKind::File,
+        ftpObject::RegularFile, "old notes.txt", 512, "1999/10/12 17:12", "-rw-r--r--" },
+    { "day month year", "-rw-r--r-- 1 ftp ftp 512 24-04-2003 17:12 Bericht April.doc", lineKind::File,
+        ftpObject::RegularFile, "Bericht April.doc", 512, "24-04-2003 17:12", "-rw-r--r--" },
+    { "day month year with dots", "-rw-r--r-- 1 ftp ftp 512 24.04.2003 17:12 Bericht.doc", lineKind::File,
+        ftpObject::RegularFile, "Bericht.doc", 512, "24.04.2003 17:12", "-rw-r--r--" },
+    { "recent date of the iso style", "-rw-r--r-- 1 ftp ftp 512 09-26 13:45 new file.txt", lineKind::File,
+        ftpObject::RegularFile, "new file.txt", 512, "09-26 13:45", "-rw-r--r--" },
+    { "older date of the iso style", "-rw-r--r-- 1 ftp ftp 512 2002-03-30  old file.txt", lineKind::File,
+        ftpObject::RegularFile, "old file.txt", 512, "2002-03-30", "-rw-r--r--" },
+    { "older iso date before leading spaces", "-rw-r--r-- 1 ftp ftp 512 2002-03-30    lead", lineKind::File,
+        ftpObject::RegularFile, "  lead", 512, "2002-03-30", "-rw-r--r--" },
+    { "full ISO time", "-rw-r--r-- 1 ftp ftp 512 2005-06-07 21:22:33.123456789 +0200 exact time.txt",
+        lineKind::File, ftpObject::RegularFile, "exact time.txt", 512, "2005-06-07 21:22:33.123456789 +0200",
+        "-rw-r--r--" },
+    { "name that looks like an ISO date", "-rw-r--r-- 1 u g 5 2005-06-07 21:22 2005-06-07 21:22",
+        lineKind::File, ftpObject::RegularFile, "2005-06-07 21:22", 5, "2005-06-07 21:22", "-rw-r--r--" },
+    { "German day before month",
+        "-rw-r--r-- 1 ftp ftp 512  3. M\xC3\xA4r 12:01 \xC3\x9C"
+        "bersicht.txt",
+        lineKind::File, ftpObject::RegularFile,
+        "\xC3\x9C"
+        "bersicht.txt",
+        512, "3. M\xC3\xA4r 12:01", "-rw-r--r--" },
+    { "French month word", "-rw-r--r-- 1 ftp ftp 512 f\xC3\xA9vr.  3  2003 budget.ods", lineKind::File,
+        ftpObject::RegularFile, "budget.ods", 512, "f\xC3\xA9vr. 3 2003", "-rw-r--r--" },
+    { "Japanese month", "-rw-r--r-- 1 ftp ftp 512  3\xE6\x9C\x88  3 12:01 memo.txt", lineKind::File,
+        ftpObject::RegularFile, "memo.txt", 512, "3\xE6\x9C\x88 3 12:01", "-rw-r--r--" },
+    { "DOS date with the year first", "2003-01-05  14:15       <DIR>          Incoming", lineKind::Folder,
+        ftpObject::Folder, "Incoming", 0, "Jan 05 2003", "???????" },
+    { "DOS size with thousands separators", "01-05-03  02:15PM                9,730 notes.txt",
+        lineKind::File, ftpObject::RegularFile, "notes.txt", 9730, "Jan 05 2003", "???????" },
+    { "DOS size beyond 4 GiB with separators", "01-05-03  02:15PM        4,294,967,296 disk.img",
+        lineKind::File, ftpObject::RegularFile, "disk.img", 4294967296LL, "Jan 05 2003", "???????" },
+    { "DOS time of a 24-hour clock", "01-05-2003  14:15                  512 report.txt", lineKind::File,
+        ftpObject::RegularFile, "report.txt", 512, "Jan 05 2003", "???????" },
 };
 
-TEST(ListingLine, AcceptedLinesGiveTheirColumns)
+void PrintTo(const AcceptedCase& c, std::ostream* out)
 {
-    for (const auto& c : acceptedLines) {
-        const auto parsed = parse(c.line);
-        ASSERT_TRUE(parsed.kind.has_value()) << c.what;
-        EXPECT_EQ(*parsed.kind, c.kind) << c.what;
-        EXPECT_EQ(parsed.entry.kind, c.entryKind) << c.what;
-        EXPECT_EQ(parsed.entry.name, c.name) << c.what;
-        EXPECT_EQ(parsed.entry.directory, "/pub/") << c.what;
-        EXPECT_EQ(parsed.entry.size, c.size) << c.what;
-        EXPECT_EQ(parsed.entry.dateText, c.dateText) << c.what;
-        EXPECT_EQ(parsed.entry.rights, c.rights) << c.what;
-        EXPECT_EQ(parsed.entry.treeNode, nullptr) << c.what;
-        EXPECT_TRUE(parsed.entry.digest.empty()) << c.what;
-    }
+    *out << c.line;
 }
 
-const struct {
+class AcceptedLine : public ::testing::TestWithParam<AcceptedCase>
+{
+};
+
+TEST_P(AcceptedLine, GivesItsColumns)
+{
+    const AcceptedCase& c = GetParam();
+    const auto parsed = parse(c.line);
+    ASSERT_TRUE(parsed.kind.has_value());
+    EXPECT_EQ(*parsed.kind, c.kind);
+    EXPECT_EQ(parsed.entry.kind, c.entryKind);
+    EXPECT_EQ(parsed.entry.name, c.name);
+    EXPECT_EQ(parsed.entry.directory, "/pub/");
+    EXPECT_EQ(parsed.entry.size, c.size);
+    EXPECT_EQ(parsed.entry.dateText, c.dateText);
+    EXPECT_EQ(parsed.entry.rights, c.rights);
+    EXPECT_EQ(parsed.entry.treeNode, nullptr);
+    EXPECT_TRUE(parsed.entry.digest.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(ListingLine, AcceptedLine, ::testing::ValuesIn(acceptedLines), describedCaseName());
+
+enum class rejection { NamesNoEntry, NotUnderstood };
+
+struct RejectedCase {
     const char* what;
     const char* line;
-} rejectedLines[] = {
-    { "empty", "" },
-    { "three characters", "abc" },
-    { "three characters of a UNIX line", "drw" },
+    rejection why = rejection::NamesNoEntry;
+};
+
+constexpr auto unread = rejection::NotUnderstood;
+
+const RejectedCase rejectedLines[] = {
+    { "empty", "", unread },
+    { "three characters", "abc", unread },
+    { "three characters of a UNIX line", "drw", unread },
     { "total line", "total 1234" },
     { "character device", "crw-rw-rw- 1 root root 1, 3 Jan 1 12:00 null" },
     { "block device", "brw-rw---- 1 root disk 8, 0 Jan 1 12:00 sda" },
@@ -142,42 +192,84 @@ const struct {
     { "current folder", "drwxr-xr-x 2 u g 4096 Jan 1 12:00 ." },
     { "parent folder", "drwxr-xr-x 2 u g 4096 Jan 1 12:00 .." },
     { "DOS parent folder", "01-05-03 02:15PM <DIR> .." },
-    { "UNIX line without a name", "drwxr-xr-x 2 u g 4096 Mar 3 12:01" },
-    { "UNIX line ending after the time", "drwxr-xr-x 2 u g 4096 Mar 3 12:01 " },
-    { "DOS line of two fields", "01-05-03 02:15PM" },
-    { "DOS line without a name", "01-05-03 02:15PM <DIR>" },
     { "name climbing out of the folder", "-rw-r--r-- 1 u g 5 Jan 1 12:00 ../../etc/passwd" },
     { "link named with a path", "lrwxrwxrwx 1 u g 5 Jan 1 12:00 a/b -> c" },
+    { "UNIX line without a name", "drwxr-xr-x 2 u g 4096 Mar 3 12:01", unread },
+    { "UNIX line ending after the time", "drwxr-xr-x 2 u g 4096 Mar 3 12:01 ", unread },
+    { "DOS line of two fields", "01-05-03 02:15PM", unread },
+    { "DOS line without a name", "01-05-03 02:15PM <DIR>", unread },
+    // Columns that are not where they seem: reading on would invent a name.
+    { "UNIX size that is no number", "-rw-r--r-- 1 u g 12ab Jan 1 12:00 x", unread },
+    { "human-readable size", "-rw-r--r-- 1 u g 1.2K Jan 1 12:00 x", unread },
+    { "extra number after the size", "-rw-r--r-- 1 u g 5 7 Jan 1 12:00 x", unread },
+    { "extra word before the size", "-rw-r--r-- 1 u g staff 5 Jan 1 12:00 x", unread },
+    { "mode of another system", "d [RWCEAFMS] admin 512 Jan 16 18:53 SYS", unread },
+    { "mode too short", "-rw-r-- 1 u g 5 Jan 1 12:00 x", unread },
+    { "English date without time or year", "-rw-r--r-- 1 u g 5 Jan 1 noon x", unread },
+    { "date of words only", "-rw-r--r-- 1 u g 5 last week Friday x", unread },
+    { "ISO date with an unknown time", "-rw-r--r-- 1 u g 5 2005-06-07 9pm x", unread },
+    { "ISO date with month 13", "-rw-r--r-- 1 u g 5 2005-13-07 21:22 x", unread },
+    { "older iso date with one space", "-rw-r--r-- 1 u g 5 2002-03-30 x", unread },
+    { "month and day without a time", "-rw-r--r-- 1 u g 5 09-26 x y", unread },
+    { "DOS month 13", "13-05-03 02:15PM 7 x.bin", unread },
+    { "DOS month 00", "00-05-03 02:15PM 7 x.bin", unread },
+    { "DOS day 32", "01-32-03 02:15PM 7 x.bin", unread },
+    { "DOS date of letters", "ab-05-xy 02:15PM 7 x.bin", unread },
+    { "DOS date with slashes", "01/05/03 02:15PM 7 x.bin", unread },
+    { "DOS time with seconds", "01-05-03 10:30:13.64 7 x.bin", unread },
+    { "DOS hour 24", "01-05-03 24:00 7 x.bin", unread },
+    { "DOS hour 13 PM", "01-05-03 13:15PM 7 x.bin", unread },
+    { "DOS half day apart", "01-05-03 02:15 PM 7 x.bin", unread },
+    { "negative DOS size", "12-31-99 11:59PM -5 x", unread },
+    { "DOS size with a short group", "01-05-03 02:15PM 9,73 x.bin", unread },
+    { "DOS size with a long group", "01-05-03 02:15PM 1,2345 x.bin", unread },
+    { "DOS size with a long first group", "01-05-03 02:15PM 1234,567 x.bin", unread },
+    { "DOS size with a leading separator", "01-05-03 02:15PM ,730 x.bin", unread },
+    { "DOS junction", "01-05-03 02:15PM <JUNCTION> x", unread },
 };
 
-TEST(ListingLine, LinesThatNameNoEntryAreRejected)
+void PrintTo(const RejectedCase& c, std::ostream* out)
 {
-    for (const auto& c : rejectedLines)
-        EXPECT_FALSE(parse(c.line).kind.has_value()) << c.what;
+    *out << c.line;
 }
 
-TEST(ListingLine, DosDatesBecomeMonthDayAndFullYear)
+class RejectedLine : public ::testing::TestWithParam<RejectedCase>
 {
-    const struct {
-        const char* date;
-        const char* text;
-    } dates[] = {
-        { "12-31-99", "Dec 31 1999" },
-        { "01-05-70", "Jan 05 1970" },
-        { "01-05-69", "Jan 05 2069" },
-        { "01-05-00", "Jan 05 2000" },
-        { "01-05-2003", "Jan 05 2003" },
-        { "12-31-1999", "Dec 31 1999" },
-        { "13-05-03", "05 2003" },
-        { "00-05-03", "05 2003" },
-        { "ab-05-xy", "05 19xy" },
-    };
-    for (const auto& d : dates) {
-        const auto parsed = parse(std::string(d.date) + " 02:15PM 7 x.bin");
-        ASSERT_TRUE(parsed.kind.has_value()) << d.date;
-        EXPECT_EQ(parsed.entry.dateText, d.text) << d.date;
-    }
+};
+
+TEST_P(RejectedLine, GivesNoEntry)
+{
+    listingTally tally;
+    ftpObject entry;
+    EXPECT_FALSE(parseListingLine(GetParam().line, sourceIn("/pub/"), entry, tally).has_value());
+    EXPECT_EQ(tally.entries, 0u);
+    EXPECT_EQ(tally.unreadLines, GetParam().why == rejection::NotUnderstood ? 1u : 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(ListingLine, RejectedLine, ::testing::ValuesIn(rejectedLines), describedCaseName());
+
+struct DosDateCase {
+    const char* what; // the date column
+    const char* text;
+};
+
+class DosDate : public ::testing::TestWithParam<DosDateCase>
+{
+};
+
+TEST_P(DosDate, BecomesMonthDayAndFullYear)
+{
+    const auto parsed = parse(std::string(GetParam().what) + " 02:15PM 7 x.bin");
+    ASSERT_TRUE(parsed.kind.has_value());
+    EXPECT_EQ(parsed.entry.dateText, GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(ListingLine, DosDate,
+    ::testing::Values(DosDateCase { "12-31-99", "Dec 31 1999" }, DosDateCase { "01-05-70", "Jan 05 1970" },
+        DosDateCase { "01-05-69", "Jan 05 2069" }, DosDateCase { "01-05-00", "Jan 05 2000" },
+        DosDateCase { "01-05-2003", "Jan 05 2003" }, DosDateCase { "12-31-1999", "Dec 31 1999" },
+        DosDateCase { "2003-01-05", "Jan 05 2003" }, DosDateCase { "1999-12-31", "Dec 31 1999" }),
+    describedCaseName());
 
 TEST(ListingLine, SearchResultsTakeNameAndFolderFromThePath)
 {
