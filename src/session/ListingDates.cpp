@@ -1,5 +1,6 @@
 #include "session/ListingDates.h"
 
+#include <algorithm>
 #include <array>
 
 namespace
@@ -93,6 +94,8 @@ bool isYearMonthDay(const digitGroups& date)
 // "2005-06-07", "1999/10/12", "24-04-2003", "24.04.2003", "09-26".
 bool isNumericDate(std::string_view word)
 {
+    if (word.empty() || !isDigit(word.front()))
+        return false;
     const auto date = digitGroupsOf(word, "-/.");
     if (!date)
         return false;
@@ -119,14 +122,19 @@ struct clockTime {
 // "H:MM" or "HH:MM" at the start of the word.
 clockTime clockTimeAt(std::string_view word)
 {
-    const auto colon = word.find(':');
-    if (colon != 1 && colon != 2)
+    // Every "ls -l" line asks, so this reads the characters directly.
+    const std::size_t colon = word.size() >= 4 && word[1] == ':' ? 1
+        : word.size() >= 5 && word[2] == ':'                     ? 2
+                                                                 : 0;
+    if (colon == 0 || !isDigit(word[0]) || (colon == 2 && !isDigit(word[1])))
         return {};
-    const std::string_view hour = word.substr(0, colon);
-    const std::string_view minute = word.substr(colon + 1, 2);
-    if (!allDigits(hour) || !isTwoDigits(minute, 0, 59) || valueOf(hour) > 23)
+    const char tens = word[colon + 1];
+    if (tens < '0' || tens > '5' || !isDigit(word[colon + 2]))
         return {};
-    return { colon + 3, valueOf(hour) };
+    const int hour = colon == 1 ? word[0] - '0' : (word[0] - '0') * 10 + (word[1] - '0');
+    if (hour > 23)
+        return {};
+    return { colon + 3, hour };
 }
 
 bool isClockTime(std::string_view word)
@@ -155,19 +163,19 @@ bool isTimeZone(std::string_view word)
 // "3", "10", "3." or "3日": the day of a date whose month is a word.
 bool isDayWord(std::string_view word)
 {
-    std::size_t digits = 0;
-    while (digits < word.size() && isDigit(word[digits]))
-        ++digits;
-    if (digits == 0 || digits > 2)
+    if (word.empty() || !isDigit(word[0]))
         return false;
-    const int day = valueOf(word.substr(0, digits));
-    return day >= 1 && day <= 31
-        && word.substr(digits).find_first_of("0123456789:") == std::string_view::npos;
+    const std::size_t digits = word.size() > 1 && isDigit(word[1]) ? 2 : 1;
+    const int day = digits == 1 ? word[0] - '0' : (word[0] - '0') * 10 + (word[1] - '0');
+    if (day < 1 || day > 31)
+        return false;
+    return word.size() == digits
+        || word.substr(digits).find_first_of("0123456789:") == std::string_view::npos;
 }
 
 bool holdsColon(std::string_view word)
 {
-    return word.find(':') != std::string_view::npos;
+    return std::find(word.begin(), word.end(), ':') != word.end();
 }
 
 } // namespace
@@ -185,8 +193,9 @@ unixDateShape unixDateShapeOf(std::string_view first, std::string_view second, s
         // width of the recent ones ("03-30 23:45").
         return { 1, 2 };
     }
+    // The day comes second in most languages ("Mar 3"), first in some ("3. Mär").
     const bool monthAndDay
-        = (isDayWord(first) || isDayWord(second)) && !holdsColon(first) && !holdsColon(second);
+        = (isDayWord(second) && !holdsColon(first)) || (isDayWord(first) && !holdsColon(second));
     if (monthAndDay && (isClockTime(third) || isYear(third)))
         return { 3, 1 };
     return {};

@@ -9,7 +9,7 @@
 // with the word after the size, and how many spaces stand between it and the
 // name (any further spaces are part of the name).
 struct unixDateShape {
-    int words = 0; // 0: no date form that servers are known to write
+    std::size_t words = 0; // 0: no date form that servers are known to write
     std::size_t spacesBeforeName = 1;
 };
 
