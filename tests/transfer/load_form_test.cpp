@@ -283,6 +283,49 @@ TEST_F(LoadFormRuns, ClosingARunningWindowStopsTheWorkerAndLeavesTheRowStopped)
     EXPECT_FALSE(manager.hasUnfinishedOperations());
 }
 
+TEST_F(LoadFormRuns, ADownloadShowsItsFolderButtonCapabilitiesAndCompletes)
+{
+    writeFile(remote.filePath(QStringLiteral("pub/film.bin")), 400000);
+    ASSERT_TRUE(startServer()) << server->error().toStdString();
+    ftpOperationObject operation;
+    operation.kind = OperationKind::Download;
+    operation.files = { fileEntry(zeroDigest, "", "/pub/film.bin", 400000) };
+    operation.displayNames = { "film.bin" };
+    operation.site.hostAddress = "127.0.0.1";
+    operation.site.displayAddress = "127.0.0.1";
+    operation.site.port = server->port();
+    operation.site.anonymous = false;
+    operation.site.userId = "tester";
+    operation.site.password = "secret";
+    operation.site.initialDirectory = "/";
+    ftpOperationObject* row = actions.addOperation(std::move(operation));
+    LoadFrameSetup setup;
+    setup.actions = &actions;
+    setup.operation = row;
+    setup.manager = &manager;
+    setup.options = &options;
+    setup.prompter = &prompter;
+    setup.site = row->site;
+    setup.kind = OperationKind::Download;
+    setup.path = local.filePath(QStringLiteral("in"));
+    setup.pathGiven = true;
+    setup.files = row->files;
+    setup.displayNames = row->displayNames;
+    QPointer<TLoadForm> form = TLoadForm::startFor(std::move(setup), false);
+    ASSERT_FALSE(button(*form, QStringLiteral("&Open Download Folder"))->isHidden());
+    ASSERT_TRUE(tickUntil(form, [&] { return row->status == OperationStatus::Finished; }))
+        << rowText(row).toStdString() << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Download Completed! (127.0.0.1)"));
+    EXPECT_TRUE(hasLabel(*form, QStringLiteral("Resume: Yes")));
+    EXPECT_TRUE(hasLabel(*form, QStringLiteral("MD5: Yes")));
+    EXPECT_TRUE(hasLabel(*form, QStringLiteral("390.63 KB / 390.63 KB")));
+    EXPECT_EQ(QFileInfo(local.filePath(QStringLiteral("in/film.bin"))).size(), 400000);
+    EXPECT_TRUE(server->commandLog().contains("SITE MD5 /pub/film.bin"));
+    form->close();
+    serveUntil([&] { return form.isNull(); });
+    EXPECT_EQ(row->status, OperationStatus::Completed);
+}
+
 TEST_F(LoadFormRuns, DetailsCollapseTheWindowAndRestoreItsHeight)
 {
     options.ShowLoadFormDetailsAtStartup = true;
