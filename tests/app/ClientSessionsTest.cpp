@@ -7,9 +7,9 @@
 #include "net/TFtpClient.h"
 #include "session/FtpClient.h"
 
-#include "../net/ftp_script_server.h"
 #include "../net/ftp_test_support.h"
 #include "../session/session_test_support.h"
+#include "ScriptedFtpServer.h"
 #include "TempHome.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // FTP server: exit codes, and a run killed during an eight-part download
 // that the same command then finishes.
 
+#include "FtpTestServer.h"
 #include "TempHome.h"
 #include "app/GetCommandLine.h"
-#include "ftp_servers.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -13,8 +13,8 @@
 #include "transfer/EntryFields.h"
 #include "transfer/LoaderManager.h"
 
+#include "FtpTestServer.h"
 #include "TempHome.h"
-#include "ftp_servers.h"
 
 #include <QCoreApplication>
 #include <QDir>

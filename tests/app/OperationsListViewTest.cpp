@@ -11,8 +11,8 @@
 #include "transfer/LoaderManager.h"
 #include "transfer/ui/LoadForm.h"
 
+#include "FtpTestServer.h"
 #include "TempHome.h"
-#include "ftp_servers.h"
 
 #include <QApplication>
 #include <QFile>

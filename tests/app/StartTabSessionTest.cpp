@@ -8,9 +8,9 @@
 #include "app/ui/StartTabView.h"
 #include "session/FtpClient.h"
 
-#include "../net/ftp_servers.h"
 #include "../net/ftp_test_support.h"
 #include "../session/session_test_support.h"
+#include "FtpTestServer.h"
 #include "TempHome.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 // The FTP component against a scripted server: replies real servers give
 // only when something is wrong, and the exact commands the component sends.
 
+#include "ScriptedFtpServer.h"
 #include "ServerProcess.h"
-#include "ftp_script_server.h"
 #include "ftp_test_support.h"
 #include "net/FtpLocalFile.h"
 

@@ -1,7 +1,9 @@
 // The FTP component against real servers: vsftpd, proftpd and the family
 // server, directly and through SOCKS and FTP proxies.
 
-#include "ftp_servers.h"
+#include "FtpTestServer.h"
+#include "ProxyServers.h"
+#include "SocksServers.h"
 #include "ftp_socks_relay.h"
 #include "ftp_test_support.h"
 
@@ -382,15 +384,15 @@ class FtpThroughSocks : public FtpServerFixture, public testing::TestWithParam<S
 
 TEST_P(FtpThroughSocks, LogsInListsAndDownloads)
 {
-    SocksTestServer socks;
-    ASSERT_TRUE(socks.running()) << socks.error().toStdString();
+    DanteServer socks;
+    ASSERT_TRUE(socks.start(GetParam().withAccount)) << socks.error().toStdString();
     ASSERT_TRUE(prepare(FtpServerKind::Family)) << server->error().toStdString();
     client.SetConnectionType(GetParam().type);
     client.SetSocksServer(QStringLiteral("127.0.0.1"));
     client.SetSocksPort(QString::number(socks.port()));
     if (GetParam().withAccount) {
-        client.SetSocksUserCode(QString::fromLatin1(SocksTestServer::user));
-        client.SetSocksPassword(QString::fromLatin1(SocksTestServer::password));
+        client.SetSocksUserCode(DanteServer::systemSocksUser());
+        client.SetSocksPassword(DanteServer::systemSocksPassword());
     }
     client.SetPassive(false);
 
@@ -445,14 +447,14 @@ TEST(FtpThroughSocksServer, Socks4ALetsTheSocksServerResolveTheSiteForBothConnec
 
 TEST(FtpThroughSocksServer, AWrongSocksPasswordFailsTheConnectionWithAClearMessage)
 {
-    SocksTestServer socks;
-    ASSERT_TRUE(socks.running()) << socks.error().toStdString();
+    DanteServer socks;
+    ASSERT_TRUE(socks.start(true)) << socks.error().toStdString();
     TFtpClient client;
     aimAt(client, freeTcpPort());
     client.SetConnectionType(ftpSocks5);
     client.SetSocksServer(QStringLiteral("127.0.0.1"));
     client.SetSocksPort(QString::number(socks.port()));
-    client.SetSocksUserCode(QString::fromLatin1(SocksTestServer::user));
+    client.SetSocksUserCode(DanteServer::systemSocksUser());
     client.SetSocksPassword(QStringLiteral("wrong"));
 
     EXPECT_FALSE(client.Open());
@@ -470,7 +472,7 @@ TEST(FtpThroughProxy, TheProxyLoginReachesTheSiteAndItsFiles)
     FtpTestServer site(FtpServerKind::Family, remote.path());
     ASSERT_TRUE(site.running()) << site.error().toStdString();
     FtpProxyTestServer proxy;
-    ASSERT_TRUE(proxy.running()) << proxy.error().toStdString();
+    ASSERT_TRUE(proxy.start()) << proxy.error().toStdString();
 
     TFtpClient client;
     FtpLog log;

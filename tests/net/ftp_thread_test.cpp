@@ -1,7 +1,7 @@
 // The FTP component on worker threads: created there, or lent by the main
 // thread for a while and taken back.
 
-#include "ftp_servers.h"
+#include "FtpTestServer.h"
 #include "ftp_test_support.h"
 
 #include <QTemporaryDir>

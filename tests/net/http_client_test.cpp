@@ -1,5 +1,5 @@
+#include "HttpTestServers.h"
 #include "http_client_support.h"
-#include "http_servers.h"
 
 #include "net/HttpTexts.h"
 #include "net/THttpCli.h"

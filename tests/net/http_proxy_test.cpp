@@ -1,5 +1,7 @@
+#include "HttpTestServers.h"
+#include "ProxyServers.h"
+#include "SocksServers.h"
 #include "http_client_support.h"
-#include "http_servers.h"
 
 #include "net/THttpCli.h"
 

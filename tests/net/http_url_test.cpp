@@ -1,5 +1,7 @@
 #include "net/HttpUrl.h"
 
+#include "RowNames.h"
+
 #include <gtest/gtest.h>
 
 namespace
@@ -67,7 +69,8 @@ TEST_P(HttpUrlRefused, WithoutHostOrUsablePort)
 
 INSTANTIATE_TEST_SUITE_P(Urls, HttpUrlRefused,
     testing::Values("", "http://", "http:///path", "http://user@:80/", "http://host:0/", "http://host:65536/",
-        "http://host:8a/", "http://host:-1/", "http://host:123456/"));
+        "http://host:8a/", "http://host:-1/", "http://host:123456/"),
+    [](const auto& info) { return rowName(info.param); });
 
 TEST(HttpUrl, DefaultPortMustBeUsableToo)
 {

@@ -1,6 +1,8 @@
 #include "net/SocketErrors.h"
 #include "net/WSocketResolve.h"
 
+#include "RowNames.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -60,9 +62,11 @@ INSTANTIATE_TEST_SUITE_P(Socket, SocketErrorDescription,
         CodeCase { 10093, "WinSock not initialized" }, CodeCase { 11001, "Host not found" },
         CodeCase { 11002, "Non-authoritative host not found" }, CodeCase { 11003, "Non-recoverable error" },
         CodeCase { 11004, "No Data" }, CodeCase { 20002, "Not a WinSock error" },
-        CodeCase { -1, "Not a WinSock error" }, CodeCase { 10000, "Not a WinSock error" }));
+        CodeCase { -1, "Not a WinSock error" }, CodeCase { 10000, "Not a WinSock error" }),
+    [](const auto& info) { return "code" + rowName(info.param.code); });
 
 struct ErrnoCase {
+    const char* name;
     int errnoValue;
     int code;
 };
@@ -82,12 +86,16 @@ TEST_P(SocketErrnoMapping, GivesTheWinSockCode)
 }
 
 INSTANTIATE_TEST_SUITE_P(Socket, SocketErrnoMapping,
-    ::testing::Values(ErrnoCase { ECONNREFUSED, 10061 }, ErrnoCase { ETIMEDOUT, 10060 },
-        ErrnoCase { ECONNRESET, 10054 }, ErrnoCase { ECONNABORTED, 10053 }, ErrnoCase { ENOTCONN, 10057 },
-        ErrnoCase { EHOSTUNREACH, 10065 }, ErrnoCase { ENETUNREACH, 10051 }, ErrnoCase { EADDRINUSE, 10048 },
-        ErrnoCase { EWOULDBLOCK, 10035 }, ErrnoCase { EAGAIN, 10035 }, ErrnoCase { EINPROGRESS, 10036 },
-        ErrnoCase { EINVAL, 10022 }, ErrnoCase { EMFILE, 10024 }, ErrnoCase { EACCES, 10013 },
-        ErrnoCase { EPIPE, 10058 }, ErrnoCase { EADDRNOTAVAIL, 10049 }, ErrnoCase { ENOTSOCK, 10038 }));
+    ::testing::Values(ErrnoCase { "ECONNREFUSED", ECONNREFUSED, 10061 },
+        ErrnoCase { "ETIMEDOUT", ETIMEDOUT, 10060 }, ErrnoCase { "ECONNRESET", ECONNRESET, 10054 },
+        ErrnoCase { "ECONNABORTED", ECONNABORTED, 10053 }, ErrnoCase { "ENOTCONN", ENOTCONN, 10057 },
+        ErrnoCase { "EHOSTUNREACH", EHOSTUNREACH, 10065 }, ErrnoCase { "ENETUNREACH", ENETUNREACH, 10051 },
+        ErrnoCase { "EADDRINUSE", EADDRINUSE, 10048 }, ErrnoCase { "EWOULDBLOCK", EWOULDBLOCK, 10035 },
+        ErrnoCase { "EAGAIN", EAGAIN, 10035 }, ErrnoCase { "EINPROGRESS", EINPROGRESS, 10036 },
+        ErrnoCase { "EINVAL", EINVAL, 10022 }, ErrnoCase { "EMFILE", EMFILE, 10024 },
+        ErrnoCase { "EACCES", EACCES, 10013 }, ErrnoCase { "EPIPE", EPIPE, 10058 },
+        ErrnoCase { "EADDRNOTAVAIL", EADDRNOTAVAIL, 10049 }, ErrnoCase { "ENOTSOCK", ENOTSOCK, 10038 }),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SocketResolverErrors, MapToTheHostLookupCodes)
 {
@@ -126,7 +134,8 @@ INSTANTIATE_TEST_SUITE_P(Socket, SocketDottedAddress,
     ::testing::Values(DottedCase { "127.0.0.1", true }, DottedCase { "0.0.0.0", true },
         DottedCase { "255.255.255.255", true }, DottedCase { "1.2.3.256", false },
         DottedCase { "1.2.3", false }, DottedCase { "1.2.3.4.5", false }, DottedCase { "localhost", false },
-        DottedCase { "", false }, DottedCase { "1.2.3.4 ", false }, DottedCase { "a.b.c.d", false }));
+        DottedCase { "", false }, DottedCase { "1.2.3.4 ", false }, DottedCase { "a.b.c.d", false }),
+    [](const auto& info) { return rowName(info.param.text); });
 
 QString resolveHostError(const QString& host)
 {

@@ -232,7 +232,11 @@ INSTANTIATE_TEST_SUITE_P(Socket, SocketSocks4Failure,
         Socks4ReplyCase { 0, 92, 20008, "connection refused" },
         Socks4ReplyCase { 0, 93, 20015, "authentification failed" },
         Socks4ReplyCase { 0, 94, 20012, "unassigned error #94" },
-        Socks4ReplyCase { 4, 90, 20002, "socks version error" }));
+        Socks4ReplyCase { 4, 90, 20002, "socks version error" }),
+    [](const auto& info) {
+        const std::string reply = "reply" + std::to_string(info.param.code);
+        return info.param.version == 0 ? reply : reply + "_version" + std::to_string(info.param.version);
+    });
 
 TEST(SocketSocksNegotiation, Socks4GrantedKeepsBoundAddressAndFollowingData)
 {

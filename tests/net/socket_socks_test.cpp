@@ -1,10 +1,8 @@
 #include "socket_support.h"
 
-#include "ServerProcess.h"
+#include "RowNames.h"
+#include "SocksServers.h"
 
-#include <QFile>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -18,12 +16,8 @@ namespace
 using namespace std::chrono_literals;
 
 // The account scripts/install.d/socket.sh creates for danted's user check.
-const QString systemUser = QStringLiteral("ranquil-socks");
-const QString systemPassword = QStringLiteral("ranquil-socks-pw");
-
-// Servers are started under timeout(1) so they end by themselves even when
-// a test dies before it can stop them.
-const QString lifetime = QStringLiteral("300");
+const QString systemUser = DanteServer::systemSocksUser();
+const QString systemPassword = DanteServer::systemSocksPassword();
 
 QByteArray bytes(std::initializer_list<int> values)
 {
@@ -85,36 +79,24 @@ class ScriptedSocks : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        server_ = new ServerProcess;
-        const bool started = server_->start(QStringLiteral("/usr/bin/python3"),
-            { sourcePath(QStringLiteral("testservers/socks_script_server.py")), QStringLiteral("--lifetime"),
-                lifetime },
-            QRegularExpression(QStringLiteral("socks script server ready (\\d+)")));
-        ASSERT_TRUE(started) << server_->error().toStdString();
-        const QRegularExpression line(QStringLiteral("scenario (\\S+) (\\d+)"));
-        auto matches = line.globalMatch(QString::fromUtf8(server_->output()));
-        while (matches.hasNext()) {
-            const auto match = matches.next();
-            ports_[match.captured(1).toStdString()] = static_cast<quint16>(match.captured(2).toUInt());
-        }
+        server_ = new SocksScriptServer;
+        ASSERT_TRUE(server_->start()) << server_->error().toStdString();
     }
 
     static void TearDownTestSuite()
     {
         delete server_;
         server_ = nullptr;
-        ports_.clear();
     }
 
     static quint16 port(const std::string& scenario)
     {
-        const auto found = ports_.find(scenario);
-        EXPECT_NE(found, ports_.end()) << scenario;
-        return found == ports_.end() ? 0 : found->second;
+        const quint16 found = server_ ? server_->port(scenario) : 0;
+        EXPECT_NE(found, 0) << scenario;
+        return found;
     }
 
-    static inline ServerProcess* server_ = nullptr;
-    static inline std::map<std::string, quint16> ports_;
+    static inline SocksScriptServer* server_ = nullptr;
 };
 
 struct FailureCase {
@@ -179,7 +161,8 @@ INSTANTIATE_TEST_SUITE_P(Socket, ScriptedSocksFailure,
         FailureCase { "s5-auth-bad-version", "5", true, "secret", 20002, "socks version error" },
         FailureCase { "s5-auth-extra-bytes", "5", true, "secret", 20001, "too much data availaible" },
         FailureCase { "s5-ipv4", "5", true, "wrong", 20015, "socks authentication failed" },
-        FailureCase { "s5-hangup", "5", false, "", 10053, "data receive error" }));
+        FailureCase { "s5-hangup", "5", false, "", 10053, "data receive error" }),
+    [](const auto& info) { return rowName(info.param.scenario) + "_level" + info.param.level; });
 
 TEST_F(ScriptedSocks, Socks4SendsTheResolvedAddressAndUserId)
 {
@@ -316,7 +299,8 @@ INSTANTIATE_TEST_SUITE_P(Socket, ScriptedSocksBound,
     ::testing::Values(BoundCase { "s5-ipv4", "10.1.2.3", 4321 },
         BoundCase { "s5-domain", "bound.example.org", 2222 },
         BoundCase { "s5-ipv6", "0:0:0:0:0:0:0:1", 1234 },
-        BoundCase { "s5-fragmented", "bound.example", 2222 }));
+        BoundCase { "s5-fragmented", "bound.example", 2222 }),
+    [](const auto& info) { return rowName(info.param.scenario); });
 
 struct SamePacketCase {
     const char* scenario;
@@ -347,7 +331,8 @@ TEST_P(ScriptedSocksSamePacket, DataAfterTheReplyIsOrdinaryData)
 
 INSTANTIATE_TEST_SUITE_P(Socket, ScriptedSocksSamePacket,
     ::testing::Values(SamePacketCase { "s5-same-packet", "5" }, SamePacketCase { "s4-same-packet", "4" },
-        SamePacketCase { "s5-fragmented", "5" }));
+        SamePacketCase { "s5-fragmented", "5" }),
+    [](const auto& info) { return rowName(info.param.scenario); });
 
 TEST_F(ScriptedSocks, DataSentBeforeTheNegotiationEndsWaitsForIt)
 {
@@ -394,7 +379,7 @@ protected:
     {
         SocksTarget target = base;
         target.port = peer_.port();
-        SocksConnection connection(socks_.port(), target);
+        SocksConnection connection(socksPort_, target);
         ASSERT_TRUE(connection.connect()) << "SOCKS error " << connection.events.socksError << " "
                                           << connection.events.socksMessage.toStdString();
         EXPECT_EQ(connection.socket.State(), wsConnected);
@@ -410,46 +395,25 @@ protected:
         SocksTarget target = base;
         if (target.port == 2121)
             target.port = peer_.port();
-        SocksConnection connection(socks_.port(), target);
+        SocksConnection connection(socksPort_, target);
         EXPECT_FALSE(connection.connect());
         EXPECT_EQ(connection.events.connected, connection.events.socksError);
         return connection.events.socksError;
     }
 
     LoopbackPeer peer_;
-    ServerProcess socks_;
+    quint16 socksPort_ = 0;
 };
 
 class Dante : public RealSocksServer
 {
 protected:
-    void startDante(const char* socksMethod)
+    void startDante(bool requireUser)
     {
         if (::geteuid() != 0)
             GTEST_SKIP() << "danted needs root to switch users (CI runs as root)";
-        const quint16 port = freeTcpPort();
-        const QString config = dir_.filePath(QStringLiteral("danted.conf"));
-        QFile file(config);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral("logoutput: stderr\n"
-                                  "internal: 127.0.0.1 port = %1\n"
-                                  "external: 127.0.0.1\n"
-                                  "clientmethod: none\n"
-                                  "socksmethod: %2\n"
-                                  "user.privileged: root\n"
-                                  "user.unprivileged: nobody\n"
-                                  "client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
-                                  "socks pass { from: 127.0.0.0/8 to: 127.0.0.0/8 command: connect }\n")
-                       .arg(port)
-                       .arg(QLatin1String(socksMethod))
-                       .toUtf8());
-        file.close();
-        ASSERT_TRUE(socks_.startOnPort(QStringLiteral("timeout"),
-            { lifetime, QStringLiteral("/usr/sbin/danted"), QStringLiteral("-f"), config,
-                QStringLiteral("-N"), QStringLiteral("1"), QStringLiteral("-p"),
-                dir_.filePath(QStringLiteral("danted.pid")) },
-            port))
-            << socks_.error().toStdString();
+        ASSERT_TRUE(dante_.start(requireUser)) << dante_.error().toStdString();
+        socksPort_ = dante_.port();
     }
 
     void requireSystemUser()
@@ -458,18 +422,18 @@ protected:
             GTEST_SKIP() << "account " << systemUser.toStdString() << " missing: run scripts/install.sh";
     }
 
-    QTemporaryDir dir_;
+    DanteServer dante_;
 };
 
 TEST_F(Dante, Socks5WithoutAuthentication)
 {
-    startDante("none");
+    startDante(false);
     expectEchoThrough(SocksTarget {});
 }
 
 TEST_F(Dante, Socks4)
 {
-    startDante("none");
+    startDante(false);
     SocksTarget target;
     target.level = QStringLiteral("4");
     target.user = QStringLiteral("anyone");
@@ -478,7 +442,7 @@ TEST_F(Dante, Socks4)
 
 TEST_F(Dante, Socks5RefusedDestinationIs20008)
 {
-    startDante("none");
+    startDante(false);
     SocksTarget target;
     target.port = freeTcpPort();
     EXPECT_EQ(failureThrough(target), 20008);
@@ -487,7 +451,7 @@ TEST_F(Dante, Socks5RefusedDestinationIs20008)
 TEST_F(Dante, Socks5WithUserNameAndPassword)
 {
     requireSystemUser();
-    startDante("username");
+    startDante(true);
     SocksTarget target;
     target.authenticate = true;
     target.user = systemUser;
@@ -498,7 +462,7 @@ TEST_F(Dante, Socks5WithUserNameAndPassword)
 TEST_F(Dante, Socks5WithAWrongPasswordIs20015)
 {
     requireSystemUser();
-    startDante("username");
+    startDante(true);
     SocksTarget target;
     target.authenticate = true;
     target.user = systemUser;
@@ -509,29 +473,23 @@ TEST_F(Dante, Socks5WithAWrongPasswordIs20015)
 TEST_F(Dante, Socks5WithoutAuthenticationAgainstAUserCheckingServerIs20003)
 {
     requireSystemUser();
-    startDante("username");
+    startDante(true);
     EXPECT_EQ(failureThrough(SocksTarget {}), 20003);
 }
 
 class MicroSocks : public RealSocksServer
 {
 protected:
-    void startMicroSocks(const QStringList& extra = {})
+    // Without a user name it asks for no authentication.
+    void startMicroSocks(const QString& user = {}, const QString& password = {})
     {
-        const quint16 port = freeTcpPort();
-        ASSERT_TRUE(socks_.startOnPort(QStringLiteral("timeout"),
-            QStringList { lifetime, QStringLiteral("/usr/bin/microsocks"), QStringLiteral("-i"),
-                QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(port) }
-                + extra,
-            port))
-            << socks_.error().toStdString();
+        ASSERT_TRUE(microSocks_.start(user, password)) << microSocks_.error().toStdString();
+        socksPort_ = microSocks_.port();
     }
 
-    static QStringList credentials()
-    {
-        return { QStringLiteral("-u"), QStringLiteral("bob"), QStringLiteral("-P"),
-            QStringLiteral("hunter2") };
-    }
+    void startMicroSocksWithAccount() { startMicroSocks(QStringLiteral("bob"), QStringLiteral("hunter2")); }
+
+    MicroSocksServer microSocks_;
 };
 
 TEST_F(MicroSocks, Socks5WithoutAuthentication)
@@ -542,7 +500,7 @@ TEST_F(MicroSocks, Socks5WithoutAuthentication)
 
 TEST_F(MicroSocks, Socks5WithUserNameAndPassword)
 {
-    startMicroSocks(credentials());
+    startMicroSocksWithAccount();
     SocksTarget target;
     target.authenticate = true;
     target.user = QStringLiteral("bob");
@@ -552,7 +510,7 @@ TEST_F(MicroSocks, Socks5WithUserNameAndPassword)
 
 TEST_F(MicroSocks, Socks5WithAWrongPasswordIs20015)
 {
-    startMicroSocks(credentials());
+    startMicroSocksWithAccount();
     SocksTarget target;
     target.authenticate = true;
     target.user = QStringLiteral("bob");

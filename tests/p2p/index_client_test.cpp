@@ -1,5 +1,3 @@
-#include "../net/http_servers.h"
-
 #include "common/Prompter.h"
 #include "net/THttpCli.h"
 #include "p2p/IndexServerClient.h"
@@ -8,7 +6,9 @@
 #include "settings/ApplyOptions.h"
 #include "settings/ConnectionOptions.h"
 
-#include "ServerProcess.h"
+#include "HttpTestServers.h"
+#include "ProxyServers.h"
+#include "SocksServers.h"
 #include "TempHome.h"
 
 #include <QCoreApplication>
@@ -72,70 +72,39 @@ bool writeFile(const QString& path, const QByteArray& contents)
     return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
 }
 
-// testservers/indexserver.py over a shared folder of three entries, with
-// "alice" (fixed address) and "bob" (reached by his P2P name) sharing it.
-class IndexServer
+QByteArray song()
 {
-public:
-    bool start(const QStringList& faults = {})
-    {
-        const QString folder = dir_.filePath(QStringLiteral("shared"));
-        if (!QDir().mkpath(folder + QStringLiteral("/music"))
-            || !writeFile(folder + QStringLiteral("/free music.mp3"), song())
-            || !writeFile(folder + QStringLiteral("/notes.txt"), "notes")) {
-            error_ = QStringLiteral("cannot fill ") + folder;
-            return false;
-        }
-        const QStringList arguments = QStringList { sourcePath(QStringLiteral("testservers/indexserver.py")),
-            QStringLiteral("--lifetime"), QStringLiteral("300"), QStringLiteral("--request-log"), logPath(),
-            QStringLiteral("--server"), QStringLiteral("alice,192.0.2.1,2121,1,3,DE,") + folder,
-            QStringLiteral("--server"), QStringLiteral("bob,198.51.100.4,21,0,0,UN,") + folder }
-            + faults;
-        if (!process_.start(QStringLiteral("/usr/bin/python3"), arguments,
-                QRegularExpression(QStringLiteral("READY port=(\\d+)")))) {
-            error_ = process_.error();
-            return false;
-        }
-        return true;
-    }
+    return QByteArrayLiteral("la la la, a free song");
+}
 
-    QString error() const { return error_; }
-    std::string origin() const { return "http://127.0.0.1:" + std::to_string(process_.port()); }
-    std::string base() const { return origin() + "/p2p/v6"; }
-
-    // Requests of one endpoint path, in order: method, path, content_type, body.
-    QList<QJsonObject> requestsTo(const QString& path) const
-    {
-        QList<QJsonObject> found;
-        QFile log(logPath());
-        if (!log.open(QIODevice::ReadOnly))
-            return found;
-        for (const QByteArray& line : log.readAll().split('\n')) {
-            const QJsonObject record = QJsonDocument::fromJson(line).object();
-            if (record.value(QStringLiteral("path")).toString() == path)
-                found.append(record);
-        }
-        return found;
-    }
-
-    static QByteArray song() { return QByteArrayLiteral("la la la, a free song"); }
-    static std::string songDigest()
-    {
-        return QCryptographicHash::hash(song(), QCryptographicHash::Md5).toHex().toUpper().toStdString();
-    }
-
-private:
-    QString logPath() const { return dir_.filePath(QStringLiteral("requests.jsonl")); }
-
-    QTemporaryDir dir_;
-    ServerProcess process_;
-    QString error_;
-};
+std::string songDigest()
+{
+    return QCryptographicHash::hash(song(), QCryptographicHash::Md5).toHex().toUpper().toStdString();
+}
 
 class IndexClient : public testing::Test
 {
 protected:
-    p2pNetwork networkOf(const IndexServer& server) const
+    // A shared folder of three entries.
+    void SetUp() override
+    {
+        ASSERT_TRUE(QDir().mkpath(sharedFolder() + QStringLiteral("/music")));
+        ASSERT_TRUE(writeFile(sharedFolder() + QStringLiteral("/free music.mp3"), song()));
+        ASSERT_TRUE(writeFile(sharedFolder() + QStringLiteral("/notes.txt"), "notes"));
+    }
+
+    QString sharedFolder() const { return shared.filePath(QStringLiteral("shared")); }
+
+    // The index server with "alice" (fixed address) and "bob" (reached by
+    // his P2P name) sharing the folder.
+    bool startIndex(IndexTestServer& server, const QStringList& faults = {}) const
+    {
+        return server.start({ QStringLiteral("alice,192.0.2.1,2121,1,3,DE,") + sharedFolder(),
+                                QStringLiteral("bob,198.51.100.4,21,0,0,UN,") + sharedFolder() },
+            faults);
+    }
+
+    p2pNetwork networkOf(const IndexTestServer& server) const
     {
         p2pNetwork network;
         network.name = "Quorvane P2P Network";
@@ -147,6 +116,7 @@ protected:
 
     IndexCaller caller() { return IndexCaller { http, aborted, &prompter }; }
 
+    QTemporaryDir shared;
     TempHome home;
     connectionOptions options;
     RecordingPrompter prompter;
@@ -165,8 +135,8 @@ std::string fixedReplyBase(const HttpFixtureServer& server, const QByteArray& re
 
 TEST_F(IndexClient, ResolvedIndexUrlIsTheReplyAsItStands)
 {
-    IndexServer server;
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server)) << server.error().toStdString();
     p2pNetwork network = networkOf(server);
     EXPECT_TRUE(resolveIndexServer(caller(), options, network, true));
     EXPECT_EQ(network.indexUrl, server.origin() + "/p2p");
@@ -176,9 +146,10 @@ TEST_F(IndexClient, ResolvedIndexUrlIsTheReplyAsItStands)
 
 TEST_F(IndexClient, FailedResolutionTellsTheUserAndLeavesNoAddress)
 {
-    IndexServer server;
-    ASSERT_TRUE(server.start({ QStringLiteral("--error-status"), QStringLiteral("500"),
-        QStringLiteral("--fault-endpoint"), QStringLiteral("getsindex") }))
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server,
+        { QStringLiteral("--error-status"), QStringLiteral("500"), QStringLiteral("--fault-endpoint"),
+            QStringLiteral("getsindex") }))
         << server.error().toStdString();
     p2pNetwork network = networkOf(server);
     network.indexUrl = "";
@@ -234,8 +205,8 @@ INSTANTIATE_TEST_SUITE_P(Replies, IndexClientResolveReply,
 
 TEST_F(IndexClient, AbortedResolutionSaysNothing)
 {
-    IndexServer server;
-    ASSERT_TRUE(server.start({ QStringLiteral("--delay"), QStringLiteral("3000") }))
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server, { QStringLiteral("--delay"), QStringLiteral("3000") }))
         << server.error().toStdString();
     p2pNetwork network = networkOf(server);
     QTimer::singleShot(200, &http, [this] {
@@ -250,8 +221,8 @@ TEST_F(IndexClient, AbortedResolutionSaysNothing)
 
 TEST_F(IndexClient, SearchFindsTheSharedEntries)
 {
-    IndexServer server;
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server)) << server.error().toStdString();
     p2pNetwork network = networkOf(server);
     ASSERT_TRUE(resolveIndexServer(caller(), options, network, true));
     SearchQuery query;
@@ -265,8 +236,8 @@ TEST_F(IndexClient, SearchFindsTheSharedEntries)
         const ftpObject entry = resultLineToObject(line, network, options.AnonymousPassword);
         EXPECT_EQ(entry.name, "free music.mp3");
         EXPECT_EQ(entry.directory, "/");
-        EXPECT_EQ(entry.size, IndexServer::song().size());
-        EXPECT_EQ(entry.digest, IndexServer::songDigest());
+        EXPECT_EQ(entry.size, song().size());
+        EXPECT_EQ(entry.digest, songDigest());
         EXPECT_EQ(entry.site->network.indexUrl, server.origin() + "/p2p");
     }
     EXPECT_EQ(resultLineToObject(lines[0], network, "").site->name, "192.0.2.1");
@@ -283,9 +254,10 @@ TEST_F(IndexClient, SearchFindsTheSharedEntries)
 
 TEST_F(IndexClient, FailedSearchTellsTheUser)
 {
-    IndexServer server;
-    ASSERT_TRUE(server.start({ QStringLiteral("--error-status"), QStringLiteral("503"),
-        QStringLiteral("--fault-endpoint"), QStringLiteral("search") }))
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server,
+        { QStringLiteral("--error-status"), QStringLiteral("503"), QStringLiteral("--fault-endpoint"),
+            QStringLiteral("search") }))
         << server.error().toStdString();
     p2pNetwork network = networkOf(server);
     ASSERT_TRUE(resolveIndexServer(caller(), options, network, true));
@@ -301,9 +273,10 @@ TEST_F(IndexClient, FailedSearchTellsTheUser)
 
 TEST_F(IndexClient, SilentIndexServerEndsTheSearchAtTheDeadline)
 {
-    IndexServer server;
-    ASSERT_TRUE(server.start({ QStringLiteral("--delay"), QStringLiteral("4000"),
-        QStringLiteral("--fault-endpoint"), QStringLiteral("search") }))
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server,
+        { QStringLiteral("--delay"), QStringLiteral("4000"), QStringLiteral("--fault-endpoint"),
+            QStringLiteral("search") }))
         << server.error().toStdString();
     p2pNetwork network = networkOf(server);
     ASSERT_TRUE(resolveIndexServer(caller(), options, network, true));
@@ -327,8 +300,8 @@ class IndexClientThroughProxy : public IndexClient, public testing::WithParamInt
 
 TEST_P(IndexClientThroughProxy, SearchesWithTheHttpSettings)
 {
-    IndexServer server;
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server)) << server.error().toStdString();
     TinyProxy tinyproxy;
     DanteServer dante;
     const ProxyCase& c = GetParam();
@@ -372,8 +345,8 @@ INSTANTIATE_TEST_SUITE_P(Settings, IndexClientThroughProxy,
 
 TEST_F(IndexClient, ProxyWithUserRefusesASearchWithoutProxyUser)
 {
-    IndexServer server;
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server)) << server.error().toStdString();
     TinyProxy tinyproxy;
     ASSERT_TRUE(tinyproxy.start(QStringLiteral("proxyuser"), QStringLiteral("proxypass")))
         << tinyproxy.error().toStdString();
@@ -387,8 +360,8 @@ TEST_F(IndexClient, ProxyWithUserRefusesASearchWithoutProxyUser)
 
 TEST_F(IndexClient, DirectSettingsDropAnEarlierProxy)
 {
-    IndexServer server;
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server)) << server.error().toStdString();
     options.HTTPConnectionType = connectionOptions::HttpProxy;
     options.HTTPProxyServer = "127.0.0.1";
     options.HTTPProxyPort = freeTcpPort();
@@ -405,8 +378,8 @@ TEST_F(IndexClient, DirectSettingsDropAnEarlierProxy)
 
 TEST_F(IndexClient, UserAddressResolvesTheIndexServerFirst)
 {
-    IndexServer server;
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server)) << server.error().toStdString();
     p2pNetwork network = networkOf(server);
     const auto address = resolveUserAddress(caller(), options, network, "alice", true);
     ASSERT_TRUE(address.has_value()) << prompter.messages.join(u'\n').toStdString();
@@ -421,8 +394,8 @@ TEST_F(IndexClient, UserAddressResolvesTheIndexServerFirst)
 
 TEST_F(IndexClient, OfflineUserIsReported)
 {
-    IndexServer server;
-    ASSERT_TRUE(server.start({ QStringLiteral("--offline-user"), QStringLiteral("bob") }))
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server, { QStringLiteral("--offline-user"), QStringLiteral("bob") }))
         << server.error().toStdString();
     p2pNetwork network = networkOf(server);
     EXPECT_FALSE(resolveUserAddress(caller(), options, network, "bob", true).has_value());
@@ -472,11 +445,11 @@ INSTANTIATE_TEST_SUITE_P(Replies, IndexClientUserReply,
 
 TEST_F(IndexClient, OtherSourcesOfADigest)
 {
-    IndexServer server;
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server)) << server.error().toStdString();
     p2pNetwork network = networkOf(server);
     ASSERT_TRUE(resolveIndexServer(caller(), options, network, false));
-    const auto reply = findOtherSources(caller(), network, IndexServer::songDigest());
+    const auto reply = findOtherSources(caller(), network, songDigest());
     ASSERT_TRUE(reply.has_value());
     const auto lines = replyLines(*reply);
     ASSERT_EQ(lines.size(), 2u);
@@ -484,7 +457,7 @@ TEST_F(IndexClient, OtherSourcesOfADigest)
     EXPECT_EQ(first.site->hostAddress, "192.0.2.1");
     EXPECT_EQ(first.site->port, 2121u);
     EXPECT_TRUE(first.site->supportsMd5);
-    EXPECT_EQ(first.digest, IndexServer::songDigest());
+    EXPECT_EQ(first.digest, songDigest());
 
     EXPECT_FALSE(findOtherSources(caller(), network, "00000000000000000000000000000000").has_value());
     EXPECT_TRUE(prompter.messages.isEmpty());
@@ -492,8 +465,8 @@ TEST_F(IndexClient, OtherSourcesOfADigest)
 
 TEST_F(IndexClient, OtherSourcesFromALoaderThread)
 {
-    IndexServer server;
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server)) << server.error().toStdString();
     p2pNetwork network = networkOf(server);
     std::optional<std::string> reply;
     QThread* worker = QThread::create([&] {
@@ -503,7 +476,7 @@ TEST_F(IndexClient, OtherSourcesFromALoaderThread)
         const std::atomic<bool> stopping { false };
         IndexCaller loader { own, stopping };
         if (resolveIndexServer(loader, options, network, false))
-            reply = findOtherSources(loader, network, IndexServer::songDigest());
+            reply = findOtherSources(loader, network, songDigest());
     });
     worker->start();
     while (!worker->wait(10))
@@ -517,8 +490,8 @@ TEST_F(IndexClient, OtherSourcesFromALoaderThread)
 
 TEST_F(IndexClient, UpdateIndexIsFoundAndKept)
 {
-    IndexServer server;
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server)) << server.error().toStdString();
     MemoryUpdateIndexUrl store;
     EXPECT_TRUE(findUpdateIndex(caller(), networkOf(server), store));
     EXPECT_EQ(store.getUpdateIndexUrl(), server.origin() + "/p2p/v6");
@@ -526,8 +499,8 @@ TEST_F(IndexClient, UpdateIndexIsFoundAndKept)
 
 TEST_F(IndexClient, FailedUpdateIndexEmptiesTheKeptAddress)
 {
-    IndexServer server;
-    ASSERT_TRUE(server.start({ QStringLiteral("--error-status"), QStringLiteral("404") }))
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server, { QStringLiteral("--error-status"), QStringLiteral("404") }))
         << server.error().toStdString();
     MemoryUpdateIndexUrl store;
     store.setUpdateIndexUrl("http://old.example/p2p/v6");
@@ -571,16 +544,16 @@ Md5Report songReport()
     Md5Report report;
     report.remotePath = "/pub/music/free music.mp3";
     report.port = 2121;
-    report.size = IndexServer::song().size();
-    report.md5 = IndexServer::songDigest();
+    report.size = song().size();
+    report.md5 = songDigest();
     report.dateText = "Mar 15 12:30";
     return report;
 }
 
 TEST_F(IndexClient, DigestIsPublishedWithThePublicAddress)
 {
-    IndexServer server;
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server)) << server.error().toStdString();
     MemoryUpdateIndexUrl store;
     ASSERT_TRUE(findUpdateIndex(caller(), networkOf(server), store));
     EXPECT_TRUE(publishMd5(caller(), store, songReport(),
@@ -593,15 +566,14 @@ TEST_F(IndexClient, DigestIsPublishedWithThePublicAddress)
     EXPECT_EQ(requests[0][QStringLiteral("body")].toString(),
         QStringLiteral("protocol=0&filename=free+music%2Emp3&pathname=%2Fpub%2Fmusic%2F&ip=203.0.113.7"
                        "&port=2121&filesize=")
-            + QString::number(IndexServer::song().size()) + QStringLiteral("&md5=")
-            + QString::fromStdString(IndexServer::songDigest())
+            + QString::number(song().size()) + QStringLiteral("&md5=") + QString::fromStdString(songDigest())
             + QStringLiteral("&date=Mar+15+12%3A30&action=update"));
 }
 
 TEST_F(IndexClient, NothingIsPublishedWithoutAPublicAddress)
 {
-    IndexServer server;
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server)) << server.error().toStdString();
     MemoryUpdateIndexUrl store;
     ASSERT_TRUE(findUpdateIndex(caller(), networkOf(server), store));
     EXPECT_FALSE(publishMd5(caller(), store, songReport(),
@@ -611,8 +583,8 @@ TEST_F(IndexClient, NothingIsPublishedWithoutAPublicAddress)
 
 TEST_F(IndexClient, RefusedDigestRecordFailsThePublication)
 {
-    IndexServer server;
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server)) << server.error().toStdString();
     MemoryUpdateIndexUrl store;
     ASSERT_TRUE(findUpdateIndex(caller(), networkOf(server), store));
     Md5Report incomplete = songReport();

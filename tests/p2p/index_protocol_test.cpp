@@ -1,5 +1,7 @@
 #include "p2p/IndexProtocol.h"
 
+#include "RowNames.h"
+
 #include <gtest/gtest.h>
 
 namespace
@@ -265,8 +267,8 @@ INSTANTIATE_TEST_SUITE_P(Addresses, PublicAddress,
         PublicCase { "172.016.0.1", true }, PublicCase { "10.1.2.3", false },
         PublicCase { "192.168.0.10", false }, PublicCase { "169.254.3.4", false },
         PublicCase { "127.0.0.1", false }, PublicCase { "0.0.0.0", false }, PublicCase { "1.2.3.4", true },
-        PublicCase { "1.2.3.", false }, PublicCase { "203.0.113.7", true },
-        PublicCase { "100.1.2.3", true }));
+        PublicCase { "1.2.3.", false }, PublicCase { "203.0.113.7", true }, PublicCase { "100.1.2.3", true }),
+    [](const auto& info) { return rowName(info.param.address); });
 
 TEST(PublicAddress, FirstPublicInTheGivenOrder)
 {

@@ -2,8 +2,8 @@
 // server and vsftpd: listing and sorting, the active pane's commands, and
 // the file commands with their dialogs answered on screen.
 
-#include "../net/ftp_servers.h"
 #include "../net/ftp_test_support.h"
+#include "FtpTestServer.h"
 #include "TempHome.h"
 #include "session_test_support.h"
 

@@ -1,5 +1,5 @@
+#include "FtpTestServer.h"
 #include "listing_ftp_fetch.h"
-#include "listing_servers.h"
 
 #include "session/FileTypeText.h"
 #include "session/ListingParser.h"
@@ -22,8 +22,40 @@
 #include <set>
 #include <sstream>
 
+// The listing styles read here: vsftpd, proftpd, and the family server in
+// both of its styles.
+enum class realServer { Vsftpd, Proftpd, FamilyUnix, FamilyDos };
+
 namespace
 {
+
+FtpServerKind kindOf(realServer server)
+{
+    switch (server) {
+    case realServer::Vsftpd:
+        return FtpServerKind::Vsftpd;
+    case realServer::Proftpd:
+        return FtpServerKind::Proftpd;
+    case realServer::FamilyUnix:
+    case realServer::FamilyDos:
+        break;
+    }
+    return FtpServerKind::Family;
+}
+
+QStringList switchesOf(realServer server)
+{
+    switch (server) {
+    case realServer::FamilyUnix:
+        return { QStringLiteral("--listing"), QStringLiteral("unix") };
+    case realServer::FamilyDos:
+        return { QStringLiteral("--listing"), QStringLiteral("dos") };
+    case realServer::Vsftpd:
+    case realServer::Proftpd:
+        break;
+    }
+    return {};
+}
 
 constexpr qint64 sparseSize = 5LL * 1024 * 1024 * 1024;
 
@@ -214,7 +246,7 @@ TEST_P(RealServerListing, EveryEntryOnDiskComesBackAsItIs)
 {
     awkwardFolder folder;
     ASSERT_TRUE(folder.error.empty()) << folder.error;
-    realFtpServer server(GetParam(), folder.path());
+    FtpTestServer server(kindOf(GetParam()), folder.path(), switchesOf(GetParam()));
     ASSERT_TRUE(server.running()) << server.error().toStdString();
 
     const fetchedListing fetched = fetchListing(server.port(), server.user(), server.password(), "LIST -a");
@@ -286,7 +318,7 @@ TEST_P(FamilySearchListing, ResultsNameEveryMatchByItsFolderAndName)
                   QFile::encodeName(root.filePath(QStringLiteral("other/notes link"))).constData()),
         0);
 
-    realFtpServer server(GetParam(), root.path());
+    FtpTestServer server(kindOf(GetParam()), root.path(), switchesOf(GetParam()));
     ASSERT_TRUE(server.running()) << server.error().toStdString();
     const fetchedListing fetched = fetchListing(
         server.port(), server.user(), server.password(), "LIST /<ZeltaSearchResults>", { "SITE SRCH notes" });

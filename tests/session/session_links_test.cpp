@@ -2,8 +2,9 @@
 // from it or read from the disk, UNIX links, P2P names resolved through the
 // index server; and entries put into the list without a listing.
 
-#include "../net/ftp_servers.h"
 #include "../net/ftp_test_support.h"
+#include "FtpTestServer.h"
+#include "HttpTestServers.h"
 #include "TempHome.h"
 #include "session_test_support.h"
 
@@ -208,18 +209,15 @@ TEST_F(LinkTest, NewEntriesJoinTheListAndTheFolderCacheIsDropped)
 // A site known by its owner's P2P name is found through the index server.
 TEST_F(LinkTest, AP2pNameIsResolvedThroughTheIndexServer)
 {
-    ServerProcess index;
-    ASSERT_TRUE(index.start(QStringLiteral("/usr/bin/python3"),
-        { sourcePath(QStringLiteral("testservers/indexserver.py")), QStringLiteral("--lifetime"),
-            QStringLiteral("120"), QStringLiteral("--server"),
-            QStringLiteral("bob,127.0.0.1,%1,0,0,UN,%2").arg(server.port()).arg(root.path()) },
-        QRegularExpression(QStringLiteral("READY port=(\\d+)"))))
+    IndexTestServer index;
+    ASSERT_TRUE(
+        index.start({ QStringLiteral("bob,127.0.0.1,%1,0,0,UN,%2").arg(server.port()).arg(root.path()) }))
         << qPrintable(index.error());
     ftpSite site = familySite();
     site.persistent = false;
     site.hostAddress = site.displayAddress = site.p2pUserName = "bob";
     site.port = 0;
-    site.network.baseUrl = "http://127.0.0.1:" + std::to_string(index.port()) + "/p2p/v6";
+    site.network.baseUrl = index.base();
     ftpClient& s = open(site);
     EXPECT_TRUE(prompter.texts.isEmpty()) << qPrintable(prompter.texts.join(QLatin1Char('\n')));
     EXPECT_EQ(s.site().hostAddress, "127.0.0.1");

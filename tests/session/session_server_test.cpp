@@ -2,9 +2,9 @@
 // server: connecting with its attempts, the log, keep-alive, disconnect,
 // navigation through the listing cache, and server search.
 
-#include "../net/ftp_script_server.h"
-#include "../net/ftp_servers.h"
 #include "../net/ftp_test_support.h"
+#include "FtpTestServer.h"
+#include "ScriptedFtpServer.h"
 #include "TempHome.h"
 #include "session_test_support.h"
 

@@ -3,8 +3,8 @@
 // counts, REST offsets, resume, the stop question, the overwrite answers,
 // and the files that must come out whole.
 
+#include "FtpTestServer.h"
 #include "TempHome.h"
-#include "ftp_servers.h"
 #include "loader_test_support.h"
 #include "transfer/DirectoryCache.h"
 #include "transfer/EntryFields.h"

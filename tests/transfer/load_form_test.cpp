@@ -12,8 +12,8 @@
 #include "transfer/ui/THomeForm.h"
 #include "transfer/ui/TQuestionForm.h"
 
+#include "FtpTestServer.h"
 #include "TempHome.h"
-#include "ftp_servers.h"
 #include "loader_test_support.h"
 
 #include <QApplication>

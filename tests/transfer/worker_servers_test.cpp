@@ -3,9 +3,9 @@
 // transfer type, upload with pause and resume, delete, a stop, a borrowed
 // connection, and a hostile listing.
 
+#include "FtpTestServer.h"
+#include "ScriptedFtpServer.h"
 #include "TempHome.h"
-#include "ftp_script_server.h"
-#include "ftp_servers.h"
 #include "loader_test_support.h"
 #include "net/TFtpClient.h"
 #include "transfer/DirectoryCache.h"

@@ -1,4 +1,4 @@
-#include "ftp_script_server.h"
+#include "ScriptedFtpServer.h"
 
 #include <QHostAddress>
 #include <QTcpServer>
