@@ -4,7 +4,7 @@
 // takes, and how long the main thread went without serving a 10 ms timer
 // meanwhile. Prints one line per figure; run it a few times.
 
-#include "ftp_servers.h"
+#include "FtpTestServer.h"
 
 #include "common/Prompter.h"
 #include "session/FtpClient.h"
