@@ -8,6 +8,8 @@ public:
     virtual ~TransferWindow() = default;
     // The operation has not finished: closing the window would stop work.
     virtual bool operationUnfinished() const = 0;
+    // Takes the window off the screen; it goes on running.
+    virtual void hide() = 0;
     // Hides the window, stops its worker and deletes the window.
     virtual void closeAndStop() = 0;
     // The operation's row was cleared: the window must not touch it again.

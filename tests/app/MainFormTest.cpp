@@ -115,6 +115,7 @@ struct RunningTransfer : TransferWindow {
     bool unfinished = true;
     bool closed = false;
     bool operationUnfinished() const override { return unfinished; }
+    void hide() override { }
     void closeAndStop() override { closed = true; }
     void operationRowRemoved() override { }
 };

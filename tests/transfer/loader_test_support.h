@@ -36,21 +36,24 @@ public:
     QList<ExistenceKind> questions;
     OverwriteAnswer overwriteAnswer = OverwriteAnswer::Overwrite;
     std::function<void(const QString&)> onStatus;
+    int calls = 0; // of every kind
 
     void setConnectionStatus(int connection, const QString& text) override
     {
+        ++calls;
         if (connection != 0)
             return;
         statuses << text;
         if (onStatus)
             onStatus(text);
     }
-    void addConnectionRow(int, const QString&, int) override { }
-    void removeConnectionRow(int) override { }
-    void showPauseButton(bool) override { }
-    void showFolders(const QString&, const QString&) override { }
+    void addConnectionRow(int, const QString&, int) override { ++calls; }
+    void removeConnectionRow(int) override { ++calls; }
+    void showPauseButton(bool) override { ++calls; }
+    void showFolders(const QString&, const QString&) override { ++calls; }
     OverwriteAnswer askOverwrite(const QString&, ExistenceKind kind) override
     {
+        ++calls;
         questions << kind;
         return overwriteAnswer;
     }

@@ -10,6 +10,7 @@
 #include "net/TFtpClient.h"
 #include "transfer/DirectoryCache.h"
 #include "transfer/EntryFields.h"
+#include "transfer/LoaderManager.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -294,6 +295,41 @@ TEST_F(WorkerServers, AStopDuringARateLimitedUploadEndsItPromptly)
     EXPECT_LT(stopping.elapsed(), 1000);
     EXPECT_TRUE(worker.progress()->stopped);
     EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
+}
+
+TEST_F(WorkerServers, TheManagerStopsThreeRunningWorkersAndTheirWindowsHearNothingMore)
+{
+    ASSERT_TRUE(startServer({ QStringLiteral("--rate"), QStringLiteral("20000") }));
+    loaderManager manager;
+    std::vector<std::unique_ptr<LoaderThread>> workers;
+    std::vector<std::unique_ptr<RecordingWindow>> windows;
+    int uploading = 0;
+    for (int i = 0; i < 3; ++i) {
+        const QString name = local.path() + QStringLiteral("/slow%1.bin").arg(i);
+        writeFile(name, 2'000'000);
+        windows.push_back(std::make_unique<RecordingWindow>());
+        windows.back()->onStatus
+            = [&](const QString& text) { uploading += text == QStringLiteral("Upload starting..."); };
+        LoaderInputs in = inputs(OperationKind::Upload);
+        in.window = windows.back().get();
+        in.path = QStringLiteral("/");
+        in.pathGiven = true;
+        in.files = { uploadFileEntry(name.toStdString(), 2'000'000) };
+        workers.push_back(std::make_unique<LoaderThread>(std::move(in)));
+        manager.addWorker(workers.back().get());
+        workers.back()->start(OperationPriority::Normal);
+    }
+    ASSERT_TRUE(processEventsUntil([&] { return uploading >= 3; }, QDeadlineTimer(std::chrono::seconds(60)))
+        == WaitOutcome::Ready);
+    for (size_t i = 0; i < workers.size(); ++i) {
+        const int shown = windows[i]->calls;
+        manager.stopWorker(workers[i].get());
+        EXPECT_TRUE(workers[i]->isFinished());
+        EXPECT_TRUE(workers[i]->progress()->stopped);
+        EXPECT_EQ(windows[i]->calls, shown) << "a stopped worker's window was written to";
+        manager.removeWorker(workers[i].get());
+    }
+    EXPECT_TRUE(manager.workers().empty());
 }
 
 TEST_F(WorkerServers, ABorrowedConnectionListsAgainAfterItIsHandedBack)
