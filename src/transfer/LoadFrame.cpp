@@ -536,6 +536,12 @@ bool TLoadFrame::operationUnfinished() const
     return worker_ && !progress_->finished.load();
 }
 
+void TLoadFrame::hide()
+{
+    if (view_)
+        view_->hideFrame();
+}
+
 void TLoadFrame::closeAndStop()
 {
     if (view_)

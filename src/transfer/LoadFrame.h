@@ -154,6 +154,7 @@ public:
 
     // TransferWindow.
     bool operationUnfinished() const override;
+    void hide() override;
     void closeAndStop() override;
     void operationRowRemoved() override;
 
