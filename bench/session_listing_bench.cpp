@@ -45,6 +45,11 @@ struct countingView : sessionView {
     void addListEntries(std::span<const ftpObject* const> shown) override { entries += shown.size(); }
     void updateListEntry(const ftpObject&) override { }
     std::optional<searchRequest> askSearchKeyword() override { return std::nullopt; }
+    void removeListEntries(std::span<const ftpObject* const> gone) override { entries -= gone.size(); }
+    void removeTreeNode(const ftpTreeViewObject&) override { --nodes; }
+    QString askName(const nameQuestion&) override { return {}; }
+    permissionsAnswer askPermissions(const permissionsQuestion&) override { return {}; }
+    std::optional<newObjectAnswer> askNewObject() override { return std::nullopt; }
 };
 
 struct silentPrompter : Prompter {

@@ -28,9 +28,16 @@ ftpClient* ClientSessions::create(const ftpSite& site)
 {
     auto* session = new ftpClient(
         site, makeView_(), ftpClient::environment { shell_.prompter(), &shell_, shell_.connection() });
+    if (sessionCreated)
+        sessionCreated(session);
     shell_.addSession(session);
     active_ = session;
     return session;
+}
+
+void ClientSessions::setActiveSession(ftpClient* session)
+{
+    active_ = session;
 }
 
 ftpClient* ClientSessions::openSite(const ftpSite& site)

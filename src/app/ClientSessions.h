@@ -35,8 +35,11 @@ public:
     ftpClient* openSite(const ftpSite& site);
     ftpClient* openLinkFile(const QString& path);
 
+    // Called with each new session right after it is made with its view.
+    std::function<void(ftpClient*)> sessionCreated;
+
     // The view tells which session's tab is in front (null: none).
-    void setActiveSession(ftpClient* session) { active_ = session; }
+    void setActiveSession(ftpClient* session);
 
     // The client commands. Each first requires an FTP tab in front ("View a
     // FTP sheet before applying a client command." otherwise).

@@ -2,6 +2,7 @@
 #include "app/TerminationSignals.h"
 #include "app/ui/DialogPrompter.h"
 #include "app/ui/MainFormView.h"
+#include "app/ui/SessionPages.h"
 
 #include <QApplication>
 
@@ -20,6 +21,7 @@ int main(int argc, char** argv)
     prompter.modalStateChanged = [&shell](bool entering) { shell.setModalState(entering); };
     MainFormView view(shell);
     shell.attachView(&view);
+    SessionPages sessionPages(shell, view);
 
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &shell, &TMainForm::sessionEnd);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &shell, [&shell] { shell.sessionEnd(); });

@@ -5,16 +5,24 @@
 #include "app/MainForm.h"
 #include "app/ShellView.h"
 #include "app/ui/BookmarkTreeWidget.h"
+#include "app/ui/MainFormView.h"
+#include "app/ui/SessionPages.h"
 #include "app/ui/StartTabView.h"
 #include "session/FtpClient.h"
+#include "session/ui/RemoteListModel.h"
+#include "session/ui/TClientFrame.h"
 
 #include "../net/ftp_test_support.h"
 #include "../session/session_test_support.h"
 #include "FtpTestServer.h"
 #include "TempHome.h"
 
+#include <QAbstractItemModel>
+#include <QAction>
 #include <QDir>
+#include <QMenu>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -75,6 +83,59 @@ TEST(StartTabSession, ConnectOnABookmarkLogsInAndListsTheFamilyServer)
 
     sessions.disconnect();
     EXPECT_TRUE(runEventsUntil([&] { return shell.sessions().empty(); }));
+    shell.attachView(nullptr);
+}
+
+TEST(SessionPage, ASiteOpensInItsOwnTabShowingTheListingAndTheMenusDisconnectClosesIt)
+{
+    TempHome home;
+    QTemporaryDir root;
+    QDir(root.path()).mkpath(QStringLiteral("pub"));
+    writeLocalFile(root.filePath(QStringLiteral("pub/readme.txt")), "hello");
+    FtpTestServer server(FtpServerKind::Family, root.path());
+    ASSERT_TRUE(server.running()) << server.error().toStdString();
+
+    recordingPrompter prompter;
+    TMainForm shell({}, prompter);
+    shell.connection().TimeoutPeriod = 5;
+    MainFormView window(shell);
+    shell.attachView(&window);
+    SessionPages pages(shell, window);
+    auto* tabs = window.findChild<QTabWidget*>();
+    ASSERT_NE(tabs, nullptr);
+    const int tabsBefore = tabs->count();
+    QAction* disconnect = window.sessionCommand(QStringLiteral("Disconnect"));
+    ASSERT_NE(disconnect, nullptr);
+
+    ftpSite site;
+    site.name = "Family";
+    site.hostAddress = site.displayAddress = "127.0.0.1";
+    site.port = server.port();
+    site.anonymous = false;
+    site.userId = "tester";
+    site.password = "secret";
+    site.initialDirectory = "/pub";
+    shell.openSiteInNewSession(site);
+
+    ASSERT_EQ(tabs->count(), tabsBefore + 1);
+    auto* frame = qobject_cast<TClientFrame*>(tabs->currentWidget());
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(tabs->tabText(tabs->currentIndex()), QStringLiteral("Family"));
+    const auto listed = [&] {
+        const QAbstractItemModel* model = frame->remoteModel();
+        for (int row = 0; row < model->rowCount(); ++row)
+            if (model->index(row, 0).data().toString() == QStringLiteral("readme.txt"))
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(runEventsUntil(listed)) << prompter.texts.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(disconnect->isEnabled());
+    EXPECT_FALSE(window.sessionCommand(QStringLiteral("Download"))->isEnabled())
+        << "a command nothing carries out yet is not offered";
+
+    disconnect->trigger();
+    EXPECT_TRUE(runEventsUntil([&] { return shell.sessions().empty() && tabs->count() == tabsBefore; }));
+    EXPECT_TRUE(server.commandLog().contains("QUIT"));
     shell.attachView(nullptr);
 }
 } // namespace

@@ -51,7 +51,10 @@ void MainFormView::buildTabs()
     actions->setProperty(tabTagProperty, 0);
     tabs_->addTab(actions, QStringLiteral("Actions"));
     setCentralWidget(tabs_);
-    connect(tabs_, &QTabWidget::currentChanged, this, [this] { shell_.activeTabChanged(); });
+    connect(tabs_, &QTabWidget::currentChanged, this, [this] {
+        Q_EMIT currentPageChanged(tabs_->currentWidget());
+        shell_.activeTabChanged();
+    });
 }
 
 QAction* MainFormView::addCommand(QMenu* menu, const QString& text, const QKeySequence& shortcut)
@@ -229,8 +232,35 @@ void MainFormView::setTrayShutDownEnabled(bool enabled)
 void MainFormView::setSessionCommandsEnabled(bool enabled)
 {
     for (QAction* action : std::as_const(sessionCommands_))
-        action->setEnabled(enabled);
+        action->setEnabled(enabled && wiredSessionCommands_.contains(action));
     viewMenu_->setEnabled(enabled);
+}
+
+void MainFormView::addSessionPage(QWidget* page)
+{
+    page->setProperty(tabTagProperty, TMainForm::sessionTabTag);
+    const int index = tabs_->addTab(page, page->windowTitle());
+    connect(page, &QWidget::windowTitleChanged, tabs_,
+        [this, page](const QString& title) { tabs_->setTabText(tabs_->indexOf(page), title); });
+    tabs_->setCurrentIndex(index);
+}
+
+QWidget* MainFormView::currentPage() const
+{
+    return tabs_->currentWidget();
+}
+
+QAction* MainFormView::sessionCommand(const QString& text) const
+{
+    for (QAction* action : sessionCommands_)
+        if (action->text() == text)
+            return action;
+    return nullptr;
+}
+
+void MainFormView::markSessionCommandWired(QAction* action)
+{
+    wiredSessionCommands_ << action;
 }
 
 int MainFormView::activeTabTag() const

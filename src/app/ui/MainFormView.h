@@ -33,8 +33,20 @@ public:
     int activeTabTag() const override;
     void deleteTabPage(QObject* page) override;
 
+    // A session's page: a tab of its own, in front, captioned with the
+    // page's window title as it changes.
+    void addSessionPage(QWidget* page);
+    QWidget* currentPage() const;
+    // The File menu's session command of that text (null: none).
+    QAction* sessionCommand(const QString& text) const;
+    // Only commands that something carries out are enabled with a session.
+    void markSessionCommandWired(QAction* action);
+
     // The tab pages carry their kind tag in this property.
     static constexpr const char* tabTagProperty = "ranquilTabTag";
+
+Q_SIGNALS:
+    void currentPageChanged(QWidget* page);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -58,6 +70,7 @@ private:
     QSystemTrayIcon* tray_ = nullptr;
     QAction* trayShutDown_ = nullptr;
     QList<QAction*> sessionCommands_;
+    QList<QAction*> wiredSessionCommands_;
     QMenu* viewMenu_ = nullptr;
     TOptionsForm* optionsForm_ = nullptr;
     TFirewallProxyForm* firewallProxyForm_ = nullptr;
