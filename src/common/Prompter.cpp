@@ -1,7 +1,8 @@
 #include "common/Prompter.h"
 
+#include "common/MainThreadCall.h"
+
 #include <QCoreApplication>
-#include <QMetaObject>
 #include <QThread>
 
 bool Prompter::promptOnMainThread(
@@ -11,8 +12,7 @@ bool Prompter::promptOnMainThread(
     if (!app || QThread::currentThread() == app->thread())
         return prompt(title, text, first, second);
     bool answer = true;
-    QMetaObject::invokeMethod(
-        app, [&] { answer = prompt(title, text, first, second); }, Qt::BlockingQueuedConnection);
+    callOnThreadOf(app, [&] { answer = prompt(title, text, first, second); });
     return answer;
 }
 

@@ -1,5 +1,6 @@
 #include "transfer/LoaderThread.h"
 
+#include "common/MainThreadCall.h"
 #include "common/ProgramFolders.h"
 #include "common/Prompter.h"
 #include "net/EventWait.h"
@@ -14,7 +15,6 @@
 #include "transfer/DownloadWalk.h"
 #include "transfer/EntryFields.h"
 #include "transfer/LoaderTexts.h"
-#include "transfer/MainThreadCall.h"
 #include "transfer/RemoteName.h"
 #include "transfer/UploadBranch.h"
 
@@ -146,6 +146,8 @@ void LoaderThread::stopAndWait()
     // The worker may be waiting for this thread in a synchronous call.
     while (!wait(QDeadlineTimer(std::chrono::milliseconds(5))))
         QCoreApplication::processEvents();
+    // Pairs with the end of run(): what the worker did is done.
+    handOverAcquire(this);
 }
 
 void LoaderThread::pause()
@@ -204,6 +206,7 @@ void LoaderThread::run()
             stopSelf();
         }
     }
+    handOverRelease(this);
 }
 
 void LoaderThread::createHttpClient()
