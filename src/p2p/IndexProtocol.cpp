@@ -1,7 +1,9 @@
 #include "p2p/IndexProtocol.h"
 
+#include <arpa/inet.h>
+
+#include <algorithm>
 #include <charconv>
-#include <optional>
 
 namespace
 {
@@ -20,6 +22,49 @@ template <typename Number> std::optional<Number> decimal(std::string_view text)
     if (text.empty() || error != std::errc() || stop != end)
         return std::nullopt;
     return value;
+}
+
+constexpr std::size_t longestHostName = 253;
+constexpr std::size_t longestHostLabel = 63;
+constexpr std::size_t longestIndexUrl = 2048;
+
+bool isHostNameLabel(std::string_view label)
+{
+    return !label.empty() && label.size() <= longestHostLabel
+        && std::all_of(label.begin(), label.end(),
+            [](char c) { return isAsciiAlphanumeric(c) || c == '-' || c == '_'; });
+}
+
+bool isHostName(std::string_view host)
+{
+    if (host.empty() || host.size() > longestHostName)
+        return false;
+    while (true) {
+        const auto dot = host.find('.');
+        if (!isHostNameLabel(host.substr(0, dot)))
+            return false;
+        if (dot == std::string_view::npos)
+            return true;
+        host.remove_prefix(dot + 1);
+    }
+}
+
+// An IPv4 or IPv6 address as inet_pton reads it.
+bool isIpAddress(std::string_view text)
+{
+    constexpr std::size_t longestIpAddress = 45;
+    if (text.size() > longestIpAddress)
+        return false;
+    const std::string address(text);
+    unsigned char bytes[16];
+    return ::inet_pton(AF_INET, address.c_str(), bytes) == 1
+        || ::inet_pton(AF_INET6, address.c_str(), bytes) == 1;
+}
+
+// Printable ASCII without blanks: what may stand in a request line.
+bool isPrintableWord(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c > ' ' && c < '\x7f'; });
 }
 
 // The status-like number the first three characters of a reply read as.
@@ -82,33 +127,51 @@ std::vector<std::string_view> replyLines(std::string_view reply)
     return lines;
 }
 
+bool isUsableHost(std::string_view host)
+{
+    // A name of digits and dots only must be a whole IPv4 address.
+    const bool looksNumeric
+        = std::all_of(host.begin(), host.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
+    return isIpAddress(host) || (!looksNumeric && isHostName(host));
+}
+
 bool isUsableIndexUrl(std::string_view url)
 {
-    for (const char c : url) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f)
+    constexpr std::string_view scheme = "http://";
+    if (url.size() > longestIndexUrl || !isPrintableWord(url) || url.size() < scheme.size()
+        || !std::equal(scheme.begin(), scheme.end(), url.begin(),
+            [](char wanted, char c) { return wanted == (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); }))
+        return false;
+    std::string_view authority = url.substr(scheme.size());
+    authority = authority.substr(0, authority.find_first_of("/?#"));
+    const auto colon = authority.rfind(':');
+    if (colon != std::string_view::npos) {
+        const auto port = decimal<int>(authority.substr(colon + 1));
+        if (!port || *port < 1 || *port > 65535)
             return false;
+        authority = authority.substr(0, colon);
     }
-    return true;
+    return isUsableHost(authority);
 }
 
 std::string searchBody(const SearchQuery& query, std::string_view userName, std::string_view password)
 {
-    return "query=" + formEncode(query.keyword) + "&category=" + std::to_string(query.category) + "&country="
-        + query.country + "&record=" + std::to_string(query.results) + "&logic=" + std::to_string(query.logic)
-        + "&username=" + std::string(userName) + "&password=" + std::string(password);
+    return "query=" + formEncode(query.keyword) + "&category=" + std::to_string(query.category)
+        + "&country=" + formEncode(query.country) + "&record=" + std::to_string(query.results)
+        + "&logic=" + std::to_string(query.logic) + "&username=" + formEncode(userName)
+        + "&password=" + formEncode(password);
 }
 
 std::string resolveUserBody(std::string_view p2pUser, std::string_view userName, std::string_view password)
 {
-    return "username=" + std::string(p2pUser) + "&action=getIPFromUsername&loginusername="
-        + std::string(userName) + "&loginpassword=" + std::string(password);
+    return "username=" + formEncode(p2pUser) + "&action=getIPFromUsername&loginusername="
+        + formEncode(userName) + "&loginpassword=" + formEncode(password);
 }
 
 std::string otherSourcesBody(std::string_view md5, std::string_view userName, std::string_view password)
 {
-    return "md5=" + std::string(md5) + "&action=others&loginusername=" + std::string(userName)
-        + "&loginpassword=" + std::string(password);
+    return "md5=" + formEncode(md5) + "&action=others&loginusername=" + formEncode(userName)
+        + "&loginpassword=" + formEncode(password);
 }
 
 std::string publishBody(const Md5Report& report, std::string_view publicAddress)
@@ -122,8 +185,9 @@ std::string publishBody(const Md5Report& report, std::string_view publicAddress)
     const std::string_view fileName = slash == std::string_view::npos ? path : path.substr(slash + 1);
     const std::string_view date = report.dateText.empty() ? std::string_view("Jan 1 00:00") : report.dateText;
     return "protocol=0&filename=" + formEncode(fileName) + "&pathname=" + formEncode(folder)
-        + "&ip=" + std::string(publicAddress) + "&port=" + std::to_string(report.port) + "&filesize="
-        + std::to_string(report.size) + "&md5=" + report.md5 + "&date=" + formEncode(date) + "&action=update";
+        + "&ip=" + formEncode(publicAddress) + "&port=" + std::to_string(report.port)
+        + "&filesize=" + std::to_string(report.size) + "&md5=" + formEncode(report.md5)
+        + "&date=" + formEncode(date) + "&action=update";
 }
 
 bool resumeReplySucceeded(std::string_view reply)
@@ -131,18 +195,26 @@ bool resumeReplySucceeded(std::string_view reply)
     return reply.size() >= 4 && !(reply[0] == '5' && reply[3] == ' ');
 }
 
-UserAddress parseUserAddress(std::string_view reply)
+std::optional<UserAddress> parseUserAddress(std::string_view reply)
 {
+    while (reply.ends_with('\n') || reply.ends_with('\r'))
+        reply.remove_suffix(1);
     const auto star = reply.find('*');
     UserAddress result;
-    result.address = std::string(reply.substr(0, star));
+    const std::string_view address = reply.substr(0, star);
+    if (!isUsableHost(address))
+        return std::nullopt;
+    result.address = std::string(address);
     if (star == std::string_view::npos)
         return result;
     std::string_view portText = reply.substr(star + 1);
     portText = portText.substr(0, portText.find('*'));
+    if (portText.empty())
+        return result;
     const auto port = decimal<int>(portText);
-    if (port && *port >= 1 && *port <= 65535)
-        result.port = static_cast<std::uint16_t>(*port);
+    if (!port || *port < 1 || *port > 65535)
+        return std::nullopt;
+    result.port = static_cast<std::uint16_t>(*port);
     return result;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,11 +24,23 @@ std::string replyText(std::string_view body);
 // the end; a CR before a line end is dropped.
 std::vector<std::string_view> replyLines(std::string_view reply);
 
-// Whether a reply may serve as the base URL of later requests: a line break
-// or control byte in it would end up in a request line.
+// Whether a text from the index server names a host we may connect to: a
+// dotted IPv4 address, an IPv6 address, or a host name of letters, digits,
+// "-" and "_" in dot-separated labels, at most 253 characters in all.
+bool isUsableHost(std::string_view host);
+
+// Whether a reply may serve as the base URL of later requests: "http://", a
+// usable host, an optional port from 1 to 65535 and a path of printable
+// ASCII, at most 2048 characters. Anything else (an empty reply, an error
+// page, a line break that would end up in a request line) is no address.
 bool isUsableIndexUrl(std::string_view url);
 
 // ------------------------------------------------------------ request bodies
+
+// Every text value goes into a body form-encoded, so that no value, whatever
+// its source, can add a field of its own; ASCII letters and digits pass
+// unchanged. Digests must pass isDigestText (common/DigestText.h) before
+// they are sent at all.
 
 struct SearchQuery {
     std::string keyword;
@@ -57,13 +70,15 @@ std::string publishBody(const Md5Report& report, std::string_view publicAddress)
 // resume.php: at least 4 bytes, and not an FTP-like error line ("5xx ...").
 bool resumeReplySucceeded(std::string_view reply);
 
-// A P2P user's address: "address*port"; the port is 21 when it is not a
-// number from 1 to 65535.
+// A P2P user's address: "address*port", the port ending at a further "*"
+// or the end, a line end after it ignored. The port is 21 when the reply
+// gives none; nothing when the address is no usable host or the port is
+// not a number from 1 to 65535.
 struct UserAddress {
     std::string address;
     std::uint16_t port = 21;
 };
-UserAddress parseUserAddress(std::string_view reply);
+std::optional<UserAddress> parseUserAddress(std::string_view reply);
 
 // getpindex.php: a reply shorter than 4 characters, or whose first three
 // read as a number below 300 (a text that is no number counts as 200).

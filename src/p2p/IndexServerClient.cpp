@@ -1,5 +1,6 @@
 #include "p2p/IndexServerClient.h"
 
+#include "common/DigestText.h"
 #include "common/Prompter.h"
 #include "net/THttpCli.h"
 #include "p2p/IndexTexts.h"
@@ -87,8 +88,10 @@ std::optional<UserAddress> resolveUserAddress(IndexCaller caller, const connecti
         return std::nullopt;
     const std::string body = resolveUserBody(p2pUser, network.userName, network.password);
     const auto reply = exchange(caller.http, resumeUrl(network), &body);
-    if (reply && !caller.aborted && resumeReplySucceeded(*reply) && reply->find('*') != std::string::npos)
-        return parseUserAddress(*reply);
+    if (reply && !caller.aborted && resumeReplySucceeded(*reply) && reply->find('*') != std::string::npos) {
+        if (auto address = parseUserAddress(*reply))
+            return address;
+    }
     if (showErrors && !caller.aborted && caller.prompter)
         caller.prompter->showErrorBox(indexTexts::userOffline(QString::fromStdString(p2pUser)));
     return std::nullopt;
@@ -97,6 +100,8 @@ std::optional<UserAddress> resolveUserAddress(IndexCaller caller, const connecti
 std::optional<std::string> findOtherSources(
     IndexCaller caller, const p2pNetwork& network, const std::string& md5)
 {
+    if (!isDigestText(md5))
+        return std::nullopt;
     const std::string body = otherSourcesBody(md5, network.userName, network.password);
     auto reply = exchange(caller.http, resumeUrl(network), &body);
     if (!reply || caller.aborted || !resumeReplySucceeded(*reply))
@@ -107,9 +112,12 @@ std::optional<std::string> findOtherSources(
 bool findUpdateIndex(IndexCaller caller, const p2pNetwork& network, UpdateIndexUrlStore& store)
 {
     const auto reply = exchange(caller.http, urlJoin(network.baseUrl, "getpindex.php"), nullptr);
-    if (reply && isUsableIndexUrl(*reply) && updateIndexReplyAccepted(*reply)) {
-        store.setUpdateIndexUrl(urlJoin(*reply, "p2p/v6"));
-        return true;
+    if (reply && updateIndexReplyAccepted(*reply)) {
+        std::string updateIndexUrl = urlJoin(*reply, "p2p/v6");
+        if (isUsableIndexUrl(updateIndexUrl)) {
+            store.setUpdateIndexUrl(std::move(updateIndexUrl));
+            return true;
+        }
     }
     store.setUpdateIndexUrl({});
     return false;
@@ -122,7 +130,7 @@ bool publishMd5(IndexCaller caller, const UpdateIndexUrlStore& store, const Md5R
     for (const QString& address : ownAddresses)
         addresses.push_back(address.toStdString());
     const std::string publicAddress = firstPublicAddress(addresses);
-    if (publicAddress.empty())
+    if (publicAddress.empty() || !isDigestText(report.md5))
         return false;
     caller.http.SetContentTypePost(QStringLiteral("application/x-www-form-urlencoded"));
     const std::string body = publishBody(report, publicAddress);

@@ -33,7 +33,7 @@ struct IndexCaller {
 // GET getsindex.php below the network's base URL; the reply becomes the
 // network's indexUrl. On failure indexUrl is emptied (so that the next user
 // resolves again) and, when `showErrors` and not aborted, the user is told.
-// A reply with a line break or control byte counts as a failure.
+// A reply that is no usable index URL (isUsableIndexUrl) is a failure.
 bool resolveIndexServer(
     IndexCaller caller, const connectionOptions& options, p2pNetwork& network, bool showErrors);
 
@@ -45,23 +45,26 @@ std::optional<std::string> searchIndex(IndexCaller caller, const connectionOptio
 
 // The address and port of a P2P user's server. Resolves the index server
 // first when the network has none yet. Returns nothing when the user cannot
-// be found; then, when `showErrors` and not aborted, the user has been told.
+// be found or the reply names no usable host and port (parseUserAddress);
+// then, when `showErrors` and not aborted, the user has been told.
 std::optional<UserAddress> resolveUserAddress(IndexCaller caller, const connectionOptions& options,
     p2pNetwork& network, const std::string& p2pUser, bool showErrors);
 
 // Other servers that hold a file with this MD5: the reply's result lines
 // (see replyLines, isResultLine and resultLineToObject), or nothing. The
-// network must have its indexUrl already. Never shows a message.
+// network must have its indexUrl already. An `md5` that is no digest is
+// never sent: nothing is found. Never shows a message.
 std::optional<std::string> findOtherSources(
     IndexCaller caller, const p2pNetwork& network, const std::string& md5);
 
 // GET getpindex.php below the network's base URL and store the update
-// server's address (reply + "p2p/v6") in `store`; emptied on failure.
+// server's address (reply + "p2p/v6") in `store`; emptied on failure, and
+// when that address is no usable index URL.
 bool findUpdateIndex(IndexCaller caller, const p2pNetwork& network, UpdateIndexUrlStore& store);
 
 // Reports a file's digest to the update server (findUpdateIndex first).
 // `ownAddresses` are this machine's addresses in the platform's order
-// (TCustomWSocket::LocalIPList()); without a public one nothing is sent and
-// the result is false.
+// (TCustomWSocket::LocalIPList()); without a public one, or when the
+// report's md5 is no digest, nothing is sent and the result is false.
 bool publishMd5(IndexCaller caller, const UpdateIndexUrlStore& store, const Md5Report& report,
     const QStringList& ownAddresses);

@@ -1,5 +1,6 @@
 #include "p2p/ResultLine.h"
 
+#include "common/DigestText.h"
 #include "session/FileTypeText.h"
 
 #include <algorithm>
@@ -91,7 +92,9 @@ ftpObject resultLineToObject(
     entry.size = numberIn(fields[8], 0, INT64_MAX).value_or(0);
     entry.dateText = dateTextOf(fields[7]);
     entry.rights = std::string(fields[6]) + "rwxr--r--";
-    entry.digest = fields[11];
+    // A digest field that is no digest is an unknown digest.
+    if (isDigestText(fields[11]))
+        entry.digest = fields[11];
     const std::string_view kind = fields[6];
     if (kind == "d") {
         entry.kind = ftpObject::Folder;

@@ -15,6 +15,7 @@ bool isResultLine(std::string_view line);
 // The entry a result line describes, on an anonymous site of `network` that
 // answers the MD5 command. `line` must pass isResultLine. Numbers that are
 // no numbers, or out of their range, take their defaults (port 21, speed 0,
-// size 0, date Jan 1 1970).
+// size 0, date Jan 1 1970); an MD5 field that is no digest leaves the digest
+// empty (unknown).
 ftpObject resultLineToObject(
     std::string_view line, const p2pNetwork& network, std::string_view anonymousPassword);

@@ -5,13 +5,6 @@
 #include <algorithm>
 #include <cctype>
 
-bool isDigestText(std::string_view text)
-{
-    return text.size() == zeroDigest.size() && std::all_of(text.begin(), text.end(), [](char c) {
-        return std::isxdigit(static_cast<unsigned char>(c));
-    });
-}
-
 std::string digestFromReply(std::string_view reply)
 {
     constexpr size_t digestStart = 4; // after "200 "

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/DigestText.h"
+
 #include <string>
 #include <string_view>
 
@@ -7,6 +9,3 @@
 // reply code and its blank, upper-cased. zeroDigest when the reply is an
 // error (4xx, 5xx), too short, or those characters are not hexadecimal.
 std::string digestFromReply(std::string_view reply);
-
-// 32 hexadecimal characters.
-bool isDigestText(std::string_view text);

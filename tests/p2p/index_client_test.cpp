@@ -15,6 +15,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -182,7 +183,7 @@ class IndexClientResolveReply : public IndexClient, public testing::WithParamInt
 {
 };
 
-TEST_P(IndexClientResolveReply, IsTakenOnlyWithoutControlBytes)
+TEST_P(IndexClientResolveReply, IsTakenOnlyAsAnHttpUrlWithAHost)
 {
     HttpFixtureServer fixture;
     ASSERT_TRUE(fixture.start()) << fixture.error().toStdString();
@@ -200,7 +201,10 @@ INSTANTIATE_TEST_SUITE_P(Replies, IndexClientResolveReply,
             "http://index.example/p2p" },
         ResolveReplyCase { "trailingLineFeed", "http://index.example/p2p\n", false, "" },
         ResolveReplyCase { "injectedHeader", "http://index.example/p2p\r\nX-Injected: 1", false, "" },
-        ResolveReplyCase { "nothingBeforeNul", QByteArray("\0", 1), true, "" }),
+        ResolveReplyCase { "nothingBeforeNul", QByteArray("\0", 1), false, "" },
+        ResolveReplyCase { "htmlPage", "<html><body>Index busy</body></html>", false, "" },
+        ResolveReplyCase { "noScheme", "index.example/p2p", false, "" },
+        ResolveReplyCase { "hostWithBlank", "http://index example/p2p", false, "" }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(IndexClient, AbortedResolutionSaysNothing)
@@ -438,7 +442,10 @@ INSTANTIATE_TEST_SUITE_P(Replies, IndexClientUserReply,
         UserReplyCase { "noPort", "203.0.113.9*", true, "203.0.113.9", 21 },
         UserReplyCase { "errorLine", "5ab offline", false, "", 0 },
         UserReplyCase { "threeBytes", "a*b", false, "", 0 },
-        UserReplyCase { "noStar", "somewhere", false, "", 0 }),
+        UserReplyCase { "noStar", "somewhere", false, "", 0 },
+        UserReplyCase { "lineBreakInAddress", "203.0.113.9\r\nX-Injected: 1*21", false, "", 0 },
+        UserReplyCase { "portOutOfRange", "203.0.113.9*70000", false, "", 0 },
+        UserReplyCase { "htmlPage", "<html><body>*</body></html>", false, "", 0 }),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ------------------------------------------------------------ findOtherSources
@@ -532,9 +539,11 @@ TEST_P(IndexClientUpdateReply, FollowsTheStatusLikeRule)
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, IndexClientUpdateReply,
-    testing::Values(UpdateReplyCase { "twoCharacters", "ab", true, "ab/p2p/v6" },
+    testing::Values(UpdateReplyCase { "twoCharacters", "ab", false, "" },
         UpdateReplyCase { "address", "http://u.example/", true, "http://u.example/p2p/v6" },
-        UpdateReplyCase { "fourLetters", "abcd", true, "abcd/p2p/v6" },
+        UpdateReplyCase { "addressAndPort", "http://192.0.2.9:8080", true, "http://192.0.2.9:8080/p2p/v6" },
+        UpdateReplyCase { "fourLetters", "abcd", false, "" },
+        UpdateReplyCase { "htmlPage", "<html>moved</html>", false, "" },
         UpdateReplyCase { "errorLine", "404 gone", false, "" },
         UpdateReplyCase { "lineBreak", "http://u.example/\r\n", false, "" }),
     [](const auto& info) { return std::string(info.param.name); });
@@ -564,7 +573,7 @@ TEST_F(IndexClient, DigestIsPublishedWithThePublicAddress)
     EXPECT_EQ(requests[0][QStringLiteral("content_type")].toString(),
         QStringLiteral("application/x-www-form-urlencoded"));
     EXPECT_EQ(requests[0][QStringLiteral("body")].toString(),
-        QStringLiteral("protocol=0&filename=free+music%2Emp3&pathname=%2Fpub%2Fmusic%2F&ip=203.0.113.7"
+        QStringLiteral("protocol=0&filename=free+music%2Emp3&pathname=%2Fpub%2Fmusic%2F&ip=203%2E0%2E113%2E7"
                        "&port=2121&filesize=")
             + QString::number(song().size()) + QStringLiteral("&md5=") + QString::fromStdString(songDigest())
             + QStringLiteral("&date=Mar+15+12%3A30&action=update"));
@@ -581,16 +590,124 @@ TEST_F(IndexClient, NothingIsPublishedWithoutAPublicAddress)
     EXPECT_TRUE(server.requestsTo(QStringLiteral("/p2p/v6/updatemd5.php")).isEmpty());
 }
 
-TEST_F(IndexClient, RefusedDigestRecordFailsThePublication)
+TEST_F(IndexClient, ARecordTheServerRefusesFailsThePublication)
+{
+    HttpFixtureServer fixture;
+    ASSERT_TRUE(fixture.start()) << fixture.error().toStdString();
+    MemoryUpdateIndexUrl store;
+    store.setUpdateIndexUrl(fixedReplyBase(fixture, "500 Missing or wrong fields: md5."));
+    EXPECT_FALSE(publishMd5(caller(), store, songReport(), { QStringLiteral("203.0.113.7") }));
+    ASSERT_EQ(fixture.requests().size(), 1);
+}
+
+TEST_F(IndexClient, NamesInAPublishedRecordStayInTheirOwnFields)
 {
     IndexTestServer server;
     ASSERT_TRUE(startIndex(server)) << server.error().toStdString();
     MemoryUpdateIndexUrl store;
     ASSERT_TRUE(findUpdateIndex(caller(), networkOf(server), store));
-    Md5Report incomplete = songReport();
-    incomplete.md5.clear();
-    // The server answers "500 Missing or wrong fields: md5."
-    EXPECT_FALSE(publishMd5(caller(), store, incomplete, { QStringLiteral("203.0.113.7") }));
+    Md5Report report = songReport();
+    report.remotePath = "/x&md5=00000000000000000000000000000000/a&ip=6.6.6.6";
+    report.dateText = "Mar 1&action=delete";
+    EXPECT_TRUE(publishMd5(caller(), store, report, { QStringLiteral("203.0.113.7") }));
+    const QJsonArray records = server.records();
+    ASSERT_EQ(records.size(), 1);
+    const QJsonObject record = records[0].toObject();
+    EXPECT_EQ(record[QStringLiteral("filename")].toString(), QStringLiteral("a&ip=6.6.6.6"));
+    EXPECT_EQ(record[QStringLiteral("pathname")].toString(),
+        QStringLiteral("/x&md5=00000000000000000000000000000000/"));
+    EXPECT_EQ(record[QStringLiteral("ip")].toString(), QStringLiteral("203.0.113.7"));
+    EXPECT_EQ(record[QStringLiteral("md5")].toString(), QString::fromStdString(songDigest()));
+    EXPECT_EQ(record[QStringLiteral("date")].toString(), QStringLiteral("Mar 1&action=delete"));
+    EXPECT_EQ(record[QStringLiteral("action")].toString(), QStringLiteral("update"));
+}
+
+struct BadDigestCase {
+    const char* name;
+    std::string md5;
+};
+
+class IndexClientBadDigest : public IndexClient, public testing::WithParamInterface<BadDigestCase>
+{
+};
+
+TEST_P(IndexClientBadDigest, IsNeverSent)
+{
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server)) << server.error().toStdString();
+    p2pNetwork network = networkOf(server);
+    ASSERT_TRUE(resolveIndexServer(caller(), options, network, false));
+    EXPECT_FALSE(findOtherSources(caller(), network, GetParam().md5).has_value());
+    MemoryUpdateIndexUrl store;
+    ASSERT_TRUE(findUpdateIndex(caller(), network, store));
+    Md5Report report = songReport();
+    report.md5 = GetParam().md5;
+    EXPECT_FALSE(publishMd5(caller(), store, report, { QStringLiteral("203.0.113.7") }));
+
+    EXPECT_TRUE(server.requestsTo(QStringLiteral("/p2p/v6/resume.php")).isEmpty());
+    EXPECT_TRUE(server.requestsTo(QStringLiteral("/p2p/v6/updatemd5.php")).isEmpty());
+    EXPECT_TRUE(server.records().isEmpty());
+    EXPECT_TRUE(prompter.messages.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Digests, IndexClientBadDigest,
+    testing::Values(BadDigestCase { "empty", "" }, BadDigestCase { "formField", "&loginusername=mallory" },
+        BadDigestCase { "digestAndFormField", songDigest() + "&loginusername=mallory" },
+        BadDigestCase { "notHexadecimal", "0123456789ABCDEF0123456789ABCDEZ" }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A search result whose digest field carries a form field: the entry's
+// digest is unknown, and looking for other sources of it sends nothing.
+TEST_F(IndexClient, AnOtherSourcesRequestCarriesNoFieldOfASearchResult)
+{
+    HttpFixtureServer fixture;
+    ASSERT_TRUE(fixture.start()) << fixture.error().toStdString();
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server)) << server.error().toStdString();
+    p2pNetwork searched;
+    searched.indexUrl = fixedReplyBase(fixture,
+        "mallory*192.0.2.66*21*0*1*UN*-*20240101*5*/*bait.mp3*&loginusername=mallory&loginpassword=x\r\n");
+    const auto reply = searchIndex(caller(), options, searched, SearchQuery {});
+    ASSERT_TRUE(reply.has_value());
+    const auto lines = replyLines(*reply);
+    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_TRUE(isResultLine(lines[0]));
+    const ftpObject bait = resultLineToObject(lines[0], searched, "");
+    EXPECT_EQ(bait.digest, "");
+
+    p2pNetwork network = networkOf(server);
+    ASSERT_TRUE(resolveIndexServer(caller(), options, network, false));
+    EXPECT_FALSE(findOtherSources(caller(), network, bait.digest).has_value());
+    EXPECT_TRUE(server.requestsTo(QStringLiteral("/p2p/v6/resume.php")).isEmpty());
+}
+
+TEST_F(IndexClient, AUserNameIsSentAsOneField)
+{
+    IndexTestServer server;
+    ASSERT_TRUE(startIndex(server)) << server.error().toStdString();
+    p2pNetwork network = networkOf(server);
+    network.password = "p&w";
+    EXPECT_FALSE(
+        resolveUserAddress(caller(), options, network, "bob&loginusername=alice", false).has_value());
+    const auto requests = server.requestsTo(QStringLiteral("/p2p/v6/resume.php"));
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_EQ(requests[0][QStringLiteral("body")].toString(),
+        QStringLiteral("username=bob%26loginusername%3Dalice&action=getIPFromUsername&loginusername=me"
+                       "&loginpassword=p%26w"));
+}
+
+TEST_F(IndexClient, AnOversizedUserAddressIsAFailedLookup)
+{
+    IndexTestServer server;
+    const QString hugeAddress(100 * 1024, u'a');
+    ASSERT_TRUE(server.start(
+        { QStringLiteral("carol,") + hugeAddress + QStringLiteral(",2121,0,0,UN,") + sharedFolder() }))
+        << server.error().toStdString();
+    p2pNetwork network = networkOf(server);
+    EXPECT_FALSE(resolveUserAddress(caller(), options, network, "carol", true).has_value());
+    EXPECT_EQ(
+        prompter.messages, QStringList { errorMessage(indexTexts::userOffline(QStringLiteral("carol"))) });
+    EXPECT_EQ(server.requestsTo(QStringLiteral("/p2p/v6/resume.php")).size(), 1);
 }
 
 } // namespace

@@ -90,19 +90,85 @@ TEST(IndexReply, LinesEndAtTheFirstEmptyLine)
     EXPECT_TRUE(replyLines("\nafter").empty());
 }
 
-TEST(IndexReply, UsableIndexUrlHasNoControlBytes)
+// ------------------------------------------------------------ addresses from the index server
+
+struct UrlCase {
+    const char* name;
+    std::string url;
+    bool usable;
+};
+
+class UsableIndexUrl : public testing::TestWithParam<UrlCase>
 {
-    EXPECT_TRUE(isUsableIndexUrl("http://index.example/p2p"));
-    EXPECT_TRUE(isUsableIndexUrl(""));
-    EXPECT_FALSE(isUsableIndexUrl("http://index.example/p2p\n"));
-    EXPECT_FALSE(isUsableIndexUrl("http://index.example/p2p\r\nX-Injected: 1"));
-    EXPECT_FALSE(isUsableIndexUrl(std::string_view("http://a\0", 9)));
-    EXPECT_FALSE(isUsableIndexUrl("http://a\t/"));
+};
+
+TEST_P(UsableIndexUrl, IsAnHttpUrlWithAHost)
+{
+    EXPECT_EQ(isUsableIndexUrl(GetParam().url), GetParam().usable) << GetParam().url;
 }
+
+INSTANTIATE_TEST_SUITE_P(Replies, UsableIndexUrl,
+    testing::Values(UrlCase { "plain", "http://index.example/p2p", true },
+        UrlCase { "addressAndPort", "http://127.0.0.1:8080/p2p", true },
+        UrlCase { "schemeInCapitals", "HTTP://index.example/p2p", true },
+        UrlCase { "noPath", "http://index.example", true },
+        UrlCase { "query", "http://index.example/p2p?x=1&y=%2F", true }, UrlCase { "empty", "", false },
+        UrlCase { "htmlPage", "<html><body>Index busy</body></html>", false },
+        UrlCase { "noScheme", "index.example/p2p", false },
+        UrlCase { "otherScheme", "https://index.example/p2p", false },
+        UrlCase { "noHost", "http:///p2p", false }, UrlCase { "portZero", "http://index.example:0/", false },
+        UrlCase { "portTooHigh", "http://index.example:65536/", false },
+        UrlCase { "emptyPort", "http://index.example:/", false },
+        UrlCase { "credentials", "http://me:pw@index.example/", false },
+        UrlCase { "hostWithBrackets", "http://<index>.example/", false },
+        UrlCase { "numbersThatAreNoAddress", "http://1.2.3/", false },
+        UrlCase { "trailingLineFeed", "http://index.example/p2p\n", false },
+        UrlCase { "injectedHeader", "http://index.example/p2p\r\nX-Injected: 1", false },
+        UrlCase { "nul", std::string("http://a\0", 9), false }, UrlCase { "tab", "http://a\t/", false },
+        UrlCase { "blankInPath", "http://a.example/p 2", false },
+        UrlCase { "byteAbove127", "http://a.example/caf\xc3\xa9", false },
+        UrlCase { "longestHost", "http://" + std::string(63, 'a') + "." + std::string(63, 'b') + "/", true },
+        UrlCase { "labelTooLong", "http://" + std::string(64, 'a') + ".example/", false },
+        UrlCase { "tooLong", "http://index.example/" + std::string(2100, 'p'), false }),
+    [](const auto& info) { return caseName(info.param.name); });
+
+struct HostCase {
+    const char* name;
+    std::string host;
+    bool usable;
+};
+
+class UsableHost : public testing::TestWithParam<HostCase>
+{
+};
+
+TEST_P(UsableHost, IsANameOrAnAddressOfSaneLength)
+{
+    EXPECT_EQ(isUsableHost(GetParam().host), GetParam().usable) << GetParam().host;
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, UsableHost,
+    testing::Values(HostCase { "ipv4", "192.0.2.1", true }, HostCase { "ipv6", "2001:db8::1", true },
+        HostCase { "name", "ftp.example-site.org", true }, HostCase { "singleLabel", "localhost", true },
+        HostCase { "underscore", "my_host.example", true }, HostCase { "empty", "", false },
+        HostCase { "octetTooHigh", "192.0.2.256", false }, HostCase { "threeNumbers", "1.2.3", false },
+        HostCase { "emptyLabel", "a..example", false }, HostCase { "trailingDot", "example.", false },
+        HostCase { "blank", "a b", false }, HostCase { "lineBreak", "192.0.2.1\r\nX", false },
+        HostCase { "slash", "a/b", false }, HostCase { "portInside", "a.example:21", false },
+        HostCase { "nameOf253",
+            std::string(61, 'a') + "." + std::string(63, 'b') + "." + std::string(63, 'c') + "."
+                + std::string(63, 'd'),
+            true },
+        HostCase { "nameOf254",
+            std::string(62, 'a') + "." + std::string(63, 'b') + "." + std::string(63, 'c') + "."
+                + std::string(63, 'd'),
+            false },
+        HostCase { "hundredKilobytes", std::string(100 * 1024, 'a'), false }),
+    [](const auto& info) { return caseName(info.param.name); });
 
 // ------------------------------------------------------------ bodies
 
-TEST(IndexBodies, SearchEncodesOnlyTheKeyword)
+TEST(IndexBodies, SearchEncodesEveryText)
 {
     SearchQuery query;
     query.keyword = "free music/2024";
@@ -110,16 +176,23 @@ TEST(IndexBodies, SearchEncodesOnlyTheKeyword)
     query.country = "DE";
     query.results = 2;
     query.logic = 1;
+    EXPECT_EQ(searchBody(query, "me", "pw"),
+        "query=free+music%2F2024&category=1&country=DE&record=2&logic=1&username=me&password=pw");
     EXPECT_EQ(searchBody(query, "me&you", "p=w"),
-        "query=free+music%2F2024&category=1&country=DE&record=2&logic=1&username=me&you&password=p=w");
+        "query=free+music%2F2024&category=1&country=DE&record=2&logic=1&username=me%26you&password=p%3Dw");
 }
 
-TEST(IndexBodies, ResumeRequests)
+TEST(IndexBodies, ResumeRequestsKeepPlainValuesAndEncodeTheRest)
 {
     EXPECT_EQ(resolveUserBody("alice", "me", "pw"),
         "username=alice&action=getIPFromUsername&loginusername=me&loginpassword=pw");
+    EXPECT_EQ(resolveUserBody("bob&loginusername=mallory", "me", "p&w"),
+        "username=bob%26loginusername%3Dmallory&action=getIPFromUsername&loginusername=me&loginpassword=p%"
+        "26w");
     EXPECT_EQ(otherSourcesBody("0123456789ABCDEF0123456789ABCDEF", "", ""),
         "md5=0123456789ABCDEF0123456789ABCDEF&action=others&loginusername=&loginpassword=");
+    EXPECT_EQ(otherSourcesBody("&loginusername=mallory", "me", "pw"),
+        "md5=%26loginusername%3Dmallory&action=others&loginusername=me&loginpassword=pw");
 }
 
 struct PublishCase {
@@ -143,7 +216,7 @@ TEST_P(PublishBody, SplitsThePathAtItsLastSlash)
     report.md5 = "0123456789ABCDEF0123456789ABCDEF";
     report.dateText = GetParam().dateText;
     EXPECT_EQ(publishBody(report, "203.0.113.7"),
-        std::string("protocol=0&") + GetParam().fileAndFolder + "&ip=203.0.113.7&port=2121"
+        std::string("protocol=0&") + GetParam().fileAndFolder + "&ip=203%2E0%2E113%2E7&port=2121"
             + "&filesize=5000000000&md5=0123456789ABCDEF0123456789ABCDEF&date=" + GetParam().date
             + "&action=update");
 }
@@ -154,7 +227,9 @@ INSTANTIATE_TEST_SUITE_P(Paths, PublishBody,
         PublishCase { "trailingSlashDropped", "/pub/dir/", "Mar 15 12:30", "filename=dir&pathname=%2Fpub%2F",
             "Mar+15+12%3A30" },
         PublishCase { "atRoot", "/a.txt", "", "filename=a%2Etxt&pathname=%2F", "Jan+1+00%3A00" },
-        PublishCase { "noSlash", "a.txt", "", "filename=a%2Etxt&pathname=", "Jan+1+00%3A00" }),
+        PublishCase { "noSlash", "a.txt", "", "filename=a%2Etxt&pathname=", "Jan+1+00%3A00" },
+        PublishCase { "fieldsInNames", "/x&md5=1/a&ip=6.6.6.6", "Mar 1&action=delete",
+            "filename=a%26ip%3D6%2E6%2E6%2E6&pathname=%2Fx%26md5%3D1%2F", "Mar+1%26action%3Ddelete" }),
     [](const auto& info) { return caseName(info.param.name); });
 
 // ------------------------------------------------------------ success rules
@@ -219,7 +294,8 @@ INSTANTIATE_TEST_SUITE_P(Replies, PublishRule,
 
 struct AddressCase {
     const char* name;
-    const char* reply;
+    std::string reply;
+    bool found;
     const char* address;
     std::uint16_t port;
 };
@@ -228,20 +304,30 @@ class UserAddressReply : public testing::TestWithParam<AddressCase>
 {
 };
 
-TEST_P(UserAddressReply, GivesAddressAndPort)
+TEST_P(UserAddressReply, GivesAUsableAddressAndPortOrNothing)
 {
-    const UserAddress parsed = parseUserAddress(GetParam().reply);
-    EXPECT_EQ(parsed.address, GetParam().address);
-    EXPECT_EQ(parsed.port, GetParam().port);
+    const auto parsed = parseUserAddress(GetParam().reply);
+    ASSERT_EQ(parsed.has_value(), GetParam().found);
+    if (parsed) {
+        EXPECT_EQ(parsed->address, GetParam().address);
+        EXPECT_EQ(parsed->port, GetParam().port);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, UserAddressReply,
-    testing::Values(AddressCase { "addressAndPort", "192.0.2.1*2121", "192.0.2.1", 2121 },
-        AddressCase { "nothingAfterStar", "192.0.2.1*", "192.0.2.1", 21 },
-        AddressCase { "portNotANumber", "host.example*abc", "host.example", 21 },
-        AddressCase { "portOutOfRange", "host.example*70000", "host.example", 21 },
-        AddressCase { "portZero", "host.example*0", "host.example", 21 },
-        AddressCase { "moreFields", "host.example*2121*extra", "host.example", 2121 }),
+    testing::Values(AddressCase { "addressAndPort", "192.0.2.1*2121", true, "192.0.2.1", 2121 },
+        AddressCase { "nothingAfterStar", "192.0.2.1*", true, "192.0.2.1", 21 },
+        AddressCase { "noStar", "host.example", true, "host.example", 21 },
+        AddressCase { "moreFields", "host.example*2121*extra", true, "host.example", 2121 },
+        AddressCase { "lineEndAfterPort", "host.example*2121\r\n", true, "host.example", 2121 },
+        AddressCase { "ipv6", "2001:db8::7*990", true, "2001:db8::7", 990 },
+        AddressCase { "portNotANumber", "host.example*abc", false, "", 0 },
+        AddressCase { "portOutOfRange", "host.example*70000", false, "", 0 },
+        AddressCase { "portZero", "host.example*0", false, "", 0 },
+        AddressCase { "lineBreakInAddress", "192.0.2.1\r\nX-Injected: 1*21", false, "", 0 },
+        AddressCase { "blankInAddress", "host example*21", false, "", 0 },
+        AddressCase { "noAddress", "*21", false, "", 0 },
+        AddressCase { "hundredKilobyteAddress", std::string(100 * 1024, 'a') + "*21", false, "", 0 }),
     [](const auto& info) { return caseName(info.param.name); });
 
 // ------------------------------------------------------------ public addresses

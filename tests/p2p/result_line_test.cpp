@@ -92,6 +92,34 @@ TEST(ResultLineConversion, ServerReachedThroughItsUserName)
     EXPECT_TRUE(entry.digest.empty());
 }
 
+struct DigestCase {
+    const char* name;
+    const char* field;
+    const char* digest;
+};
+
+class ResultLineDigest : public testing::TestWithParam<DigestCase>
+{
+};
+
+TEST_P(ResultLineDigest, IsKeptOnlyWhenItIsADigest)
+{
+    const std::string line
+        = std::string("alice*192.0.2.1*21*0*1*DE*-*20240315*5*/*a.txt*") + GetParam().field;
+    ASSERT_TRUE(isResultLine(line));
+    EXPECT_EQ(resultLineToObject(line, testNetwork(), "").digest, GetParam().digest);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, ResultLineDigest,
+    testing::Values(
+        DigestCase { "upperCase", "0123456789ABCDEF0123456789ABCDEF", "0123456789ABCDEF0123456789ABCDEF" },
+        DigestCase { "lowerCase", "0123456789abcdef0123456789abcdef", "0123456789abcdef0123456789abcdef" },
+        DigestCase { "empty", "", "" }, DigestCase { "tooShort", "0123ABCD", "" },
+        DigestCase { "notHexadecimal", "0123456789ABCDEF0123456789ABCDEG", "" },
+        DigestCase { "formField", "&loginusername=mallory&x=0123456789", "" },
+        DigestCase { "trailingCarriageReturn", "0123456789ABCDEF0123456789ABCDEF\r", "" }),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct KindCase {
     const char* name;
     const char* kindField;

@@ -2,6 +2,9 @@
 
 #include "ServerLaunch.h"
 
+#include <QJsonDocument>
+#include <QTcpSocket>
+
 using namespace serverLaunch;
 
 bool HttpFixtureServer::start()
@@ -47,4 +50,20 @@ QList<QJsonObject> IndexTestServer::requestsTo(const QString& path) const
             found.append(record);
     }
     return found;
+}
+
+QJsonArray IndexTestServer::records() const
+{
+    // A plain socket: the HTTP client under test does not check itself.
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), port());
+    if (!socket.waitForConnected(5000))
+        return {};
+    socket.write("GET /records HTTP/1.0\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    QByteArray reply;
+    while (socket.waitForReadyRead(5000))
+        reply += socket.readAll();
+    reply += socket.readAll();
+    const auto bodyStart = reply.indexOf("\r\n\r\n");
+    return bodyStart < 0 ? QJsonArray() : QJsonDocument::fromJson(reply.mid(bodyStart + 4)).array();
 }

@@ -2,6 +2,7 @@
 
 #include "ServerProcess.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -49,6 +50,9 @@ public:
     // Requests to one endpoint path ("/p2p/v6/resume.php"), in order:
     // method, path, content_type, body.
     QList<QJsonObject> requestsTo(const QString& path) const;
+    // What the server made of every updatemd5.php body (GET /records): the
+    // decoded form fields and content_type, one object per request.
+    QJsonArray records() const;
 
 private:
     QTemporaryDir dir_;
