@@ -9,6 +9,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace
 {
 
@@ -51,18 +53,25 @@ void FtpDataChannel::begin(Direction direction)
     ++transferSerial_;
     phase_ = Phase::Idle;
     direction_ = direction;
-    sendPermitted_ = sendStarted_ = endOfFile_ = aborted_ = false;
+    sendPermitted_ = sendStarted_ = endOfFile_ = false;
     byteCount_ = 0;
+    limit_ = {};
     established_.invalidate();
     closeError_ = 0;
-    localFailure_ = LocalFailure::None;
+    stop_ = StopReason::None;
     errorText_.clear();
 }
 
-void FtpDataChannel::setDisplay(bool on, TFtpDisplayFileMode mode)
+bool FtpDataChannel::receiveInto(FtpDataSink& sink, qint64 start, const FtpReceiveBounds& bounds)
 {
-    display_ = on;
-    displayMode_ = mode;
+    releaseEnds();
+    limit_ = FtpReceiveLimit(bounds, start);
+    if (!sink.start(start)) {
+        sink.finish();
+        return false;
+    }
+    sink_ = &sink;
+    return true;
 }
 
 quint16 FtpDataChannel::listen(const QString& serverAddress)
@@ -101,7 +110,7 @@ void FtpDataChannel::onSessionAvailable()
 }
 
 bool FtpDataChannel::connectTo(
-    const QString& host, quint16 port, const QString& localAddress, const FtpSocksRoute& route)
+    const QString& host, quint16 port, const QString& localAddress, const SocksRoute& route)
 {
     errorText_.clear();
     socket_->SetAddr(host);
@@ -110,7 +119,7 @@ bool FtpDataChannel::connectTo(
     socket_->SetLocalAddr(localAddress);
     // A graceful close, so that the end of an upload reaches the server.
     socket_->SetLingerOnOff(wsLingerOff);
-    route.applyTo(*socket_);
+    socket_->SetSocksRoute(route);
     socket_->Connect();
     if (socket_->State() == wsClosed)
         return false;
@@ -122,7 +131,7 @@ void FtpDataChannel::onSessionConnected(int error)
 {
     if (error != 0) {
         phase_ = Phase::Closed;
-        file_.release();
+        releaseEnds();
         if (OnConnectFailed)
             OnConnectFailed(error);
         return;
@@ -163,10 +172,7 @@ bool FtpDataChannel::askProgressAbort()
 {
     if (!OnProgress || !OnProgress(byteCount_))
         return false;
-    if (OnDisplay)
-        OnDisplay(ftptext::abortRequested());
-    aborted_ = true;
-    socket_->Close();
+    stop(StopReason::AbortedByApplication, ftptext::abortRequested());
     return true;
 }
 
@@ -176,8 +182,7 @@ void FtpDataChannel::receiveBlock()
         return;
     const int received = socket_->Receive(block_.data(), blockSize);
     if (received > 0) {
-        byteCount_ += received;
-        deliver(block_.data(), received);
+        store(block_.data(), received);
         return;
     }
     if (received == 0) {
@@ -193,34 +198,43 @@ void FtpDataChannel::receiveBlock()
     socket_->Close();
 }
 
-void FtpDataChannel::deliver(const char* data, qint64 length)
+void FtpDataChannel::store(const char* data, qint64 length)
 {
-    if (!display_) {
-        if (file_.write(data, length) != length)
-            failLocally(ftptext::errorWritingLocalFile(), LocalFailure::Write);
+    if (!sink_)
         return;
+    const qint64 position = limit_.position();
+    const FtpReceiveLimit::Decision decision = limit_.judge(data, length);
+    if (decision.keep > 0) {
+        if (!sink_->writeAt(position, data, decision.keep)) {
+            stop(StopReason::WriteFailed, ftptext::errorWritingLocalFile());
+            return;
+        }
+        byteCount_ += decision.keep;
     }
-    if (!OnDisplayFile)
+    switch (decision.verdict) {
+    case FtpReceiveLimit::Verdict::Take:
         return;
-    if (displayMode_ == ftpBinary) {
-        OnDisplayFile(QByteArray(data, length));
+    case FtpReceiveLimit::Verdict::PartComplete:
+        stop(StopReason::PartComplete, ftptext::partComplete(limit_.position()));
         return;
-    }
-    qint64 start = 0;
-    for (qint64 i = 0; i <= length; ++i) {
-        if (i < length && data[i] != '\r' && data[i] != '\n')
-            continue;
-        if (i > start)
-            OnDisplayFile(QByteArray(data + start, i - start));
-        start = i + 1;
+    case FtpReceiveLimit::Verdict::BeyondExpectedEnd:
+        // The server sends something else than the file we expected (a
+        // changed file, or all of it despite the resume position): nothing
+        // this transfer wrote can be trusted.
+        sink_->discardFrom(limit_.start());
+        stop(StopReason::BeyondExpectedEnd, ftptext::beyondExpectedEnd(limit_.expectedEnd()));
+        return;
+    case FtpReceiveLimit::Verdict::TooLong:
+        stop(StopReason::TooLong, ftptext::listingLimitReached());
+        return;
     }
 }
 
-void FtpDataChannel::failLocally(const QString& logLine, LocalFailure failure)
+void FtpDataChannel::stop(StopReason reason, const QString& logLine)
 {
     if (OnDisplay)
         OnDisplay(logLine);
-    localFailure_ = failure;
+    stop_ = reason;
     socket_->Close();
 }
 
@@ -264,9 +278,9 @@ void FtpDataChannel::sendBlock()
         sendStarted_ = true;
         if (askProgressAbort())
             return;
-        const qint64 read = file_.read(block_.data(), blockSize);
+        const qint64 read = source_.read(block_.data(), blockSize);
         if (read < 0) {
-            failLocally(ftptext::errorReadingFile(), LocalFailure::Read);
+            stop(StopReason::ReadFailed, ftptext::errorReadingFile());
             return;
         }
         if (read == 0) {
@@ -290,7 +304,7 @@ void FtpDataChannel::onSessionClosed(int error)
         if (direction_ == Direction::Upload && !endOfFile_ && OnDisplay)
             OnDisplay(ftptext::sendError(error));
     }
-    file_.release();
+    releaseEnds();
     phase_ = Phase::Closed;
     if (OnClosed)
         OnClosed(closeError_);
@@ -307,9 +321,16 @@ void FtpDataChannel::close()
     closeListener();
     if (socket_->State() != wsClosed)
         socket_->Close();
-    file_.release();
+    releaseEnds();
     if (phase_ != Phase::Idle)
         phase_ = Phase::Closed;
+}
+
+void FtpDataChannel::releaseEnds()
+{
+    if (FtpDataSink* sink = std::exchange(sink_, nullptr))
+        sink->finish();
+    source_.release();
 }
 
 void FtpDataChannel::threadDetach()

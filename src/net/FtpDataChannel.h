@@ -1,8 +1,9 @@
 #pragma once
 
+#include "net/FtpDataSink.h"
 #include "net/FtpLocalFile.h"
-#include "net/FtpSocksRoute.h"
-#include "net/FtpTypes.h"
+#include "net/FtpReceiveLimit.h"
+#include "net/SocksRoute.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -14,15 +15,16 @@
 
 class TWSocket;
 
-// The data connection of the FTP component and the local file at its other
-// end: it opens the connection (listening for the server, or connecting to
-// it), moves the bytes between the connection and the file, and reports what
-// happens. The control side (which command, which replies) stays with
+// The data connection of the FTP component and what is at its other end: a
+// sink for downloads, a local file for uploads. It opens the connection
+// (listening for the server, or connecting to it), moves the bytes, keeps a
+// download within its bounds, and reports what happens. The control side
+// (which command, which replies, what the transfer's outcome is) stays with
 // TCustomFtpCli, which owns one channel and reuses it for every transfer.
 //
-// The connection of a transfer goes: Idle -> Listening (active) or
-// Connecting (passive) -> Established -> Closed. A transfer is over on the
-// data side once the channel is Closed; the local file is released then.
+// The connection of a transfer goes: idle -> listening (active) or
+// connecting (passive) -> established -> closed. Once it is closed the sink
+// is finished (or the upload's file released) and OnClosed fires.
 //
 // Lives in the thread of its component and moves with it (threadDetach,
 // threadAttach); the events below run there, from the sockets' events
@@ -30,9 +32,17 @@ class TWSocket;
 class FtpDataChannel
 {
 public:
-    enum class Phase { Idle, Listening, Connecting, Established, Closed };
     enum class Direction { Download, Upload };
-    enum class LocalFailure { None, Write, Read };
+    // Why this side ended the transfer, if it did.
+    enum class StopReason {
+        None,
+        AbortedByApplication, // OnProgress asked for it
+        WriteFailed, // the sink could not store a block
+        ReadFailed, // the upload's file could not be read
+        PartComplete, // a download reached the end of its part
+        BeyondExpectedEnd, // the server sent more than the file holds
+        TooLong, // a listing went past its limit
+    };
 
     // Downloads take at most this much per read, uploads send blocks of
     // this size, each once the one before has left the outgoing buffer.
@@ -47,11 +57,13 @@ public:
     // Forgets the last transfer and prepares the next one.
     void begin(Direction direction);
     Direction direction() const { return direction_; }
-    Phase phase() const { return phase_; }
-    FtpLocalFile& file() { return file_; }
 
-    // Received data goes to OnDisplayFile instead of the file.
-    void setDisplay(bool on, TFtpDisplayFileMode mode);
+    // A download: starts `sink` at `start` and stores what arrives there,
+    // within `bounds`. False when the sink cannot start (it is finished
+    // again at once).
+    bool receiveInto(FtpDataSink& sink, qint64 start, const FtpReceiveBounds& bounds);
+    // An upload's file, opened by the caller.
+    FtpLocalFile& source() { return source_; }
 
     // Active mode: listens on an ephemeral port of all interfaces and
     // returns it; only a connection from `serverAddress` is taken, any
@@ -60,26 +72,40 @@ public:
     // Passive mode: connects to `host`:`port` from `localAddress`, through
     // the SOCKS server of `route` when it has one. False when the connect
     // call failed at once (errorText() says why; nothing else fires).
-    bool connectTo(
-        const QString& host, quint16 port, const QString& localAddress, const FtpSocksRoute& route);
+    bool connectTo(const QString& host, quint16 port, const QString& localAddress, const SocksRoute& route);
     QString errorText() const { return errorText_; }
 
     // Uploads send once the server said so and the connection is up.
     void permitSending();
-    // Ends the connection (gracefully, so what was sent arrives) and releases
-    // the file. The Closed event fires if a connection was up.
+    // Ends the connection (gracefully, so what was sent arrives) and
+    // releases the sink or file. The Closed event fires if a connection
+    // was up.
     void close();
 
+    // Bytes moved by this transfer (a download's: those stored).
     qint64 byteCount() const { return byteCount_; }
+    // Where a download's next byte belongs, and whether it ended before
+    // the end it was expected to reach.
+    qint64 position() const { return limit_.position(); }
+    bool endedShort() const { return limit_.endedShort(); }
+    qint64 expectedEnd() const { return limit_.expectedEnd(); }
     // Milliseconds since the connection was established (0 before).
     qint64 elapsedMs() const;
-    // The error the connection closed with, the local failure that ended
-    // it, and whether the application asked for the abort.
+    // The error the connection closed with, and why this side ended it.
     int closeError() const { return closeError_; }
-    LocalFailure localFailure() const { return localFailure_; }
-    bool abortedByApplication() const { return aborted_; }
+    StopReason stopReason() const { return stop_; }
     // An upload reached the end of its file before the connection closed.
     bool sentWholeFile() const { return endOfFile_; }
+    // The server closed the connection before a download brought a byte or
+    // before an upload was complete, and this side stopped nothing: what a
+    // server's early close of the data connection looks like (an empty
+    // file's download looks the same until its final reply comes).
+    bool droppedByServer() const
+    {
+        if (stop_ != StopReason::None)
+            return false;
+        return direction_ == Direction::Upload ? !endOfFile_ : byteCount_ == 0;
+    }
 
     void threadDetach();
     void threadAttach();
@@ -88,12 +114,13 @@ public:
     // returning true aborts the transfer.
     std::function<bool(qint64 count)> OnProgress;
     std::function<void(const QString& line)> OnDisplay;
-    std::function<void(const QByteArray& data)> OnDisplayFile;
     std::function<void()> OnEstablished;
     std::function<void(int error)> OnConnectFailed;
     std::function<void(int error)> OnClosed;
 
 private:
+    enum class Phase { Idle, Listening, Connecting, Established, Closed };
+
     void onSessionAvailable();
     void onSessionConnected(int error);
     void onDataAvailable();
@@ -101,30 +128,30 @@ private:
     void onSessionClosed(int error);
     void establish();
     void receiveBlock();
-    void deliver(const char* data, qint64 length);
+    void store(const char* data, qint64 length);
     void sendBlock();
     void postSendKick();
     bool askProgressAbort();
-    void failLocally(const QString& logLine, LocalFailure failure);
+    void stop(StopReason reason, const QString& logLine);
+    void releaseEnds();
     void closeListener();
 
     std::unique_ptr<TWSocket> socket_; // the data connection
     std::unique_ptr<TWSocket> listener_; // active mode, until the server connects
-    FtpLocalFile file_;
+    FtpDataSink* sink_ = nullptr; // a download's, from receiveInto until closed
+    FtpReceiveLimit limit_;
+    FtpLocalFile source_;
     std::vector<char> block_;
     Phase phase_ = Phase::Idle;
     Direction direction_ = Direction::Download;
-    bool display_ = false;
-    TFtpDisplayFileMode displayMode_ = ftpLineByLine;
     QString serverAddress_;
     bool sendPermitted_ = false;
     bool sendStarted_ = false;
     bool endOfFile_ = false;
-    bool aborted_ = false;
     qint64 byteCount_ = 0;
     QElapsedTimer established_;
     int closeError_ = 0;
-    LocalFailure localFailure_ = LocalFailure::None;
+    StopReason stop_ = StopReason::None;
     quint64 transferSerial_ = 0; // voids send kicks of an earlier transfer
     QString errorText_;
 };

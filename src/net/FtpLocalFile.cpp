@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -18,25 +19,43 @@ bool locksOthersOut(TFtpShareMode mode)
     return mode != ftpShareCompat && mode != ftpShareDenyNone;
 }
 
+QString openErrorText(int error)
+{
+    if (error == ELOOP)
+        return QStringLiteral("it is a symbolic link");
+    if (error == EWOULDBLOCK)
+        return QStringLiteral("another transfer holds it");
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 } // namespace
 
 bool FtpLocalFile::open(const QString& name, int flags, TFtpShareMode mode)
 {
     release();
-    if (name.isEmpty())
+    errorText_.clear();
+    if (name.isEmpty()) {
+        errorText_ = openErrorText(ENOENT);
         return false;
+    }
     const QByteArray path = QFile::encodeName(name);
     int fd;
     do {
         fd = ::open(path.constData(), flags | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
+    if (fd < 0) {
+        errorText_ = openErrorText(errno);
         return false;
+    }
     if (locksOthersOut(mode) && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        errorText_ = openErrorText(errno);
         ::close(fd);
         return false;
     }
+    struct stat status {
+    };
     fd_ = fd;
+    regular_ = ::fstat(fd_, &status) == 0 && S_ISREG(status.st_mode);
     return true;
 }
 
@@ -44,18 +63,14 @@ bool FtpLocalFile::openForDownload(const QString& name, bool append, TFtpShareMo
 {
     // Emptying waits until the lock is ours: a file another transfer holds
     // keeps its contents.
-    if (!open(name, O_WRONLY | O_CREAT, mode))
+    if (!open(name, O_WRONLY | O_CREAT | O_NOFOLLOW, mode))
         return false;
-    struct stat status {
-    };
-    const bool regular = ::fstat(fd_, &status) == 0 && S_ISREG(status.st_mode);
     // Devices and pipes (/dev/null, a FIFO) are written as they are.
-    bool positioned = true;
-    if (regular)
-        positioned = append ? ::lseek(fd_, 0, SEEK_END) >= 0 : ::ftruncate(fd_, 0) == 0;
-    if (!positioned)
-        release();
-    return positioned;
+    if (!regular_ || append || ::ftruncate(fd_, 0) == 0)
+        return true;
+    errorText_ = openErrorText(errno);
+    release();
+    return false;
 }
 
 bool FtpLocalFile::openForUpload(const QString& name, TFtpShareMode mode)
@@ -77,18 +92,20 @@ qint64 FtpLocalFile::size() const
     return status.st_size;
 }
 
-qint64 FtpLocalFile::write(const char* data, qint64 length)
+bool FtpLocalFile::writeAt(qint64 offset, const char* data, qint64 length)
 {
     qint64 written = 0;
     while (written < length) {
-        const ssize_t result = ::write(fd_, data + written, static_cast<size_t>(length - written));
+        const auto left = static_cast<size_t>(length - written);
+        const ssize_t result = regular_ ? ::pwrite(fd_, data + written, left, offset + written)
+                                        : ::write(fd_, data + written, left);
         if (result < 0 && errno == EINTR)
             continue;
         if (result <= 0)
-            return -1;
+            return false;
         written += result;
     }
-    return written;
+    return true;
 }
 
 qint64 FtpLocalFile::read(char* data, qint64 length)
@@ -100,10 +117,16 @@ qint64 FtpLocalFile::read(char* data, qint64 length)
     return result;
 }
 
+bool FtpLocalFile::truncate(qint64 length)
+{
+    return fd_ >= 0 && (!regular_ || ::ftruncate(fd_, length) == 0);
+}
+
 void FtpLocalFile::release()
 {
     if (fd_ < 0)
         return;
     ::close(fd_);
     fd_ = -1;
+    regular_ = false;
 }

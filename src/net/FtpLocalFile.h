@@ -4,9 +4,9 @@
 
 #include <QString>
 
-// The local file of one transfer, owned by the FTP component from the start
-// of the transfer until it ends, fails or is aborted. Plain POSIX I/O: the
-// data goes straight between the socket buffer and the file.
+// A local file of a transfer, held from the start of the transfer until it
+// ends, fails or is aborted. Plain POSIX I/O: the data goes straight between
+// the socket buffer and the file.
 class FtpLocalFile
 {
 public:
@@ -16,9 +16,11 @@ public:
     FtpLocalFile& operator=(const FtpLocalFile&) = delete;
 
     // For a download: `append` keeps what the file holds (creating it when
-    // missing) and writes after it; otherwise the file is created or
-    // emptied. Devices and pipes are written as they are. False when it
-    // cannot be opened or its lock is taken.
+    // missing); otherwise the file is created or emptied. A symbolic link
+    // is never followed: a link planted where the file should be is refused
+    // and its target left alone. Devices and pipes are written as they are.
+    // False when it cannot be opened or its lock is taken (errorText() says
+    // why).
     bool openForDownload(const QString& name, bool append, TFtpShareMode mode);
     // For an upload, read from the start (or from where seek() puts it).
     // False when it cannot be opened or its lock is taken.
@@ -27,14 +29,21 @@ public:
 
     bool isOpen() const { return fd_ >= 0; }
     qint64 size() const;
-    // Both return the bytes moved, or -1 on failure.
-    qint64 write(const char* data, qint64 length);
+    // Writes everything at `offset` (devices and pipes: where they stand).
+    bool writeAt(qint64 offset, const char* data, qint64 length);
+    // The bytes read, or -1 on failure.
     qint64 read(char* data, qint64 length);
+    // Cuts a regular file to `length` bytes (others are left as they are).
+    bool truncate(qint64 length);
     // Closes the file (and drops its lock); nothing happens when closed.
     void release();
+    // Why the last open failed.
+    QString errorText() const { return errorText_; }
 
 private:
     bool open(const QString& name, int flags, TFtpShareMode mode);
 
     int fd_ = -1;
+    bool regular_ = false;
+    QString errorText_;
 };

@@ -88,32 +88,32 @@ bool FtpLineReader::isOverfull(bool acceptLf) const
 
 std::optional<int> replyCodeOf(const QByteArray& line)
 {
-    const qsizetype digits = leadingDigits(line);
-    if (digits == 0)
+    if (line.size() < 3 || line[0] < '1' || line[0] > '5' || !isDigit(line[1]) || !isDigit(line[2]))
         return std::nullopt;
-    if (digits > 6)
-        return 999999;
-    return line.left(digits).toInt();
+    if (line.size() > 3 && line[3] != ' ' && line[3] != '-')
+        return std::nullopt;
+    return line.left(3).toInt();
 }
 
 FtpReplyClassifier::Line FtpReplyClassifier::classify(const QByteArray& line)
 {
-    const qsizetype digits = leadingDigits(line);
     if (!openCode_.isEmpty()) {
-        const bool closes = line.startsWith(openCode_) && digits == openCode_.size()
-            && (line.size() == digits || line[digits] == ' ');
+        const bool closes = line.startsWith(openCode_) && (line.size() == 3 || line[3] == ' ');
         if (!closes)
             return {};
         openCode_.clear();
-        return { true, *replyCodeOf(line) };
+        return { Kind::Final, *replyCodeOf(line) };
     }
-    if (digits == 0)
+    if (line.isEmpty() || !isDigit(line[0]))
         return {};
-    if (digits < line.size() && line[digits] == '-') {
-        openCode_ = line.left(digits);
+    const std::optional<int> code = replyCodeOf(line);
+    if (!code)
+        return { Kind::Malformed, 0 };
+    if (line.size() > 3 && line[3] == '-') {
+        openCode_ = line.left(3);
         return {};
     }
-    return { true, *replyCodeOf(line) };
+    return { Kind::Final, *code };
 }
 
 std::optional<qint64> sizeFromReply(const QByteArray& line)

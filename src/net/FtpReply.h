@@ -41,13 +41,19 @@ private:
 // is "ddd-..." goes on until a line starting with the same "ddd" followed by
 // a blank (or nothing): lines in between may start with digits and still
 // belong to it, so a chatty banner cannot end a reply early and shift every
-// later reply by one.
+// later reply by one. Outside such a reply, a line that starts with a digit
+// must be a reply line (replyCodeOf); one that does not is text to show.
 class FtpReplyClassifier
 {
 public:
+    enum class Kind {
+        Text, // a line inside a multi-line reply, or text outside any reply
+        Final, // the reply is complete with this line
+        Malformed, // starts with a digit but is no reply line: a protocol error
+    };
     struct Line {
-        bool final = false; // the reply is complete with this line
-        int code = 0; // its code, valid when final
+        Kind kind = Kind::Text;
+        int code = 0; // valid when final
     };
 
     Line classify(const QByteArray& line);
@@ -58,9 +64,10 @@ private:
     QByteArray openCode_; // digits of the multi-line reply in progress
 };
 
-// The status code at the start of a line: its leading decimal digits (more
-// than six read as 999999, so nothing huge is taken for a success), or
-// nothing when the line does not start with a digit.
+// The status code of a reply line: three digits, the first 1 to 5, followed
+// by a blank, a hyphen or the end of the line. Nothing for any other line:
+// "2 short", "2300 x" and "099 x" are no replies, and taking them for one
+// would leave the command still owed its real reply.
 std::optional<int> replyCodeOf(const QByteArray& line);
 
 // The size in a "213 <size>" reply: a decimal number of 0 to 2^63 - 1,

@@ -92,11 +92,16 @@ inline QString invalidSizeReply(const QString& line)
 {
     return QStringLiteral("500 Invalid size in reply: ") + line;
 }
+inline QString malformedReply(const QString& line)
+{
+    return QStringLiteral("500 Malformed reply line, connection closed: ") + line;
+}
 
 // Transfers.
-inline QString cannotOpenForDownload(const QString& name)
+inline QString cannotOpenForDownload(const QString& name, const QString& reason)
 {
-    return QStringLiteral("Unable to open local file ") + name;
+    const QString text = QStringLiteral("Unable to open local file ") + name;
+    return reason.isEmpty() ? text : text + QStringLiteral(": ") + reason;
 }
 inline QString cannotOpenForUpload(const QString& name)
 {
@@ -134,6 +139,27 @@ inline QString resumeBeyondEnd(const QString& name)
 {
     return QStringLiteral("426 Resume position lies beyond the end of local file ") + name;
 }
+inline QString endedShort(qint64 position, qint64 expectedEnd)
+{
+    return QStringLiteral("426 Transfer ended at byte %1 of %2: what arrived is kept for a resume")
+        .arg(position)
+        .arg(expectedEnd);
+}
+inline QString moreThanExpected(qint64 expectedEnd)
+{
+    return QStringLiteral("426 The server sent more than the %1 bytes expected: the transfer's data was discarded")
+        .arg(expectedEnd);
+}
+inline QString listingTooLong(qint64 maxBytes, qint64 maxLines)
+{
+    return QStringLiteral("426 Listing longer than %1 bytes or %2 lines: transfer stopped")
+        .arg(maxBytes)
+        .arg(maxLines);
+}
+inline QString dataDropped()
+{
+    return QStringLiteral("426 The server closed the data connection twice before a byte moved");
+}
 
 // Log lines.
 inline QString downloadFailed()
@@ -163,6 +189,22 @@ inline QString receiveError(int code)
 inline QString sendError(int code)
 {
     return QStringLiteral("! Error #%1 sending data").arg(code);
+}
+inline QString partComplete(qint64 position)
+{
+    return QStringLiteral("! Part complete at byte %1").arg(position);
+}
+inline QString beyondExpectedEnd(qint64 expectedEnd)
+{
+    return QStringLiteral("! More data than the %1 bytes expected: transfer stopped").arg(expectedEnd);
+}
+inline QString listingLimitReached()
+{
+    return QStringLiteral("! Listing too long: transfer stopped");
+}
+inline QString retryingTransfer()
+{
+    return QStringLiteral("! The server closed the data connection before a byte moved: trying once more");
 }
 inline QString strangerRefused(const QString& address)
 {

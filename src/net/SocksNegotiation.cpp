@@ -129,7 +129,7 @@ SocksStep SocksNegotiation::socks4Request()
     // inside either would let the rest be read as another field.
     if (settings_.userCode.contains('\0'))
         return fail(socks::AuthenticationFailed, QStringLiteral("authentification failed"));
-    const bool remoteName = settings_.level == QLatin1String("4A");
+    const bool remoteName = settings_.version == SocksVersion::V4A;
     quint32 address = socks4aMarkerAddress;
     if (!remoteName) {
         try {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/SocksRoute.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -36,7 +38,7 @@ inline constexpr int ResolveFailed = 20017;
 } // namespace socks
 
 struct SocksSettings {
-    QString level = QStringLiteral("5"); // "4", "4A" or "5"
+    SocksVersion version = SocksVersion::V5;
     QString host; // destination as the user gave it
     quint16 port = 0; // destination port
     bool authenticate = false; // SOCKS 5: offer user name and password
@@ -75,7 +77,7 @@ public:
     quint16 BoundPort() const { return boundPort_; }
 
 private:
-    bool isSocks5() const { return settings_.level == QLatin1String("5"); }
+    bool isSocks5() const { return settings_.version == SocksVersion::V5; }
     SocksStep connectRequest();
     SocksStep socks4Request();
     SocksStep socks5Request();

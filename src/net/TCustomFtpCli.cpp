@@ -2,9 +2,11 @@
 
 #include "net/FtpTexts.h"
 #include "net/TWSocket.h"
+#include "net/VisibleText.h"
 
 #include <QLoggingCategory>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -21,11 +23,6 @@ bool isReadyState(TFtpState state)
 bool isSocksType(TFtpConnectionType type)
 {
     return type == ftpSocks4 || type == ftpSocks4A || type == ftpSocks5;
-}
-
-bool isTransferStep(TFtpFct step)
-{
-    return step == ftpFctGet || step == ftpFctDir || step == ftpFctPut;
 }
 
 } // namespace
@@ -49,11 +46,10 @@ TCustomFtpCli::TCustomFtpCli(QObject* parent)
         return abort;
     };
     data_.OnDisplay = [this](const QString& line) { display(line); };
-    data_.OnDisplayFile = [this](const QByteArray& data) {
+    displaySink_.OnDisplayFile = [this](const QByteArray& data) {
         if (OnDisplayFile)
             OnDisplayFile(data);
     };
-    data_.OnEstablished = [this] { onDataEstablished(); };
     data_.OnConnectFailed = [this](int error) { onDataConnectFailed(error); };
     data_.OnClosed = [this](int) { onDataClosed(); };
 }
@@ -83,14 +79,14 @@ void TCustomFtpCli::SetPassive(bool passive)
     passive_ = connectionType_ == ftpDirect ? passive : true;
 }
 
-FtpSocksRoute TCustomFtpCli::socksRoute() const
+SocksRoute TCustomFtpCli::effectiveSocksRoute() const
 {
     if (!isSocksType(connectionType_))
         return {};
-    FtpSocksRoute route = socks_;
-    route.level = connectionType_ == ftpSocks4 ? QStringLiteral("4")
-        : connectionType_ == ftpSocks4A        ? QStringLiteral("4A")
-                                               : QStringLiteral("5");
+    SocksRoute route = socks_;
+    route.version = connectionType_ == ftpSocks4 ? SocksVersion::V4
+        : connectionType_ == ftpSocks4A          ? SocksVersion::V4A
+                                                 : SocksVersion::V5;
     return route;
 }
 
@@ -106,6 +102,8 @@ bool TCustomFtpCli::startRequest(TFtpRequest request, std::vector<TFtpFct> steps
         if (!requestDone_)
             giveUpRunningRequest();
         request_ = request;
+        restSent_ = false;
+        retried_ = false;
         pendingSteps_ = std::move(steps);
         previousStep_ = ftpFctNone;
         previousReplyCode_ = 0;
@@ -173,9 +171,9 @@ void TCustomFtpCli::startStep(TFtpFct step)
     case ftpFctRenFrom:
         return exec("RNFR " + hostFileName_, { 350 }, &TCustomFtpCli::handleCommandReply);
     case ftpFctRenTo:
-        return exec("RNTO " + localFileName_.toUtf8(), { 200, 250, 257 }, &TCustomFtpCli::handleCommandReply);
+        return exec("RNTO " + renameTarget_, { 200, 250, 257 }, &TCustomFtpCli::handleCommandReply);
     case ftpFctQuote:
-        return exec(localFileName_.toUtf8(), {}, &TCustomFtpCli::handleCommandReply);
+        return exec(quoteCommand_, {}, &TCustomFtpCli::handleCommandReply);
     case ftpFctAbortXfer:
         return exec("ABOR", {}, &TCustomFtpCli::handleCommandReply, true);
     case ftpFctQuit:
@@ -232,7 +230,9 @@ void TCustomFtpCli::finishRequest(int error)
         ++owedReplies_;
         awaitingReply_ = false;
     }
+    setTransferStage(TransferStage::Idle);
     data_.close();
+    forgetDownloadOptions();
     if (state_ != ftpAbort)
         setState(ftpReady);
     QMetaObject::invokeMethod(
@@ -249,7 +249,9 @@ void TCustomFtpCli::giveUpRunningRequest()
         ++owedReplies_;
         awaitingReply_ = false;
     }
+    setTransferStage(TransferStage::Idle);
     data_.close();
+    forgetDownloadOptions();
 }
 
 void TCustomFtpCli::deliverRequestDone(TFtpRequest request, int error)
@@ -379,7 +381,7 @@ void TCustomFtpCli::connectControl(const QString& address)
     control_->SetLocalAddr(localAddr_);
     control_->SetProto(QStringLiteral("tcp"));
     control_->SetPort(connectionType_ == ftpProxy && !proxyPort_.isEmpty() ? proxyPort_ : port_);
-    socksRoute().applyTo(*control_);
+    control_->SetSocksRoute(effectiveSocksRoute());
     setState(ftpWaitingBanner);
     socketErrorText_.clear();
     control_->Connect();
@@ -428,17 +430,30 @@ void TCustomFtpCli::onControlDataAvailable()
 void TCustomFtpCli::handleLine(const QByteArray& line)
 {
     lastLine_ = line;
-    lastResponse_ = QString::fromUtf8(line);
+    lastResponse_ = decodeRemoteText(line);
     if (OnResponse)
         OnResponse();
     display(QStringLiteral("< ") + lastResponse_);
     const FtpReplyClassifier::Line reply = classifier_.classify(line);
-    if (!reply.final)
+    if (reply.kind == FtpReplyClassifier::Kind::Malformed) {
+        // Whatever it was meant to answer, no later reply can be matched to
+        // its command any more.
+        failWith(500, ftptext::malformedReply(lastResponse_));
+        closeControl();
         return;
-    if (owedReplies_ > 0) {
-        if (reply.code >= 200)
+    }
+    if (reply.kind != FtpReplyClassifier::Kind::Final)
+        return;
+    if (owedReplies_ > 0 && reply.code >= 200) {
+        // "225" answers an ABOR when the server had no transfer to end: the
+        // reply owed for the given-up transfer will not come either.
+        const bool abortFoundNoTransfer
+            = reply.code == 225 && state_ == ftpWaitingResponse && step_ == ftpFctAbortXfer;
+        if (!abortFoundNoTransfer) {
             --owedReplies_;
-        return;
+            return;
+        }
+        owedReplies_ = 0;
     }
     switch (state_) {
     case ftpWaitingBanner:
@@ -527,7 +542,7 @@ void TCustomFtpCli::exec(
     replyHandler_ = handler;
     errorMessage_.clear();
     setState(ftpWaitingResponse);
-    display(QStringLiteral("> ") + QString::fromUtf8(line));
+    display(QStringLiteral("> ") + decodeRemoteText(line));
     if (control_->State() != wsConnected) {
         failWith(500, ftptext::controlClosed());
         completeStep(500);
@@ -599,7 +614,7 @@ QByteArray TCustomFtpCli::loginName() const
 void TCustomFtpCli::display(const QString& line)
 {
     if (OnDisplay)
-        OnDisplay(line);
+        OnDisplay(visibleText(line));
 }
 
 void TCustomFtpCli::failWith(int code, const QString& reply)
@@ -613,13 +628,52 @@ void TCustomFtpCli::failRequest(int code, const QString& message)
 {
     requestResult_ = code;
     if (errorMessage_.isEmpty())
-        errorMessage_ = message;
+        errorMessage_ = visibleText(message);
 }
 
 void TCustomFtpCli::TriggerProgress(qint64 count, bool& abort)
 {
     if (OnProgress)
         OnProgress(count, abort);
+}
+
+
+// ---------------------------------------------------------------- transfer stages
+
+const char* TCustomFtpCli::transferStageName(TransferStage stage)
+{
+    switch (stage) {
+    case TransferStage::Idle:
+        return "Idle";
+    case TransferStage::AwaitingFirstReply:
+        return "AwaitingFirstReply";
+    case TransferStage::DataClosedEarly:
+        return "DataClosedEarly";
+    case TransferStage::Moving:
+        return "Moving";
+    case TransferStage::AwaitingFinalReply:
+        return "AwaitingFinalReply";
+    case TransferStage::AwaitingDataClose:
+        return "AwaitingDataClose";
+    }
+    return "?";
+}
+
+void TCustomFtpCli::setTransferStage(TransferStage stage)
+{
+    if (stage == transferStage_)
+        return;
+    qCDebug(ftpLog) << "transfer" << transferStageName(transferStage_) << "->" << transferStageName(stage);
+    transferStage_ = stage;
+    ++stageSerial_;
+    const bool replyDueAfterClose
+        = stage == TransferStage::DataClosedEarly || stage == TransferStage::AwaitingFinalReply;
+    if (replyDueAfterClose && passive_ && data_.droppedByServer()) {
+        QTimer::singleShot(droppedDataGraceMs, this, [this, serial = stageSerial_] {
+            if (serial == stageSerial_)
+                onDroppedDataConnection();
+        });
+    }
 }
 
 // ---------------------------------------------------------------- data port
@@ -629,12 +683,11 @@ void TCustomFtpCli::startPort()
     checkReadyAndConnected();
     const bool upload
         = std::find(pendingSteps_.begin(), pendingSteps_.end(), ftpFctPut) != pendingSteps_.end();
-    if (localFileName_.isEmpty() && (upload || !displayFileFlag_))
+    const bool hasTarget = upload ? !localFileName_.isEmpty()
+                                  : !localFileName_.isEmpty() || displayFileFlag_ || downloadSink_;
+    if (!hasTarget)
         throw FtpException(ftptext::localFileNameEmpty());
     data_.begin(upload ? FtpDataChannel::Direction::Upload : FtpDataChannel::Direction::Download);
-    data_.setDisplay(displayFileFlag_ && !upload, displayFileMode_);
-    transferFirstReply_ = false;
-    transferReplyDone_ = false;
     if (passive_) {
         passiveReply_.clear();
         return exec("PASV", { 200, 227 }, &TCustomFtpCli::handleCommandReply);
@@ -655,6 +708,8 @@ void TCustomFtpCli::startRest()
         completeStep(0);
         return;
     }
+    restSent_ = true;
+    restPosition_ = resumeAt_;
     exec("REST " + QByteArray::number(resumeAt_), {}, &TCustomFtpCli::handleCommandReply);
 }
 
@@ -670,29 +725,36 @@ QByteArray TCustomFtpCli::transferCommand(const QByteArray& command) const
     return hostFileName_.isEmpty() ? command : command + ' ' + hostFileName_;
 }
 
-bool TCustomFtpCli::connectPassive(int failureCode)
+void TCustomFtpCli::sendTransferCommand(const QByteArray& command, int connectFailureCode)
 {
-    const std::optional<PassiveReply> reply = parsePassiveReply(passiveReply_);
-    if (!reply) {
-        failWith(500, ftptext::invalidPassiveReply(QString::fromUtf8(passiveReply_)));
-        completeStep(500);
-        return false;
+    setTransferStage(TransferStage::AwaitingFirstReply);
+    std::optional<PassiveReply> passive;
+    if (passive_) {
+        passive = parsePassiveReply(passiveReply_);
+        if (!passive) {
+            failWith(500, ftptext::invalidPassiveReply(decodeRemoteText(passiveReply_)));
+            failTransfer(500, {});
+            return;
+        }
     }
-    // The data connection goes where the control connection went, never to
-    // the address in the reply: a server must not send us to a third host.
-    const FtpSocksRoute route = socksRoute();
-    const QString host = route.isEnabled() ? hostName_ : controlPeer_;
-    if (!data_.connectTo(host, reply->port, localAddr_, route)) {
-        failWith(failureCode, ftptext::raised(failureCode, ESocketException::className(), data_.errorText()));
-        completeStep(failureCode);
-        return false;
-    }
-    return true;
+    exec(transferCommand(command), {}, &TCustomFtpCli::handleTransferReply);
+    // The command goes first and the data connection follows: a server may
+    // close a passive connection that reaches it before its command
+    // (pyftpdlib does), and every server waits for a late one.
+    if (passive && transferRunning())
+        connectPassive(passive->port, connectFailureCode);
 }
 
-bool TCustomFtpCli::transferRunning() const
+void TCustomFtpCli::connectPassive(quint16 port, int failureCode)
 {
-    return isTransferStep(step_) && !stepDone_;
+    // The data connection goes where the control connection went, never to
+    // the address in the reply: a server must not send us to a third host.
+    const SocksRoute route = effectiveSocksRoute();
+    const QString host = route.isEnabled() ? hostName_ : controlPeer_;
+    if (!data_.connectTo(host, port, localAddr_, route)) {
+        failWith(failureCode, ftptext::raised(failureCode, ESocketException::className(), data_.errorText()));
+        failTransfer(failureCode, {});
+    }
 }
 
 void TCustomFtpCli::onDataConnectFailed(int error)
@@ -700,52 +762,35 @@ void TCustomFtpCli::onDataConnectFailed(int error)
     if (!transferRunning())
         return;
     failWith(550, ftptext::noDataConnection(error));
-    completeStep(550);
-}
-
-void TCustomFtpCli::onDataClosed()
-{
-    if (transferRunning())
-        completeTransferIfDone();
-}
-
-void TCustomFtpCli::failTransfer(int code, const QString& logLine)
-{
-    failRequest(code, lastResponse_);
-    data_.close();
-    if (!logLine.isEmpty())
-        display(logLine);
-    resumeAt_ = 0;
-    completeStep(code);
-}
-
-void TCustomFtpCli::completeTransferIfDone()
-{
-    if (!transferReplyDone_ || data_.phase() != FtpDataChannel::Phase::Closed)
-        return;
-    display(ftptext::statistics(data_.byteCount(), data_.elapsedMs()));
-    resumeAt_ = 0;
-    completeStep(transferOutcome());
-}
-
-int TCustomFtpCli::transferOutcome()
-{
-    // The server's "226" only says what the server saw; a transfer that
-    // this side cut short or could not store did not succeed.
-    if (data_.abortedByApplication())
-        failRequest(426, ftptext::transferAborted());
-    else if (data_.localFailure() == FtpDataChannel::LocalFailure::Write)
-        failRequest(550, ftptext::writeFailed(localFileName_));
-    else if (data_.localFailure() == FtpDataChannel::LocalFailure::Read)
-        failRequest(426, ftptext::readFailed(localFileName_));
-    else if (data_.closeError() != 0)
-        failRequest(data_.closeError(), ftptext::dataClosedWithError(data_.closeError()));
-    else if (data_.direction() == FtpDataChannel::Direction::Upload && !data_.sentWholeFile())
-        failRequest(426, ftptext::uploadCutShort());
-    return requestResult_;
+    failTransfer(550, {});
 }
 
 // ---------------------------------------------------------------- download
+
+FtpDataSink& TCustomFtpCli::downloadTarget()
+{
+    if (downloadSink_)
+        return *downloadSink_;
+    if (displayFileFlag_) {
+        displaySink_.setMode(displayFileMode_);
+        return displaySink_;
+    }
+    fileSink_.emplace(localFileName_, shareMode_);
+    return *fileSink_;
+}
+
+FtpReceiveBounds TCustomFtpCli::receiveBounds(const QByteArray& command) const
+{
+    FtpReceiveBounds bounds;
+    if (command == "LIST") {
+        bounds.maxBytes = listingMaxBytes;
+        bounds.maxLines = listingMaxLines;
+    } else {
+        bounds.expectedEnd = expectedSize_;
+        bounds.stopAt = partEnd_;
+    }
+    return bounds;
+}
 
 void TCustomFtpCli::startDownload(const QByteArray& command)
 {
@@ -753,37 +798,18 @@ void TCustomFtpCli::startDownload(const QByteArray& command)
         resumeAt_ = 0;
     if (!connected_)
         throw FtpException(ftptext::transferNotConnected(QString::fromLatin1(command)));
-    if (!displayFileFlag_) {
-        const bool append = resumeAt_ > 0;
-        if (!data_.file().openForDownload(localFileName_, append, shareMode_)) {
-            failWith(550, ftptext::cannotOpenForDownload(localFileName_));
-            completeStep(550);
-            return;
-        }
-        // The bytes of this transfer come after what the file holds; the
-        // progress counts them alone.
-        resumeAt_ = 0;
-    }
-    if (passive_ && !connectPassive(550))
-        return;
-    exec(transferCommand(command), {}, &TCustomFtpCli::handleDownloadReply);
-}
-
-void TCustomFtpCli::handleDownloadReply(int code)
-{
-    if (!transferFirstReply_) {
-        transferFirstReply_ = true;
-        if ((code >= 150 && code <= 159) || code == 125)
-            return;
-        failTransfer(code, {});
+    usedDownloadOptions_ = true;
+    FtpDataSink& sink = downloadTarget();
+    currentSink_ = &sink;
+    if (!data_.receiveInto(sink, resumeAt_, receiveBounds(command))) {
+        failWith(550, ftptext::cannotOpenForDownload(sink.name(), sink.failureText()));
+        completeStep(550);
         return;
     }
-    if (code == 125 || code == 226 || code == 250) {
-        transferReplyDone_ = true;
-        completeTransferIfDone();
-        return;
-    }
-    failTransfer(code, ftptext::downloadFailed());
+    // The bytes of this transfer come after what the sink holds; the
+    // progress counts them alone.
+    resumeAt_ = 0;
+    sendTransferCommand(command, 550);
 }
 
 // ---------------------------------------------------------------- upload
@@ -804,19 +830,13 @@ void TCustomFtpCli::startPut()
         completeStep(426);
         return;
     }
-    if (!openUploadFile())
-        return;
-    if (passive_) {
-        // STOR goes out once the data connection is up (onDataEstablished).
-        connectPassive(426);
-        return;
-    }
-    exec(transferCommand("STOR"), {}, &TCustomFtpCli::handleUploadReply);
+    if (openUploadFile())
+        sendTransferCommand("STOR", 426);
 }
 
 bool TCustomFtpCli::openUploadFile()
 {
-    FtpLocalFile& file = data_.file();
+    FtpLocalFile& file = data_.source();
     QString failure;
     if (!file.openForUpload(localFileName_, shareMode_))
         failure = ftptext::cannotOpenForUpload(localFileName_);
@@ -826,39 +846,189 @@ bool TCustomFtpCli::openUploadFile()
         failure = ftptext::cannotOpenForUpload(localFileName_);
     if (failure.isEmpty())
         return true;
+    file.release();
     failWith(426, failure);
     display(QStringLiteral("! ") + failure);
     completeStep(426);
     return false;
 }
 
-void TCustomFtpCli::onDataEstablished()
+// ---------------------------------------------------------------- replies and the data's end
+
+bool TCustomFtpCli::isFirstReplyPositive(int code) const
 {
-    if (transferRunning() && step_ == ftpFctPut && passive_ && state_ != ftpWaitingResponse) {
-        try {
-            exec(transferCommand("STOR"), {}, &TCustomFtpCli::handleUploadReply);
-        } catch (const FtpException& usage) {
-            failWith(500, QStringLiteral("500 ") + usage.message());
-            completeStep(500);
+    if (data_.direction() == FtpDataChannel::Direction::Upload)
+        return code == 150 || code == 125;
+    return (code >= 150 && code <= 159) || code == 125;
+}
+
+bool TCustomFtpCli::isFinalReplyPositive(int code) const
+{
+    if (data_.direction() == FtpDataChannel::Direction::Upload)
+        return code == 226 || code == 250;
+    return code == 125 || code == 226 || code == 250;
+}
+
+void TCustomFtpCli::handleTransferReply(int code)
+{
+    switch (transferStage_) {
+    case TransferStage::AwaitingFirstReply:
+    case TransferStage::DataClosedEarly:
+        if (isFirstReplyPositive(code)) {
+            if (data_.direction() == FtpDataChannel::Direction::Upload)
+                data_.permitSending();
+            setTransferStage(transferStage_ == TransferStage::AwaitingFirstReply
+                    ? TransferStage::Moving
+                    : TransferStage::AwaitingFinalReply);
+            return;
         }
+        // "425": the server could not use the data connection.
+        if (code == 425 && mayRetryTransfer())
+            return retryTransfer();
+        return failTransfer(code, {});
+    case TransferStage::Moving:
+    case TransferStage::AwaitingFinalReply:
+        // When this side ended the transfer, the server's answer to the
+        // early close says nothing new: the reason decides the outcome.
+        if (isFinalReplyPositive(code) || data_.stopReason() != FtpDataChannel::StopReason::None) {
+            if (transferStage_ == TransferStage::Moving)
+                setTransferStage(TransferStage::AwaitingDataClose);
+            else
+                completeTransfer();
+            return;
+        }
+        if (code == 426 && transferStage_ == TransferStage::AwaitingFinalReply && mayRetryTransfer())
+            return retryTransfer();
+        return failTransfer(code,
+            data_.direction() == FtpDataChannel::Direction::Upload ? ftptext::uploadFailed()
+                                                                    : ftptext::downloadFailed());
+    case TransferStage::AwaitingDataClose:
+    case TransferStage::Idle:
+        break;
     }
 }
 
-void TCustomFtpCli::handleUploadReply(int code)
+void TCustomFtpCli::onDataClosed()
 {
-    if (!transferFirstReply_) {
-        transferFirstReply_ = true;
-        if (code == 150 || code == 125) {
-            data_.permitSending();
-            return;
-        }
-        failTransfer(code, {});
+    switch (transferStage_) {
+    case TransferStage::AwaitingFirstReply:
+        setTransferStage(TransferStage::DataClosedEarly);
+        break;
+    case TransferStage::Moving:
+        setTransferStage(TransferStage::AwaitingFinalReply);
+        break;
+    case TransferStage::AwaitingDataClose:
+        completeTransfer();
+        break;
+    case TransferStage::Idle:
+    case TransferStage::DataClosedEarly:
+    case TransferStage::AwaitingFinalReply:
+        break;
+    }
+}
+
+bool TCustomFtpCli::mayRetryTransfer() const
+{
+    return passive_ && !retried_ && data_.droppedByServer();
+}
+
+void TCustomFtpCli::onDroppedDataConnection()
+{
+    if (mayRetryTransfer()) {
+        retryTransfer();
         return;
     }
-    if (code == 226 || code == 250) {
-        transferReplyDone_ = true;
-        completeTransferIfDone();
-        return;
+    // Dropped again: the server holds a transfer command that nothing will
+    // complete, so no later reply could be matched to its command. The
+    // request ends through the connection-closed path.
+    failWith(426, ftptext::dataDropped());
+    closeControl();
+}
+
+void TCustomFtpCli::retryTransfer()
+{
+    retried_ = true;
+    display(ftptext::retryingTransfer());
+    const TFtpFct step = step_;
+    if (awaitingReply_) {
+        // Whatever the server still says to the abandoned command is not the
+        // answer to the commands that follow.
+        ++owedReplies_;
+        awaitingReply_ = false;
     }
-    failTransfer(code, ftptext::uploadFailed());
+    setTransferStage(TransferStage::Idle);
+    data_.close();
+    std::vector<TFtpFct> again { ftpFctAbortXfer, ftpFctPort };
+    if (restSent_) {
+        again.push_back(ftpFctRest);
+        resumeAt_ = restPosition_;
+    }
+    again.push_back(step);
+    pendingSteps_.insert(pendingSteps_.begin(), again.begin(), again.end());
+    completeStep(0);
+}
+
+void TCustomFtpCli::failTransfer(int code, const QString& logLine)
+{
+    failRequest(code, lastResponse_);
+    setTransferStage(TransferStage::Idle);
+    data_.close();
+    if (!logLine.isEmpty())
+        display(logLine);
+    resumeAt_ = 0;
+    completeStep(code);
+}
+
+void TCustomFtpCli::completeTransfer()
+{
+    display(ftptext::statistics(data_.byteCount(), data_.elapsedMs()));
+    resumeAt_ = 0;
+    setTransferStage(TransferStage::Idle);
+    completeStep(transferOutcome());
+}
+
+int TCustomFtpCli::transferOutcome()
+{
+    // The server's "226" only says what the server saw; a transfer that
+    // this side cut short, could not store or found incomplete did not
+    // succeed.
+    const QString target = currentSink_ ? currentSink_->name() : localFileName_;
+    switch (data_.stopReason()) {
+    case FtpDataChannel::StopReason::PartComplete:
+        return requestResult_;
+    case FtpDataChannel::StopReason::AbortedByApplication:
+        failRequest(426, ftptext::transferAborted());
+        return requestResult_;
+    case FtpDataChannel::StopReason::WriteFailed:
+        failRequest(550, ftptext::writeFailed(target));
+        return requestResult_;
+    case FtpDataChannel::StopReason::ReadFailed:
+        failRequest(426, ftptext::readFailed(localFileName_));
+        return requestResult_;
+    case FtpDataChannel::StopReason::BeyondExpectedEnd:
+        failRequest(426, ftptext::moreThanExpected(data_.expectedEnd()));
+        return requestResult_;
+    case FtpDataChannel::StopReason::TooLong:
+        failRequest(426, ftptext::listingTooLong(listingMaxBytes, listingMaxLines));
+        return requestResult_;
+    case FtpDataChannel::StopReason::None:
+        break;
+    }
+    if (data_.closeError() != 0)
+        failRequest(data_.closeError(), ftptext::dataClosedWithError(data_.closeError()));
+    else if (data_.direction() == FtpDataChannel::Direction::Upload && !data_.sentWholeFile())
+        failRequest(426, ftptext::uploadCutShort());
+    else if (data_.direction() == FtpDataChannel::Direction::Download && data_.endedShort())
+        failRequest(426, ftptext::endedShort(data_.position(), data_.expectedEnd()));
+    return requestResult_;
+}
+
+void TCustomFtpCli::forgetDownloadOptions()
+{
+    currentSink_ = nullptr;
+    if (!std::exchange(usedDownloadOptions_, false))
+        return;
+    downloadSink_ = nullptr;
+    expectedSize_ = -1;
+    partEnd_ = -1;
 }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "net/FtpDataChannel.h"
+#include "net/FtpDisplaySink.h"
+#include "net/FtpFileSink.h"
 #include "net/FtpReply.h"
-#include "net/FtpSocksRoute.h"
 #include "net/FtpTypes.h"
+#include "net/SocksRoute.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -12,6 +14,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TWSocket;
@@ -39,6 +42,11 @@ class TWSocket;
 // set and are thrown as FtpException otherwise; the request is then not
 // started. A usage error of a later step of a running request ends the
 // request with status 500 instead.
+//
+// Remote names (HostFileName, HostDirName, RenameTarget, QuoteCommand) are
+// bytes and reach the server as they are, so a name a listing gave can be
+// named again whatever its encoding. What the component shows (OnDisplay,
+// ErrorMessage) is decoded and has its control characters escaped.
 class TCustomFtpCli : public QObject
 {
     Q_OBJECT
@@ -64,8 +72,13 @@ public:
     // Remote file or folder of RETR, LIST, STOR, SIZE, MKD, RMD, DELE, RNFR.
     QByteArray HostFileName() const { return hostFileName_; }
     void SetHostFileName(const QByteArray& name) { hostFileName_ = name; }
-    // Local file of a transfer; also the new name of RNTO and the whole
-    // command line of Quote.
+    // The new name of RNTO.
+    QByteArray RenameTarget() const { return renameTarget_; }
+    void SetRenameTarget(const QByteArray& name) { renameTarget_ = name; }
+    // The whole command line of Quote ("SITE MD5 <name>", ...).
+    QByteArray QuoteCommand() const { return quoteCommand_; }
+    void SetQuoteCommand(const QByteArray& line) { quoteCommand_ = line; }
+    // Local file of a transfer.
     QString LocalFileName() const { return localFileName_; }
     void SetLocalFileName(const QString& name) { localFileName_ = name; }
     bool DisplayFileFlag() const { return displayFileFlag_; }
@@ -91,14 +104,10 @@ public:
     // "ftp" by default; empty: the control connection uses Port().
     QString ProxyPort() const { return proxyPort_; }
     void SetProxyPort(const QString& port) { proxyPort_ = port; }
-    QString SocksServer() const { return socks_.server; }
-    void SetSocksServer(const QString& server) { socks_.server = server.trimmed(); }
-    QString SocksPort() const { return socks_.port; }
-    void SetSocksPort(const QString& port) { socks_.port = port.trimmed(); }
-    QString SocksUserCode() const { return socks_.usercode; }
-    void SetSocksUserCode(const QString& usercode) { socks_.usercode = usercode; }
-    QString SocksPassword() const { return socks_.password; }
-    void SetSocksPassword(const QString& password) { socks_.password = password; }
+    // The SOCKS server of both connections under the SOCKS types; its
+    // version is the type's.
+    SocksRoute socksRoute() const { return socks_; }
+    void SetSocksRoute(const SocksRoute& route) { socks_ = route; }
     bool Passive() const { return passive_; }
     // Stored as given under ftpDirect; every other type keeps it true.
     void SetPassive(bool passive);
@@ -108,6 +117,31 @@ public:
     // file is positioned.
     qint64 ResumeAt() const { return resumeAt_; }
     void SetResumeAt(qint64 position) { resumeAt_ = position; }
+
+    // What the next Get, RestGet or Dir does with the data; each is used up
+    // by it (back to its default when it ends).
+    //
+    // The sink the data goes to instead of LocalFileName or OnDisplayFile
+    // (not owned; it must live until the request ends).
+    void SetDownloadSink(FtpDataSink* sink) { downloadSink_ = sink; }
+    // The size of the remote file (from SIZE or a listing; -1: unknown).
+    // A transfer that ends before it fails and keeps what arrived, for a
+    // resume; bytes beyond it are never written, the transfer's bytes are
+    // discarded and it fails.
+    void SetExpectedSize(qint64 size) { expectedSize_ = size; }
+    // A part of the file: the download stops when it reaches this position
+    // of the remote file and succeeds (-1: it runs to the end of the file).
+    void SetPartEnd(qint64 position) { partEnd_ = position; }
+
+    // A listing that grows beyond either limit fails: a server may not
+    // stream one for ever.
+    static constexpr qint64 listingMaxBytes = qint64(1) << 30;
+    static constexpr qint64 listingMaxLines = 10'000'000;
+    // A passive data connection that the server closed before a byte moved
+    // and whose transfer then has no final reply for this long was dropped
+    // (pyftpdlib does that to a connection that arrives before its
+    // command): the transfer is tried once more on a fresh one.
+    static constexpr int droppedDataGraceMs = 1000;
 
     // ------------------------------------------------------------ results
     bool GetConnected() const { return connected_; }
@@ -234,24 +268,45 @@ private:
     void failRequest(int code, const QString& message);
 
     // Data transfers.
+    //
+    // The stages of a transfer step (RETR, LIST, STOR): it ends once both
+    // its final reply and the close of its data connection have come, in
+    // either order.
+    enum class TransferStage {
+        Idle, // no transfer step runs
+        AwaitingFirstReply, // the command is sent; data connection open or opening
+        DataClosedEarly, // the data connection closed before the first reply
+        Moving, // the server said 1xx; data moves
+        AwaitingFinalReply, // the data connection closed; the final reply is due
+        AwaitingDataClose, // the final reply came; the data is still arriving
+    };
+    static const char* transferStageName(TransferStage stage);
+    void setTransferStage(TransferStage stage);
     void startPort();
     void startRest();
     void startDownload(const QByteArray& command);
     void startPut();
     bool resumeWasAccepted() const;
+    FtpDataSink& downloadTarget();
+    FtpReceiveBounds receiveBounds(const QByteArray& command) const;
     bool openUploadFile();
+    void sendTransferCommand(const QByteArray& command, int connectFailureCode);
     QByteArray transferCommand(const QByteArray& command) const;
-    bool connectPassive(int failureCode);
-    void handleDownloadReply(int code);
-    void handleUploadReply(int code);
+    void connectPassive(quint16 port, int failureCode);
+    void handleTransferReply(int code);
+    bool isFirstReplyPositive(int code) const;
+    bool isFinalReplyPositive(int code) const;
     void failTransfer(int code, const QString& logLine);
-    void onDataEstablished();
     void onDataConnectFailed(int error);
     void onDataClosed();
-    void completeTransferIfDone();
+    bool mayRetryTransfer() const;
+    void onDroppedDataConnection();
+    void retryTransfer();
+    void completeTransfer();
     int transferOutcome();
-    bool transferRunning() const;
-    FtpSocksRoute socksRoute() const;
+    bool transferRunning() const { return transferStage_ != TransferStage::Idle; }
+    void forgetDownloadOptions();
+    SocksRoute effectiveSocksRoute() const;
 
     std::unique_ptr<TWSocket> control_;
     FtpDataChannel data_;
@@ -260,7 +315,7 @@ private:
 
     // Settings.
     QString hostName_, port_ = QStringLiteral("ftp"), localAddr_ = QStringLiteral("0.0.0.0");
-    QByteArray userName_, passWord_, hostDirName_, hostFileName_;
+    QByteArray userName_, passWord_, hostDirName_, hostFileName_, renameTarget_, quoteCommand_;
     QString localFileName_;
     bool displayFileFlag_ = false;
     TFtpDisplayFileMode displayFileMode_ = ftpLineByLine;
@@ -269,9 +324,12 @@ private:
     TFtpOptions options_ = ftpAcceptLF;
     TFtpConnectionType connectionType_ = ftpDirect;
     QString proxyServer_, proxyPort_ = QStringLiteral("ftp");
-    FtpSocksRoute socks_;
+    SocksRoute socks_;
     bool passive_ = false;
     qint64 resumeAt_ = 0;
+    FtpDataSink* downloadSink_ = nullptr;
+    qint64 expectedSize_ = -1;
+    qint64 partEnd_ = -1;
 
     // State and results.
     TFtpState state_ = ftpReady;
@@ -302,6 +360,15 @@ private:
     bool awaitingReply_ = false; // a command's final reply is still to come
     int owedReplies_ = 0; // final replies of given-up commands still to come
     bool closeExpected_ = false; // the component closes the control connection itself
-    bool transferFirstReply_ = false;
-    bool transferReplyDone_ = false;
+
+    // The running transfer.
+    TransferStage transferStage_ = TransferStage::Idle;
+    quint64 stageSerial_ = 0; // voids the dropped-connection check of an earlier stage
+    FtpDisplaySink displaySink_;
+    std::optional<FtpFileSink> fileSink_;
+    FtpDataSink* currentSink_ = nullptr;
+    bool usedDownloadOptions_ = false;
+    bool restSent_ = false; // the request sent REST, at restPosition_
+    qint64 restPosition_ = 0;
+    bool retried_ = false; // the request has had its second attempt
 };

@@ -12,36 +12,46 @@ TCustomSocksWSocket::TCustomSocksWSocket(QObject* parent)
 {
 }
 
+bool TCustomSocksWSocket::refuseSocksChange(const QString& message)
+{
+    if (State() == wsClosed)
+        return false;
+    RaiseException(message);
+    return true;
+}
+
+void TCustomSocksWSocket::SetSocksRoute(const SocksRoute& route)
+{
+    if (refuseSocksChange(QStringLiteral("Can't change socks server if not closed")))
+        return;
+    socks_ = route;
+    socks_.server = route.server.trimmed();
+    socks_.port = route.port.trimmed();
+    socksAuthentication_ = route.authenticates() ? socksAuthenticateUsercode : socksNoAuthentication;
+}
+
 void TCustomSocksWSocket::SetSocksServer(const QString& server)
 {
-    if (State() != wsClosed) {
-        RaiseException(QStringLiteral("Can't change socks server if not closed"));
-        return;
-    }
-    socksServer_ = server.trimmed();
+    if (!refuseSocksChange(QStringLiteral("Can't change socks server if not closed")))
+        socks_.server = server.trimmed();
 }
 
 void TCustomSocksWSocket::SetSocksPort(const QString& port)
 {
-    if (State() != wsClosed) {
-        RaiseException(QStringLiteral("Can't change socks port if not closed"));
-        return;
-    }
-    socksPort_ = port.trimmed();
+    if (!refuseSocksChange(QStringLiteral("Can't change socks port if not closed")))
+        socks_.port = port.trimmed();
 }
 
 void TCustomSocksWSocket::SetSocksLevel(const QString& level)
 {
-    if (State() != wsClosed) {
-        RaiseException(QStringLiteral("Can't change socks level if not closed"));
+    if (refuseSocksChange(QStringLiteral("Can't change socks level if not closed")))
         return;
-    }
-    const QString upper = level.toUpper();
-    if (upper != QLatin1String("4") && upper != QLatin1String("4A") && upper != QLatin1String("5")) {
+    const std::optional<SocksVersion> version = socksVersionFromText(level);
+    if (!version) {
         RaiseException(QStringLiteral("Invalid socks level. Must be 4, 4A or 5."));
         return;
     }
-    socksLevel_ = upper;
+    socks_.version = *version;
 }
 
 void TCustomSocksWSocket::SetSocksAuthentication(TSocksAuthentication value)
@@ -71,18 +81,18 @@ void TCustomSocksWSocket::Connect()
     quint16 serverPort = 0;
     SocksSettings settings;
     try {
-        serverPort = WSocketResolvePort(socksPort_);
-        serverAddress = WSocketResolveHost(socksServer_);
+        serverPort = WSocketResolvePort(socks_.port);
+        serverAddress = WSocketResolveHost(socks_.server);
         settings.port = WSocketResolvePort(Port());
     } catch (const ESocketException& e) {
         RaiseException(QStringLiteral("connect: ") + e.message());
         return;
     }
-    settings.level = socksLevel_;
+    settings.version = socks_.version;
     settings.host = Addr();
     settings.authenticate = socksAuthentication_ == socksAuthenticateUsercode;
-    settings.userCode = socksUsercode_.toUtf8();
-    settings.password = socksPassword_.toUtf8();
+    settings.userCode = socks_.user.toUtf8();
+    settings.password = socks_.password.toUtf8();
     settings.resolveHost = &WSocketResolveHost;
     negotiation_ = std::make_unique<SocksNegotiation>(std::move(settings));
     tcpConnecting_ = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/SocksNegotiation.h"
+#include "net/SocksRoute.h"
 #include "net/TCustomWSocket.h"
 
 #include <memory>
@@ -21,17 +22,22 @@ class TCustomSocksWSocket : public TCustomWSocket
 public:
     explicit TCustomSocksWSocket(QObject* parent = nullptr);
 
-    QString SocksServer() const { return socksServer_; }
+    // The whole route at once: authentication is on when it has a user.
+    // Refused like the single setters below while the socket is not closed.
+    SocksRoute socksRoute() const { return socks_; }
+    void SetSocksRoute(const SocksRoute& route);
+
+    QString SocksServer() const { return socks_.server; }
     void SetSocksServer(const QString& server);
-    QString SocksPort() const { return socksPort_; }
+    QString SocksPort() const { return socks_.port; }
     void SetSocksPort(const QString& port);
     // "4", "4A" or "5" ("4a" is taken as "4A").
-    QString SocksLevel() const { return socksLevel_; }
+    QString SocksLevel() const { return socksVersionText(socks_.version); }
     void SetSocksLevel(const QString& level);
-    QString SocksUsercode() const { return socksUsercode_; }
-    void SetSocksUsercode(const QString& usercode) { socksUsercode_ = usercode; }
-    QString SocksPassword() const { return socksPassword_; }
-    void SetSocksPassword(const QString& password) { socksPassword_ = password; }
+    QString SocksUsercode() const { return socks_.user; }
+    void SetSocksUsercode(const QString& usercode) { socks_.user = usercode; }
+    QString SocksPassword() const { return socks_.password; }
+    void SetSocksPassword(const QString& password) { socks_.password = password; }
     TSocksAuthentication SocksAuthentication() const { return socksAuthentication_; }
     void SetSocksAuthentication(TSocksAuthentication value);
 
@@ -63,11 +69,13 @@ protected:
     void ConnectionClosed() override;
 
 private:
-    bool socksEnabled() const { return !socksServer_.isEmpty(); }
+    bool socksEnabled() const { return socks_.isEnabled(); }
     void applyStep(const SocksStep& step);
     void failNegotiation(int code, const QString& message);
 
-    QString socksServer_, socksPort_, socksLevel_ = QStringLiteral("5"), socksUsercode_, socksPassword_;
+    bool refuseSocksChange(const QString& message);
+
+    SocksRoute socks_;
     TSocksAuthentication socksAuthentication_ = socksNoAuthentication;
     // The negotiation of the current connection, from Connect() until the
     // SOCKS server answered or the connection ended.

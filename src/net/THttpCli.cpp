@@ -61,14 +61,6 @@ void THttpCli::SetMultiThreaded(bool value)
     socket_->SetMultiThreaded(value);
 }
 
-void THttpCli::SetSocksLevel(const QString& level)
-{
-    const QString upper = level.toUpper();
-    if (upper != QLatin1String("4") && upper != QLatin1String("4A") && upper != QLatin1String("5"))
-        throw EHttpException(QStringLiteral("Invalid socks level. Must be 4, 4A or 5."), 0);
-    socksLevel_ = upper;
-}
-
 void THttpCli::SetTimeout(std::chrono::milliseconds timeout)
 {
     timeout_ = timeout > std::chrono::milliseconds::zero() ? timeout : defaultTimeout;
@@ -267,22 +259,12 @@ void THttpCli::onDnsLookupDone(int error)
     socket_->SetPort(endpoint_.port);
     socket_->SetProto(QStringLiteral("tcp"));
     socket_->SetLocalAddr(localAddr_);
-    applySocksSettings();
+    socket_->SetSocksRoute(socks_);
     socket_->Connect();
     if (socketError_ && socket_->State() == wsClosed && state_ == httpDnsLookupDone)
         fail(httpTexts::cantConnect(
             socketError_->code() != 0 ? WSocketErrorDesc(socketError_->code()) : socketError_->message(),
             socketError_->code()));
-}
-
-void THttpCli::applySocksSettings()
-{
-    socket_->SetSocksServer(socksServer_);
-    socket_->SetSocksPort(socksPort_);
-    socket_->SetSocksLevel(socksLevel_);
-    socket_->SetSocksUsercode(socksUsercode_);
-    socket_->SetSocksPassword(socksPassword_);
-    socket_->SetSocksAuthentication(socksAuthentication_);
 }
 
 void THttpCli::onSessionConnected(int error)

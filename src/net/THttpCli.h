@@ -3,7 +3,7 @@
 #include "net/HttpResponseHead.h"
 #include "net/HttpUrl.h"
 #include "net/SocketErrors.h"
-#include "net/SocksNegotiation.h"
+#include "net/SocksRoute.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -144,20 +144,10 @@ public:
     bool MultiThreaded() const { return multiThreaded_; }
     void SetMultiThreaded(bool value);
 
-    // SOCKS server for the connections (empty: none); kept until changed.
-    QString SocksServer() const { return socksServer_; }
-    void SetSocksServer(const QString& server) { socksServer_ = server.trimmed(); }
-    QString SocksPort() const { return socksPort_; }
-    void SetSocksPort(const QString& port) { socksPort_ = port.trimmed(); }
-    // "4", "4A" or "5"; anything else raises EHttpException.
-    QString SocksLevel() const { return socksLevel_; }
-    void SetSocksLevel(const QString& level);
-    QString SocksUsercode() const { return socksUsercode_; }
-    void SetSocksUsercode(const QString& usercode) { socksUsercode_ = usercode; }
-    QString SocksPassword() const { return socksPassword_; }
-    void SetSocksPassword(const QString& password) { socksPassword_ = password; }
-    TSocksAuthentication SocksAuthentication() const { return socksAuthentication_; }
-    void SetSocksAuthentication(TSocksAuthentication value) { socksAuthentication_ = value; }
+    // The SOCKS server of the connections (none by default); kept until
+    // changed. SOCKS 5 authenticates when the route has a user.
+    SocksRoute socksRoute() const { return socks_; }
+    void SetSocksRoute(const SocksRoute& route) { socks_ = route; }
 
     // Limits: how long a blocking request may take in all (a non-positive
     // value means defaultTimeout), and how large a document may be.
@@ -207,7 +197,6 @@ private:
     void startRound(const QString& url);
     bool prepareRound(const QString& url);
     void openConnection();
-    void applySocksSettings();
     void sendRequest();
     QByteArray nextBodyBlock();
 
@@ -249,8 +238,7 @@ private:
     qint64 rangeBegin_ = 0, rangeEnd_ = 0;
     QString localAddr_ = QStringLiteral("0.0.0.0");
     bool multiThreaded_ = false;
-    QString socksServer_, socksPort_, socksLevel_ = QStringLiteral("5"), socksUsercode_, socksPassword_;
-    TSocksAuthentication socksAuthentication_ = socksNoAuthentication;
+    SocksRoute socks_;
     std::chrono::milliseconds timeout_ = defaultTimeout;
     qint64 maxDocumentSize_ = defaultMaxDocumentSize;
 

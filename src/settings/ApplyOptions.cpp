@@ -13,16 +13,18 @@ void applyConnectionOptions(TFtpClient& client, const connectionOptions& options
         ? static_cast<TFtpConnectionType>(options.Type)
         : ftpDirect;
     client.SetConnectionType(type);
+    SocksRoute socks; // its version is the connection type's
     if (type == ftpProxy) {
         client.SetProxyServer(QString::fromStdString(options.ProxyServer));
         client.SetProxyPort(
             options.ProxyPort != 0 ? QString::number(options.ProxyPort) : QStringLiteral("ftp"));
     } else if (type != ftpDirect) {
-        client.SetSocksServer(QString::fromStdString(options.SocksServer));
-        client.SetSocksPort(QString::number(options.SocksPort));
-        client.SetSocksUserCode(QString::fromStdString(options.SocksUser));
-        client.SetSocksPassword(QString::fromStdString(options.SocksPassword));
+        socks.server = QString::fromStdString(options.SocksServer);
+        socks.port = QString::number(options.SocksPort);
+        socks.user = QString::fromStdString(options.SocksUser);
+        socks.password = QString::fromStdString(options.SocksPassword);
     }
+    client.SetSocksRoute(socks);
     client.SetPassive(type != ftpDirect || options.AlwaysUsePassiveMode);
 }
 
@@ -31,11 +33,7 @@ void applyHttpProxy(THttpCli& http, const connectionOptions& options)
     http.SetProxy({});
     http.SetProxyUsername({});
     http.SetProxyPassword({});
-    http.SetSocksServer({});
-    http.SetSocksPort({});
-    http.SetSocksUsercode({});
-    http.SetSocksPassword({});
-    http.SetSocksAuthentication(socksNoAuthentication);
+    SocksRoute socks;
     switch (options.HTTPConnectionType) {
     case connectionOptions::HttpProxy:
         http.SetProxy(QString::fromStdString(options.HTTPProxyServer));
@@ -45,17 +43,16 @@ void applyHttpProxy(THttpCli& http, const connectionOptions& options)
         break;
     case connectionOptions::HttpSocks4:
     case connectionOptions::HttpSocks5:
-        http.SetSocksAuthentication(
-            options.HTTPSOCKSUser.empty() ? socksNoAuthentication : socksAuthenticateUsercode);
-        http.SetSocksLevel(options.HTTPConnectionType == connectionOptions::HttpSocks4 ? QStringLiteral("4")
-                                                                                       : QStringLiteral("5"));
-        http.SetSocksServer(QString::fromStdString(options.HTTPSOCKSServer));
-        http.SetSocksPort(QString::number(options.HTTPSOCKSPort));
-        http.SetSocksUsercode(QString::fromStdString(options.HTTPSOCKSUser));
-        http.SetSocksPassword(QString::fromStdString(options.HTTPSOCKSPassword));
+        socks.version = options.HTTPConnectionType == connectionOptions::HttpSocks4 ? SocksVersion::V4
+                                                                                   : SocksVersion::V5;
+        socks.server = QString::fromStdString(options.HTTPSOCKSServer);
+        socks.port = QString::number(options.HTTPSOCKSPort);
+        socks.user = QString::fromStdString(options.HTTPSOCKSUser);
+        socks.password = QString::fromStdString(options.HTTPSOCKSPassword);
         break;
     default:
         break;
     }
+    http.SetSocksRoute(socks);
     http.SetTimeout(std::chrono::seconds(options.TimeoutPeriod));
 }

@@ -104,7 +104,9 @@ TEST(FtpLineReader, CrLfModeIsOverfullWhenTheBufferHoldsOnlyBareLineFeeds)
 struct ReplyCase {
     const char* name;
     std::vector<QByteArray> lines;
-    std::vector<int> finals; // code of each line that ends a reply, 0 for the others
+    // The code of each line that ends a reply, 0 for text, -1 for a line
+    // that is a protocol error.
+    std::vector<int> finals;
 };
 
 class FtpReplyClassifierTest : public testing::TestWithParam<ReplyCase>
@@ -117,7 +119,17 @@ TEST_P(FtpReplyClassifierTest, EndsEachReplyAtItsLastLine)
     std::vector<int> finals;
     for (const QByteArray& line : GetParam().lines) {
         const FtpReplyClassifier::Line kind = classifier.classify(line);
-        finals.push_back(kind.final ? kind.code : 0);
+        switch (kind.kind) {
+        case FtpReplyClassifier::Kind::Final:
+            finals.push_back(kind.code);
+            break;
+        case FtpReplyClassifier::Kind::Malformed:
+            finals.push_back(-1);
+            break;
+        case FtpReplyClassifier::Kind::Text:
+            finals.push_back(0);
+            break;
+        }
     }
     EXPECT_EQ(finals, GetParam().finals);
 }
@@ -131,18 +143,32 @@ INSTANTIATE_TEST_SUITE_P(Replies, FtpReplyClassifierTest,
             "text_lines_inside", { "220-a", "plain text", " 220 indented", "220 end" }, { 0, 0, 0, 220 } },
         ReplyCase {
             "other_codes_inside_do_not_end_it", { "230-motd", "150 users online", "230 ok" }, { 0, 0, 230 } },
+        ReplyCase { "malformed_lines_inside_are_text", { "230-motd", "2 users", "2300", "230 ok" },
+            { 0, 0, 0, 230 } },
+        ReplyCase { "longer_code_inside_does_not_end_it", { "230-motd", "2300 x", "230 ok" }, { 0, 0, 230 } },
         ReplyCase { "same_code_with_hyphen_goes_on", { "211-a", "211-b", "211 end" }, { 0, 0, 211 } },
         ReplyCase { "text_before_a_reply", { "hello there", "220 ready" }, { 0, 220 } },
         ReplyCase { "next_reply_after_a_multi_line_one", { "220-a", "220 b", "331 pw" }, { 0, 220, 331 } },
-        ReplyCase { "huge_code", { "12345678 x" }, { 999999 } }),
+        ReplyCase { "one_digit", { "2 short code" }, { -1 } },
+        ReplyCase { "four_digits", { "2300 done" }, { -1 } },
+        ReplyCase { "huge_code", { "12345678 x" }, { -1 } },
+        ReplyCase { "below_100", { "099 odd" }, { -1 } },
+        ReplyCase { "above_599", { "600 odd" }, { -1 } },
+        ReplyCase { "letter_after_the_code", { "220x ready" }, { -1 } },
+        ReplyCase { "malformed_opening_line", { "22-a" }, { -1 } }),
     [](const testing::TestParamInfo<ReplyCase>& info) { return std::string(info.param.name); });
 
-TEST(FtpReplyCode, ReadsLeadingDigitsOnly)
+TEST(FtpReplyCode, IsThreeDigitsBeforeABlankAHyphenOrTheEnd)
 {
     EXPECT_EQ(replyCodeOf("550 no such file"), 550);
     EXPECT_EQ(replyCodeOf("226-more"), 226);
+    EXPECT_EQ(replyCodeOf("200"), 200);
     EXPECT_FALSE(replyCodeOf(" 550 indented").has_value());
     EXPECT_FALSE(replyCodeOf("").has_value());
+    EXPECT_FALSE(replyCodeOf("20").has_value());
+    EXPECT_FALSE(replyCodeOf("2000").has_value());
+    EXPECT_FALSE(replyCodeOf("200\tok").has_value());
+    EXPECT_FALSE(replyCodeOf("000 zero").has_value());
 }
 
 struct SizeCase {

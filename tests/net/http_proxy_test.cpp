@@ -71,9 +71,17 @@ TEST_F(HttpThroughProxy, RedirectionThroughTheProxyStaysWithTheProxy)
 
 struct SocksCase {
     const char* name;
-    const char* level;
+    SocksVersion version;
     bool requireUser;
 };
+
+SocksRoute danteRoute(const DanteServer& socks)
+{
+    SocksRoute route;
+    route.server = QStringLiteral("127.0.0.1");
+    route.port = QString::number(socks.port());
+    return route;
+}
 
 class HttpThroughSocks : public HttpThroughProxy, public testing::WithParamInterface<SocksCase>
 {
@@ -83,14 +91,13 @@ TEST_P(HttpThroughSocks, ReachesTheServer)
 {
     DanteServer socks;
     ASSERT_TRUE(socks.start(GetParam().requireUser)) << socks.error().toStdString();
-    http.SetSocksServer(QStringLiteral("127.0.0.1"));
-    http.SetSocksPort(QString::number(socks.port()));
-    http.SetSocksLevel(QString::fromLatin1(GetParam().level));
+    SocksRoute route = danteRoute(socks);
+    route.version = GetParam().version;
     if (GetParam().requireUser) {
-        http.SetSocksAuthentication(socksAuthenticateUsercode);
-        http.SetSocksUsercode(DanteServer::systemSocksUser());
-        http.SetSocksPassword(DanteServer::systemSocksPassword());
+        route.user = DanteServer::systemSocksUser();
+        route.password = DanteServer::systemSocksPassword();
     }
+    http.SetSocksRoute(route);
     const HttpReply reply = httpPost(http, server.url(QStringLiteral("/echo")), "md5=0123&action=others");
     ASSERT_FALSE(reply.raised) << reply.message.toStdString();
     EXPECT_TRUE(reply.body.startsWith("POST /echo HTTP/1.0\r\n")) << reply.body.constData();
@@ -101,19 +108,18 @@ TEST_P(HttpThroughSocks, ReachesTheServer)
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, HttpThroughSocks,
-    testing::Values(SocksCase { "socks4", "4", false }, SocksCase { "socks5", "5", false },
-        SocksCase { "socks5WithUser", "5", true }),
+    testing::Values(SocksCase { "socks4", SocksVersion::V4, false },
+        SocksCase { "socks5", SocksVersion::V5, false }, SocksCase { "socks5WithUser", SocksVersion::V5, true }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HttpThroughProxy, SocksServerRefusingTheLoginFailsTheRequest)
 {
     DanteServer socks;
     ASSERT_TRUE(socks.start(true)) << socks.error().toStdString();
-    http.SetSocksServer(QStringLiteral("127.0.0.1"));
-    http.SetSocksPort(QString::number(socks.port()));
-    http.SetSocksAuthentication(socksAuthenticateUsercode);
-    http.SetSocksUsercode(DanteServer::systemSocksUser());
-    http.SetSocksPassword(QStringLiteral("wrong password"));
+    SocksRoute route = danteRoute(socks);
+    route.user = DanteServer::systemSocksUser();
+    route.password = QStringLiteral("wrong password");
+    http.SetSocksRoute(route);
     const HttpReply reply = httpGet(http, server.url(QStringLiteral("/echo")));
     EXPECT_TRUE(reply.raised);
     EXPECT_EQ(reply.code, 404);
@@ -125,10 +131,9 @@ TEST_F(HttpThroughProxy, SocksServerWithoutLoginRefusesAClientThatWantsOne)
 {
     DanteServer socks;
     ASSERT_TRUE(socks.start(false)) << socks.error().toStdString();
-    http.SetSocksServer(QStringLiteral("127.0.0.1"));
-    http.SetSocksPort(QString::number(socks.port()));
-    http.SetSocksAuthentication(socksAuthenticateUsercode);
-    http.SetSocksUsercode(QStringLiteral("someone"));
+    SocksRoute route = danteRoute(socks);
+    route.user = QStringLiteral("someone");
+    http.SetSocksRoute(route);
     const HttpReply reply = httpGet(http, server.url(QStringLiteral("/echo")));
     EXPECT_TRUE(reply.raised);
     EXPECT_EQ(reply.message, QStringLiteral("authentification method not acceptable (Error #20003)"));
@@ -136,20 +141,13 @@ TEST_F(HttpThroughProxy, SocksServerWithoutLoginRefusesAClientThatWantsOne)
 
 TEST_F(HttpThroughProxy, UnreachableSocksServerFails)
 {
-    http.SetSocksServer(QStringLiteral("127.0.0.1"));
-    http.SetSocksPort(QString::number(freeTcpPort()));
+    SocksRoute route;
+    route.server = QStringLiteral("127.0.0.1");
+    route.port = QString::number(freeTcpPort());
+    http.SetSocksRoute(route);
     const HttpReply reply = httpGet(http, server.url(QStringLiteral("/echo")));
     EXPECT_TRUE(reply.raised);
     EXPECT_EQ(reply.message, QStringLiteral("Connection refused (Error #10061)"));
-}
-
-TEST(HttpSocksLevel, OnlyKnownLevelsAreTaken)
-{
-    THttpCli http;
-    http.SetSocksLevel(QStringLiteral("4a"));
-    EXPECT_EQ(http.SocksLevel(), QStringLiteral("4A"));
-    EXPECT_THROW(http.SetSocksLevel(QStringLiteral("6")), EHttpException);
-    EXPECT_EQ(http.SocksLevel(), QStringLiteral("4A"));
 }
 
 } // namespace

@@ -577,7 +577,9 @@ INSTANTIATE_TEST_SUITE_P(Socket, SocketSettingWhileOpen,
         SettingCase { "SocksPort", [](TWSocket& s) { s.SetSocksPort(QStringLiteral("1080")); },
             "Can't change socks port if not closed" },
         SettingCase { "SocksLevel", [](TWSocket& s) { s.SetSocksLevel(QStringLiteral("4")); },
-            "Can't change socks level if not closed" }),
+            "Can't change socks level if not closed" },
+        SettingCase { "SocksRoute", [](TWSocket& s) { s.SetSocksRoute({}); },
+            "Can't change socks server if not closed" }),
     [](const ::testing::TestParamInfo<SettingCase>& info) { return std::string(info.param.name); });
 
 TEST(SocketConnection, ChangingThePortOfAConnectedSocketIsRefused)
@@ -612,6 +614,42 @@ TEST(SocketConnection, SocksSettingsAreCheckedTrimmedAndKeptOverClose)
         QStringLiteral("tcp is the only protocol supported thru socks server"));
     socket.Close();
     EXPECT_EQ(socket.SocksServer(), QStringLiteral("proxy.example"));
+}
+
+TEST(SocketConnection, ASocksRouteSetsEverySettingAtOnceAndAuthenticatesOnlyWithAUser)
+{
+    TWSocket socket;
+    SocksRoute route;
+    route.server = QStringLiteral(" proxy.example ");
+    route.port = QStringLiteral("1080 ");
+    route.version = SocksVersion::V4A;
+    route.user = QStringLiteral("alice");
+    route.password = QStringLiteral("wonder");
+    socket.SetSocksRoute(route);
+    EXPECT_EQ(socket.SocksServer(), QStringLiteral("proxy.example"));
+    EXPECT_EQ(socket.SocksPort(), QStringLiteral("1080"));
+    EXPECT_EQ(socket.SocksLevel(), QStringLiteral("4A"));
+    EXPECT_EQ(socket.SocksUsercode(), QStringLiteral("alice"));
+    EXPECT_EQ(socket.SocksPassword(), QStringLiteral("wonder"));
+    EXPECT_EQ(socket.SocksAuthentication(), socksAuthenticateUsercode);
+
+    route.user.clear();
+    socket.SetSocksRoute(route);
+    EXPECT_EQ(socket.SocksAuthentication(), socksNoAuthentication);
+    socket.SetSocksRoute({});
+    EXPECT_TRUE(socket.SocksServer().isEmpty());
+    EXPECT_FALSE(socket.socksRoute().isEnabled());
+}
+
+TEST(SocksVersionText, NamesEachVersionAndReadsOnlyThose)
+{
+    EXPECT_EQ(socksVersionText(SocksVersion::V4), QStringLiteral("4"));
+    EXPECT_EQ(socksVersionText(SocksVersion::V4A), QStringLiteral("4A"));
+    EXPECT_EQ(socksVersionText(SocksVersion::V5), QStringLiteral("5"));
+    EXPECT_EQ(socksVersionFromText(QStringLiteral("4a")), SocksVersion::V4A);
+    EXPECT_EQ(socksVersionFromText(QStringLiteral("5")), SocksVersion::V5);
+    EXPECT_FALSE(socksVersionFromText(QStringLiteral("6")).has_value());
+    EXPECT_FALSE(socksVersionFromText(QStringLiteral("")).has_value());
 }
 
 TEST(SocketConnection, LocalAddressBindsTheConnection)

@@ -16,10 +16,10 @@ QByteArray bytes(std::initializer_list<int> values)
     return out;
 }
 
-SocksSettings settingsFor(const char* level, bool authenticate = false)
+SocksSettings settingsFor(SocksVersion version, bool authenticate = false)
 {
     SocksSettings settings;
-    settings.level = QString::fromLatin1(level);
+    settings.version = version;
     settings.host = QStringLiteral("files.example.org");
     settings.port = 2121;
     settings.authenticate = authenticate;
@@ -35,7 +35,7 @@ const QByteArray socks5Success = bytes({ 5, 0, 0, 1, 10, 1, 2, 3, 0x10, 0xE1 });
 
 TEST(SocketSocksNegotiation, Socks4SendsTheLocallyResolvedAddressAndUserId)
 {
-    SocksNegotiation negotiation(settingsFor("4"));
+    SocksNegotiation negotiation(settingsFor(SocksVersion::V4));
     const SocksStep step = negotiation.Start();
     EXPECT_EQ(step.toSend, bytes({ 4, 1, 0x08, 0x49, 192, 168, 1, 2 }) + QByteArray("alice") + bytes({ 0 }));
     EXPECT_EQ(negotiation.State(), socksConnect);
@@ -43,7 +43,7 @@ TEST(SocketSocksNegotiation, Socks4SendsTheLocallyResolvedAddressAndUserId)
 
 TEST(SocketSocksNegotiation, Socks4ALetsTheServerResolveTheName)
 {
-    auto settings = settingsFor("4A");
+    auto settings = settingsFor(SocksVersion::V4A);
     settings.resolveHost
         = [](const QString&) -> quint32 { throw ESocketException(QStringLiteral("must not resolve")); };
     SocksNegotiation negotiation(settings);
@@ -54,7 +54,7 @@ TEST(SocketSocksNegotiation, Socks4ALetsTheServerResolveTheName)
 
 TEST(SocketSocksNegotiation, Socks4ResolutionFailureIsError20017)
 {
-    auto settings = settingsFor("4");
+    auto settings = settingsFor(SocksVersion::V4);
     settings.resolveHost = [](const QString&) -> quint32 {
         throw ESocketException(
             QStringLiteral("WSocketResolveHost: Cannot convert host address 'x', Error #11001"));
@@ -71,7 +71,7 @@ TEST(SocketSocksNegotiation, Socks4ResolutionFailureIsError20017)
 
 TEST(SocketSocksNegotiation, Socks4RefusesAUserIdThatWouldEndEarly)
 {
-    auto settings = settingsFor("4A");
+    auto settings = settingsFor(SocksVersion::V4A);
     settings.userCode = QByteArray("bob\0evil.example", 16);
     SocksNegotiation negotiation(settings);
     const SocksStep step = negotiation.Start();
@@ -81,7 +81,7 @@ TEST(SocketSocksNegotiation, Socks4RefusesAUserIdThatWouldEndEarly)
 
 TEST(SocketSocksNegotiation, Socks5WithoutAuthenticationOffersMethodNone)
 {
-    SocksNegotiation negotiation(settingsFor("5"));
+    SocksNegotiation negotiation(settingsFor(SocksVersion::V5));
     EXPECT_EQ(negotiation.Start().toSend, bytes({ 5, 1, 0 }));
     const SocksStep request = negotiation.Feed(bytes({ 5, 0 }));
     EXPECT_EQ(request.toSend, socks5Request);
@@ -95,7 +95,7 @@ TEST(SocketSocksNegotiation, Socks5WithoutAuthenticationOffersMethodNone)
 
 TEST(SocketSocksNegotiation, Socks5SendsADottedAddressAsText)
 {
-    auto settings = settingsFor("5");
+    auto settings = settingsFor(SocksVersion::V5);
     settings.host = QStringLiteral("10.9.8.7");
     SocksNegotiation negotiation(settings);
     negotiation.Start();
@@ -105,7 +105,7 @@ TEST(SocketSocksNegotiation, Socks5SendsADottedAddressAsText)
 
 TEST(SocketSocksNegotiation, Socks5AuthenticatesWithUserCodeAndPassword)
 {
-    SocksNegotiation negotiation(settingsFor("5", true));
+    SocksNegotiation negotiation(settingsFor(SocksVersion::V5, true));
     EXPECT_EQ(negotiation.Start().toSend, bytes({ 5, 1, 2 }));
     const SocksStep auth = negotiation.Feed(bytes({ 5, 2 }));
     EXPECT_EQ(auth.toSend, bytes({ 1, 5 }) + QByteArray("alice") + bytes({ 6 }) + QByteArray("secret"));
@@ -118,7 +118,7 @@ TEST(SocketSocksNegotiation, Socks5AuthenticatesWithUserCodeAndPassword)
 
 TEST(SocketSocksNegotiation, Socks5ServerWithoutAuthenticationIsReportedAsNotRequired)
 {
-    SocksNegotiation negotiation(settingsFor("5", true));
+    SocksNegotiation negotiation(settingsFor(SocksVersion::V5, true));
     negotiation.Start();
     const SocksStep request = negotiation.Feed(bytes({ 5, 0 }));
     EXPECT_EQ(request.authStates, std::vector<TSocksAuthState> { socksAuthNotRequired });
@@ -147,7 +147,7 @@ class SocketSocks5Failure : public ::testing::TestWithParam<FailureCase>
 TEST_P(SocketSocks5Failure, EndsWithTheCodeAndText)
 {
     const FailureCase& c = GetParam();
-    SocksNegotiation negotiation(settingsFor("5", c.authenticate));
+    SocksNegotiation negotiation(settingsFor(SocksVersion::V5, c.authenticate));
     negotiation.Start();
     SocksStep step = negotiation.Feed(c.methodReply);
     if (!c.authReply.isEmpty())
@@ -219,7 +219,7 @@ class SocketSocks4Failure : public ::testing::TestWithParam<Socks4ReplyCase>
 
 TEST_P(SocketSocks4Failure, EndsWithTheCodeAndText)
 {
-    SocksNegotiation negotiation(settingsFor("4"));
+    SocksNegotiation negotiation(settingsFor(SocksVersion::V4));
     negotiation.Start();
     const SocksStep step = negotiation.Feed(bytes({ GetParam().version, GetParam().code, 0, 0, 0, 0, 0, 0 }));
     EXPECT_EQ(step.result, SocksStep::Failed);
@@ -240,7 +240,7 @@ INSTANTIATE_TEST_SUITE_P(Socket, SocketSocks4Failure,
 
 TEST(SocketSocksNegotiation, Socks4GrantedKeepsBoundAddressAndFollowingData)
 {
-    SocksNegotiation negotiation(settingsFor("4"));
+    SocksNegotiation negotiation(settingsFor(SocksVersion::V4));
     negotiation.Start();
     const SocksStep step
         = negotiation.Feed(bytes({ 0, 90, 0x1F, 0x90, 10, 0, 0, 9 }) + QByteArray("220 ready\r\n"));
@@ -269,7 +269,7 @@ class SocketSocks5Bound : public ::testing::TestWithParam<BoundCase>
 TEST_P(SocketSocks5Bound, IsReadFedWholeOrByteByByte)
 {
     for (const bool byteByByte : { false, true }) {
-        SocksNegotiation negotiation(settingsFor("5"));
+        SocksNegotiation negotiation(settingsFor(SocksVersion::V5));
         negotiation.Start();
         negotiation.Feed(bytes({ 5, 0 }));
         const QByteArray wire = GetParam().reply + QByteArray("DATA");
@@ -298,7 +298,7 @@ INSTANTIATE_TEST_SUITE_P(Socket, SocketSocks5Bound,
 
 TEST(SocketSocksNegotiation, Socks5RefusesCredentialsTooLongForTheWire)
 {
-    auto settings = settingsFor("5", true);
+    auto settings = settingsFor(SocksVersion::V5, true);
     settings.password = QByteArray(256, 'p');
     SocksNegotiation negotiation(settings);
     negotiation.Start();
@@ -310,7 +310,7 @@ TEST(SocketSocksNegotiation, Socks5RefusesCredentialsTooLongForTheWire)
 
 TEST(SocketSocksNegotiation, Socks5RefusesAHostNameTooLongForTheWire)
 {
-    auto settings = settingsFor("5");
+    auto settings = settingsFor(SocksVersion::V5);
     settings.host = QString(256, QLatin1Char('h'));
     SocksNegotiation negotiation(settings);
     negotiation.Start();

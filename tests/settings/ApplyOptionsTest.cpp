@@ -50,8 +50,8 @@ TEST_P(FtpConnectionOptions, ReachTheComponentAsTheirTypeAsks)
     EXPECT_EQ(client.Passive(), c.passive);
     EXPECT_EQ(client.ProxyServer(), c.proxyServer);
     EXPECT_EQ(client.ProxyPort(), c.proxyPortText);
-    EXPECT_EQ(client.SocksServer(), c.socksServer);
-    EXPECT_EQ(client.SocksPort(), c.socksPort);
+    EXPECT_EQ(client.socksRoute().server, c.socksServer);
+    EXPECT_EQ(client.socksRoute().port, c.socksPort);
     EXPECT_EQ(client.HostName(), QStringLiteral("ftp.example.com")) << "the site stays the site";
     EXPECT_EQ(client.Port(), QStringLiteral("2121"));
 }
@@ -84,8 +84,8 @@ TEST(FtpConnectionOptionsSocks, TheSocksAccountReachesTheComponent)
 
     applyConnectionOptions(client, options);
 
-    EXPECT_EQ(client.SocksUserCode(), QStringLiteral("alice"));
-    EXPECT_EQ(client.SocksPassword(), QStringLiteral("wonder"));
+    EXPECT_EQ(client.socksRoute().user, QStringLiteral("alice"));
+    EXPECT_EQ(client.socksRoute().password, QStringLiteral("wonder"));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -72,19 +73,21 @@ private:
             reply("250 Directory changed\r\n");
         else if (verb == "SIZE")
             reply("213 " + QByteArray::number(server_.download.size()) + "\r\n");
-        else if (verb == "REST")
+        else if (verb == "REST") {
+            restOffset_ = argument.toLongLong();
             reply("350 Restarting at " + argument + "\r\n");
+        }
         else if (verb == "PASV")
             startPassive();
         else if (verb == "PORT")
             takePort(argument);
         else if (verb == "RETR" || verb == "LIST")
-            startDownload();
+            startDownload(verb == "RETR");
         else if (verb == "STOR")
             startUpload();
         else if (verb == "ABOR")
-            reply(transferStalled_ ? "426 Transfer aborted\r\n226 ABOR successful\r\n"
-                                   : "225 No transfer to abort\r\n");
+            reply(transferStalled_ && !transferDropped_ ? "426 Transfer aborted\r\n226 ABOR successful\r\n"
+                                                        : "225 No transfer to abort\r\n");
         else if (verb == "QUIT") {
             reply("221 Goodbye\r\n");
             control_->disconnectFromHost();
@@ -97,16 +100,31 @@ private:
         delete dataListener_;
         dataListener_ = new QTcpServer(this);
         dataListener_->listen(QHostAddress::LocalHost, 0);
-        if (server_.dropPassiveConnections) {
-            connect(dataListener_, &QTcpServer::newConnection, this, [this] {
-                while (QTcpSocket* data = dataListener_->nextPendingConnection())
-                    data->abort();
-            });
-        }
+        readyConnection_ = nullptr;
+        waitingUse_ = nullptr;
+        transferDropped_ = false;
+        connect(dataListener_, &QTcpServer::newConnection, this, [this] { takePassiveConnections(); });
         const quint16 port = dataListener_->serverPort();
         passive_ = true;
         reply("227 Entering Passive Mode (" + server_.passiveAddress + ',' + QByteArray::number(port >> 8)
             + ',' + QByteArray::number(port & 0xff) + ")\r\n");
+    }
+
+    void takePassiveConnections()
+    {
+        while (QTcpSocket* data = dataListener_->nextPendingConnection()) {
+            if (passiveDrops_ < server_.dropPassiveConnections) {
+                ++passiveDrops_;
+                transferDropped_ = true;
+                data->abort();
+                data->deleteLater();
+                continue;
+            }
+            if (waitingUse_)
+                std::exchange(waitingUse_, nullptr)(data);
+            else
+                readyConnection_ = data;
+        }
     }
 
     void takePort(const QByteArray& argument)
@@ -125,17 +143,18 @@ private:
 
     void withDataConnection(const std::function<void(QTcpSocket*)>& use)
     {
-        if (passive_) {
-            if (dataListener_->hasPendingConnections()) {
-                use(dataListener_->nextPendingConnection());
-                return;
-            }
-            connect(
-                dataListener_, &QTcpServer::newConnection, this,
-                [this, use] { use(dataListener_->nextPendingConnection()); }, Qt::SingleShotConnection);
+        if (!passive_) {
+            connectActive(server_.strangerSources, use);
             return;
         }
-        connectActive(server_.strangerSources, use);
+        if (transferDropped_) {
+            transferStalled_ = true;
+            return;
+        }
+        if (readyConnection_)
+            use(std::exchange(readyConnection_, nullptr));
+        else
+            waitingUse_ = use;
     }
 
     // Strangers one after the other (each once the client has dropped it),
@@ -154,26 +173,45 @@ private:
         socket->connectToHost(activeHost_, activePort_);
     }
 
-    void startDownload()
+    void startDownload(bool file)
     {
         reply("150 Opening data connection\r\n");
-        if (server_.stallTransfers || server_.dropPassiveConnections) {
+        if (server_.stallTransfers) {
             transferStalled_ = true;
             return;
         }
-        withDataConnection([this](QTcpSocket* data) {
+        const qint64 offset = file && !server_.ignoreRest ? std::exchange(restOffset_, 0) : 0;
+        const QByteArray contents = server_.download.mid(offset);
+        withDataConnection([this, contents](QTcpSocket* data) {
+            if (server_.endlessDownload) {
+                sendForEver(data, contents);
+                return;
+            }
             if (server_.finalReplyBeforeData) {
                 reply("226 Transfer complete\r\n");
-                QTimer::singleShot(200, data, [this, data] {
-                    data->write(server_.download);
+                QTimer::singleShot(200, data, [data, contents] {
+                    data->write(contents);
                     data->disconnectFromHost();
                 });
                 return;
             }
             connect(data, &QTcpSocket::disconnected, this, [this] { reply("226 Transfer complete\r\n"); });
-            data->write(server_.download);
+            data->write(contents);
             data->disconnectFromHost();
         });
+    }
+
+    // Keeps a few copies of `contents` queued until the client hangs up.
+    void sendForEver(QTcpSocket* data, const QByteArray& contents)
+    {
+        const QByteArray chunk = contents.repeated(std::max<qsizetype>(1, 65536 / contents.size()));
+        const auto topUp = [data, chunk] {
+            while (data->state() == QAbstractSocket::ConnectedState && data->bytesToWrite() < 4 * chunk.size())
+                data->write(chunk);
+        };
+        connect(data, &QTcpSocket::bytesWritten, data, topUp);
+        connect(data, &QTcpSocket::disconnected, this, [this] { reply("426 Connection closed\r\n"); });
+        topUp();
     }
 
     void startUpload()
@@ -208,6 +246,11 @@ private:
     QTcpSocket* control_;
     QByteArray buffer_;
     QTcpServer* dataListener_ = nullptr;
+    QTcpSocket* readyConnection_ = nullptr; // passive, arrived before its command
+    std::function<void(QTcpSocket*)> waitingUse_; // a command waiting for its connection
+    int passiveDrops_ = 0;
+    bool transferDropped_ = false;
+    qint64 restOffset_ = 0;
     bool passive_ = false;
     bool transferStalled_ = false;
     QString activeHost_;

@@ -36,15 +36,22 @@ public:
     std::set<QByteArray> closeAfter;
     // The four address numbers the 227 reply names.
     QByteArray passiveAddress = "127,0,0,1";
-    // What RETR and LIST send over the data connection.
+    // What RETR and LIST send over the data connection; RETR sends it from
+    // the offset of the built-in REST (unless ignoreRest).
     QByteArray download = "scripted file contents\n";
+    // Answer REST with 350 and still send the whole file.
+    bool ignoreRest = false;
+    // Send `download` over and over until the client closes the connection.
+    bool endlessDownload = false;
     // Send the final "226" before the data (RETR/LIST).
     bool finalReplyBeforeData = false;
     // Reply to RETR with "150" and then say nothing more.
     bool stallTransfers = false;
-    // Close every passive data connection as soon as it arrives (and let
-    // RETR stall): what pyftpdlib sometimes does to an idle connection.
-    bool dropPassiveConnections = false;
+    // Close the first this many passive data connections as they arrive:
+    // what pyftpdlib does to a connection that comes before its command.
+    // The transfer then answers "150" and waits for a connection that
+    // never comes, and ABOR finds "225 No transfer to abort".
+    int dropPassiveConnections = 0;
     // STOR: close the data connection after this many bytes (-1: never).
     qint64 uploadCutAfter = -1;
     // Active mode: connect from these addresses first (strangers), then
