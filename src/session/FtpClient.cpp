@@ -394,7 +394,7 @@ void ftpClient::tearDownViews()
     ftp_->SetUserName({});
     ftp_->SetPassWord({});
     ftp_->SetProxyServer({});
-    ftp_->SetSocksServer({});
+    ftp_->SetSocksRoute({});
     if (!ftp_->GetConnected())
         ftp_->SetConnectionType(ftpDirect);
     view_->setPathText({});

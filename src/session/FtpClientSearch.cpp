@@ -66,8 +66,8 @@ void ftpClient::runServerSearch(const std::string& keyword, int mode)
 bool ftpClient::quote(const std::string& command)
 {
     // The component refuses a line with CR, LF or NUL before sending it.
-    ftp_->SetLocalFileName(QString::fromUtf8(command.data(), static_cast<qsizetype>(command.size())));
+    ftp_->SetQuoteCommand(QByteArray(command.data(), static_cast<qsizetype>(command.size())));
     const bool accepted = ftp_->Quote();
-    ftp_->SetLocalFileName({});
+    ftp_->SetQuoteCommand({});
     return accepted;
 }

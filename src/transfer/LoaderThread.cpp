@@ -529,13 +529,13 @@ void LoaderThread::probeResume()
 {
     TFtpClient& client = connection0();
     setStatus(LoaderTexts::checkingResume());
-    client.SetLocalFileName(QStringLiteral("REST 100"));
+    client.SetQuoteCommand("REST 100");
     supportsRest_ = client.Quote() && !stopping();
     progress_->resumeIndicator = supportsRest_ ? 1 : -1;
     if (supportsRest_)
         setStatus(LoaderTexts::resumeDetected());
     if (!stopping() && client.GetConnected()) {
-        client.SetLocalFileName(QStringLiteral("REST 0"));
+        client.SetQuoteCommand("REST 0");
         client.Quote();
     }
 }
@@ -544,7 +544,7 @@ void LoaderThread::probeDigests()
 {
     TFtpClient& client = connection0();
     setStatus(LoaderTexts::checkingDigests());
-    client.SetLocalFileName(QStringLiteral("SITE MD5S"));
+    client.SetQuoteCommand("SITE MD5S");
     supportsMd5_ = client.Quote() && !stopping();
     progress_->digestIndicator = supportsMd5_ ? 1 : -1;
 }
@@ -561,7 +561,7 @@ std::string LoaderThread::queryDigest(const std::string& remotePath)
     if (!supportsMd5_)
         return std::string(zeroDigest);
     TFtpClient& client = connection0();
-    client.SetLocalFileName(QStringLiteral("SITE MD5 ") + QString::fromStdString(remotePath));
+    client.SetQuoteCommand("SITE MD5 " + QByteArray::fromStdString(remotePath));
     if (!client.Quote() || stopping())
         return std::string(zeroDigest);
     return digestFromReply(client.LastResponse().toStdString());

@@ -375,7 +375,7 @@ TEST_F(IndexClient, DirectSettingsDropAnEarlierProxy)
     p2pNetwork network = networkOf(server);
     EXPECT_TRUE(resolveIndexServer(caller(), options, network, true));
     EXPECT_TRUE(http.Proxy().isEmpty());
-    EXPECT_TRUE(http.SocksServer().isEmpty());
+    EXPECT_FALSE(http.socksRoute().isEnabled());
 }
 
 // ------------------------------------------------------------ resolveUserAddress

@@ -178,7 +178,7 @@ TEST_F(SessionTest, ThePasswordOfSiteChpwdNeverReachesTheLog)
     FtpTestServer server(FtpServerKind::Family, root.path());
     ASSERT_TRUE(server.running()) << qPrintable(server.error());
     ftpClient& s = open(siteOf(server));
-    s.component().SetLocalFileName(QStringLiteral("SITE CHPWD n3wpassword"));
+    s.component().SetQuoteCommand("SITE CHPWD n3wpassword");
     EXPECT_TRUE(s.component().Quote());
     EXPECT_TRUE(commandsOf(server).contains("SITE CHPWD n3wpassword"));
     EXPECT_TRUE(view->log.contains(QStringLiteral("> SITE CHPWD ********")));
