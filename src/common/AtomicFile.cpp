@@ -34,8 +34,11 @@ QString systemError(const QString& what, const QString& path)
 
 bool writeFileAtomically(const QString& path, std::string_view contents, unsigned mode, QString* error)
 {
+    // The temporary file is created exclusively under a fresh name, so no
+    // link planted beside the target is ever opened; the rename then
+    // replaces a link at the target itself instead of writing through it.
     QByteArray pattern = QFile::encodeName(path) + ".XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) {
         if (error)
             *error = systemError(QStringLiteral("Cannot create a file beside"), path);

@@ -899,9 +899,17 @@ void TCustomFtpCli::handleTransferReply(int code)
         }
         if (code == 426 && transferStage_ == TransferStage::AwaitingFinalReply && mayRetryTransfer())
             return retryTransfer();
-        return failTransfer(code,
-            data_.direction() == FtpDataChannel::Direction::Upload ? ftptext::uploadFailed()
-                                                                    : ftptext::downloadFailed());
+        if (data_.direction() == FtpDataChannel::Direction::Upload)
+            return failTransfer(code, ftptext::uploadFailed());
+        if (transferStage_ == TransferStage::Moving) {
+            // What the server sent before it gave up is still on its way
+            // and is the file's: it is kept for a resume.
+            failRequest(code, lastResponse_);
+            display(ftptext::downloadFailed());
+            setTransferStage(TransferStage::AwaitingDataClose);
+            return;
+        }
+        return failTransfer(code, ftptext::downloadFailed());
     case TransferStage::AwaitingDataClose:
     case TransferStage::Idle:
         break;

@@ -566,6 +566,25 @@ TEST_F(FtpScripted, AnUploadTheServerCutsShortIsAFailureDespite226)
     EXPECT_FALSE(client.ErrorMessage().isEmpty());
 }
 
+TEST_F(FtpScripted, WhatArrivedBeforeTheServerGaveUpIsKeptForAResume)
+{
+    server.finalReply = "426 Connection lost; transfer aborted\r\n";
+    server.finalReplyBeforeData = true;
+    server.download = patternBytes(50000, 17);
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(true);
+    client.SetHostFileName("file.bin");
+    client.SetLocalFileName(local(QStringLiteral("file.bin")));
+
+    EXPECT_FALSE(client.Get());
+    EXPECT_EQ(client.RequestResult(), 426);
+    EXPECT_EQ(client.ErrorMessage(), QStringLiteral("426 Connection lost; transfer aborted"));
+    EXPECT_TRUE(log.contains(QStringLiteral("! RETR/LIST/NLST Failed")));
+    EXPECT_EQ(readLocalFile(local(QStringLiteral("file.bin"))), server.download);
+    client.SetHostDirName("/pub");
+    EXPECT_TRUE(client.Cwd()) << "the connection stays in step";
+}
+
 TEST_F(FtpScripted, AnAbortRequestedThroughProgressFailsTheTransferDespite226)
 {
     server.finalReplyBeforeData = true;

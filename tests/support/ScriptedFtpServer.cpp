@@ -188,14 +188,14 @@ private:
                 return;
             }
             if (server_.finalReplyBeforeData) {
-                reply("226 Transfer complete\r\n");
+                reply(server_.finalReply);
                 QTimer::singleShot(200, data, [data, contents] {
                     data->write(contents);
                     data->disconnectFromHost();
                 });
                 return;
             }
-            connect(data, &QTcpSocket::disconnected, this, [this] { reply("226 Transfer complete\r\n"); });
+            connect(data, &QTcpSocket::disconnected, this, [this] { reply(server_.finalReply); });
             data->write(contents);
             data->disconnectFromHost();
         });

@@ -43,7 +43,9 @@ public:
     bool ignoreRest = false;
     // Send `download` over and over until the client closes the connection.
     bool endlessDownload = false;
-    // Send the final "226" before the data (RETR/LIST).
+    // The reply that ends RETR and LIST, and whether it comes before the
+    // data instead of after it.
+    QByteArray finalReply = "226 Transfer complete\r\n";
     bool finalReplyBeforeData = false;
     // Reply to RETR with "150" and then say nothing more.
     bool stallTransfers = false;
