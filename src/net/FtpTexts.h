@@ -147,7 +147,8 @@ inline QString endedShort(qint64 position, qint64 expectedEnd)
 }
 inline QString moreThanExpected(qint64 expectedEnd)
 {
-    return QStringLiteral("426 The server sent more than the %1 bytes expected: the transfer's data was discarded")
+    return QStringLiteral(
+        "426 The server sent more than the %1 bytes expected: the transfer's data was discarded")
         .arg(expectedEnd);
 }
 inline QString listingTooLong(qint64 maxBytes, qint64 maxLines)

@@ -637,7 +637,6 @@ void TCustomFtpCli::TriggerProgress(qint64 count, bool& abort)
         OnProgress(count, abort);
 }
 
-
 // ---------------------------------------------------------------- transfer stages
 
 const char* TCustomFtpCli::transferStageName(TransferStage stage)
@@ -683,8 +682,8 @@ void TCustomFtpCli::startPort()
     checkReadyAndConnected();
     const bool upload
         = std::find(pendingSteps_.begin(), pendingSteps_.end(), ftpFctPut) != pendingSteps_.end();
-    const bool hasTarget = upload ? !localFileName_.isEmpty()
-                                  : !localFileName_.isEmpty() || displayFileFlag_ || downloadSink_;
+    const bool hasTarget
+        = upload ? !localFileName_.isEmpty() : !localFileName_.isEmpty() || displayFileFlag_ || downloadSink_;
     if (!hasTarget)
         throw FtpException(ftptext::localFileNameEmpty());
     data_.begin(upload ? FtpDataChannel::Direction::Upload : FtpDataChannel::Direction::Download);

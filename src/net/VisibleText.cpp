@@ -25,7 +25,8 @@ QString visibleText(const QString& text)
     visible.reserve(text.size() + 8);
     for (const QChar c : text) {
         if (isControl(c))
-            visible += QStringLiteral("\\x") + QString::number(c.unicode(), 16).rightJustified(2, QLatin1Char('0')).toUpper();
+            visible += QStringLiteral("\\x")
+                + QString::number(c.unicode(), 16).rightJustified(2, QLatin1Char('0')).toUpper();
         else
             visible += c;
     }

@@ -44,7 +44,7 @@ void applyHttpProxy(THttpCli& http, const connectionOptions& options)
     case connectionOptions::HttpSocks4:
     case connectionOptions::HttpSocks5:
         socks.version = options.HTTPConnectionType == connectionOptions::HttpSocks4 ? SocksVersion::V4
-                                                                                   : SocksVersion::V5;
+                                                                                    : SocksVersion::V5;
         socks.server = QString::fromStdString(options.HTTPSOCKSServer);
         socks.port = QString::number(options.HTTPSOCKSPort);
         socks.user = QString::fromStdString(options.HTTPSOCKSUser);

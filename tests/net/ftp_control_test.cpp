@@ -714,8 +714,8 @@ TEST_F(FtpScripted, ADroppedPassiveConnectionIsRetriedOnceOnAFreshOne)
     ASSERT_TRUE(client.Get()) << client.ErrorMessage().toStdString() << "\n" << log.text().toStdString();
     EXPECT_LT(timer.elapsed(), 10000) << "no time-out was waited for";
     EXPECT_EQ(readLocalFile(local(QStringLiteral("file.bin"))), server.download);
-    EXPECT_EQ(transferVerbs(server.commands()),
-        QList<QByteArray>({ "PASV", "RETR", "ABOR", "PASV", "RETR" }));
+    EXPECT_EQ(
+        transferVerbs(server.commands()), QList<QByteArray>({ "PASV", "RETR", "ABOR", "PASV", "RETR" }));
     EXPECT_TRUE(log.contains(QStringLiteral("trying once more")));
     client.SetHostDirName("/pub");
     EXPECT_TRUE(client.Cwd()) << "ABOR's reply was not taken for a later command's";
@@ -755,8 +755,8 @@ TEST_F(FtpScripted, ADroppedUploadConnectionIsRetriedToo)
     ASSERT_TRUE(client.Put()) << client.ErrorMessage().toStdString() << "\n" << log.text().toStdString();
     EXPECT_TRUE(runEventsUntil([&] { return server.uploaded().size() == contents.size(); }));
     EXPECT_EQ(server.uploaded(), contents);
-    EXPECT_EQ(transferVerbs(server.commands()),
-        QList<QByteArray>({ "PASV", "STOR", "ABOR", "PASV", "STOR" }));
+    EXPECT_EQ(
+        transferVerbs(server.commands()), QList<QByteArray>({ "PASV", "STOR", "ABOR", "PASV", "STOR" }));
 }
 
 TEST_F(FtpScripted, AServerThatDropsEveryPassiveConnectionFailsClearlyAfterOneRetry)
@@ -774,8 +774,8 @@ TEST_F(FtpScripted, AServerThatDropsEveryPassiveConnectionFailsClearlyAfterOneRe
     EXPECT_EQ(client.RequestResult(), 426);
     EXPECT_EQ(client.ErrorMessage(),
         QStringLiteral("426 The server closed the data connection twice before a byte moved"));
-    EXPECT_EQ(transferVerbs(server.commands()),
-        QList<QByteArray>({ "PASV", "RETR", "ABOR", "PASV", "RETR" }));
+    EXPECT_EQ(
+        transferVerbs(server.commands()), QList<QByteArray>({ "PASV", "RETR", "ABOR", "PASV", "RETR" }));
     EXPECT_FALSE(client.GetConnected()) << "the server still holds a transfer nothing completes";
     EXPECT_TRUE(logIn(client)) << "the caller can connect again";
 }
@@ -1025,8 +1025,8 @@ TEST_P(FtpScriptedLink, ADownloadIsNeverWrittenThroughASymbolicLink)
     EXPECT_FALSE(server.received("RETR"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, FtpScriptedLink, testing::Values(0, 3),
-    [](const testing::TestParamInfo<qint64>& info) {
+INSTANTIATE_TEST_SUITE_P(
+    Links, FtpScriptedLink, testing::Values(0, 3), [](const testing::TestParamInfo<qint64>& info) {
         return std::string(info.param == 0 ? "new_file" : "resumed_file");
     });
 
@@ -1054,7 +1054,8 @@ TEST_F(FtpScripted, RemoteNamesReachTheServerAsTheBytesTheyAre)
     EXPECT_TRUE(server.commands().contains("SITE CHMOD 644 " + latin1Name));
     EXPECT_TRUE(server.commands().contains("CWD " + latin1Name));
     // What is shown is decoded: UTF-8 where it is valid, Latin-1 otherwise.
-    EXPECT_TRUE(log.lines.contains(QStringLiteral("> RNFR caf\u00e9 \u00abmenu\u00bb.txt"))) << log.text().toStdString();
+    EXPECT_TRUE(log.lines.contains(QStringLiteral("> RNFR caf\u00e9 \u00abmenu\u00bb.txt")))
+        << log.text().toStdString();
     EXPECT_TRUE(log.lines.contains(QStringLiteral("> RNTO d\u00e9j\u00e0.txt")));
 }
 
@@ -1097,7 +1098,8 @@ TEST_P(FtpScriptedMalformed, AReplyLineThatIsNotThreeDigitsFailsAndCloses)
     EXPECT_FALSE(client.Cwd());
     EXPECT_LT(timer.elapsed(), 10000);
     EXPECT_EQ(client.RequestResult(), 500);
-    EXPECT_TRUE(client.ErrorMessage().startsWith(QStringLiteral("500 Malformed reply line, connection closed: ")))
+    EXPECT_TRUE(
+        client.ErrorMessage().startsWith(QStringLiteral("500 Malformed reply line, connection closed: ")))
         << client.ErrorMessage().toStdString();
     EXPECT_FALSE(client.GetConnected());
     EXPECT_TRUE(server.received("CWD /pub"));
@@ -1120,8 +1122,9 @@ TEST_F(FtpScripted, AListingThatNeverEndsIsCutAtItsLimit)
 
     EXPECT_FALSE(client.Dir());
     EXPECT_EQ(client.RequestResult(), 426);
-    EXPECT_EQ(client.ErrorMessage(), QStringLiteral("426 Listing longer than 1073741824 bytes or 10000000 lines: "
-                                                    "transfer stopped"));
+    EXPECT_EQ(client.ErrorMessage(),
+        QStringLiteral("426 Listing longer than 1073741824 bytes or 10000000 lines: "
+                       "transfer stopped"));
     EXPECT_LE(QFileInfo(local(QStringLiteral("listing.txt"))).size(), 2 * TCustomFtpCli::listingMaxLines);
     EXPECT_TRUE(server.received("LIST"));
 }

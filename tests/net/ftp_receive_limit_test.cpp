@@ -80,16 +80,17 @@ INSTANTIATE_TEST_SUITE_P(Bounds, FtpReceiveLimitTest,
         LimitCase { "one_byte_beyond", expecting(6), 0, { "abc", "defg" }, { 3, 0 },
             Verdict::BeyondExpectedEnd, true },
         LimitCase { "resumed_end", expecting(10), 3, { "abc", "defg" }, { 3, 4 }, Verdict::Take, false },
-        LimitCase { "resumed_beyond", expecting(10), 3, { "abcdefgh" }, { 0 }, Verdict::BeyondExpectedEnd,
-            true },
+        LimitCase {
+            "resumed_beyond", expecting(10), 3, { "abcdefgh" }, { 0 }, Verdict::BeyondExpectedEnd, true },
         LimitCase { "part_cut_inside_a_block", part(5), 0, { "abc", "defg" }, { 3, 2 }, Verdict::PartComplete,
             false },
-        LimitCase { "part_ending_with_a_block", part(7), 2, { "abc", "de" }, { 3, 2 }, Verdict::PartComplete,
-            false },
+        LimitCase {
+            "part_ending_with_a_block", part(7), 2, { "abc", "de" }, { 3, 2 }, Verdict::PartComplete, false },
         LimitCase { "part_ended_early", part(9), 0, { "abc" }, { 3 }, Verdict::Take, true },
-        LimitCase { "listing_bytes", listing(5, 100), 0, { "abc", "def" }, { 3, 0 }, Verdict::TooLong, false },
-        LimitCase { "listing_lines", listing(100, 2), 0, { "a\nb\n", "c\n" }, { 4, 0 }, Verdict::TooLong,
-            false },
+        LimitCase {
+            "listing_bytes", listing(5, 100), 0, { "abc", "def" }, { 3, 0 }, Verdict::TooLong, false },
+        LimitCase {
+            "listing_lines", listing(100, 2), 0, { "a\nb\n", "c\n" }, { 4, 0 }, Verdict::TooLong, false },
         LimitCase { "listing_within", listing(100, 2), 0, { "a\n", "b\n" }, { 2, 2 }, Verdict::Take, false }),
     [](const testing::TestParamInfo<LimitCase>& info) { return std::string(info.param.name); });
 

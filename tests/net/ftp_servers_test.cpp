@@ -358,7 +358,8 @@ TEST(FtpRemoteNames, ALatin1NameIsListedFetchedRenamedAndDeletedAsItsBytes)
     client.SetLocalFileName(localFolder.filePath(QStringLiteral("fetched.txt")));
     ASSERT_TRUE(client.Get()) << client.ErrorMessage().toStdString();
     EXPECT_EQ(readLocalFile(localFolder.filePath(QStringLiteral("fetched.txt"))), contents);
-    EXPECT_TRUE(log.contains(QStringLiteral("> RETR /incoming/caf\u00e9 cr\u00e8me.txt"))) << log.text().toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("> RETR /incoming/caf\u00e9 cr\u00e8me.txt")))
+        << log.text().toStdString();
 
     client.SetRenameTarget(server.uploadFolder() + '/' + renamed);
     ASSERT_TRUE(client.Ren()) << client.ErrorMessage().toStdString();

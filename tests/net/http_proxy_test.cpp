@@ -109,7 +109,8 @@ TEST_P(HttpThroughSocks, ReachesTheServer)
 
 INSTANTIATE_TEST_SUITE_P(Levels, HttpThroughSocks,
     testing::Values(SocksCase { "socks4", SocksVersion::V4, false },
-        SocksCase { "socks5", SocksVersion::V5, false }, SocksCase { "socks5WithUser", SocksVersion::V5, true }),
+        SocksCase { "socks5", SocksVersion::V5, false },
+        SocksCase { "socks5WithUser", SocksVersion::V5, true }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HttpThroughProxy, SocksServerRefusingTheLoginFailsTheRequest)

@@ -76,8 +76,7 @@ private:
         else if (verb == "REST") {
             restOffset_ = argument.toLongLong();
             reply("350 Restarting at " + argument + "\r\n");
-        }
-        else if (verb == "PASV")
+        } else if (verb == "PASV")
             startPassive();
         else if (verb == "PORT")
             takePort(argument);
@@ -206,7 +205,8 @@ private:
     {
         const QByteArray chunk = contents.repeated(std::max<qsizetype>(1, 65536 / contents.size()));
         const auto topUp = [data, chunk] {
-            while (data->state() == QAbstractSocket::ConnectedState && data->bytesToWrite() < 4 * chunk.size())
+            while (
+                data->state() == QAbstractSocket::ConnectedState && data->bytesToWrite() < 4 * chunk.size())
                 data->write(chunk);
         };
         connect(data, &QTcpSocket::bytesWritten, data, topUp);
