@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#if defined(__SANITIZE_THREAD__)
+#include <sanitizer/tsan_interface.h>
+#endif
+
 #include <memory>
 #include <set>
 
@@ -36,14 +40,41 @@ protected:
     }
 
     // Runs `work` on a new thread and keeps this thread's events going
-    // until it is done, as the main thread does while a worker runs.
+    // until it is done, as the main thread does while a worker runs. The
+    // start and the end are announced to ThreadSanitizer, which cannot see
+    // into Qt's own thread start and wait.
     static void runOnWorker(const std::function<void()>& work)
     {
-        std::unique_ptr<QThread> worker(QThread::create(work));
+        int handOver = 0;
+        announceRelease(&handOver);
+        std::unique_ptr<QThread> worker(QThread::create([&] {
+            announceAcquire(&handOver);
+            work();
+            announceRelease(&handOver);
+        }));
         worker->start();
         ASSERT_TRUE(runEventsUntil([&] { return worker->isFinished(); }, std::chrono::seconds(60)));
         worker->wait();
+        announceAcquire(&handOver);
     }
+
+#if defined(__SANITIZE_THREAD__)
+    static void announceRelease(void* address)
+    {
+        __tsan_release(address);
+    }
+    static void announceAcquire(void* address)
+    {
+        __tsan_acquire(address);
+    }
+#else
+    static void announceRelease(void*)
+    {
+    }
+    static void announceAcquire(void*)
+    {
+    }
+#endif
 
     QTemporaryDir remote;
     QTemporaryDir local;

@@ -10,6 +10,33 @@
 #include <memory>
 #include <utility>
 
+#if defined(__SANITIZE_THREAD__)
+#include <sanitizer/tsan_interface.h>
+#endif
+
+namespace
+{
+
+#if defined(__SANITIZE_THREAD__)
+void announceRelease(void* address)
+{
+    __tsan_release(address);
+}
+void announceAcquire(void* address)
+{
+    __tsan_acquire(address);
+}
+#else
+void announceRelease(void*)
+{
+}
+void announceAcquire(void*)
+{
+}
+#endif
+
+} // namespace
+
 // One control connection and its data connections, in the server thread.
 class ScriptedControlSession : public QObject
 {
@@ -261,6 +288,9 @@ ScriptedFtpServer::~ScriptedFtpServer()
 {
     quit();
     wait();
+    // ThreadSanitizer cannot see into Qt's wait: the end of run() is
+    // announced to it.
+    announceAcquire(this);
 }
 
 bool ScriptedFtpServer::start()
@@ -280,6 +310,7 @@ void ScriptedFtpServer::run()
             new ScriptedControlSession(*this, control);
     });
     exec();
+    announceRelease(this);
 }
 
 void ScriptedFtpServer::record(const QByteArray& line)
