@@ -143,8 +143,6 @@ void FtpDataChannel::establish()
 {
     phase_ = Phase::Established;
     established_.start();
-    if (OnEstablished)
-        OnEstablished();
     if (direction_ == Direction::Upload && sendPermitted_)
         postSendKick();
 }

@@ -114,7 +114,6 @@ public:
     // returning true aborts the transfer.
     std::function<bool(qint64 count)> OnProgress;
     std::function<void(const QString& line)> OnDisplay;
-    std::function<void()> OnEstablished;
     std::function<void(int error)> OnConnectFailed;
     std::function<void(int error)> OnClosed;
 

@@ -797,6 +797,9 @@ void TCustomFtpCli::startDownload(const QByteArray& command)
         resumeAt_ = 0;
     if (!connected_)
         throw FtpException(ftptext::transferNotConnected(QString::fromLatin1(command)));
+    // Refused before the sink starts, which may empty a local file.
+    if (!isSafeCommandLine(transferCommand(command)))
+        throw FtpException(ftptext::unsafeCommand());
     usedDownloadOptions_ = true;
     FtpDataSink& sink = downloadTarget();
     currentSink_ = &sink;
@@ -996,9 +999,11 @@ void TCustomFtpCli::completeTransfer()
 
 int TCustomFtpCli::transferOutcome()
 {
-    // The server's "226" only says what the server saw; a transfer that
-    // this side cut short, could not store or found incomplete did not
-    // succeed.
+    // The server's own failure (its data drained) stays the outcome. Its
+    // "226" only says what the server saw: a transfer that this side cut
+    // short, could not store or found incomplete did not succeed.
+    if (requestResult_ != 0)
+        return requestResult_;
     const QString target = currentSink_ ? currentSink_->name() : localFileName_;
     switch (data_.stopReason()) {
     case FtpDataChannel::StopReason::PartComplete:

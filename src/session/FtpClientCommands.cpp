@@ -192,10 +192,10 @@ bool ftpClient::renamePath(const std::string& from, const std::string& to)
     if (to.empty() || to == from || closing_)
         return false;
     ftp_->SetHostFileName(toBytes(from));
-    ftp_->SetLocalFileName(fromBytes(to));
+    ftp_->SetRenameTarget(toBytes(to));
     const bool renamed = ftp_->Ren();
     ftp_->SetHostFileName({});
-    ftp_->SetLocalFileName({});
+    ftp_->SetRenameTarget({});
     if (!renamed)
         showError(texts::renameRefused());
     finishCommand();

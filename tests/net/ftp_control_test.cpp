@@ -369,6 +369,22 @@ TEST_F(FtpScripted, ACommandWithALineBreakIsRefusedAndNothingIsSent)
     EXPECT_FALSE(server.received("DELE"));
 }
 
+TEST_F(FtpScripted, ADownloadOfAnUnsafeNameLeavesTheLocalFileAlone)
+{
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(true);
+    const QString target = local(QStringLiteral("kept.bin"));
+    ASSERT_TRUE(writeLocalFile(target, "kept contents"));
+    client.SetHostFileName("file.bin\r\nDELE important.txt");
+    client.SetLocalFileName(target);
+
+    EXPECT_FALSE(client.Get());
+    EXPECT_EQ(readLocalFile(target), QByteArray("kept contents"));
+    EXPECT_FALSE(server.received("RETR"));
+    EXPECT_FALSE(server.received("DELE"));
+    EXPECT_TRUE(client.Pwd()) << "the connection stays usable";
+}
+
 TEST_F(FtpScripted, AUsageErrorGoesToItsHandlerWhenOneIsSet)
 {
     ASSERT_TRUE(startAndLogIn());
