@@ -1,6 +1,7 @@
 #include "net/HttpResponseHead.h"
 
 #include "net/HttpTexts.h"
+#include "net/VisibleText.h"
 
 #include <charconv>
 #include <optional>
@@ -89,7 +90,7 @@ HttpHeadReader::Progress HttpHeadReader::takeStatusLine(const QByteArray& line)
         return fail(httpTexts::badStatusLine());
     head_.serverVersion = QString::fromLatin1(line.mid(5, 3));
     head_.statusCode = static_cast<int>(*status);
-    head_.reasonPhrase = QString::fromUtf8(line.mid(13));
+    head_.reasonPhrase = decodeRemoteText(line.mid(13));
     return Progress::NeedMore;
 }
 

@@ -4,6 +4,7 @@
 #include "net/HttpRequestHead.h"
 #include "net/HttpTexts.h"
 #include "net/TWSocket.h"
+#include "net/VisibleText.h"
 
 #include <QDeadlineTimer>
 #include <QIODevice>
@@ -373,7 +374,7 @@ void THttpCli::onHeaderComplete()
 {
     head_ = headReader_.head();
     statusCode_ = head_.statusCode;
-    reasonPhrase_ = head_.reasonPhrase;
+    reasonPhrase_ = visibleText(head_.reasonPhrase);
     if (bodyLeft_ > 0) {
         // The server answered before taking the whole body: the rest is not
         // wanted, and the connection is out of step for another request.
@@ -518,7 +519,8 @@ void THttpCli::complete()
 void THttpCli::fail(const QString& reason)
 {
     statusCode_ = 404;
-    reasonPhrase_ = reason;
+    // The reason may quote the server (a redirection's URL).
+    reasonPhrase_ = visibleText(reason);
     redirectUrl_.clear();
     bodyLeft_ = 0;
     closeQuietly();

@@ -160,6 +160,15 @@ TEST_F(HttpClient, ErrorStatusRaisesWithReasonAndCode)
     EXPECT_EQ(http.ServerVersion(), QStringLiteral("1.1"));
 }
 
+TEST_F(HttpClient, AReasonPhraseWithControlCharactersIsShownEscaped)
+{
+    const HttpReply reply
+        = httpGet(http, server.url(QStringLiteral("/status?code=500&reason=Bad%1B%5B2Jday%07")));
+    EXPECT_TRUE(reply.raised);
+    EXPECT_EQ(reply.message, QStringLiteral("Bad\\x1B[2Jday\\x07"));
+    EXPECT_EQ(reply.code, 500);
+}
+
 TEST_F(HttpClient, StatusBelow400ReturnsNormally)
 {
     const HttpReply reply
