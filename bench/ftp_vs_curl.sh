@@ -29,63 +29,34 @@ ours=$build/bench/ftp_transfer_bench
 [ -x "$ours" ] || { echo "missing $ours: build the target ftp_transfer_bench" >&2; exit 1; }
 command -v curl >/dev/null || { echo "curl is missing: run scripts/install.sh" >&2; exit 1; }
 
-work=$(mktemp -d)
-server_pid=
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=bench/peer_race.sh
+source "$root/bench/peer_race.sh"
 
 served=$work/served
 mkdir -p "$served"
 head -c $((size_mib * 1024 * 1024)) /dev/urandom > "$served/big.bin"
 
-free_port() {
-  /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
-}
-
 case $server in
   family)
     user=bench password=bench upload_folder=
-    timeout 3600 /usr/bin/python3 "$root/testservers/familyftpd.py" --root "$served" \
-      --user bench:bench --lifetime 3600 > "$work/server.out" 2>&1 &
-    server_pid=$!
-    for _ in $(seq 100); do grep -q READY "$work/server.out" && break; sleep 0.1; done
-    port=$(sed -n 's/^READY port=\([0-9]*\).*/\1/p' "$work/server.out")
+    start_server "$served"
     ;;
   vsftpd)
     user=anonymous password=bench@example.com upload_folder=incoming/
     mkdir -p "$served/incoming"
-    chmod 0755 "$served" "$work"
+    chmod 0755 "$served"
     chmod 0777 "$served/incoming"
     chmod 0644 "$served/big.bin"
-    port=$(free_port)
-    {
-      echo "listen=YES"; echo "listen_ipv6=NO"; echo "listen_address=127.0.0.1"; echo "listen_port=$port"
-      echo "background=NO"; echo "anonymous_enable=YES"; echo "no_anon_password=YES"; echo "local_enable=NO"
-      echo "write_enable=YES"; echo "anon_upload_enable=YES"; echo "anon_other_write_enable=YES"
-      echo "anon_umask=022"; echo "anon_root=$served"; echo "secure_chroot_dir=$work/empty"
-      echo "seccomp_sandbox=NO"; echo "xferlog_enable=NO"; echo "syslog_enable=NO"
-      echo "vsftpd_log_file=/dev/null"; echo "pasv_min_port=21000"; echo "pasv_max_port=21099"
-      [ "$(id -u)" -eq 0 ] || echo "run_as_launching_user=YES"
-    } > "$work/vsftpd.conf"
-    mkdir -p "$work/empty"
-    timeout 3600 vsftpd "$work/vsftpd.conf" > "$work/server.out" 2>&1 &
-    server_pid=$!
-    for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+    start_vsftpd "$served" "write_enable=YES" "anon_upload_enable=YES" "anon_other_write_enable=YES" "anon_umask=022"
     ;;
   *) echo "unknown server: $server" >&2; exit 2 ;;
 esac
-[ -n "${port:-}" ] || { echo "the server did not start:" >&2; cat "$work/server.out" >&2; exit 1; }
 
 url=ftp://127.0.0.1:$port
 get_ours() { "$ours" get "$port" "$user" "$password" big.bin "$work/ours.bin"; }
 get_curl() { curl -sS --user "$user:$password" -o "$work/curl.bin" -w '%{time_total}\n' "$url/big.bin"; }
 put_ours() { "$ours" put "$port" "$user" "$password" "${upload_folder}up-ours.bin" "$served/big.bin"; }
 put_curl() { curl -sS --user "$user:$password" -T "$served/big.bin" -w '%{time_total}\n' "$url/${upload_folder}up-curl.bin"; }
-
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 measure() { # direction: prints "ours curl"
   local direction=$1 ours_times=() curl_times=()
@@ -111,8 +82,8 @@ cmp -s "$served/big.bin" "$work/curl.bin" || { echo "curl download differs from 
 read -r put_ours_s put_curl_s < <(measure put)
 cmp -s "$served/big.bin" "$served/${upload_folder}up-ours.bin" || { echo "TFtpClient upload differs" >&2; exit 1; }
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+quotient() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 echo "server: $server, file: $size_mib MiB, median of $rounds rounds (seconds)"
 printf '%-9s %10s %10s %7s\n' transfer TFtpClient curl ratio
-printf '%-9s %10s %10s %7s\n' download "$get_ours_s" "$get_curl_s" "$(ratio "$get_ours_s" "$get_curl_s")"
-printf '%-9s %10s %10s %7s\n' upload "$put_ours_s" "$put_curl_s" "$(ratio "$put_ours_s" "$put_curl_s")"
+printf '%-9s %10s %10s %7s\n' download "$get_ours_s" "$get_curl_s" "$(quotient "$get_ours_s" "$get_curl_s")"
+printf '%-9s %10s %10s %7s\n' upload "$put_ours_s" "$put_curl_s" "$(quotient "$put_ours_s" "$put_curl_s")"

@@ -1,6 +1,7 @@
 # Shared by the peer comparison scripts (sourced, not run): a temporary
-# work folder removed at exit, the family FTP server, and the race that runs
-# every client in turn, each going first in turn, after one warm-up run.
+# work folder removed at exit, the family FTP server or vsftpd, and the race
+# that runs every client in turn, each going first in turn, after one
+# warm-up run.
 # The caller sets $root and $rounds first.
 
 work=$(mktemp -d)
@@ -17,7 +18,11 @@ trap cleanup EXIT
 export RANQUIL_HOME=$work/home
 mkdir -p "$RANQUIL_HOME"
 
-# start_server ROOT [switches...]: sets $port
+free_port() {
+  /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
+}
+
+# start_server ROOT [switches...]: the family server, user bench:bench; sets $port
 start_server() {
   local served=$1; shift
   stop_server
@@ -26,6 +31,36 @@ start_server() {
   server_pid=$!
   for _ in $(seq 100); do grep -q READY "$work/server.out" && break; sleep 0.1; done
   port=$(sed -n 's/^READY port=\([0-9]*\).*/\1/p' "$work/server.out")
+  server_started
+}
+
+# start_vsftpd ROOT [config lines...]: anonymous vsftpd serving ROOT; sets $port
+start_vsftpd() {
+  local served=$1; shift
+  stop_server
+  port=$(free_port)
+  mkdir -p "$work/empty"
+  chmod 0755 "$work"
+  {
+    echo "listen=YES"; echo "listen_ipv6=NO"; echo "listen_address=127.0.0.1"; echo "listen_port=$port"
+    echo "background=NO"; echo "anonymous_enable=YES"; echo "no_anon_password=YES"; echo "local_enable=NO"
+    echo "anon_root=$served"; echo "secure_chroot_dir=$work/empty"
+    echo "seccomp_sandbox=NO"; echo "xferlog_enable=NO"; echo "syslog_enable=NO"
+    echo "vsftpd_log_file=/dev/null"; echo "pasv_min_port=21000"; echo "pasv_max_port=21099"
+    [ "$(id -u)" -eq 0 ] || echo "run_as_launching_user=YES"
+    printf '%s\n' "$@"
+  } > "$work/vsftpd.conf"
+  timeout 3600 vsftpd "$work/vsftpd.conf" > "$work/server.out" 2>&1 &
+  server_pid=$!
+  for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+  server_started
+}
+
+server_started() {
+  [ -n "${port:-}" ] && kill -0 "$server_pid" 2>/dev/null && return
+  echo "the FTP server did not start:" >&2
+  cat "$work/server.out" >&2
+  exit 1
 }
 
 # seconds COMMAND...: runs it in a fresh output folder $out, prints seconds

@@ -23,13 +23,8 @@ ours=$build/bench/session_listing_bench
 [ -x "$ours" ] || { echo "missing $ours: build the target session_listing_bench" >&2; exit 1; }
 command -v curl >/dev/null || { echo "curl is missing: run scripts/install.sh" >&2; exit 1; }
 
-work=$(mktemp -d)
-server_pid=
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=bench/peer_race.sh
+source "$root/bench/peer_race.sh"
 
 served=$work/served
 mkdir -p "$served/big" "$work/empty" "$work/home"
@@ -44,20 +39,8 @@ for i in range(count):
     else:
         open(path, "w").close()
 PY
-chmod 0755 "$served" "$work"
-
-port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-{
-  echo "listen=YES"; echo "listen_ipv6=NO"; echo "listen_address=127.0.0.1"; echo "listen_port=$port"
-  echo "background=NO"; echo "anonymous_enable=YES"; echo "no_anon_password=YES"; echo "local_enable=NO"
-  echo "anon_root=$served"; echo "secure_chroot_dir=$work/empty"
-  echo "seccomp_sandbox=NO"; echo "xferlog_enable=NO"; echo "syslog_enable=NO"
-  echo "vsftpd_log_file=/dev/null"; echo "pasv_min_port=22000"; echo "pasv_max_port=22099"
-  [ "$(id -u)" -eq 0 ] || echo "run_as_launching_user=YES"
-} > "$work/vsftpd.conf"
-timeout 3600 vsftpd "$work/vsftpd.conf" > "$work/server.out" 2>&1 &
-server_pid=$!
-for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+chmod 0755 "$served"
+start_vsftpd "$served"
 
 list_ours() { # prints "fetch cached"
   local home
@@ -66,8 +49,6 @@ list_ours() { # prints "fetch cached"
   rm -rf "$home"
 }
 list_curl() { curl -sS --user anonymous:bench@example.com -o "$work/curl.txt" -w '%{time_total}\n' "ftp://127.0.0.1:$port/big/"; }
-
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 list_ours > /dev/null
 list_curl > /dev/null
@@ -85,9 +66,9 @@ done
 fetch=$(printf '%s\n' "${fetch_times[@]}" | median)
 cached=$(printf '%s\n' "${cached_times[@]}" | median)
 curl_s=$(printf '%s\n' "${curl_times[@]}" | median)
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+quotient() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 echo "vsftpd, one folder of $entries entries, median of $rounds rounds (seconds)"
 printf '%-28s %8s %7s\n' step time ratio
 printf '%-28s %8s %7s\n' "curl: login and LIST" "$curl_s" 1.00
-printf '%-28s %8s %7s\n' "session: login and listing" "$fetch" "$(ratio "$fetch" "$curl_s")"
-printf '%-28s %8s %7s\n' "session: from the cache" "$cached" "$(ratio "$cached" "$curl_s")"
+printf '%-28s %8s %7s\n' "session: login and listing" "$fetch" "$(quotient "$fetch" "$curl_s")"
+printf '%-28s %8s %7s\n' "session: from the cache" "$cached" "$(quotient "$cached" "$curl_s")"

@@ -20,22 +20,12 @@ done
 bench=$build/bench/window_responsiveness_bench
 [ -x "$bench" ] || { echo "missing $bench: build the target window_responsiveness_bench" >&2; exit 1; }
 
-work=$(mktemp -d)
-server_pid=
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=bench/peer_race.sh
+source "$root/bench/peer_race.sh"
 
 mkdir -p "$work/served"
 head -c $((size_mib * 1024 * 1024)) /dev/urandom > "$work/served/big.bin"
-timeout 3600 /usr/bin/python3 "$root/testservers/familyftpd.py" --root "$work/served" \
-  --user bench:bench --lifetime 3600 > "$work/server.out" 2>&1 &
-server_pid=$!
-for _ in $(seq 100); do grep -q READY "$work/server.out" && break; sleep 0.1; done
-port=$(sed -n 's/^READY port=\([0-9]*\).*/\1/p' "$work/server.out")
-[ -n "$port" ] || { echo "the family server did not start" >&2; cat "$work/server.out" >&2; exit 1; }
+start_server "$work/served"
 
 size=$((size_mib * 1024 * 1024))
 "$bench" 127.0.0.1 "$port" bench bench /big.bin "$size" > /dev/null

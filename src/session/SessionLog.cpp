@@ -1,5 +1,7 @@
 #include "session/SessionLog.h"
 
+#include "net/VisibleText.h"
+
 #include <QStringList>
 
 #include <array>
@@ -34,19 +36,6 @@ QString maskedCommand(const QString& line)
     return line;
 }
 
-QString visibleControls(const QString& line)
-{
-    QString shown;
-    shown.reserve(line.size());
-    for (const QChar c : line) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            shown += c;
-    }
-    return shown;
-}
-
 } // namespace
 
 logColour logColourOf(const QString& line)
@@ -60,5 +49,5 @@ logColour logColourOf(const QString& line)
 
 QString loggableLine(const QString& line)
 {
-    return visibleControls(maskedCommand(line));
+    return visibleText(maskedCommand(line));
 }

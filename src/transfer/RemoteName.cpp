@@ -1,25 +1,13 @@
 #include "transfer/RemoteName.h"
 
 #include "common/ProgramFolders.h"
+#include "net/VisibleText.h"
 
 #include <QFile>
-#include <QStringDecoder>
 
 QString shownName(std::string_view bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString decoded = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (utf8.hasError())
-        decoded = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    QString shown;
-    shown.reserve(decoded.size());
-    for (const QChar c : decoded) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            shown += c;
-    }
-    return shown;
+    return visibleRemoteText(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 bool isSafeLocalName(std::string_view name)

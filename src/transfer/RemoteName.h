@@ -8,8 +8,7 @@
 // Remote names are bytes; these turn them into what a person sees and into
 // local paths that cannot leave the folder the user chose.
 
-// UTF-8 where the bytes are valid UTF-8, Latin-1 otherwise; control bytes
-// and DEL shown as "\xNN".
+// The name as a person sees it (see visibleRemoteText).
 QString shownName(std::string_view bytes);
 
 // A name from a listing that may become one local file or folder name: not

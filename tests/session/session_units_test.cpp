@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(Session, LogLines,
             logColour::Command },
         logCase { "Reply", QStringLiteral("< 230 ok"), QStringLiteral("< 230 ok"), logColour::Reply },
         logCase { "ForgedLine", QStringLiteral("< 230 a\r\n> PASS x"),
-            QStringLiteral("< 230 a\\x0d\\x0a> PASS x"), logColour::Reply },
+            QStringLiteral("< 230 a\\x0D\\x0A> PASS x"), logColour::Reply },
         logCase {
             "Own", QStringLiteral("! Disconnected"), QStringLiteral("! Disconnected"), logColour::Own }),
     [](const testing::TestParamInfo<logCase>& info) { return info.param.name; });

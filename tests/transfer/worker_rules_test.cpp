@@ -80,7 +80,7 @@ TEST(WorkerLocalPaths, NamesThatWouldLeaveTheLocalBaseAreRefused)
     for (const char* path : { "/pub/../etc/passwd", "/pub/docs/..", "/pub/./a", "/pub/a\\..\\b", "/pub//a",
              "/other/a", "/pub/", "/pub/a\nb" })
         EXPECT_FALSE(localPathBelow(base, "/pub/", path)) << path;
-    EXPECT_EQ(shownName("a\x1b[2Jb"), QStringLiteral("a\\x1b[2Jb"));
+    EXPECT_EQ(shownName("a\x1b[2Jb"), QStringLiteral("a\\x1B[2Jb"));
     EXPECT_EQ(shownName("caf\xe9"), QStringLiteral("caf\u00e9"));
 }
 
