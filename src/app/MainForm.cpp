@@ -179,12 +179,14 @@ void TMainForm::runShutdownSequence()
     operations_->stopLoadTimer();
     if (view_)
         view_->removeTrayIcon();
-    writeAutoUpdateFlag(registryFilePath(), autoUpgradeCheck_);
     selectedPaths_.clear();
     loaders_.reset();
     if (!actions_->storeAll())
         prompter_.showErrorBox(
             QStringLiteral("The list of actions could not be saved: %1").arg(actions_->lastStoreError()));
+    // After the store: both live in the same file, and the store's own
+    // writes are done only once storeAll has returned.
+    writeAutoUpdateFlag(registryFilePath(), autoUpgradeCheck_);
     saveWindowSettings();
     nothingToWaitFor_ = sessions_.empty() && searches_.empty();
     // Copies: a search or session may remove itself while it is told to close.

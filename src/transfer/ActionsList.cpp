@@ -56,22 +56,45 @@ void ActionsList::loadAll(const std::string& anonymousPassword)
         persist();
 }
 
-bool ActionsList::storeAll()
+std::vector<const ftpOperationObject*> ActionsList::storedRows() const
 {
     std::vector<const ftpOperationObject*> operations;
     operations.reserve(rows_.size());
     for (const Row& row : rows_)
         operations.push_back(row.operation.get());
+    return operations;
+}
+
+bool ActionsList::storeAll()
+{
+    writer_.flush();
     lastStoreError_.clear();
-    return store_.storeAll(operations, &lastStoreError_);
+    return store_.storeAll(storedRows(), &lastStoreError_);
 }
 
 void ActionsList::persist()
 {
     if (loading_)
         return;
-    if (!storeAll())
-        qWarning().noquote() << "The list of actions could not be saved:" << lastStoreError_;
+    // The writer gets copies: the rows change while it writes.
+    auto snapshot = std::make_shared<std::vector<ftpOperationObject>>();
+    snapshot->reserve(rows_.size());
+    for (const Row& row : rows_)
+        snapshot->push_back(*row.operation);
+    writer_.post([this, snapshot] {
+        std::vector<const ftpOperationObject*> operations;
+        operations.reserve(snapshot->size());
+        for (const ftpOperationObject& operation : *snapshot)
+            operations.push_back(&operation);
+        QString error;
+        if (!store_.storeAll(operations, &error))
+            qWarning().noquote() << "The list of actions could not be saved:" << error;
+    });
+}
+
+void ActionsList::operationChanged()
+{
+    persist();
 }
 
 ftpOperationObject* ActionsList::addOperation(ftpOperationObject operation)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/BackgroundWriter.h"
 #include "transfer/FtpOperation.h"
 #include "transfer/OperationsStore.h"
 
@@ -10,8 +11,10 @@
 #include <vector>
 
 // The rows of the actions list: each row owns its operation. Every change
-// that matters after a crash (a row added or cleared, a status set) is
-// written to the operations store at once. Main thread only.
+// that matters after a crash (a row added or cleared, a status set, a
+// worker's resume state) is written to the operations store at once, on the
+// store's own thread so that the main thread never waits for the disk. Main
+// thread only.
 class ActionsList : public QObject
 {
     Q_OBJECT
@@ -26,13 +29,16 @@ public:
 
     // Reads the stored operations into rows, each with its stored status.
     void loadAll(const std::string& anonymousPassword);
-    // Writes every row to the store. False when the store could not be
-    // written (the reason in `lastStoreError()`).
+    // Writes every row to the store and waits for it. False when the store
+    // could not be written (the reason in `lastStoreError()`).
     bool storeAll();
     const QString& lastStoreError() const { return lastStoreError_; }
 
     ftpOperationObject* addOperation(ftpOperationObject operation);
     void setStatus(ftpOperationObject* operation, OperationStatus status, int percent);
+    // A running worker changed what a restart needs (the file and parts it
+    // is at).
+    void operationChanged();
     // Removes the row; `deleteCache` also deletes the operation's directory
     // cache file from the "Cache" folder.
     void clearOperation(ftpOperationObject* operation, bool deleteCache);
@@ -50,10 +56,13 @@ Q_SIGNALS:
 
 private:
     void persist();
+    std::vector<const ftpOperationObject*> storedRows() const;
 
     QString registryPath_;
     operationsStore store_;
     std::vector<Row> rows_;
     QString lastStoreError_;
     bool loading_ = false;
+    // Last, so that it ends (writing what still waits) before the store.
+    BackgroundWriter writer_;
 };

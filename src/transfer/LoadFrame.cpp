@@ -183,6 +183,11 @@ void TLoadFrame::start(TFtpClient* borrowed)
     inputs.prompter = setup_.prompter;
     inputs.window = this;
     inputs.progress = progress_;
+    // Called on this thread: the row may have been cleared meanwhile.
+    inputs.onOperationChanged = [this](const ftpOperationObject&) {
+        if (actions_)
+            actions_->operationChanged();
+    };
     worker_ = std::make_unique<LoaderThread>(std::move(inputs));
     if (kind_ == OperationKind::Download)
         display_.localPath = worker_->localBase();

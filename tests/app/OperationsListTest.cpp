@@ -14,6 +14,7 @@
 #include "transfer/LoaderManager.h"
 
 #include "FtpTestServer.h"
+#include "RegistryWait.h"
 #include "TempHome.h"
 
 #include <QCoreApplication>
@@ -205,7 +206,7 @@ TEST_F(OperationsListCommands, ClearAllFinishedKeepsRunningConnectingAndStoppedR
     EXPECT_EQ(actions.row(0).statusText, QStringLiteral("0% Completed"));
     EXPECT_EQ(actions.row(1).statusText, QStringLiteral("Connecting..."));
     EXPECT_EQ(actions.row(2).statusText, QStringLiteral("Incomplete (Stopped)"));
-    EXPECT_EQ(IniFile(registryFilePath()).readString("Operations", "Count", ""), "3");
+    EXPECT_TRUE(registryShows("Operations", "Count", "3"));
 }
 
 TEST_F(OperationsListCommands, ClearAllAsksAndNoKeepsEveryRow)

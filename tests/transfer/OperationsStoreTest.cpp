@@ -4,6 +4,7 @@
 #include "common/ProgramFolders.h"
 #include "transfer/ActionsList.h"
 
+#include "RegistryWait.h"
 #include "TempHome.h"
 
 #include <QDir>
@@ -239,12 +240,15 @@ TEST(ActionsList, AnOperationAddedBeforeACrashIsInTheStore)
         ActionsList actions(registryFilePath());
         actions.loadAll("anon");
         actions.addOperation(sampleDownload("pw"));
-        ::raise(SIGKILL); // no shut-down of any kind
-        ::_exit(0);
+        for (;;)
+            ::pause(); // runs on until killed: no shut-down of any kind
     }
+    const bool stored = registryShows("Operations", "Count", "1");
+    ::kill(child, SIGKILL);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    ASSERT_TRUE(stored);
 
     ActionsList actions(registryFilePath());
     actions.loadAll("anon");
@@ -285,19 +289,18 @@ TEST(ActionsList, RowsStoredWhileTheirWindowsRanComeBackStoppedOrCompleted)
         EXPECT_EQ(actions.row(i).operation->status, cases[i].second) << "row " << i;
     EXPECT_EQ(actions.row(0).statusText, QStringLiteral("Incomplete (Stopped)"));
     EXPECT_EQ(actions.row(2).statusText, QStringLiteral("Completed!"));
-    EXPECT_EQ(IniFile(registryFilePath()).readString("Operation0", "Status", ""), "-1")
-        << "the repair is stored at once";
-    EXPECT_EQ(IniFile(registryFilePath()).readString("Operation2", "Status", ""), "2");
+    EXPECT_TRUE(registryShows("Operation0", "Status", "-1")) << "the repair is stored";
+    EXPECT_TRUE(registryShows("Operation2", "Status", "2"));
 }
 
-TEST(ActionsList, StatusChangesAndClearingAreStoredAtOnce)
+TEST(ActionsList, StatusChangesAndClearingReachTheStoreWithoutAnyFurtherCall)
 {
     TempHome home;
     ActionsList actions(registryFilePath());
     ftpOperationObject* first = actions.addOperation(sampleDownload("a"));
     ftpOperationObject* second = actions.addOperation(sampleDownload("b"));
     actions.setStatus(first, OperationStatus::Finished, 100);
-    EXPECT_EQ(IniFile(registryFilePath()).readString("Operation0", "Status", ""), "0");
+    EXPECT_TRUE(registryShows("Operation0", "Status", "0"));
 
     QDir().mkpath(programFile(QStringLiteral("Cache")));
     const QString cache
@@ -305,9 +308,8 @@ TEST(ActionsList, StatusChangesAndClearingAreStoredAtOnce)
     home.write(QStringLiteral("Cache/directoryCache1234.fch"), "cache");
     actions.clearOperation(first, true);
     EXPECT_FALSE(QFile::exists(cache));
-    const IniFile ini(registryFilePath());
-    EXPECT_EQ(ini.readString("Operations", "Count", ""), "1");
-    EXPECT_EQ(complementText(ini.readString("Operation0", "SitePassword", "")), "b");
+    EXPECT_TRUE(registryShows("Operations", "Count", "1"));
+    EXPECT_EQ(complementText(IniFile(registryFilePath()).readString("Operation0", "SitePassword", "")), "b");
     EXPECT_EQ(actions.rowCount(), 1);
     EXPECT_EQ(actions.row(0).operation.get(), second);
 }

@@ -13,6 +13,7 @@
 #include "transfer/ui/TQuestionForm.h"
 
 #include "FtpTestServer.h"
+#include "RegistryWait.h"
 #include "TempHome.h"
 #include "loader_test_support.h"
 
@@ -157,6 +158,41 @@ protected:
         return actions.addOperation(std::move(operation));
     }
 
+    ftpOperationObject* addDownload(const std::vector<std::pair<std::string, std::uint64_t>>& files)
+    {
+        ftpOperationObject operation;
+        operation.kind = OperationKind::Download;
+        for (const auto& [path, size] : files) {
+            operation.files.push_back(fileEntry(zeroDigest, "", path, size));
+            operation.displayNames.push_back(displayNameOf(operation.files.back()));
+        }
+        operation.site.hostAddress = "127.0.0.1";
+        operation.site.displayAddress = "127.0.0.1";
+        operation.site.port = server->port();
+        operation.site.anonymous = false;
+        operation.site.userId = "tester";
+        operation.site.password = "secret";
+        operation.site.initialDirectory = "/";
+        return actions.addOperation(std::move(operation));
+    }
+
+    TLoadForm* openDownload(ftpOperationObject* row)
+    {
+        LoadFrameSetup setup;
+        setup.actions = &actions;
+        setup.operation = row;
+        setup.manager = &manager;
+        setup.options = &options;
+        setup.prompter = &prompter;
+        setup.site = row->site;
+        setup.kind = OperationKind::Download;
+        setup.path = local.filePath(QStringLiteral("in"));
+        setup.pathGiven = true;
+        setup.files = row->files;
+        setup.displayNames = row->displayNames;
+        return TLoadForm::startFor(std::move(setup), false);
+    }
+
     TLoadForm* open(ftpOperationObject* row)
     {
         LoadFrameSetup setup;
@@ -287,31 +323,8 @@ TEST_F(LoadFormRuns, ADownloadShowsItsFolderButtonCapabilitiesAndCompletes)
 {
     writeFile(remote.filePath(QStringLiteral("pub/film.bin")), 400000);
     ASSERT_TRUE(startServer()) << server->error().toStdString();
-    ftpOperationObject operation;
-    operation.kind = OperationKind::Download;
-    operation.files = { fileEntry(zeroDigest, "", "/pub/film.bin", 400000) };
-    operation.displayNames = { "film.bin" };
-    operation.site.hostAddress = "127.0.0.1";
-    operation.site.displayAddress = "127.0.0.1";
-    operation.site.port = server->port();
-    operation.site.anonymous = false;
-    operation.site.userId = "tester";
-    operation.site.password = "secret";
-    operation.site.initialDirectory = "/";
-    ftpOperationObject* row = actions.addOperation(std::move(operation));
-    LoadFrameSetup setup;
-    setup.actions = &actions;
-    setup.operation = row;
-    setup.manager = &manager;
-    setup.options = &options;
-    setup.prompter = &prompter;
-    setup.site = row->site;
-    setup.kind = OperationKind::Download;
-    setup.path = local.filePath(QStringLiteral("in"));
-    setup.pathGiven = true;
-    setup.files = row->files;
-    setup.displayNames = row->displayNames;
-    QPointer<TLoadForm> form = TLoadForm::startFor(std::move(setup), false);
+    ftpOperationObject* row = addDownload({ { "/pub/film.bin", 400000 } });
+    QPointer<TLoadForm> form = openDownload(row);
     ASSERT_FALSE(button(*form, QStringLiteral("&Open Download Folder"))->isHidden());
     ASSERT_TRUE(tickUntil(form, [&] { return row->status == OperationStatus::Finished; }))
         << rowText(row).toStdString() << prompter.messages.join(QLatin1Char('|')).toStdString();
@@ -324,6 +337,24 @@ TEST_F(LoadFormRuns, ADownloadShowsItsFolderButtonCapabilitiesAndCompletes)
     form->close();
     serveUntil([&] { return form.isNull(); });
     EXPECT_EQ(row->status, OperationStatus::Completed);
+}
+
+TEST_F(LoadFormRuns, TheFileADownloadIsAtReachesTheStoreWhileItRuns)
+{
+    // A crash loses nothing that a restart needs: the store already names
+    // the second file while the row still reads as running.
+    writeFile(remote.filePath(QStringLiteral("pub/one.bin")), 100000);
+    writeFile(remote.filePath(QStringLiteral("pub/two.bin")), 2000000);
+    ASSERT_TRUE(startServer({ QStringLiteral("--rate"), QStringLiteral("100000") }));
+    ftpOperationObject* row = addDownload({ { "/pub/one.bin", 100000 }, { "/pub/two.bin", 2000000 } });
+    QPointer<TLoadForm> form = openDownload(row);
+    ASSERT_TRUE(tickUntil(form, [&] { return row->lastFileIndex == 1; }))
+        << rowText(row).toStdString() << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(registryShows("Operation0", "LastFileIndex", "1"));
+    EXPECT_EQ(IniFile(registryFilePath()).readString("Operation0", "Status", ""), "1");
+    EXPECT_EQ(row->status, OperationStatus::Running);
+    form->close();
+    serveUntil([&] { return form.isNull(); });
 }
 
 TEST_F(LoadFormRuns, DetailsCollapseTheWindowAndRestoreItsHeight)
