@@ -28,7 +28,7 @@ head -c $((size_mib * 1024 * 1024)) /dev/urandom > "$work/served/big.bin"
 start_server "$work/served"
 
 size=$((size_mib * 1024 * 1024))
-${BENCH_WRAP:-} "$bench" 127.0.0.1 "$port" bench bench /big.bin "$size" > /dev/null
+"$bench" 127.0.0.1 "$port" bench bench /big.bin "$size" > /dev/null
 for round in $(seq "$rounds"); do
   echo "round $round:"
   "$bench" 127.0.0.1 "$port" bench bench /big.bin "$size"
