@@ -92,10 +92,15 @@ SocksRoute TCustomFtpCli::effectiveSocksRoute() const
 
 // ---------------------------------------------------------------- requests
 
+bool TCustomFtpCli::Idle() const
+{
+    return requestDone_ && isReadyState(state_);
+}
+
 bool TCustomFtpCli::startRequest(TFtpRequest request, std::vector<TFtpFct> steps, bool whileBusy)
 {
     try {
-        if (!whileBusy && (!requestDone_ || !isReadyState(state_)))
+        if (!whileBusy && !Idle())
             throw FtpException(ftptext::notReady());
         if (steps.front() == ftpFctOpen && connected_)
             throw FtpException(ftptext::alreadyConnected());

@@ -146,6 +146,10 @@ public:
     // ------------------------------------------------------------ results
     bool GetConnected() const { return connected_; }
     TFtpState State() const { return state_; }
+    // No request runs and a new one may start. The state alone does not say
+    // so: a connection that closes after its request ended leaves
+    // ftpInternalReady behind.
+    bool Idle() const;
     TFtpRequest RequestType() const { return request_; }
     QString LastResponse() const { return lastResponse_; }
     int StatusCode() const { return statusCode_; }

@@ -36,7 +36,11 @@ QDeadlineTimer TFtpClient::freshDeadline() const
 bool TFtpClient::waitUntilReady(quint64 serial)
 {
     deadline_ = freshDeadline();
-    const WaitOutcome outcome = processEventsUntil([this] { return State() == ftpReady; }, deadline_);
+    // Waiting for ftpReady alone would miss a request whose connection
+    // closed in the same breath as its last reply (a server that answers and
+    // hangs up): the close moves the state on to ftpInternalReady before
+    // this loop looks, and the call would sit out its whole time-out.
+    const WaitOutcome outcome = processEventsUntil([this] { return Idle(); }, deadline_);
     if (outcome != WaitOutcome::Ready) {
         AbortWithTimeout();
         return false;

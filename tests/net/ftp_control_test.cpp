@@ -237,6 +237,24 @@ TEST_F(FtpScripted, AConnectionClosedBeforeTheReplyIsAFailure)
     EXPECT_FALSE(client.GetConnected());
 }
 
+// The reply and the close often arrive in one read; the call must end with
+// the reply, not sit out its time-out (which would turn it into "426
+// Timeout").
+TEST_F(FtpScripted, AReplyFollowedAtOnceByTheCloseEndsTheCallWithThatReply)
+{
+    server.replies["SYST"] = "215 UNIX\r\n";
+    server.closeAfter.insert("SYST");
+    ASSERT_TRUE(startAndLogIn());
+    client.SetTimeout(5);
+    client.SetQuoteCommand("SYST");
+
+    EXPECT_TRUE(client.Quote()) << client.ErrorMessage().toStdString();
+    EXPECT_EQ(client.StatusCode(), 215);
+    EXPECT_TRUE(server.commands().contains("SYST"));
+    ASSERT_TRUE(runEventsUntil([&] { return !client.GetConnected(); }, std::chrono::seconds(5)));
+    EXPECT_TRUE(client.Idle());
+}
+
 TEST_F(FtpScripted, QuitClosesTheConnectionAfter221)
 {
     ASSERT_TRUE(startAndLogIn());
