@@ -190,6 +190,7 @@ private:
     // LIST into the file; `streamed`: into the views too, as it arrives.
     bool fetchListing(const QString& file, const std::string& directory, bool search, bool streamed);
     void showListed();
+    void showListingNotUnderstood();
     void clearList();
     void selectNode(ftpTreeViewObject& node);
     void recordHistory();

@@ -259,7 +259,7 @@ public:
     {
         anyLine_ = true;
         auto entry = std::make_unique<ftpObject>();
-        const std::optional<lineKind> kind = parseListingLine(line, source_, *entry);
+        const std::optional<lineKind> kind = parseListingLine(line, source_, *entry, tally_);
         if (!kind)
             return true;
         if (*kind == lineKind::Folder && !source_.search)
@@ -278,6 +278,8 @@ public:
             showBlock();
         if (source_.search && !anyLine_)
             session_.showError(texts::noSearchResults());
+        else if (tally_.notUnderstood())
+            session_.showListingNotUnderstood();
     }
 
 private:
@@ -294,6 +296,7 @@ private:
     const bool serveEvents_;
     std::vector<const ftpObject*> block_;
     bool anyLine_ = false;
+    listingTally tally_;
 };
 
 bool ftpClient::loadListing(const QString& file, const std::string& directory, bool search)
@@ -342,6 +345,16 @@ bool ftpClient::fetchListing(const QString& file, const std::string& directory, 
     if (!cached)
         QFile::remove(file);
     return true;
+}
+
+void ftpClient::showListingNotUnderstood()
+{
+    // Said rather than shown as an empty folder, which the user would take
+    // for the truth about the server.
+    const QString text = QString::fromLatin1(
+        listingNotUnderstoodText.data(), static_cast<qsizetype>(listingNotUnderstoodText.size()));
+    logLine(QStringLiteral("! ") + text);
+    showError(text);
 }
 
 void ftpClient::showListed()

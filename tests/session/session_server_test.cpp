@@ -255,6 +255,49 @@ TEST_F(SessionTest, ALostConnectionAfterTheLoginClosesTheSession)
     EXPECT_TRUE(server.commands().contains("SYST"));
 }
 
+// A VMS server's listing gives no entry: the user is told so rather than
+// shown an empty folder, both when it arrives and when it comes back from
+// the cache; a truly empty folder says nothing.
+TEST_F(SessionTest, AListingOfAnUnknownFormatIsSaidNotToBeUnderstood)
+{
+    const struct {
+        const char* what;
+        QByteArray listing;
+        bool told;
+    } cases[] = {
+        { "VMS",
+            "AAAREADME.TXT;3       12/18   14-MAR-2003 09:12:44.57  [SYSTEM]   (RWED,RWED,RE,RE)\r\n"
+            "data.dir;1             1/3     2-FEB-2002 17:01:09.10  [SYSTEM]   (RWE,RWE,RE,RE)\r\n",
+            true },
+        { "empty", "total 0\r\n", false },
+    };
+    const QString notUnderstood = QStringLiteral("The server's listing format is not understood.");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        prompter.texts.clear();
+        ScriptedFtpServer server;
+        server.download = c.listing;
+        ASSERT_TRUE(server.start());
+        ftpSite site;
+        site.hostAddress = site.displayAddress = "127.0.0.1";
+        site.port = server.port();
+        ftpClient& s = open(site, "/");
+        EXPECT_TRUE(server.received("LIST"));
+        EXPECT_TRUE(s.entries().empty());
+        EXPECT_EQ(view->listed, 0);
+        const int told = c.told ? 1 : 0;
+        EXPECT_EQ(
+            prompter.texts.count(MessageTexts::errorTitle() + QStringLiteral(": ") + notUnderstood), told)
+            << prompter.texts.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(view->log.count(QStringLiteral("! ") + notUnderstood), told);
+        const auto listed = server.commands().count("LIST");
+        s.changeDirectoryAndList("/");
+        EXPECT_EQ(server.commands().count("LIST"), listed) << "the second showing comes from the cache";
+        EXPECT_EQ(view->log.count(QStringLiteral("! ") + notUnderstood), 2 * told);
+        session.reset();
+    }
+}
+
 // ---------------------------------------------------------------- navigation
 
 class NavigationTest : public SessionTest
