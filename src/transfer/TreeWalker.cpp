@@ -106,6 +106,7 @@ template <typename Accept> bool TreeWalker::readListing(Accept&& accept)
     if (!file.open(QIODevice::ReadOnly))
         return true;
     QByteArray pending;
+    listingTally tally;
     bool more = true;
     while (more && !worker_.stopping()) {
         const QByteArray block = file.read(listingBlock);
@@ -126,7 +127,7 @@ template <typename Accept> bool TreeWalker::readListing(Accept&& accept)
                 break;
             }
             ftpObject entry;
-            if (const auto kind = parseListingLine(line, source_, entry);
+            if (const auto kind = parseListingLine(line, source_, entry, tally);
                 kind && !accept(std::move(entry), *kind)) {
                 more = false;
                 break;
@@ -138,6 +139,9 @@ template <typename Accept> bool TreeWalker::readListing(Accept&& accept)
         if (atEnd)
             break;
     }
+    if (tally.notUnderstood())
+        worker_.setStatus(QString::fromLatin1(
+            listingNotUnderstoodText.data(), static_cast<qsizetype>(listingNotUnderstoodText.size())));
     return !worker_.stopping();
 }
 

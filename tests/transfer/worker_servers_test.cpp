@@ -516,6 +516,27 @@ TEST_F(WorkerServers, APausedUploadResumesFromTheSizeTheServerHolds)
     EXPECT_EQ(worker.progress()->finishedBytes, size);
 }
 
+// A folder download from a server whose listing this program cannot read
+// (VMS): the walk says so in its status line instead of passing the folder
+// off as empty, and fetches nothing.
+TEST_F(WorkerServers, AWalkThroughAListingOfAnUnknownFormatSaysSo)
+{
+    ScriptedFtpServer scripted;
+    scripted.download
+        = "AAAREADME.TXT;3       12/18   14-MAR-2003 09:12:44.57  [SYSTEM]   (RWED,RWED,RE,RE)\r\n"
+          "data.dir;1             1/3     2-FEB-2002 17:01:09.10  [SYSTEM]   (RWE,RWE,RE,RE)\r\n";
+    ASSERT_TRUE(scripted.start());
+    LoaderInputs in = inputs(OperationKind::Download, scripted.port());
+    in.options.AlwaysUsePassiveMode = true;
+    in.folders = { folderEntry("", "/pub") };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    EXPECT_TRUE(scripted.received("LIST"));
+    EXPECT_FALSE(scripted.received("RETR"));
+    EXPECT_TRUE(window.statuses.contains(QStringLiteral("The server's listing format is not understood.")))
+        << window.statuses.join(QLatin1Char('|')).toStdString();
+}
+
 // A listing whose names try to leave the local folder, and some that carry
 // control bytes. The scripted server answers LIST and RETR with the same
 // text, so the sizes it lists are that text's own length.
