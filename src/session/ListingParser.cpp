@@ -328,7 +328,8 @@ lineOutcome parseLine(std::string_view line, const listingSource& source, ftpObj
             entry.typeText = typeTexts::linkFile;
         } else {
             entry.kind = ftpObject::RegularFile;
-            entry.typeText = fileTypeText(entry.name, source.listed);
+            if (source.fileTypeTexts)
+                entry.typeText = fileTypeText(entry.name, source.listed);
         }
         break;
     }

@@ -22,6 +22,10 @@ struct listingSource {
     bool search = false;
     // The session's list, to reuse type texts from; null on worker threads.
     const typeTextIndex* listed = nullptr;
+    // Regular files get the platform's type text. A caller that never shows
+    // it (a transfer worker) turns this off: it costs a MIME look-up per
+    // extension, and loading the MIME database on the first one.
+    bool fileTypeTexts = true;
 };
 
 // The next line of an in-memory listing from `position`, which moves to the

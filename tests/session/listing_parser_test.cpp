@@ -309,6 +309,21 @@ TEST(ListingLine, TypeTextsFollowTheKindOfEntry)
     EXPECT_EQ(parse("-rw-r--r-- 1 u g 5 Jan 1 12:00 data.zzqx").entry.typeText, "Unknown Type");
 }
 
+// A worker never shows type texts: its files get none, and the rest of the
+// entry is read as ever.
+TEST(ListingLine, WithoutFileTypeTextsAFileIsStillReadWhole)
+{
+    auto source = sourceIn("/pub/");
+    source.fileTypeTexts = false;
+    const auto file = parse("-rw-r--r-- 1 u g 5 Jan 1 12:00 notes.txt", source);
+    ASSERT_EQ(file.kind, lineKind::File);
+    EXPECT_EQ(file.entry.kind, ftpObject::RegularFile);
+    EXPECT_EQ(file.entry.typeText, "");
+    EXPECT_EQ(file.entry.name, "notes.txt");
+    EXPECT_EQ(file.entry.size, 5);
+    EXPECT_EQ(parse("drwxr-xr-x 2 u g 4096 Jan 1 12:00 docs", source).entry.typeText, "File Folder");
+}
+
 TEST(ListingLine, FileTypesAreReusedFromTheSessionsList)
 {
     auto source = sourceIn("/pub/");
