@@ -37,6 +37,7 @@ TreeWalker::TreeWalker(LoaderThread& worker)
     , currentFolder_(worker.remoteBase())
 {
     source_.site = sharedSite(worker.site());
+    source_.fileTypeTexts = false;
     canonicalLocalBase_ = QFileInfo(worker.localBase()).canonicalFilePath();
 }
 
