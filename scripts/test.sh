@@ -1,10 +1,44 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs every test. Fails when any fails.
+#   test.sh             every test, in build/ (or $RANQUIL_BUILD_DIR)
+#   test.sh --sanitize  every test under AddressSanitizer and
+#                       UndefinedBehaviorSanitizer, in build-asan/ (or
+#                       $RANQUIL_ASAN_DIR); the first report ends the program
+#   test.sh --tsan      the tests that share state between threads under
+#                       ThreadSanitizer, in build-tsan/ (see tsan-run.sh)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${RANQUIL_BUILD_DIR:-$root/build}
+mode=${1:-}
 bash "$root/scripts/install.sh"
-bash "$root/scripts/check-format.sh"
-bash "$root/scripts/build.sh"
-cd "$build"
-ctest --output-on-failure -j "$(nproc)" --timeout 600
+
+case "$mode" in
+"")
+  build=${RANQUIL_BUILD_DIR:-$root/build}
+  bash "$root/scripts/check-format.sh"
+  bash "$root/scripts/build.sh"
+  cd "$build"
+  ctest --output-on-failure -j "$(nproc)" --timeout 600
+  ;;
+--sanitize)
+  build=${RANQUIL_ASAN_DIR:-$root/build-asan}
+  flags="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all"
+  RANQUIL_BUILD_DIR=$build bash "$root/scripts/build.sh" -DRANQUIL_BUILD_BENCH=OFF \
+    -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags"
+  cd "$build"
+  ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    ctest --output-on-failure -j "$(nproc)" --timeout 900
+  ;;
+--tsan)
+  # Threads lending sockets and FTP components, blocking calls on workers,
+  # aborts from another thread, the shell's update-index address, the
+  # scripted server's own thread, and the transfer worker and download.
+  exec bash "$root/scripts/tsan-run.sh" ftp_threads socket_connections http_client_tests index_client_tests \
+    shell_tests listing_tests ftp_scripted worker_rules worker_servers download_rules download_servers -- \
+    -R 'FtpThreads|SocketThreads|HttpClient\.(AbortFromAnotherThread|WorksInAWorkerThread)|IndexClient\.OtherSourcesFromALoaderThread|ShellTest\.UpdateIndexUrl|PlatformTypeText\.ThreadsAsking|FtpScripted|WorkerServers|WorkerCache|Worker/|Worker[A-Z]|Download' \
+    -E 'Sparse'
+  ;;
+*)
+  echo "usage: $0 [--sanitize | --tsan]" >&2
+  exit 2
+  ;;
+esac
