@@ -9,7 +9,10 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace
 {
@@ -19,6 +22,28 @@ constexpr int quitTimeoutSeconds = 3;
 // A connection that keeps failing gives its parts to the others.
 constexpr int failuresPerConnection = 3;
 constexpr int tooManyConnections = 421;
+
+// The size of a part file, cut back to `length` when a transfer ran past the
+// part's end. The cut goes through the descriptor opened here without
+// following a link, so a link planted in the download folder after the size
+// was looked at never gets its target truncated. 0 for anything that is no
+// regular file of ours to write.
+std::uint64_t trimmedPartFileSize(const QString& path, std::uint64_t length)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    std::uint64_t size = 0;
+    struct stat status {
+    };
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+        size = static_cast<std::uint64_t>(status.st_size);
+        if (size > length && ::ftruncate(fd, static_cast<off_t>(length)) == 0)
+            size = length;
+    }
+    ::close(fd);
+    return size;
+}
 
 } // namespace
 
@@ -403,12 +428,8 @@ void PartDownload::releasePart(int index)
 void PartDownload::settlePart(int part)
 {
     FilePart& p = parts_[static_cast<std::size_t>(part)];
-    const std::uint64_t size = partFileSize(part);
-    if (size > p.length()) {
-        // The transfer ran past the part's end before it was cut off.
-        QFile::resize(fileOfPart(part), static_cast<qint64>(p.length()));
-    }
-    p.done = std::min(size, p.length());
+    // The transfer may have run past the part's end before it was cut off.
+    p.done = std::min(trimmedPartFileSize(fileOfPart(part), p.length()), p.length());
     const bool whole = p.length() > 0 && p.done >= p.length();
     p.state = whole ? PartState::Complete : p.done > 0 ? PartState::Partial : PartState::Pending;
     accountDone(part);
