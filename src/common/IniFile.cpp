@@ -260,6 +260,12 @@ bool IniFile::hasSection(std::string_view section) const
     return findSection(section) != nullptr;
 }
 
+std::size_t IniFile::keyCount(std::string_view section) const
+{
+    const Section* s = findSection(section);
+    return s ? s->entries.size() : 0;
+}
+
 void IniFile::eraseSection(std::string_view section)
 {
     std::erase_if(sections_, [&](const Section& s) { return sameName(s.name, section); });

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -47,6 +48,8 @@ public:
     void writeBool(std::string_view section, std::string_view key, bool value);
 
     bool hasSection(std::string_view section) const;
+    // How many keys the section holds (0 when there is no such section).
+    std::size_t keyCount(std::string_view section) const;
     void eraseSection(std::string_view section);
 
     // The whole file as it would be written.

@@ -43,7 +43,12 @@ std::int64_t readInt64(
 std::vector<std::string> readEntries(
     const IniFile& store, const std::string& section, std::string_view countKey, std::string_view entryKey)
 {
-    const std::int32_t count = std::clamp(store.readInteger(section, countKey, 0), 0, maxEntriesPerList);
+    // A list never holds more entries than its section has keys: a count
+    // beyond that would only add empty entries, as many as a damaged store
+    // claims, and each of them is written back at shut-down.
+    const auto present
+        = static_cast<std::int32_t>(std::min<std::size_t>(store.keyCount(section), maxEntriesPerList));
+    const std::int32_t count = std::clamp(store.readInteger(section, countKey, 0), 0, present);
     std::vector<std::string> entries;
     for (std::int32_t i = 0; i < count; ++i)
         entries.push_back(store.readString(section, std::string(entryKey) + std::to_string(i), ""));

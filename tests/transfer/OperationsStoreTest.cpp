@@ -163,6 +163,48 @@ TEST(OperationsStore, StoreWithoutOperationsLoadsNothingAndSurvivesGarbage)
     EXPECT_LE(loaded[0]->files.size(), 1'000'000u);
 }
 
+// Stores whose counts promise more than they hold: loading builds no more
+// entries than the section has keys, and storing writes no more back.
+struct DamagedListCase {
+    const char* name;
+    const char* section;
+    std::size_t files;
+    std::size_t folders;
+};
+
+const DamagedListCase damagedLists[] = {
+    // Found by fuzzing: a count of two thousand million with one entry made
+    // the load build a million empty entries and the store write them all.
+    { "huge_count_one_entry", "FileCount=2000000000\nFile0=x?d?/a?1\n", 2, 0 },
+    { "count_beyond_32_bits", "FileCount=20000000000\nFile0=x?d?/a?1\n", 0, 0 },
+    { "negative_count", "FolderCount=-5\nFolder0=d?/a\n", 0, 0 },
+    { "count_matching_the_keys", "FileCount=2\nFile0=x?d?/a?1\nFile1=x?d?/b?2\n", 2, 0 },
+    { "missing_entry_within_the_keys", "FileCount=2\nFolderCount=1\nFile0=x?d?/a?1\nFolder0=d?/f\n", 2, 1 },
+};
+
+class DamagedStoreList : public testing::TestWithParam<DamagedListCase>
+{
+};
+
+TEST_P(DamagedStoreList, LoadsAndStoresNoMoreEntriesThanItHolds)
+{
+    TempHome home;
+    home.write(QStringLiteral("Registry.ini"),
+        QByteArray("[Operations]\nCount=1\n[Operation0]\n") + QByteArray(GetParam().section));
+    operationsStore store(registryFilePath());
+    const auto loaded = store.loadAll("a");
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_EQ(loaded[0]->files.size(), GetParam().files);
+    EXPECT_EQ(loaded[0]->folders.size(), GetParam().folders);
+    ASSERT_TRUE(store.storeAll({ loaded[0].get() }));
+    const IniFile written(registryFilePath());
+    EXPECT_EQ(written.readString("Operation0", "FileCount", ""), std::to_string(GetParam().files));
+    EXPECT_FALSE(written.value("Operation0", "File" + std::to_string(GetParam().files)).has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(OperationsStore, DamagedStoreList, testing::ValuesIn(damagedLists),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(OperationsStore, ShrinkingListStoresTheSmallerCountAndLoadsOnlyThat)
 {
     TempHome home;
