@@ -27,10 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 FUZZ_CHECK(!acceptLf || !line->contains('\n'));
                 FUZZ_CHECK(!line->endsWith('\r') && !line->endsWith('\n'));
                 const auto kind = classifier.classify(*line);
-                if (kind.final)
-                    FUZZ_CHECK(kind.code >= 0);
+                if (kind.kind == FtpReplyClassifier::Kind::Final)
+                    FUZZ_CHECK(kind.code >= 100 && kind.code <= 599);
                 if (const auto code = replyCodeOf(*line))
-                    FUZZ_CHECK(*code >= 0 && *code <= 999999);
+                    FUZZ_CHECK(*code >= 100 && *code <= 599);
                 if (const auto bytes = sizeFromReply(*line))
                     FUZZ_CHECK(*bytes >= 0);
                 quotedDirectoryFromReply(*line);

@@ -11,9 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     FuzzInput input(data, size);
     const std::uint8_t mode = input.takeByte();
-    static const QString levels[] = { QStringLiteral("4"), QStringLiteral("4A"), QStringLiteral("5") };
+    static constexpr SocksVersion versions[] = { SocksVersion::V4, SocksVersion::V4A, SocksVersion::V5 };
     SocksSettings settings;
-    settings.level = levels[mode % 3];
+    settings.version = versions[mode % 3];
     settings.host = QStringLiteral("ftp.example.org");
     settings.port = 21;
     settings.authenticate = (mode & 4) != 0;

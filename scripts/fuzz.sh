@@ -13,7 +13,7 @@ build=${RANQUIL_FUZZ_DIR:-$root/build-fuzz}
 seconds=${1:-60}
 shift || true
 all=(fuzz_listing fuzz_ftp_reply fuzz_http_head fuzz_http_url fuzz_socks fuzz_index_reply fuzz_ini
-  fuzz_settings fuzz_operations_store)
+  fuzz_settings fuzz_operations_store fuzz_directory_cache)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 
