@@ -31,10 +31,12 @@ case "$mode" in
 --tsan)
   # Threads lending sockets and FTP components, blocking calls on workers,
   # aborts from another thread, the shell's update-index address, the
-  # scripted server's own thread, and the transfer worker and download.
+  # scripted server's own thread, the transfer worker and download, and the
+  # transfer windows that watch a worker.
   exec bash "$root/scripts/tsan-run.sh" ftp_threads socket_connections http_client_tests index_client_tests \
-    shell_tests listing_tests ftp_scripted worker_rules worker_servers download_rules download_servers -- \
-    -R 'FtpThreads|SocketThreads|HttpClient\.(AbortFromAnotherThread|WorksInAWorkerThread)|IndexClient\.OtherSourcesFromALoaderThread|ShellTest\.UpdateIndexUrl|PlatformTypeText\.ThreadsAsking|FtpScripted|WorkerServers|WorkerCache|Worker/|Worker[A-Z]|Download' \
+    shell_tests listing_tests ftp_scripted worker_rules worker_servers download_rules download_servers \
+    load_frame_tests load_form_tests -- \
+    -R 'FtpThreads|SocketThreads|SocketEventWait|HttpClient\.(AbortFromAnotherThread|WorksInAWorkerThread)|IndexClient\.OtherSourcesFromALoaderThread|ShellTest\.UpdateIndexUrl|PlatformTypeText\.ThreadsAsking|FtpScripted|WorkerServers|WorkerCache|Worker/|Worker[A-Z]|Download|LoaderManager|LoadFrameCore|LoadFormRuns' \
     -E 'Sparse'
   ;;
 *)

@@ -360,6 +360,9 @@ TEST_F(ShellTest, NoticesReachTheirObjects)
     delete session;
 }
 
+// Without its lock the address would still read back whole nearly always:
+// this test sees a missing lock only under ThreadSanitizer
+// (scripts/test.sh --tsan runs it there).
 TEST_F(ShellTest, UpdateIndexUrlIsSharedAcrossThreads)
 {
     TMainForm shell({}, prompter);
