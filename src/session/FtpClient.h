@@ -7,7 +7,10 @@
 #include "session/RemoteTree.h"
 #include "session/SessionHistory.h"
 #include "session/SessionState.h"
+#include "session/TransferHandOver.h"
 #include "settings/ConnectionOptions.h"
+#include "transfer/FtpOperation.h"
+#include "transfer/LoadFrame.h"
 
 #include <QPointer>
 #include <QTemporaryDir>
@@ -24,6 +27,8 @@ class Prompter;
 class TFtpClient;
 class THttpCli;
 class sessionView;
+struct siteGroup;
+struct transferItems;
 
 // One interactive FTP session: a tab of the main window. It drives its own
 // FTP component with blocking calls on the main thread, one command at a
@@ -82,7 +87,8 @@ public:
     // file that cannot be read closes the session.
     bool openLocalLinkFile(const QString& path);
     void insertNewEntry(const std::string& name, bool isFile);
-    // Downloads the selected entries; a later command fills it in.
+    // Downloads the view's selection (opening a regular file, following a
+    // UNIX link to a file); the frame fills it in.
     std::function<void()> downloadSelection;
 
     // ---------------------------------------------------- file commands (FtpClientCommands.cpp)
@@ -97,6 +103,29 @@ public:
     void makeObject();
     void changePermissions(std::span<const ftpObject* const> selected);
     void changePassword();
+
+    // ---------------------------------------------------- transfers (FtpClientTransfers.cpp)
+    // Given once, right after creation; without them no transfer starts.
+    void setTransfers(transferServices services, transferViews* views);
+    // `localFolder`: the folder the local view shows; empty for a place
+    // that is not a folder of the file system.
+    void downloadSelected(std::span<const ftpObject* const> selection, const QString& localFolder);
+    void downloadSelectedTo(std::span<const ftpObject* const> selection);
+    void uploadSelected(const QStringList& localPaths);
+    // Where local files were dropped: onto a tree node (null: none there),
+    // or onto the list over an entry (null: none there).
+    struct dropPoint {
+        bool onTree = false;
+        const ftpTreeViewObject* node = nullptr;
+        const ftpObject* entry = nullptr;
+    };
+    void uploadDropped(const QStringList& localPaths, const dropPoint& point);
+    void deleteSelected(std::span<const ftpObject* const> selection);
+    // True: use the session's own connection for an operation of `kind`;
+    // asks once when the choice is still open and remembers the answer.
+    bool askNewConnection(OperationKind kind);
+    // The connection is lent to a transfer running in the frame.
+    bool connectionLent() const { return lentTo_ != nullptr; }
 
     // ---------------------------------------------------- server search
     void searchServer();
@@ -204,6 +233,15 @@ private:
 
     void treeNodeAdded(const ftpTreeViewObject& node) override;
 
+    // Transfers (FtpClientTransfers.cpp).
+    void startOperation(OperationKind kind, const ftpSite& site, transferItems items, const QString& path);
+    void lendConnection(LoadFrameSetup setup);
+    void takeBackConnection(OperationKind kind);
+    // Stops a transfer that holds the connection and takes it back, with
+    // none of the follow-ups of a transfer that ended by itself.
+    void reclaimConnection();
+    QString uploadTargetOf(const dropPoint& point, bool& showInList) const;
+
     ftpSite site_;
     std::shared_ptr<sessionView> view_;
     Prompter& prompter_;
@@ -229,6 +267,7 @@ private:
     bool fallingBack_ = false;
     bool keepHistory_ = false;
     bool noticeOwed_ = false;
+    bool reclaiming_ = false;
     int commandDepth_ = 0;
     int serverSearchMode_ = 0;
     qint64 downloadLimit_ = -1; // bytes a download may bring; -1: any
@@ -242,4 +281,8 @@ private:
     typeTextIndex typeTexts_;
     std::string serverWorkingDirectory_;
     std::string currentDirectory_;
+
+    transferServices transfers_;
+    transferViews* transferViews_ = nullptr;
+    QPointer<TLoadFrame> lentTo_;
 };

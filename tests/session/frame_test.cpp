@@ -5,6 +5,7 @@
 #include "../net/ftp_test_support.h"
 #include "FtpTestServer.h"
 #include "TempHome.h"
+#include "frame_test_support.h"
 #include "session_test_support.h"
 
 #include "session/ListOrder.h"
@@ -34,23 +35,8 @@
 
 #include <deque>
 
-// Readable failures for texts.
-void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace
 {
-
-void makeFile(const QString& path, const QByteArray& contents, const QDateTime& modified)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    writeLocalFile(path, contents);
-    QFile file(path);
-    file.open(QIODevice::ReadWrite);
-    file.setFileTime(modified, QFileDevice::FileModificationTime);
-}
 
 // /pub: two folders, a link file, files of several types, sizes and ages.
 void fillServerRoot(const QString& root)
@@ -64,54 +50,12 @@ void fillServerRoot(const QString& root)
     QDir().mkpath(root + QStringLiteral("/pub/Archive"));
 }
 
-// Yes or no in order (then yes), and every message shown.
-struct scriptedPrompter : Prompter {
-    QStringList texts;
-    std::deque<bool> answers;
-    bool prompt(const QString&, const QString& text, const QString&, const QString&) override
-    {
-        texts << text;
-        if (answers.empty())
-            return true;
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-};
-
-// Runs `act` on the next modal dialog of type D as soon as it shows.
-template <typename D> void whenDialogShows(std::function<void(D&)> act)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            act(*dialog);
-        }
-    });
-    timer->start();
-}
-
 void answerName(const QString& text)
 {
     whenDialogShows<NameDialog>([text](NameDialog& dialog) {
         dialog.edit()->setText(text);
         dialog.accept();
     });
-}
-
-ftpSite siteOf(const FtpTestServer& server)
-{
-    ftpSite site;
-    site.name = "Frame site";
-    site.hostAddress = site.displayAddress = "127.0.0.1";
-    site.port = server.port();
-    site.anonymous = server.user() == "anonymous";
-    site.userId = server.user().toStdString();
-    site.password = server.password().toStdString();
-    return site;
 }
 
 class FrameTest : public testing::Test

@@ -13,8 +13,12 @@ SessionPages::SessionPages(TMainForm& shell, MainFormView& window)
     , sessions_(shell, [this] { return makeFrame(); })
 {
     sessions_.sessionCreated = [this](ftpClient* session) {
-        if (newestFrame_)
-            newestFrame_->setSession(session);
+        if (!newestFrame_)
+            return;
+        newestFrame_->setSession(session);
+        session->setTransfers(transferServices { &shell_.actions(), &shell_.loaders(), &shell_.connection(),
+                                  shell_.connectionSpeedLabels() },
+            newestFrame_);
     };
     connect(&window_, &MainFormView::currentPageChanged, this, &SessionPages::pageChanged);
     routeMenuCommands();
@@ -61,5 +65,22 @@ void SessionPages::routeMenuCommands()
     route(QStringLiteral("New Object"), [this] {
         if (TClientFrame* frame = activeFrame())
             frame->createObjectClicked();
+    });
+    route(QStringLiteral("Download"), [this] {
+        if (TClientFrame* frame = activeFrame())
+            frame->downloadClicked(false);
+    });
+    route(QStringLiteral("Download To..."), [this] {
+        TClientFrame* frame = activeFrame();
+        if (frame && frame->session())
+            frame->session()->downloadSelectedTo(frame->selectedEntries());
+    });
+    route(QStringLiteral("Upload"), [this] {
+        if (TClientFrame* frame = activeFrame())
+            frame->uploadClicked();
+    });
+    route(QStringLiteral("Delete"), [this] {
+        if (TClientFrame* frame = activeFrame())
+            frame->deleteClicked();
     });
 }

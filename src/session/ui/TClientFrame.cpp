@@ -10,6 +10,8 @@
 #include "session/ui/NameDialog.h"
 #include "session/ui/PropertiesDialog.h"
 #include "session/ui/RemoteListModel.h"
+#include "transfer/ui/LoadForm.h"
+#include "transfer/ui/THomeForm.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -33,6 +35,7 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace
@@ -110,6 +113,7 @@ TClientFrame::TClientFrame(Prompter& prompter, GUIOptions& layout, QWidget* pare
 {
     setObjectName(QStringLiteral("ClientFrame"));
     auto* column = new QVBoxLayout(this);
+    column_ = column;
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     buildToolBar();
@@ -140,6 +144,13 @@ TClientFrame::~TClientFrame()
     saveLayout();
     // The session's entries go before the frame's model would read them.
     model_->clear();
+}
+
+void TClientFrame::setSession(ftpClient* session)
+{
+    session_ = session;
+    if (session_)
+        session_->downloadSelection = [this] { downloadClicked(false); };
 }
 
 // ------------------------------------------------------------ building
@@ -712,8 +723,8 @@ void TClientFrame::upClicked()
 void TClientFrame::deleteClicked()
 {
     if (activePane_ == RemoteList && remoteListUsable()) {
-        if (deleteRequested)
-            deleteRequested(selectedEntries());
+        if (session_)
+            session_->deleteSelected(selectedEntries());
     } else if (activePane_ == LocalList || activePane_ == LocalTree) {
         local_->trashSelected(activePane_ == LocalTree);
     } else {
@@ -749,8 +760,8 @@ void TClientFrame::uploadClicked()
         prompter_.showErrorBox(texts::selectToUpload());
         return;
     }
-    if (uploadRequested && session_)
-        uploadRequested(paths, session_->currentDirectory());
+    if (session_)
+        session_->uploadSelected(paths);
 }
 
 void TClientFrame::downloadClicked(bool chooseFolder)
@@ -760,8 +771,12 @@ void TClientFrame::downloadClicked(bool chooseFolder)
         prompter_.showErrorBox(texts::selectToDownload());
         return;
     }
-    if (downloadRequested)
-        downloadRequested(selected, chooseFolder);
+    if (!session_)
+        return;
+    if (chooseFolder)
+        session_->downloadSelectedTo(selected);
+    else
+        session_->downloadSelected(selected, local_->folder());
 }
 
 // ------------------------------------------------------------ dialogs
@@ -805,6 +820,49 @@ std::optional<searchRequest> TClientFrame::askSearchKeyword()
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return searchRequest { keyword->text(), mode->currentIndex() };
+}
+
+// ------------------------------------------------------------ transfer windows
+
+void TClientFrame::openTransferWindow(LoadFrameSetup setup)
+{
+    auto* form = new TLoadForm(std::move(setup));
+    form->show();
+    form->core().start();
+}
+
+TLoadFrame& TClientFrame::embedTransferView(LoadFrameSetup setup, TFtpClient& lent, QObject* noticeReceiver)
+{
+    setup.embedded = true;
+    auto* view = new TLoadFrameView(std::make_unique<TLoadFrame>(std::move(setup)), noticeReceiver, this);
+    // Without a main window to hand it to, the view deletes itself.
+    view->closeWindow = [view] { view->deleteLater(); };
+    embedded_ = view;
+    // The transfer fills the frame between the tool bar and the status bar.
+    mainSplitter_->hide();
+    column_->insertWidget(column_->indexOf(mainSplitter_), view, 1);
+    view->show();
+    view->core().start(&lent);
+    return view->core();
+}
+
+void TClientFrame::transferViewGone()
+{
+    mainSplitter_->show();
+    if (TLoadFrameView* view = embedded_) {
+        embedded_ = nullptr;
+        column_->removeWidget(view);
+        view->hide();
+        // Already on its way when the main window deletes it: a second
+        // request is dropped with it.
+        view->deleteLater();
+    }
+}
+
+QString TClientFrame::chooseDownloadFolder()
+{
+    THomeForm chooser(window());
+    return chooser.chooseDownloadFolder();
 }
 
 // ------------------------------------------------------------ pointer and drops
@@ -853,7 +911,7 @@ bool TClientFrame::handleDrag(QObject* target, QEvent* event)
     const bool outside = !internal && drag->mimeData()->hasUrls();
     bool accept = false;
     if (onTree)
-        accept = (internal || outside) && tree_->itemAt(point);
+        accept = outside || (internal && tree_->itemAt(point));
     else
         accept = internal ? folderEntryAt(point) != nullptr : outside;
     if (accept)
@@ -875,6 +933,10 @@ bool TClientFrame::handleDrop(QObject* target, QEvent* event)
     const bool fromList
         = drop->mimeData()->hasFormat(QString::fromLatin1(RemoteListModel::internalDragFormat));
     const bool fromTree = drop->source() == tree_;
+    if (!fromList && !fromTree) {
+        dropFromOutside(*drop->mimeData(), onTree, point);
+        return true;
+    }
     if (onTree) {
         const ftpTreeViewObject* node = nodeOf(tree_->itemAt(point));
         if (!node)
@@ -892,4 +954,22 @@ bool TClientFrame::handleDrop(QObject* target, QEvent* event)
             session_->moveEntries(selectedEntries(), *folder->treeNode, false);
     }
     return true;
+}
+
+void TClientFrame::dropFromOutside(const QMimeData& data, bool onTree, const QPoint& point)
+{
+    QStringList paths;
+    for (const QUrl& url : data.urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    if (paths.isEmpty())
+        return;
+    ftpClient::dropPoint target;
+    target.onTree = onTree;
+    if (onTree)
+        target.node = nodeOf(tree_->itemAt(point));
+    else
+        target.entry = model_->entryAt(list_->rowAt(point));
+    session_->uploadDropped(paths, target);
 }

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "session/SessionView.h"
+#include "session/TransferHandOver.h"
 #include "settings/GUIOptions.h"
+#include "transfer/ui/LoadFrameView.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -17,6 +20,7 @@ class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMimeData;
 class QPlainTextEdit;
 class QSplitter;
 class QTabWidget;
@@ -24,13 +28,16 @@ class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
 class RemoteListModel;
+class QVBoxLayout;
 
 // The view of one FTP session: the tab page with the tool bar, the remote
 // folder tree and file list, "My Computer" and "Logs" below them and a
 // status bar. It shows what the session reports through sessionView and
 // forwards the user's commands to the session (or, in the local panes, to
-// the desktop). Main thread only.
-class TClientFrame : public QWidget, public sessionView
+// the desktop). It also makes the session's transfer windows, and holds the
+// transfer view of a transfer on the session's own connection. Main thread
+// only.
+class TClientFrame : public QWidget, public sessionView, public transferViews
 {
     Q_OBJECT
 
@@ -45,19 +52,13 @@ public:
 
     // The session this frame shows; set once, right after the session is
     // created with this frame as its view.
-    void setSession(ftpClient* session) { session_ = session; }
+    void setSession(ftpClient* session);
     ftpClient* session() const { return session_; }
 
     // What the main window's menus follow: the commands of the current
     // state, and a modal dialog of the session opening (true) or closing.
     std::function<void(sessionState, const sessionCommands&)> commandsChanged;
     std::function<void(bool entering)> modalChanged;
-    // Downloads, uploads and deletes become transfer operations; until the
-    // hand-over is wired these do nothing.
-    std::function<void(std::vector<const ftpObject*> selection, bool chooseFolder)> downloadRequested;
-    std::function<void(QStringList localPaths, std::string remoteFolder)> uploadRequested;
-    std::function<void(std::vector<const ftpObject*> selection)> deleteRequested;
-
     // The layout values into the main window's GUIOptions.
     void saveLayout();
 
@@ -122,6 +123,15 @@ public:
     permissionsAnswer askPermissions(const permissionsQuestion& question) override;
     std::optional<newObjectAnswer> askNewObject() override;
 
+    // ------------------------------------------------ transferViews
+    void openTransferWindow(LoadFrameSetup setup) override;
+    TLoadFrame& embedTransferView(LoadFrameSetup setup, TFtpClient& lent, QObject* noticeReceiver) override;
+    void transferViewGone() override;
+    QString chooseDownloadFolder() override;
+    // The transfer view of a transfer on the session's connection (null
+    // when none runs).
+    TLoadFrameView* embeddedTransfer() const { return embedded_; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -137,10 +147,13 @@ private:
     void orderChildren(QTreeWidgetItem* item, const ftpTreeViewObject& node);
     bool handleDrag(QObject* target, QEvent* event);
     bool handleDrop(QObject* target, QEvent* event);
+    void dropFromOutside(const QMimeData& data, bool onTree, const QPoint& point);
     const ftpObject* folderEntryAt(const QPoint& viewportPoint) const;
 
     Prompter& prompter_;
     GUIOptions& layout_;
+    QVBoxLayout* column_ = nullptr;
+    QPointer<TLoadFrameView> embedded_;
     ftpClient* session_ = nullptr;
     sessionState state_ = sessionState::BeginningState;
     sessionCommands commands_;

@@ -1,0 +1,359 @@
+// Downloads, uploads and deletions: the session builds the operation's item
+// lists and hands them to the transfer engine, either on connections of the
+// engine's own or on the session's connection, lent to the worker for the
+// run and taken back afterwards.
+
+#include "session/FtpClient.h"
+
+#include "common/Notices.h"
+#include "common/Prompter.h"
+#include "net/TFtpClient.h"
+#include "session/RemotePath.h"
+#include "session/SessionView.h"
+#include "session/TransferLists.h"
+#include "transfer/ActionsList.h"
+#include "transfer/LoadFrame.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace
+{
+
+QString fromBytes(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+namespace texts
+{
+QString notAFolder()
+{
+    return QStringLiteral("Cannot download to non-filesystem folder.");
+}
+QString selectToDownload()
+{
+    return QStringLiteral("Select a remote file to download.");
+}
+QString reallyDelete()
+{
+    return QStringLiteral("Do you really want to delete?");
+}
+QString launchingDownload()
+{
+    return QStringLiteral("Launching download thread..");
+}
+QString launchingUpload()
+{
+    return QStringLiteral("Launching upload thread..");
+}
+QString newConnectionQuestion(OperationKind kind)
+{
+    const QString operation = kind == OperationKind::Download ? QStringLiteral("download")
+        : kind == OperationKind::Upload                       ? QStringLiteral("upload")
+                                                              : QStringLiteral("delete");
+    const QString completion = kind == OperationKind::Delete ? QStringLiteral("deletion") : operation;
+    return QStringLiteral(
+        "Do you want to launch a new connection (YES) or use the current connection for the %1 operation "
+        "(NO)?\nIf your server has a limit for number of users from an IP address or if you want to connect "
+        "to sites with UL/DL ratios, then you better choose (NO).\nIf you choose to use the existing "
+        "connection, the connection will be blocked until the %2 operation is complete.")
+        .arg(operation, completion);
+}
+} // namespace texts
+
+std::int32_t& choiceFor(connectionOptions& options, OperationKind kind)
+{
+    switch (kind) {
+    case OperationKind::Download:
+        return options.UseSingleConnectionForDownloads;
+    case OperationKind::Upload:
+        return options.UseSingleConnectionForUploads;
+    case OperationKind::Delete:
+        break;
+    }
+    return options.UseSingleConnectionForDeletes;
+}
+
+} // namespace
+
+void ftpClient::setTransfers(transferServices services, transferViews* views)
+{
+    transfers_ = std::move(services);
+    transferViews_ = views;
+}
+
+bool ftpClient::askNewConnection(OperationKind kind)
+{
+    // The live options are saved at the end; the session's copy follows them
+    // so that both give the same answer.
+    connectionOptions& options = transfers_.options ? *transfers_.options : options_;
+    std::int32_t& choice = choiceFor(options, kind);
+    if (choice != connectionOptions::NewConnection && choice != connectionOptions::OwnConnection) {
+        view_->setModal(true);
+        choice = prompter_.askYesNo(texts::newConnectionQuestion(kind)) ? connectionOptions::NewConnection
+                                                                        : connectionOptions::OwnConnection;
+        view_->setModal(false);
+    }
+    choiceFor(options_, kind) = choice;
+    return choice == connectionOptions::OwnConnection;
+}
+
+// ------------------------------------------------------------ the commands
+
+void ftpClient::downloadSelected(std::span<const ftpObject* const> selection, const QString& localFolder)
+{
+    const commandScope scope(*this);
+    if (selection.empty())
+        return;
+    if (localFolder.isEmpty()) {
+        showError(texts::notAFolder());
+        return;
+    }
+    showStatus(texts::launchingDownload());
+    setSessionState(sessionState::Transferring);
+    for (siteGroup& group : transferLists::remoteGroups(selection))
+        startOperation(OperationKind::Download, group.site, std::move(group.items), localFolder);
+    setSessionState(sessionState::IndeterminateStable);
+}
+
+void ftpClient::downloadSelectedTo(std::span<const ftpObject* const> selection)
+{
+    const commandScope scope(*this);
+    if (selection.empty()) {
+        showError(texts::selectToDownload());
+        return;
+    }
+    if (!transferViews_)
+        return;
+    // The entries may go while the chooser waits (a lost connection clears
+    // the list): the lists are built first.
+    std::vector<siteGroup> groups = transferLists::remoteGroups(selection);
+    view_->setModal(true);
+    const QString folder = transferViews_->chooseDownloadFolder();
+    view_->setModal(false);
+    if (folder.isEmpty() || closing_)
+        return;
+    setSessionState(sessionState::Transferring);
+    showStatus(texts::launchingDownload());
+    for (siteGroup& group : groups)
+        startOperation(OperationKind::Download, group.site, std::move(group.items), folder);
+    setSessionState(sessionState::IndeterminateStable);
+}
+
+void ftpClient::uploadSelected(const QStringList& localPaths)
+{
+    const commandScope scope(*this);
+    showStatus(texts::launchingUpload());
+    transferItems items = transferLists::localItems(localPaths);
+    if (items.empty())
+        return;
+    if (ftp_->GetConnected() && !lentTo_) {
+        for (const QString& path : localPaths) {
+            const QFileInfo info(path);
+            if (info.isFile() || info.isDir())
+                insertNewEntry(QFile::encodeName(info.fileName()).toStdString(), info.isFile());
+        }
+    }
+    startOperation(OperationKind::Upload, site_, std::move(items), fromBytes(currentDirectory_));
+}
+
+QString ftpClient::uploadTargetOf(const dropPoint& point, bool& showInList) const
+{
+    showInList = false;
+    if (point.onTree) {
+        if (!point.node)
+            return fromBytes(site_.initialDirectory);
+        showInList = point.node == selectedNode_ && ftp_->GetConnected();
+        return fromBytes(point.node->path);
+    }
+    if (!ftp_->GetConnected())
+        return fromBytes(site_.initialDirectory);
+    if (!point.entry || point.entry->kind == ftpObject::RegularFile
+        || point.entry->kind == ftpObject::LinkFile) {
+        showInList = true;
+        return fromBytes(currentDirectory_);
+    }
+    return fromBytes(remotePath::join(point.entry->directory, point.entry->name));
+}
+
+void ftpClient::uploadDropped(const QStringList& localPaths, const dropPoint& point)
+{
+    const commandScope scope(*this);
+    if (site_.hostAddress.empty() || lentTo_)
+        return;
+    showStatus(texts::launchingUpload());
+    bool showInList = false;
+    const QString target = uploadTargetOf(point, showInList);
+    QFile::remove(cacheFileOf(target.toStdString()));
+    transferItems items = transferLists::localItems(localPaths);
+    if (items.empty())
+        return;
+    if (showInList) {
+        for (const QString& path : localPaths) {
+            const QFileInfo info(path);
+            if (info.isFile() || info.isDir())
+                insertNewEntry(QFile::encodeName(info.fileName()).toStdString(), info.isFile());
+        }
+    }
+    if (point.onTree)
+        setSessionState(sessionState::Transferring);
+    startOperation(OperationKind::Upload, site_, std::move(items), target);
+    if (!lentTo_ && !ftp_->GetConnected())
+        tearDownViews();
+    else if (point.onTree && !lentTo_)
+        setSessionState(sessionState::IndeterminateStable);
+}
+
+void ftpClient::deleteSelected(std::span<const ftpObject* const> selection)
+{
+    const commandScope scope(*this);
+    if (selection.empty() || !prompter_.askYesNo(texts::reallyDelete()) || closing_)
+        return;
+    std::vector<siteGroup> groups = transferLists::remoteGroups(selection);
+    // Only the first server's entries are deleted: only they leave the views.
+    const std::string firstServer = groups.front().site.hostAddress;
+    std::vector<const ftpObject*> deleted;
+    for (const ftpObject* entry : selection) {
+        if (entry->site->hostAddress == firstServer && entry->site->port == groups.front().site.port
+            && entry->site->userId == groups.front().site.userId)
+            deleted.push_back(entry);
+    }
+    if (ftp_->GetConnected() && ftp_->State() == ftpReady) {
+        ftp_->SetHostDirName(QByteArray::fromStdString(currentDirectory_));
+        ftp_->Cwd();
+        ftp_->SetHostDirName({});
+        serverWorkingDirectory_.clear();
+    }
+    if (closing_)
+        return;
+    showStatus(QStringLiteral("Deleting.."));
+    startOperation(OperationKind::Delete, groups.front().site, std::move(groups.front().items), {});
+    removeEntries(deleted);
+    if (selectedNode_)
+        QFile::remove(cacheFileOf(selectedNode_->path));
+}
+
+// ------------------------------------------------------------ starting an operation
+
+void ftpClient::startOperation(
+    OperationKind kind, const ftpSite& site, transferItems items, const QString& path)
+{
+    if (!transfers_.manager || !transferViews_ || items.empty() || closing_)
+        return;
+    const bool own = askNewConnection(kind);
+    ftpSite operationSite = site;
+    // A restart from the actions list uploads into the same folder.
+    if (kind == OperationKind::Upload)
+        operationSite.initialDirectory = path.toStdString();
+
+    LoadFrameSetup setup;
+    if (transfers_.actions) {
+        ftpOperationObject operation;
+        operation.files = items.files;
+        operation.folders = items.folders;
+        operation.links = items.links;
+        operation.displayNames = items.displayNames;
+        operation.site = operationSite;
+        operation.kind = kind;
+        operation.status = OperationStatus::Running;
+        if (kind == OperationKind::Download)
+            operation.localPath = path;
+        setup.operation = transfers_.actions->addOperation(std::move(operation));
+    }
+    setup.actions = transfers_.actions;
+    setup.manager = transfers_.manager;
+    setup.options = transfers_.options ? transfers_.options : &options_;
+    setup.prompter = &prompter_;
+    setup.speedLabels = transfers_.speedLabels;
+    setup.site = operationSite;
+    setup.kind = kind;
+    setup.path = path;
+    setup.pathGiven = !path.isEmpty();
+    if (kind == OperationKind::Download)
+        setup.selectedLocalFolder = path;
+    setup.files = std::move(items.files);
+    setup.folders = std::move(items.folders);
+    setup.links = std::move(items.links);
+    setup.displayNames = std::move(items.displayNames);
+
+    // The session's own connection serves only when it is there to lend.
+    if (own && !lentTo_ && ftp_->GetConnected() && ftp_->State() == ftpReady && directoryCommandIdle_) {
+        lendConnection(std::move(setup));
+        return;
+    }
+    view_->setModal(true);
+    transferViews_->openTransferWindow(std::move(setup));
+    view_->setModal(false);
+}
+
+// ------------------------------------------------------------ lending the connection
+
+void ftpClient::lendConnection(LoadFrameSetup setup)
+{
+    const OperationKind kind = setup.kind;
+    setSessionState(sessionState::Transferring);
+    keepAlive_.stop();
+    // The worker drives the component on its own thread: the session's
+    // handlers must not run there. Its log lines still reach the session's
+    // log, through the main thread's queue.
+    ftp_->OnDisplay = [this](const QString& line) {
+        QMetaObject::invokeMethod(
+            this, [this, line] { logLine(line); }, Qt::QueuedConnection);
+    };
+    ftp_->OnStateChange = nullptr;
+    ftp_->OnUsageError = nullptr;
+    ftp_->ThreadDetach();
+    setup.embedded = true;
+    setup.handBack = [this, kind](TFtpClient*) { takeBackConnection(kind); };
+    lentTo_ = &transferViews_->embedTransferView(std::move(setup), *ftp_, noticeReceiver_.data());
+}
+
+void ftpClient::takeBackConnection(OperationKind kind)
+{
+    lentTo_ = nullptr;
+    // The worker hands the component back attached to this thread; should
+    // it have failed to, the component is still free to attach here.
+    if (!ftp_->thread())
+        ftp_->ThreadAttach();
+    attachComponentEvents();
+    // The worker changed the server's folder.
+    serverWorkingDirectory_.clear();
+    if (transferViews_)
+        transferViews_->transferViewGone();
+    if (reclaiming_)
+        return;
+    const commandScope scope(*this);
+    if (!ftp_->GetConnected()) {
+        disconnectSession(true);
+        return;
+    }
+    if (options_.KeepAlivePeriod > 0)
+        keepAlive_.start(options_.KeepAlivePeriod);
+    if (kind == OperationKind::Download)
+        setSessionState(sessionState::IndeterminateStable);
+    else if (noticeReceiver_)
+        postNotice(noticeReceiver_, Notice::RefreshSession, this);
+    else
+        QMetaObject::invokeMethod(
+            this, [this] { refreshListing(); }, Qt::QueuedConnection);
+}
+
+void ftpClient::reclaimConnection()
+{
+    if (!lentTo_)
+        return;
+    reclaiming_ = true;
+    TLoadFrame* transfer = lentTo_;
+    transfer->destroy();
+    reclaiming_ = false;
+    if (lentTo_) {
+        // The transfer never started its worker: nothing handed it back.
+        lentTo_ = nullptr;
+        if (!ftp_->thread())
+            ftp_->ThreadAttach();
+        attachComponentEvents();
+        if (transferViews_)
+            transferViews_->transferViewGone();
+    }
+}
