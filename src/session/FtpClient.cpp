@@ -90,6 +90,7 @@ ftpClient::ftpClient(ftpSite site, std::shared_ptr<sessionView> view, environmen
 
 ftpClient::~ftpClient()
 {
+    reclaimConnection();
     busy_ = true;
     closing_ = true;
     ftp_->OnDisplay = nullptr;
@@ -322,6 +323,12 @@ void ftpClient::abortCommand()
 {
     const commandScope scope(*this);
     showStatus(QStringLiteral("Trying to abort within 5 secs... (disconnecting if unsuccessful)"));
+    if (lentTo_) {
+        // The transfer holding the connection is what runs: it stops, and
+        // its view hands the connection back as it goes.
+        lentTo_->cancelClicked();
+        return;
+    }
     indexAborted_ = true;
     http_->Abort();
     if (busy_) {
@@ -338,6 +345,7 @@ void ftpClient::abortCommand()
 void ftpClient::disconnectSession(bool close, bool lastSession)
 {
     const commandScope scope(*this);
+    reclaimConnection();
     setSessionState(sessionState::Disconnecting);
     if (lastSession)
         lastSession_ = true;
@@ -452,6 +460,9 @@ void ftpClient::setSessionState(sessionState state)
 
 sessionActivity ftpClient::activity() const
 {
+    // A lent component belongs to the worker's thread: it counts as busy.
+    if (lentTo_)
+        return { true, false, directoryCommandIdle_, history_.canGoBack(), history_.canGoForward() };
     return { ftp_->GetConnected(), ftp_->State() == ftpReady, directoryCommandIdle_, history_.canGoBack(),
         history_.canGoForward() };
 }
