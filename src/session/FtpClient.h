@@ -103,6 +103,10 @@ public:
     void makeObject();
     void changePermissions(std::span<const ftpObject* const> selected);
     void changePassword();
+    // Writes the site as a link file into the bookmarks' root folder.
+    void addBookmark();
+    // The shell's bookmark tree takes in the file addBookmark wrote.
+    std::function<void()> bookmarkAdded;
 
     // ---------------------------------------------------- transfers (FtpClientTransfers.cpp)
     // Given once, right after creation; without them no transfer starts.

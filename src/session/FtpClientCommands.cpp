@@ -4,12 +4,15 @@
 
 #include "session/FtpClient.h"
 
+#include "common/LinkFile.h"
+#include "common/ProgramFolders.h"
 #include "common/Prompter.h"
 #include "net/TFtpClient.h"
 #include "session/Permissions.h"
 #include "session/RemotePath.h"
 #include "session/SessionView.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <algorithm>
@@ -104,6 +107,10 @@ QString notAMode()
 {
     return QStringLiteral(
         "A permission number holds the digits 0 to 7 only (for example 755).\nNothing was changed.");
+}
+QString bookmarkAdded()
+{
+    return QStringLiteral("The current site is added to your bookmarks into the root folder.");
 }
 QString locksOut(int mode)
 {
@@ -308,6 +315,27 @@ void ftpClient::changePassword()
     }
     setSessionState(sessionState::IndeterminateStable);
     finishCommand();
+}
+
+// ------------------------------------------------------------ bookmark
+
+void ftpClient::addBookmark()
+{
+    const commandScope scope(*this);
+    const QString folder = joinPath(programFolder(), QStringLiteral("My FTP Links"));
+    QDir().mkpath(folder);
+    linkFileValues values = linkFileValues::of(site_);
+    values.initialDirectory = currentDirectory_;
+    // The site's name may come from a server's link file: writeLinkFile
+    // refuses one that is not a plain file name.
+    QString error;
+    if (!writeLinkFile(folder, site_.name, values, LinkFileUse::Session, &error)) {
+        showError(error);
+        return;
+    }
+    if (bookmarkAdded)
+        bookmarkAdded();
+    prompter_.showHint(texts::bookmarkAdded());
 }
 
 // ------------------------------------------------------------ helpers

@@ -16,6 +16,7 @@
 #include "session/ui/RemoteListModel.h"
 #include "session/ui/TClientFrame.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -28,6 +29,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
 
@@ -88,6 +90,7 @@ protected:
         frame->resize(900, 600);
         frame->show();
         ftpSite site = siteOf(*server);
+        site.name = siteName;
         site.initialDirectory = folder;
         session = std::make_unique<ftpClient>(
             site, frame, ftpClient::environment { prompter, &notices, options });
@@ -168,6 +171,7 @@ protected:
         return frame->remoteList()->detailView()->visualRect(frame->remoteModel()->index(row, 0)).center();
     }
 
+    std::string siteName = "Frame site";
     TempHome home;
     QTemporaryDir root;
     QTemporaryDir localFolder;
@@ -348,6 +352,26 @@ TEST_F(FrameTest, CreateObjectMakesTheFolderInTheCurrentDirectory)
     EXPECT_TRUE(shownNames().contains(QStringLiteral("fresh")));
 }
 
+TEST_F(FrameTest, CreateObjectWithABookmarkChosenUploadsItsLinkFile)
+{
+    ASSERT_TRUE(start());
+    const QString linkFile = localFolder.filePath(QStringLiteral("mirror.wkt"));
+    makeFile(linkFile, "[Zelta Link]\nAddress=mirror.example\n", QDateTime::currentDateTime());
+    int asked = 0;
+    frame->chooseNewObject = [&](QWidget*) {
+        ++asked;
+        return std::optional<newObjectRequest>(
+            newObjectRequest { newObjectRequest::Kind::Link, "mirror.wkt", linkFile });
+    };
+    frame->setActivePane(TClientFrame::RemoteList);
+    frame->createObjectClicked();
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(commands().contains("STOR /pub/mirror.wkt"));
+    EXPECT_EQ(readLocalFile(root.filePath(QStringLiteral("pub/mirror.wkt"))), readLocalFile(linkFile));
+    EXPECT_TRUE(shownNames().contains(QStringLiteral("mirror.wkt")));
+    EXPECT_FALSE(commands().contains("MKD /pub/mirror.wkt"));
+}
+
 TEST_F(FrameTest, PropertiesSendChmodFromTheBoxesOr711FromAnEmptyField)
 {
     ASSERT_TRUE(start());
@@ -403,6 +427,40 @@ TEST_F(FrameTest, ADosListingHasNoPermissionsToChange)
     EXPECT_TRUE(prompter.texts.front().startsWith(
         QStringLiteral("This server does NOT support UNIX-type permissions (CHMOD command)")));
     EXPECT_EQ(countOf("SITE CHMOD"), 0);
+}
+
+TEST_F(FrameTest, TheBookmarkButtonWritesTheSiteWithTheCurrentFolderAsALinkFile)
+{
+    ASSERT_TRUE(start());
+    session->changeDirectoryAndList("/pub/docs");
+    QAction* bookmark = nullptr;
+    for (QAction* action : frame->toolBar()->actions()) {
+        if (action->objectName() == QStringLiteral("Bookmark"))
+            bookmark = action;
+    }
+    ASSERT_NE(bookmark, nullptr);
+    bookmark->trigger();
+    const QByteArray link = home.read(QStringLiteral("My FTP Links/Frame site.wkt"));
+    ASSERT_FALSE(link.isEmpty());
+    const QByteArrayList lines = link.split('\n');
+    for (const QByteArray& expected : { QByteArray("[Zelta Link]"), QByteArray("Name=Frame site"),
+             QByteArray("Address=127.0.0.1"), "Port=" + QByteArray::number(server->port()),
+             QByteArray("Anonymous=0"), QByteArray("UserID=tester"), QByteArray("Password=secret"),
+             QByteArray("Initial_Directory=/pub/docs") })
+        EXPECT_TRUE(lines.contains(expected)) << expected.toStdString() << " in\n" << link.toStdString();
+    EXPECT_EQ(prompter.texts,
+        QStringList { QStringLiteral("The current site is added to your bookmarks into the root folder.") });
+}
+
+TEST_F(FrameTest, ABookmarkOfASiteNamedLikeAPathWritesNothing)
+{
+    siteName = "../escape";
+    ASSERT_TRUE(start());
+    session->addBookmark();
+    EXPECT_FALSE(QFileInfo::exists(home.file(QStringLiteral("escape.wkt"))));
+    EXPECT_TRUE(QDir(home.file(QStringLiteral("My FTP Links"))).entryList(QDir::Files).isEmpty());
+    ASSERT_EQ(prompter.texts.size(), 1);
+    EXPECT_FALSE(prompter.texts.front().startsWith(QStringLiteral("The current site is added")));
 }
 
 TEST_F(FrameTest, ChangePasswordSendsSiteChpwdAndKeepsTheNewPassword)

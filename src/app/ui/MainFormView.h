@@ -41,6 +41,8 @@ public:
     QAction* sessionCommand(const QString& text) const;
     // Only commands that something carries out are enabled with a session.
     void markSessionCommandWired(QAction* action);
+    // Edit > View: the menus "&FTP View" and "&My Computer View".
+    QMenu* viewMenu() const { return viewMenu_; }
 
     // The tab pages carry their kind tag in this property.
     static constexpr const char* tabTagProperty = "ranquilTabTag";

@@ -25,6 +25,7 @@ private:
     void pageChanged(QWidget* page);
     TClientFrame* activeFrame() const;
     void routeMenuCommands();
+    void routeViewModes();
 
     TMainForm& shell_;
     MainFormView& window_;

@@ -216,7 +216,10 @@ void TClientFrame::buildToolBar()
                 session_->searchServer();
         });
     QAction* bookmark
-        = add(QStringLiteral("Bookmark"), QStringLiteral("Bookmark"), QStyle::SP_DirLinkIcon, [] {});
+        = add(QStringLiteral("Bookmark"), QStringLiteral("Bookmark"), QStyle::SP_DirLinkIcon, [this] {
+              if (session_)
+                  session_->addBookmark();
+          });
     // Back and Forward belong to the group but follow the history.
     remoteCommands_ = { goAction, download_, search, bookmark };
 }
@@ -793,8 +796,16 @@ permissionsAnswer TClientFrame::askPermissions(const permissionsQuestion& questi
 
 std::optional<newObjectAnswer> TClientFrame::askNewObject()
 {
-    // The folder half of "Create New Object"; the bookmark half comes with
-    // the bookmark tree's dialog.
+    if (chooseNewObject) {
+        const std::optional<newObjectRequest> request = chooseNewObject(window());
+        if (!request)
+            return std::nullopt;
+        const QString name = QString::fromStdString(request->name);
+        if (request->kind == newObjectRequest::Kind::Directory)
+            return newObjectAnswer { name, {}, {} };
+        return newObjectAnswer { {}, name, request->linkFile };
+    }
+    // Without the shell's dialog (a frame on its own): a folder only.
     const QString name = NameDialog::ask(
         { QStringLiteral("Enter new folder name"), QStringLiteral("Ok"), QStringLiteral("New Folder") },
         window());

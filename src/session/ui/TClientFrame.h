@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/NewObjectChooser.h"
 #include "session/SessionView.h"
 #include "session/TransferHandOver.h"
 #include "settings/GUIOptions.h"
@@ -59,6 +60,9 @@ public:
     // state, and a modal dialog of the session opening (true) or closing.
     std::function<void(sessionState, const sessionCommands&)> commandsChanged;
     std::function<void(bool entering)> modalChanged;
+    // The shell's "Create New Object" dialog over its bookmarks; without it
+    // the frame asks for a folder name only.
+    std::function<std::optional<newObjectRequest>(QWidget* parent)> chooseNewObject;
     // The layout values into the main window's GUIOptions.
     void saveLayout();
 
