@@ -60,7 +60,20 @@ QString FtpTestServer::kindName(FtpServerKind kind)
 QByteArray FtpTestServer::commandLog() const
 {
     QFile file(configFolder_.filePath(QStringLiteral("commands.log")));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    if (file.open(QIODevice::ReadOnly))
+        return file.readAll();
+    // vsftpd's protocol log: `... FTP command: Client "127.0.0.1", "LIST"`.
+    QFile protocol(configFolder_.filePath(QStringLiteral("protocol.log")));
+    if (!protocol.open(QIODevice::ReadOnly))
+        return {};
+    static const QByteArray marker = "FTP command: Client \"127.0.0.1\", \"";
+    QByteArray commands;
+    for (const QByteArray& line : protocol.readAll().split('\n')) {
+        const qsizetype at = line.indexOf(marker);
+        if (at >= 0 && line.endsWith('"'))
+            commands += line.mid(at + marker.size()).chopped(1) + '\n';
+    }
+    return commands;
 }
 
 bool FtpTestServer::startFamily(const QString& root, const QStringList& switches)
@@ -93,14 +106,16 @@ bool FtpTestServer::startVsftpd(const QString& root, const QStringList& settings
     QFile::setPermissions(root + QStringLiteral("/incoming"), QFile::Permissions(0x7777));
     const quint16 port = freeTcpPort();
     const quint16 passive = freePortBlock();
-    QByteArray config
-        = "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nbackground=NO\n"
-          "anonymous_enable=YES\nno_anon_password=YES\nlocal_enable=NO\n"
-          "write_enable=YES\nanon_upload_enable=YES\nanon_mkdir_write_enable=YES\n"
-          "anon_other_write_enable=YES\nanon_umask=022\n"
-          "pasv_enable=YES\nport_enable=YES\nconnect_from_port_20=NO\n"
-          // The seccomp sandbox kills vsftpd inside many containers.
-          "seccomp_sandbox=NO\nxferlog_enable=NO\nsyslog_enable=NO\nvsftpd_log_file=/dev/null\n";
+    QByteArray config = "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nbackground=NO\n"
+                        "anonymous_enable=YES\nno_anon_password=YES\nlocal_enable=NO\n"
+                        "write_enable=YES\nanon_upload_enable=YES\nanon_mkdir_write_enable=YES\n"
+                        "anon_other_write_enable=YES\nanon_umask=022\n"
+                        "pasv_enable=YES\nport_enable=YES\nconnect_from_port_20=NO\n"
+                        // The seccomp sandbox kills vsftpd inside many containers.
+                        "seccomp_sandbox=NO\nsyslog_enable=NO\n"
+                        // Its protocol log is the command log.
+                        "xferlog_enable=YES\nxferlog_std_format=NO\nlog_ftp_protocol=YES\n";
+    config += "vsftpd_log_file=" + configFolder_.filePath(QStringLiteral("protocol.log")).toUtf8() + "\n";
     config += "listen_port=" + QByteArray::number(port) + "\n";
     config += "pasv_min_port=" + QByteArray::number(passive)
         + "\npasv_max_port=" + QByteArray::number(passive + passivePortCount - 1) + "\n";
@@ -137,10 +152,11 @@ bool FtpTestServer::startProftpd(const QString& root)
           "AuthOrder mod_auth_file.c\nAuthUserFile "
         + users.toUtf8()
         + "\nTimesGMT on\nAllowOverwrite on\nAllowStoreRestart on\nAllowRetrieveRestart on\n"
-          "ControlsEngine off\nDelayTable none\nTransferLog none\nPidFile "
-        + folder + "/proftpd.pid\nScoreboardFile " + folder + "/proftpd.scoreboard\nSystemLog " + folder
-        + "/proftpd.log\nPort " + QByteArray::number(port) + "\nPassivePorts "
-        + portRange(freePortBlock(), u' ').toUtf8()
+          "ControlsEngine off\nDelayTable none\nTransferLog none\n"
+          "LogFormat commands \"%r\"\nExtendedLog "
+        + folder + "/commands.log ALL commands\nPidFile " + folder + "/proftpd.pid\nScoreboardFile " + folder
+        + "/proftpd.scoreboard\nSystemLog " + folder + "/proftpd.log\nPort " + QByteArray::number(port)
+        + "\nPassivePorts " + portRange(freePortBlock(), u' ').toUtf8()
         + "\n"
         // Locked into its home (when chroot is allowed), so that no path
         // of a test reaches the rest of the machine.

@@ -36,7 +36,9 @@ public:
     QByteArray password() const { return password_; }
     // Remote folder the account may write to, without a trailing "/".
     QByteArray uploadFolder() const { return uploadFolder_; }
-    // Every command line the family server received (empty for the others).
+    // Every command line the server received, one a line, as far as it has
+    // logged them (vsftpd writes its log as it goes; proftpd logs a command
+    // once it has answered it, and shows PASS's argument as "(hidden)").
     QByteArray commandLog() const;
 
     static QString kindName(FtpServerKind kind);
