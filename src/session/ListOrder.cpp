@@ -2,8 +2,10 @@
 
 #include <QCollator>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <vector>
 
 namespace listOrder
 {
@@ -91,26 +93,47 @@ QCollator& nameCollator()
     return collator;
 }
 
-// The rule of each negative key; the positive key mirrors it.
-int compareAscending(const sortable& a, const sortable& b, int column)
+// The rules of the negative keys, on the texts themselves or on their
+// ranks; the positive key mirrors them.
+struct byTexts {
+    static int names(const sortable& a, const sortable& b) { return sign(a.nameKey.compare(b.nameKey)); }
+    static int types(const sortable& a, const sortable& b)
+    {
+        return sign(QString::compare(a.foldedType, b.foldedType, Qt::CaseSensitive));
+    }
+    static int captions(const sortable& a, const sortable& b)
+    {
+        return sign(QString::compare(a.caption, b.caption, Qt::CaseSensitive));
+    }
+};
+
+struct byRanks {
+    static int names(const sortable& a, const sortable& b) { return threeWay(a.nameRank, b.nameRank); }
+    static int types(const sortable& a, const sortable& b) { return threeWay(a.typeRank, b.typeRank); }
+    static int captions(const sortable& a, const sortable& b)
+    {
+        return threeWay(a.captionRank, b.captionRank);
+    }
+};
+
+template <typename Texts> int compareAscending(const sortable& a, const sortable& b, int column)
 {
     switch (column) {
     case nameKey:
-        return sign(a.nameKey.compare(b.nameKey));
+        return Texts::names(a, b);
     case sizeKey:
-        return threeWay(a.entry->size, b.entry->size);
+        return threeWay(a.size, b.size);
     case dateKey:
         return compareDates(a.date, b.date);
     case typeKey: {
         // The ±1 of the type texts can cancel the score difference of one
         // between link files and UNIX links, which then interleave by name.
-        const int value = typeScore(b.entry->kind) - typeScore(a.entry->kind)
-            + sign(QString::compare(a.foldedType, b.foldedType, Qt::CaseSensitive));
-        return value != 0 ? value : sign(a.nameKey.compare(b.nameKey));
+        const int value = typeScore(b.kind) - typeScore(a.kind) + Texts::types(a, b);
+        return value != 0 ? value : Texts::names(a, b);
     }
     case rightsKey: {
-        const int byRank = threeWay(rightsRank(a.entry->rights), rightsRank(b.entry->rights));
-        return byRank != 0 ? byRank : sign(QString::compare(a.caption, b.caption, Qt::CaseSensitive));
+        const int byRank = threeWay(a.rightsClass, b.rightsClass);
+        return byRank != 0 ? byRank : Texts::captions(a, b);
     }
     default:
         return 0;
@@ -163,12 +186,53 @@ sortable prepare(const ftpObject& entry)
     return sortable { &entry, std::move(caption), std::move(key),
         QString::fromUtf8(entry.typeText.data(), static_cast<qsizetype>(entry.typeText.size()))
             .toCaseFolded(),
-        readDate(entry.dateText) };
+        readDate(entry.dateText), entry.size, entry.kind, rightsRank(entry.rights) };
 }
 
 int compare(const sortable& a, const sortable& b, int key)
 {
-    return key < 0 ? compareAscending(a, b, -key) : compareAscending(b, a, key);
+    return key < 0 ? compareAscending<byTexts>(a, b, -key) : compareAscending<byTexts>(b, a, key);
+}
+
+int compareRanked(const sortable& a, const sortable& b, int key)
+{
+    return key < 0 ? compareAscending<byRanks>(a, b, -key) : compareAscending<byRanks>(b, a, key);
+}
+
+int textsOf(int key)
+{
+    switch (key < 0 ? -key : key) {
+    case nameKey:
+        return rankedNames;
+    case typeKey:
+        return rankedNames | rankedTypes;
+    case rightsKey:
+        return rankedCaptions;
+    default:
+        return 0;
+    }
+}
+
+void rank(std::span<sortable> rows, int texts)
+{
+    std::vector<sortable*> order(rows.size());
+    std::transform(rows.begin(), rows.end(), order.begin(), [](sortable& row) { return &row; });
+    const auto number = [&](auto compareTexts, int sortable::*place) {
+        std::sort(order.begin(), order.end(),
+            [&](const sortable* a, const sortable* b) { return compareTexts(*a, *b) < 0; });
+        int at = 0;
+        for (size_t index = 0; index < order.size(); ++index) {
+            if (index > 0 && compareTexts(*order[index - 1], *order[index]) != 0)
+                at = static_cast<int>(index);
+            order[index]->*place = at;
+        }
+    };
+    if (texts & rankedNames)
+        number(byTexts::names, &sortable::nameRank);
+    if (texts & rankedCaptions)
+        number(byTexts::captions, &sortable::captionRank);
+    if (texts & rankedTypes)
+        number(byTexts::types, &sortable::typeRank);
 }
 
 int keyForHeaderClick(int column)

@@ -5,6 +5,8 @@
 #include <QCollatorSortKey>
 #include <QString>
 
+#include <cstdint>
+#include <span>
 #include <string_view>
 
 // The order of the program's entry lists. A sort key's absolute value picks
@@ -41,11 +43,29 @@ struct sortable {
     QCollatorSortKey nameKey; // case-insensitive, by the locale
     QString foldedType;
     dateValue date;
+    // Copied from the entry: a sort then reads the rows alone.
+    std::int64_t size = 0;
+    std::int32_t kind = 0;
+    int rightsClass = 0; // by the rights' first character: "d" 3, "l" 2, "-" 1, else 0
+    // The places of the name, the caption and the type among the rows
+    // ranked together (equal texts share a place); see rank().
+    int nameRank = 0;
+    int captionRank = 0;
+    int typeRank = 0;
 };
 sortable prepare(const ftpObject& entry);
 
 // Negative when `a` comes first under `key`.
 int compare(const sortable& a, const sortable& b, int key);
+
+// The texts a key's comparison reads, as flags for rank().
+enum rankedText : int { rankedNames = 1, rankedCaptions = 2, rankedTypes = 4 };
+int textsOf(int key);
+// Numbers the given texts of `rows` in their order, so that sorting them
+// again compares integers only.
+void rank(std::span<sortable> rows, int texts);
+// compare() on what rank() gave the rows: the same answer, faster.
+int compareRanked(const sortable& a, const sortable& b, int key);
 
 // A click on a column header: one direction flag shared by every list of
 // the program turns each click's key positive, then negative, and so on.

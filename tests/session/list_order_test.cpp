@@ -73,13 +73,18 @@ protected:
         return held.emplace_back(std::move(made));
     }
 
-    std::vector<std::string> sorted(int key) const
+    // `ranked`: on the ranks of the texts the key reads, as a list sorts
+    // again once its rows are known.
+    std::vector<std::string> sorted(int key, bool ranked = false) const
     {
         std::vector<listOrder::sortable> rows;
         for (const ftpObject& made : held)
             rows.push_back(listOrder::prepare(made));
-        std::stable_sort(rows.begin(), rows.end(),
-            [key](const auto& a, const auto& b) { return listOrder::compare(a, b, key) < 0; });
+        if (ranked)
+            listOrder::rank(rows, listOrder::textsOf(key));
+        std::stable_sort(rows.begin(), rows.end(), [key, ranked](const auto& a, const auto& b) {
+            return (ranked ? listOrder::compareRanked(a, b, key) : listOrder::compare(a, b, key)) < 0;
+        });
         std::vector<std::string> names;
         for (const auto& row : rows)
             names.push_back(row.entry->name);
@@ -120,6 +125,25 @@ TEST_F(EntryOrder, NameIgnoresCaseAndSizeDateRightsFollowTheirColumns)
     EXPECT_EQ(sorted(-listOrder::dateKey), (names { "Alpha", "Beta2", "delta", "gamma", "beta" }));
     // Unknown rights first, then "-", "l", "d"; a tie by the caption, case-sensitively.
     EXPECT_EQ(sorted(-listOrder::rightsKey), (names { "delta", "Beta2", "beta", "gamma", "Alpha" }));
+}
+
+TEST_F(EntryOrder, RankedSortsGiveTheOrderOfTheTextsForEveryKey)
+{
+    // Equal names in other cases, equal types, links of both kinds and
+    // unknown rights: the ties and the interleaving must come out the same.
+    entry("Same", ftpObject::RegularFile, "Plain text", 3, "Mar 14 10:22", "-rw-r--r--");
+    entry("same", ftpObject::RegularFile, "plain TEXT", 3, "Mar 14 10:22", "-rw-r--r--");
+    entry("b-link", ftpObject::UnixLink, "UNIX Link", 1, "Jan  1  2003", "lrwxrwxrwx");
+    entry("a-site.wkt", ftpObject::LinkFile, "Zelta Link", 9, "Feb  2 11:00", "-rw-------");
+    entry("docs", ftpObject::Folder, "File Folder", 0, "Jan  1  2003", "drwxr-xr-x");
+    entry("Docs", ftpObject::Folder, "File Folder", 0, "Dec 31  1999", "drwx------");
+    entry("zip.zip", ftpObject::RegularFile, "ZIP archive", 700, "Jun  5  2010", "?????????");
+    entry("\xc3\xa9t\xc3\xa9.txt", ftpObject::RegularFile, "Plain text", 2, "bad", "");
+    for (const int column : { listOrder::nameKey, listOrder::sizeKey, listOrder::dateKey, listOrder::typeKey,
+             listOrder::rightsKey }) {
+        for (const int key : { column, -column })
+            EXPECT_EQ(sorted(key, true), sorted(key)) << "key " << key;
+    }
 }
 
 TEST(HeaderClicks, FirstClickAnywhereSortsUpThenEveryNextClickFlips)

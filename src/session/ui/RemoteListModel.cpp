@@ -41,6 +41,7 @@ void RemoteListModel::clear()
     pending_.clear();
     beginResetModel();
     rows_.clear();
+    ranked_ = 0;
     endResetModel();
 }
 
@@ -69,6 +70,7 @@ void RemoteListModel::flush()
     for (const ftpObject* entry : pending_)
         arrived.push_back(listOrder::prepare(*entry));
     pending_.clear();
+    ranked_ = 0;
     const auto order = [this](const row& a, const row& b) { return before(a, b); };
     // A stable merge sort: the comparisons are not a strict weak order for
     // every mix of type texts, and must never take the sort out of bounds.
@@ -121,6 +123,7 @@ void RemoteListModel::update(const ftpObject& entry)
     if (at < 0)
         return;
     rows_[static_cast<size_t>(at)] = listOrder::prepare(entry);
+    ranked_ = 0;
     Q_EMIT dataChanged(index(at, 0), index(at, ColumnCount - 1));
     sortBy(sortKey_);
 }
@@ -144,10 +147,41 @@ void RemoteListModel::sortBy(int key)
 {
     flush();
     sortKey_ = key;
-    relayout([&] {
-        std::stable_sort(
-            rows_.begin(), rows_.end(), [this](const row& a, const row& b) { return before(a, b); });
+    // The texts are ranked once for every later sort of the same rows; the
+    // rows themselves are large, so their row numbers are sorted.
+    if (const int missing = listOrder::textsOf(key) & ~ranked_) {
+        listOrder::rank(rows_, missing);
+        ranked_ |= missing;
+    }
+    std::vector<std::uint32_t> order(rows_.size());
+    for (size_t at = 0; at < order.size(); ++at)
+        order[at] = static_cast<std::uint32_t>(at);
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return listOrder::compareRanked(rows_[a], rows_[b], key) < 0;
     });
+    applyOrder(order);
+}
+
+void RemoteListModel::applyOrder(const std::vector<std::uint32_t>& order)
+{
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<row> sorted;
+    sorted.reserve(rows_.size());
+    std::vector<int> newRowOf(rows_.size());
+    for (size_t at = 0; at < order.size(); ++at) {
+        sorted.push_back(std::move(rows_[order[at]]));
+        newRowOf[order[at]] = static_cast<int>(at);
+    }
+    rows_ = std::move(sorted);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& held : before) {
+        const bool known = held.row() >= 0 && held.row() < static_cast<int>(newRowOf.size());
+        after << (known ? index(newRowOf[static_cast<size_t>(held.row())], held.column()) : QModelIndex());
+    }
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 int RemoteListModel::keyOfColumn(int column)
@@ -249,11 +283,12 @@ QVariant RemoteListModel::headerData(int section, Qt::Orientation orientation, i
 
 Qt::ItemFlags RemoteListModel::flags(const QModelIndex& index) const
 {
-    const ftpObject* entry = entryAt(index.row());
-    if (!entry)
+    if (index.row() < 0 || index.row() >= static_cast<int>(rows_.size()))
         return Qt::NoItemFlags;
-    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
-    if (entry->kind == ftpObject::Folder)
+    // Never having children spares the view asking each row for them.
+    Qt::ItemFlags flags
+        = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
+    if (rows_[static_cast<size_t>(index.row())].kind == ftpObject::Folder)
         flags |= Qt::ItemIsDropEnabled;
     return flags;
 }

@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QTimer>
 
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -61,11 +62,16 @@ private:
     bool before(const row& a, const row& b) const { return listOrder::compare(a, b, sortKey_) < 0; }
     // Reorders the rows in place of a layout change, keeping selections.
     template <typename Reorder> void relayout(Reorder reorder);
+    // Puts the rows in `order` (old row numbers, in their new order).
+    void applyOrder(const std::vector<std::uint32_t>& order);
     QIcon iconOf(const ftpObject& entry) const;
 
     std::vector<row> rows_;
     std::vector<const ftpObject*> pending_;
     QTimer mergeTimer_;
     int sortKey_ = listOrder::initialKey;
+    // The texts whose ranks are up to date (listOrder::rankedText flags): a
+    // sort on them compares integers only.
+    int ranked_ = 0;
     mutable QHash<QString, QIcon> iconsByExtension_;
 };

@@ -38,6 +38,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <unordered_set>
+
 namespace
 {
 
@@ -552,11 +554,14 @@ void TClientFrame::createPendingItems() const
     pendingNodes_.clear();
     std::unordered_map<QTreeWidgetItem*, QList<QTreeWidgetItem*>> childrenByParent;
     std::vector<QTreeWidgetItem*> parentsInOrder;
+    // Looked up once: the style finds an icon in the theme anew on every call.
+    const QIcon folderIcon = style()->standardIcon(QStyle::SP_DirIcon);
+    const QIcon serverIcon = style()->standardIcon(QStyle::SP_DriveNetIcon);
     for (const ftpTreeViewObject* node : nodes) {
         auto* item = new QTreeWidgetItem;
         item->setText(0, fromBytes(node->name));
         item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
-        item->setIcon(0, style()->standardIcon(node->parent ? QStyle::SP_DirIcon : QStyle::SP_DriveNetIcon));
+        item->setIcon(0, node->parent ? folderIcon : serverIcon);
         const auto known = node->parent ? items_.find(node->parent) : items_.end();
         QTreeWidgetItem* parent = known == items_.end() ? nullptr : known->second;
         items_[node] = item;
@@ -589,18 +594,24 @@ void TClientFrame::orderChildren(QTreeWidgetItem* item, const ftpTreeViewObject&
 {
     if (!item || node.children.empty())
         return;
+    // Taken out and put back in one go each: thousands of subfolders would
+    // otherwise lay the tree out again for every one of them.
     const QList<QTreeWidgetItem*> taken = item->takeChildren();
+    QList<QTreeWidgetItem*> ordered;
+    ordered.reserve(taken.size());
+    std::unordered_set<QTreeWidgetItem*> placed;
     for (const auto& child : node.children) {
-        if (QTreeWidgetItem* childItem = itemOf(*child)) {
-            item->addChild(childItem);
-            orderChildren(childItem, *child);
-        }
+        if (QTreeWidgetItem* childItem = itemOf(*child); childItem && placed.insert(childItem).second)
+            ordered << childItem;
     }
     // Items the session does not know (none in practice) stay at the end.
     for (QTreeWidgetItem* left : taken) {
-        if (!left->parent())
-            item->addChild(left);
+        if (!placed.contains(left))
+            ordered << left;
     }
+    item->addChildren(ordered);
+    for (const auto& child : node.children)
+        orderChildren(itemOf(*child), *child);
 }
 
 void TClientFrame::sortTree()
