@@ -300,6 +300,8 @@ void ftpClient::changePermissions(std::span<const ftpObject* const> selected)
 void ftpClient::changePassword()
 {
     const commandScope scope(*this);
+    if (lentTo_)
+        return;
     showStatus(QStringLiteral("Changing password.."));
     view_->setModal(true);
     const QString answer

@@ -23,6 +23,10 @@ QString notCompliant()
 void ftpClient::searchServer()
 {
     const commandScope scope(*this);
+    // The main window's menu reaches here while a transfer holds the
+    // connection; the connection is not the session's to use then.
+    if (lentTo_)
+        return;
     view_->setModal(true);
     const std::optional<searchRequest> request = view_->askSearchKeyword();
     view_->setModal(false);

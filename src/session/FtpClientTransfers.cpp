@@ -104,7 +104,7 @@ bool ftpClient::askNewConnection(OperationKind kind)
 void ftpClient::downloadSelected(std::span<const ftpObject* const> selection, const QString& localFolder)
 {
     const commandScope scope(*this);
-    if (selection.empty())
+    if (selection.empty() || lentTo_)
         return;
     if (localFolder.isEmpty()) {
         showError(texts::notAFolder());
@@ -124,7 +124,7 @@ void ftpClient::downloadSelectedTo(std::span<const ftpObject* const> selection)
         showError(texts::selectToDownload());
         return;
     }
-    if (!transferViews_)
+    if (!transferViews_ || lentTo_)
         return;
     // The entries may go while the chooser waits (a lost connection clears
     // the list): the lists are built first.
@@ -144,11 +144,13 @@ void ftpClient::downloadSelectedTo(std::span<const ftpObject* const> selection)
 void ftpClient::uploadSelected(const QStringList& localPaths)
 {
     const commandScope scope(*this);
+    if (lentTo_)
+        return;
     showStatus(texts::launchingUpload());
     transferItems items = transferLists::localItems(localPaths);
     if (items.empty())
         return;
-    if (ftp_->GetConnected() && !lentTo_) {
+    if (ftp_->GetConnected()) {
         for (const QString& path : localPaths) {
             const QFileInfo info(path);
             if (info.isFile() || info.isDir())
@@ -208,7 +210,7 @@ void ftpClient::uploadDropped(const QStringList& localPaths, const dropPoint& po
 void ftpClient::deleteSelected(std::span<const ftpObject* const> selection)
 {
     const commandScope scope(*this);
-    if (selection.empty() || !prompter_.askYesNo(texts::reallyDelete()) || closing_)
+    if (selection.empty() || lentTo_ || !prompter_.askYesNo(texts::reallyDelete()) || closing_)
         return;
     std::vector<siteGroup> groups = transferLists::remoteGroups(selection);
     // Only the first server's entries are deleted: only they leave the views.

@@ -420,6 +420,29 @@ TEST_F(HandOverTest, ADeletionAnsweredNoSendsNothing)
 
 // ---------------------------------------------------------------- stopping
 
+TEST_F(HandOverTest, CommandsFromTheMenuLeaveALentConnectionAlone)
+{
+    liveOptions.UseSingleConnectionForDownloads = connectionOptions::OwnConnection;
+    ASSERT_TRUE(start());
+    select(QStringLiteral("big"));
+    frame->downloadClicked(false);
+    ASSERT_TRUE(session->connectionLent());
+    const std::vector<const ftpObject*> selection = frame->selectedEntries();
+    session->changePassword();
+    session->searchServer();
+    session->deleteSelected(selection);
+    session->downloadSelected(selection, localFolder.path());
+    session->uploadSelected({ root.filePath(QStringLiteral("pub/small.txt")) });
+    EXPECT_TRUE(prompter.texts.isEmpty()) << prompter.texts.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(actions.rowCount(), 1) << "no second operation";
+    ASSERT_TRUE(lentTransferEnds());
+    EXPECT_EQ(readLocalFile(localFolder.filePath(QStringLiteral("big/large.bin"))), large);
+    EXPECT_EQ(countOf("SITE CHPWD"), 0);
+    EXPECT_EQ(countOf("DELE"), 0);
+    EXPECT_EQ(countOf("STOR"), 0);
+    EXPECT_EQ(countOf("RETR /pub/big/large.bin"), 1);
+}
+
 TEST_F(HandOverTest, DisconnectingWhileTheConnectionIsLentStopsTheTransferFirst)
 {
     liveOptions.UseSingleConnectionForDownloads = connectionOptions::OwnConnection;
