@@ -6,7 +6,8 @@
 #include "transfer/EntryFields.h"
 #include "transfer/LoaderThread.h"
 #include "transfer/PartDownload.h"
-#include "transfer/PartMerge.h"
+#include "transfer/PartRecord.h"
+#include "transfer/PartStore.h"
 #include "transfer/RemoteName.h"
 
 #include <algorithm>
@@ -129,7 +130,7 @@ void DownloadBranch::processFile(std::int32_t index)
         return;
     if (check == Check::Download)
         deleteLocal(job);
-    download(job);
+    download(job, check);
 }
 
 bool DownloadBranch::ensureConnected()
@@ -140,10 +141,20 @@ bool DownloadBranch::ensureConnected()
     return worker_.connectAndLogIn(!worker_.supportsMd5());
 }
 
+QStringList DownloadBranch::localNames(const FileJob& job) const
+{
+    QStringList names { job.localPath };
+    if (job.partCount > 1)
+        names << partRecordName(job.localPath);
+    for (int i = 0; job.partCount > 1 && i < job.partCount; ++i)
+        names << partFileName(job.localPath, i);
+    return names;
+}
+
 bool DownloadBranch::partNamesFree(const FileJob& job) const
 {
-    for (int i = 0; i < job.partCount; ++i) {
-        const QString name = partFileName(job.localPath, i);
+    const QStringList names = localNames(job);
+    for (const QString& name : names.mid(1)) {
         if (targets_.contains(name))
             return false;
         const QFileInfo info(name);
@@ -163,8 +174,9 @@ DownloadBranch::Check DownloadBranch::checkLocal(FileJob& job)
     if (target.exists() && static_cast<std::uint64_t>(target.size()) >= job.size)
         return askAbout(job, ExistenceKind::Completely);
     bool partsThere = false;
-    for (int i = 0; job.ownParts && i < job.partCount; ++i)
-        partsThere = partsThere || QFileInfo::exists(partFileName(job.localPath, i));
+    const QStringList names = localNames(job);
+    for (const QString& name : names.mid(1))
+        partsThere = partsThere || (job.ownParts && QFileInfo::exists(name));
     if (!target.exists() && !partsThere)
         return Check::Download;
     if (target.exists()) {
@@ -217,27 +229,34 @@ bool DownloadBranch::prepareFolder(const FileJob& job)
 // Only what is known to be this file's: the target and its own part files.
 void DownloadBranch::deleteLocal(const FileJob& job)
 {
-    QFile::remove(job.localPath);
-    for (int i = 0; job.ownParts && i < job.partCount; ++i)
-        QFile::remove(partFileName(job.localPath, i));
+    const QStringList names = localNames(job);
+    QFile::remove(names.front());
+    for (const QString& name : names.mid(1)) {
+        if (job.ownParts)
+            QFile::remove(name);
+    }
 }
 
-void DownloadBranch::download(FileJob& job)
+void DownloadBranch::download(FileJob& job, Check check)
 {
     const bool resumable = worker_.supportsRest();
     worker_.withWindow([&](LoaderWindow& window) { window.showPauseButton(resumable); });
     worker_.pauseWait(false);
-    PartDownload::Target target { job.remotePath, job.remoteFolder, job.localPath, job.size,
-        job.text || job.size == 0 };
-    PartDownload parts(worker_, std::move(target), splitIntoParts(job.size, job.partCount));
+    const bool lengthUnknown = job.text || job.size == 0;
+    PartStore store(job.localPath, splitIntoParts(job.size, job.partCount), lengthUnknown);
+    if (!store.open(check == Check::Resume)) {
+        localFailure(job, store.error());
+        return;
+    }
+    PartDownload::Target target { job.remotePath, job.remoteFolder, job.localPath, job.size, lengthUnknown };
+    PartDownload parts(worker_, std::move(target), store);
     storeResumeState(job, parts.parts().front().length(), parts.neededConnections());
     const PartDownload::Outcome outcome = parts.run();
     const QString shown = shownName(job.remotePath);
     if (outcome == PartDownload::Outcome::Stopped) {
         if (!worker_.prompter().askYesNo(DownloadTexts::keepPartsQuestion(shown))) {
-            QFile::remove(job.localPath);
-            for (int i = 0; job.partCount > 1 && i < job.partCount; ++i)
-                QFile::remove(partFileName(job.localPath, i));
+            for (const QString& name : localNames(job))
+                QFile::remove(name);
         }
         return;
     }
@@ -249,7 +268,7 @@ void DownloadBranch::download(FileJob& job)
         return;
     }
     worker_.progressBlock().finishedBytes += static_cast<std::int64_t>(job.size);
-    finishFile(job, parts.parts());
+    finishFile(job, store);
 }
 
 void DownloadBranch::storeResumeState(const FileJob& job, std::uint64_t partLength, int needed)
@@ -263,19 +282,16 @@ void DownloadBranch::storeResumeState(const FileJob& job, std::uint64_t partLeng
     });
 }
 
-void DownloadBranch::finishFile(const FileJob& job, const std::vector<FilePart>& parts)
+void DownloadBranch::finishFile(const FileJob& job, PartStore& store)
 {
     const QString name = QFileInfo(job.localPath).fileName();
-    MergeResult result;
-    if (parts.size() > 1) {
+    const int count = static_cast<int>(store.parts().size());
+    if (count > 1)
         worker_.setStatus(DownloadTexts::merging(name, 0));
-        const int count = static_cast<int>(parts.size());
-        result = mergeParts(job.localPath, parts, [&](int merged) {
-            worker_.setStatus(DownloadTexts::merging(name, (merged * 100 + count / 2) / count));
-        });
-    } else {
-        result = fileDigest(job.localPath);
-    }
+    const MergeResult result = store.finish([&](int passed) {
+        if (count > 1 && passed > 0)
+            worker_.setStatus(DownloadTexts::merging(name, (passed * 100 + count / 2) / count));
+    });
     const QString shown = shownName(job.remotePath);
     if (!result.digest) {
         localFailure(job, result.error);

@@ -6,6 +6,7 @@
 
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -13,19 +14,22 @@
 #include <vector>
 
 class LoaderThread;
+class PartStore;
 
 // The transfer half of the download branch: every file of the walked list
 // from the first one due, each checked against the disk (asking about files
 // that exist), fetched in parts, merged and checked against its digest.
 // Worker thread only.
 //
-// Part files are the target's name with "." and the index. Such a name may
-// also be another file: one of this operation (a remote folder holding
-// "a.bin" and "a.bin.0") or one the user has. A part file found on disk is
-// used only when the operation's resume state says this file was being
-// fetched in parts of this length; a file whose part names are taken by
-// anything else is fetched as one part into its target, so nothing else is
-// ever merged, overwritten or deleted.
+// Parts are written into the target's name with ".0", beside a record with
+// ".parts" (PartStore); earlier versions wrote each part into the target's
+// name with "." and its index. Such a name may also be another file: one
+// of this operation (a remote folder holding "a.bin" and "a.bin.0") or one
+// the user has. What is found on disk under these names is used only when
+// the operation's resume state says this file was being fetched in parts
+// of this length; a file whose names are taken by anything else is fetched
+// as one part into its target, so nothing else is ever merged, overwritten
+// or deleted.
 class DownloadBranch
 {
 public:
@@ -55,10 +59,13 @@ private:
     Check checkLocal(FileJob& job);
     Check askAbout(const FileJob& job, ExistenceKind kind);
     bool prepareFolder(const FileJob& job);
+    // Every name this file's download may have left: the target, its part
+    // record and its part files.
+    QStringList localNames(const FileJob& job) const;
     void deleteLocal(const FileJob& job);
-    void download(FileJob& job);
+    void download(FileJob& job, Check check);
     void storeResumeState(const FileJob& job, std::uint64_t partLength, int needed);
-    void finishFile(const FileJob& job, const std::vector<FilePart>& parts);
+    void finishFile(const FileJob& job, PartStore& store);
     void localFailure(const FileJob& job, const QString& reason);
 
     LoaderThread& worker_;

@@ -4,15 +4,12 @@
 #include "net/TFtpClient.h"
 #include "transfer/DownloadTexts.h"
 #include "transfer/LoaderThread.h"
+#include "transfer/PartStore.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 namespace
 {
@@ -23,34 +20,13 @@ constexpr int quitTimeoutSeconds = 3;
 constexpr int failuresPerConnection = 3;
 constexpr int tooManyConnections = 421;
 
-// The size of a part file, cut back to `length` when a transfer ran past the
-// part's end. The cut goes through the descriptor opened here without
-// following a link, so a link planted in the download folder after the size
-// was looked at never gets its target truncated. 0 for anything that is no
-// regular file of ours to write.
-std::uint64_t trimmedPartFileSize(const QString& path, std::uint64_t length)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return 0;
-    std::uint64_t size = 0;
-    struct stat status {
-    };
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
-        size = static_cast<std::uint64_t>(status.st_size);
-        if (size > length && ::ftruncate(fd, static_cast<off_t>(length)) == 0)
-            size = length;
-    }
-    ::close(fd);
-    return size;
-}
-
 } // namespace
 
-PartDownload::PartDownload(LoaderThread& worker, Target target, std::vector<FilePart> parts)
+PartDownload::PartDownload(LoaderThread& worker, Target target, PartStore& store)
     : worker_(worker)
     , target_(std::move(target))
-    , parts_(std::move(parts))
+    , store_(store)
+    , parts_(store.parts())
 {
     for (std::size_t i = 0; i < connections_.size(); ++i)
         connections_[i].source = worker_.site();
@@ -71,25 +47,6 @@ TFtpClient& PartDownload::client(int index)
     return worker_.connection(index);
 }
 
-QString PartDownload::fileOfPart(int index) const
-{
-    return parts_.size() == 1 ? target_.localPath : partFileName(target_.localPath, index);
-}
-
-std::uint64_t PartDownload::partFileSize(int part) const
-{
-    const QFileInfo info(fileOfPart(part));
-    return info.exists() && !info.isSymLink() ? static_cast<std::uint64_t>(info.size()) : 0;
-}
-
-std::uint64_t PartDownload::bytesOnDisk() const
-{
-    std::uint64_t bytes = 0;
-    for (std::size_t i = 0; i < parts_.size(); ++i)
-        bytes += std::min(partFileSize(static_cast<int>(i)), parts_[i].length());
-    return bytes;
-}
-
 // ---------------------------------------------------------------- the run
 
 PartDownload::Outcome PartDownload::run()
@@ -105,9 +62,12 @@ PartDownload::Outcome PartDownload::run()
     fetchOnConnection0();
     waitForParts(true);
     restoreHandlers();
+    const bool complete = allComplete();
+    if (!complete)
+        store_.recordProgress(true);
     if (worker_.stopping())
         return Outcome::Stopped;
-    return allComplete() ? Outcome::Received : Outcome::Incomplete;
+    return complete ? Outcome::Received : Outcome::Incomplete;
 }
 
 void PartDownload::installHandlers()
@@ -123,8 +83,15 @@ void PartDownload::installHandlers()
 void PartDownload::restoreHandlers()
 {
     const int used = worker_.isBorrowed() ? 1 : LoaderThread::connectionCount;
-    for (int i = 0; i < used; ++i)
+    for (int i = 0; i < used; ++i) {
         worker_.resetHandlers(i);
+        // A request that failed before its data started leaves them set,
+        // and the sinks end here.
+        TFtpClient& c = client(i);
+        c.SetDownloadSink(nullptr);
+        c.SetExpectedSize(-1);
+        c.SetPartEnd(-1);
+    }
 }
 
 void PartDownload::fetchOnConnection0()
@@ -134,7 +101,6 @@ void PartDownload::fetchOnConnection0()
     if (part < 0)
         return;
     FilePart& p = parts_[static_cast<std::size_t>(part)];
-    p.done = target_.lengthUnknown ? 0 : std::min(partFileSize(part), p.length());
     const std::uint64_t offset = p.start + p.done;
     accountDone(part);
     // The others start first, so that they work while connection 0 waits.
@@ -145,16 +111,14 @@ void PartDownload::fetchOnConnection0()
     conn.doneAtStart = p.done;
     conn.active = true;
     conn.stage = Stage::Receiving;
-    c.SetHostFileName(QByteArray::fromStdString(target_.remotePath));
-    c.SetLocalFileName(fileOfPart(part));
-    c.SetResumeAt(static_cast<qint64>(offset));
+    aimAtPart(0, part);
     const bool fetched = offset > 0 ? c.RestGet() : c.Get();
     conn.active = false;
     conn.stage = Stage::Idle;
     if (target_.lengthUnknown) {
         p.state = fetched ? PartState::Complete : PartState::Pending;
-        if (!fetched && partFileSize(part) == 0)
-            QFile::remove(fileOfPart(part));
+        if (!fetched && p.done == 0)
+            QFile::remove(store_.dataFile());
     } else
         settlePart(part);
     conn.part = -1;
@@ -239,13 +203,10 @@ void PartDownload::beginReceive(int index)
     conn.stage = Stage::Receiving;
     worker_.setStatus(DownloadTexts::tryingToDownload(), index);
     conn.active = true;
-    p.done = std::min(partFileSize(part), p.length());
     accountDone(part);
     conn.doneAtStart = p.done;
     TFtpClient& c = client(index);
-    c.SetHostFileName(QByteArray::fromStdString(target_.remotePath));
-    c.SetLocalFileName(fileOfPart(part));
-    c.SetResumeAt(static_cast<qint64>(p.start + p.done));
+    aimAtPart(index, part);
     worker_.setStatus(DownloadTexts::downloadStarting(), index);
     if (!expect(index, ftpRestGetAsync) || !c.RestGetAsync()) {
         conn.active = false;
@@ -425,11 +386,25 @@ void PartDownload::releasePart(int index)
     conn.part = -1;
 }
 
+void PartDownload::aimAtPart(int index, int part)
+{
+    const FilePart& p = parts_[static_cast<std::size_t>(part)];
+    PartSink& sink = sinks_[static_cast<std::size_t>(index)];
+    sink = PartSink(store_, part);
+    TFtpClient& c = client(index);
+    c.SetHostFileName(QByteArray::fromStdString(target_.remotePath));
+    c.SetDownloadSink(&sink);
+    c.SetResumeAt(static_cast<qint64>(p.start + p.done));
+    if (!target_.lengthUnknown) {
+        c.SetExpectedSize(static_cast<qint64>(parts_.back().end));
+        if (p.end < parts_.back().end)
+            c.SetPartEnd(static_cast<qint64>(p.end));
+    }
+}
+
 void PartDownload::settlePart(int part)
 {
     FilePart& p = parts_[static_cast<std::size_t>(part)];
-    // The transfer may have run past the part's end before it was cut off.
-    p.done = std::min(trimmedPartFileSize(fileOfPart(part), p.length()), p.length());
     const bool whole = p.length() > 0 && p.done >= p.length();
     p.state = whole ? PartState::Complete : p.done > 0 ? PartState::Partial : PartState::Pending;
     accountDone(part);
@@ -455,8 +430,8 @@ void PartDownload::onProgress(int index, qint64 bytes, bool& abort)
     const auto received = static_cast<std::uint64_t>(std::max<qint64>(bytes, 0));
     worker_.progressBlock().connectionBytes[static_cast<std::size_t>(index)]
         = static_cast<std::int64_t>(conn.doneAtStart + std::min(received, p.length()));
-    const std::uint64_t remaining = p.length() - std::min(conn.doneAtStart, p.length());
-    abort = abort || worker_.isPaused() || (!target_.lengthUnknown && received >= remaining);
+    abort = abort || worker_.isPaused();
+    store_.recordProgress(false);
 }
 
 // ---------------------------------------------------------------- waiting

@@ -3,6 +3,7 @@
 #include "common/FtpSite.h"
 #include "net/FtpTypes.h"
 #include "transfer/PartPlan.h"
+#include "transfer/PartSink.h"
 
 #include <QString>
 
@@ -13,14 +14,16 @@
 #include <vector>
 
 class LoaderThread;
+class PartStore;
 class TFtpClient;
 
 // Fetches the parts of one file: connection 0 with blocking calls, the
 // others asynchronously in the same thread while connection 0 works; then
 // one restart round for what is still missing, and the wait until every
-// connection has settled. A part counts as complete only when its file
-// holds its whole length (anything beyond is cut off, so a part file never
-// reaches into the next part). Worker thread only.
+// connection has settled. Every transfer writes through a PartSink into the
+// file's PartStore and stops at its part's end, so a part never reaches
+// into the next one; a part counts as complete only when the store holds
+// its whole length. Worker thread only.
 //
 // A secondary connection goes through these stages:
 //   Idle --connect, log in--> Folder --CWD--> [WebLink] --> Type --TYPE-->
@@ -41,8 +44,8 @@ public:
     };
     enum class Outcome { Received, Incomplete, Stopped };
 
-    // `parts`: one part writes the target itself, several write part files.
-    PartDownload(LoaderThread& worker, Target target, std::vector<FilePart> parts);
+    // `store` (opened) holds the parts and outlives this.
+    PartDownload(LoaderThread& worker, Target target, PartStore& store);
     ~PartDownload();
     PartDownload(const PartDownload&) = delete;
     PartDownload& operator=(const PartDownload&) = delete;
@@ -51,9 +54,6 @@ public:
     // The parts not complete when the file started.
     int neededConnections() const { return needed_; }
     const std::vector<FilePart>& parts() const { return parts_; }
-    QString fileOfPart(int index) const;
-    // Bytes of the file that are complete or on disk now.
-    std::uint64_t bytesOnDisk() const;
 
 private:
     enum class Stage { Idle, Type, Folder, WebLink, Receiving, Finished, Quitting };
@@ -100,10 +100,11 @@ private:
 
     int takePart(int index);
     void releasePart(int index);
-    // A part's state from what its file holds; cuts the file to the part.
+    // A part's state from what the store holds of it.
     void settlePart(int part);
-    std::uint64_t partFileSize(int part) const;
     void accountDone(int part);
+    // Connection `index` fetches `part` into the store from where it stands.
+    void aimAtPart(int index, int part);
     void onProgress(int index, qint64 bytes, bool& abort);
 
     void waitForParts(bool restartRound);
@@ -113,10 +114,12 @@ private:
 
     LoaderThread& worker_;
     Target target_;
-    std::vector<FilePart> parts_;
+    PartStore& store_;
+    std::vector<FilePart>& parts_;
     int needed_ = 0;
     bool connection0Async_ = false;
     std::array<Connection, 8> connections_ {};
+    std::array<PartSink, 8> sinks_ {};
     std::uint64_t completedBytes_ = 0;
     std::int64_t finishedBefore_ = 0;
 };

@@ -207,7 +207,8 @@ private:
             return;
         }
         const qint64 offset = file && !server_.ignoreRest ? std::exchange(restOffset_, 0) : 0;
-        const QByteArray contents = server_.download.mid(offset);
+        const qint64 end = file && server_.cutAt >= 0 ? server_.cutAt : server_.download.size();
+        const QByteArray contents = server_.download.mid(offset, std::max<qint64>(0, end - offset));
         withDataConnection([this, contents](QTcpSocket* data) {
             if (server_.endlessDownload) {
                 sendForEver(data, contents);

@@ -41,6 +41,10 @@ public:
     QByteArray download = "scripted file contents\n";
     // Answer REST with 350 and still send the whole file.
     bool ignoreRest = false;
+    // RETR sends `download` only up to this offset and then ends as usual
+    // (with finalReply), while SIZE still tells the whole size: a server
+    // that says "226" after fewer bytes than the file holds. -1: no cut.
+    qint64 cutAt = -1;
     // Send `download` over and over until the client closes the connection.
     bool endlessDownload = false;
     // The reply that ends RETR and LIST, and whether it comes before the

@@ -1,13 +1,17 @@
 // The download's rules that need no server: how many parts, where they
-// start and end, and the merge of part files into the target with its
-// digest.
+// start and end, how the part store writes them in place, resumes them from
+// its record or from part files of earlier versions, and the digest it
+// computes while they arrive.
 
-#include "transfer/PartMerge.h"
 #include "transfer/PartPlan.h"
+#include "transfer/PartRecord.h"
+#include "transfer/PartSink.h"
+#include "transfer/PartStore.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -79,18 +83,19 @@ TEST(DownloadSplit, PartFilesAreTheTargetWithDotAndIndex)
     EXPECT_EQ(partFileName(QStringLiteral("/d/report.pdf"), 7), QStringLiteral("/d/report.pdf.7"));
 }
 
-class DownloadMerge : public testing::Test
+class DownloadStore : public testing::Test
 {
 protected:
-    QByteArray content(qint64 size) const
+    static QByteArray content(qint64 size)
     {
         QByteArray bytes(size, Qt::Uninitialized);
         for (qint64 i = 0; i < size; ++i)
             bytes[i] = static_cast<char>((i * 131 + i / 7) & 0xff);
         return bytes;
     }
-    // Writes each part file with `extra` bytes of garbage beyond its end.
-    void writeParts(const QByteArray& data, const std::vector<FilePart>& parts, qint64 extra)
+    // Part files as earlier versions wrote them, each with `extra` bytes of
+    // garbage beyond its part's end.
+    void writeOldParts(const QByteArray& data, const std::vector<FilePart>& parts, qint64 extra)
     {
         for (std::size_t i = 0; i < parts.size(); ++i) {
             QFile file(partFileName(target(), static_cast<int>(i)));
@@ -99,6 +104,32 @@ protected:
             file.write(QByteArray(extra, 'Z'));
         }
     }
+    // Writes `part` on from where it stands up to `upTo` bytes of it, in
+    // pieces of `piece`.
+    static void feed(
+        PartStore& store, const QByteArray& data, int part, std::uint64_t upTo, qint64 piece = 7000)
+    {
+        const FilePart& p = store.parts()[static_cast<std::size_t>(part)];
+        while (p.done < std::min(upTo, p.length())) {
+            const std::uint64_t at = p.start + p.done;
+            const auto length
+                = std::min<std::uint64_t>(static_cast<std::uint64_t>(piece), p.start + upTo - at);
+            ASSERT_TRUE(store.write(part, at, data.constData() + at, std::min(length, p.end - at)));
+        }
+    }
+    static std::vector<std::uint64_t> doneOf(const PartStore& store)
+    {
+        std::vector<std::uint64_t> done;
+        for (const FilePart& part : store.parts())
+            done.push_back(part.done);
+        return done;
+    }
+    QByteArray readTarget() const
+    {
+        QFile file(target());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QStringList files() const { return QDir(folder.path()).entryList(QDir::Files, QDir::Name); }
     QString target() const { return folder.filePath(QStringLiteral("file.bin")); }
     static std::string md5(const QByteArray& data)
     {
@@ -108,62 +139,145 @@ protected:
     QTemporaryDir folder;
 };
 
-TEST_F(DownloadMerge, JoinsThePartsIntoTheTargetWithItsDigestAndRemovesThem)
+TEST_F(DownloadStore, PartsArrivingTogetherBecomeTheTargetInPlaceWithItsDigest)
 {
     const QByteArray data = content(1000003);
-    const auto parts = splitIntoParts(1000003, 8);
-    writeParts(data, parts, 0);
-    std::vector<int> merged;
-    const MergeResult result = mergeParts(target(), parts, [&](int i) { merged.push_back(i); });
+    PartStore store(target(), splitIntoParts(1000003, 8), false);
+    ASSERT_TRUE(store.open(false)) << store.error().toStdString();
+    EXPECT_EQ(files(), (QStringList { QStringLiteral("file.bin.0"), QStringLiteral("file.bin.parts") }));
+    // Round robin from the last part to the first, as connections deliver.
+    for (std::uint64_t upTo = 20000; upTo <= 140000; upTo += 20000) {
+        for (int part = 7; part >= 0; --part)
+            feed(store, data, part, upTo);
+    }
+    std::vector<int> passed;
+    const MergeResult result = store.finish([&](int part) { passed.push_back(part); });
     ASSERT_TRUE(result.digest) << result.error.toStdString();
     EXPECT_EQ(*result.digest, md5(data));
-    QFile file(target());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), data);
-    EXPECT_EQ(merged, std::vector<int>({ 1, 2, 3, 4, 5, 6, 7 }));
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList { QStringLiteral("file.bin") });
+    EXPECT_EQ(readTarget(), data);
+    EXPECT_EQ(files(), QStringList { QStringLiteral("file.bin") });
+    EXPECT_TRUE(passed.empty()) << "the digest followed the parts while they arrived";
 }
 
-TEST_F(DownloadMerge, BytesBeyondAPartsEndNeverReachTheResult)
+TEST_F(DownloadStore, ALaterRunContinuesEveryPartFromTheRecordNeverBeyondIt)
+{
+    const QByteArray data = content(600000);
+    const auto parts = splitIntoParts(600000, 6);
+    std::vector<std::uint64_t> recorded;
+    {
+        PartStore store(target(), parts, false);
+        ASSERT_TRUE(store.open(false));
+        feed(store, data, 0, 100);
+        feed(store, data, 3, 100000);
+        feed(store, data, 5, 1000);
+        store.recordProgress(true);
+        recorded = doneOf(store);
+        // Written after the last record, as before a crash: not trusted.
+        feed(store, data, 1, 5000);
+        feed(store, data, 5, 9000);
+    }
+    PartStore store(target(), parts, false);
+    ASSERT_TRUE(store.open(true)) << store.error().toStdString();
+    EXPECT_EQ(doneOf(store), recorded);
+    for (int part = 0; part < 6; ++part)
+        feed(store, data, part, 100000);
+    const MergeResult result = store.finish({});
+    ASSERT_TRUE(result.digest);
+    EXPECT_EQ(*result.digest, md5(data));
+    EXPECT_EQ(readTarget(), data);
+}
+
+TEST_F(DownloadStore, PartFilesOfEarlierVersionsAreTakenOverWithoutWhatLiesBeyondTheirEnds)
 {
     const QByteArray data = content(300000);
     const auto parts = splitIntoParts(300000, 6);
-    writeParts(data, parts, 4096);
-    const MergeResult result = mergeParts(target(), parts, {});
+    writeOldParts(data, parts, 4096);
+    QFile::remove(partFileName(target(), 4));
+    QFile::resize(partFileName(target(), 2), 1234);
+    PartStore store(target(), parts, false);
+    ASSERT_TRUE(store.open(true)) << store.error().toStdString();
+    EXPECT_EQ(doneOf(store), (std::vector<std::uint64_t> { 50000, 50000, 1234, 50000, 0, 50000 }));
+    EXPECT_EQ(files(), (QStringList { QStringLiteral("file.bin.0"), QStringLiteral("file.bin.parts") }));
+    feed(store, data, 2, 50000);
+    feed(store, data, 4, 50000);
+    const MergeResult result = store.finish({});
+    ASSERT_TRUE(result.digest) << result.error.toStdString();
+    EXPECT_EQ(*result.digest, md5(data));
+    EXPECT_EQ(readTarget(), data);
+}
+
+TEST_F(DownloadStore, ADataFileThatIsALinkIsNotFollowed)
+{
+    const QString outside = folder.filePath(QStringLiteral("outside"));
+    {
+        QFile file(outside);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(1000, 'o'));
+    }
+    ASSERT_TRUE(QFile::link(outside, partFileName(target(), 0)));
+    PartStore store(target(), splitIntoParts(200000, 2), false);
+    EXPECT_FALSE(store.open(false));
+    EXPECT_TRUE(store.error().contains(QStringLiteral("file.bin.0")));
+    EXPECT_EQ(QFileInfo(outside).size(), 1000);
+}
+
+TEST_F(DownloadStore, ATransferIsHeldToWhereItsPartStandsAndEnds)
+{
+    const QByteArray data = content(200000);
+    PartStore store(target(), splitIntoParts(200000, 2), false);
+    ASSERT_TRUE(store.open(false));
+    feed(store, data, 1, 500);
+    PartSink sink(store, 1);
+    EXPECT_FALSE(sink.start(100000)) << "a server that ignored the resume position";
+    EXPECT_TRUE(sink.start(100500));
+    EXPECT_FALSE(store.write(1, 100000, data.constData(), 10));
+    EXPECT_FALSE(store.write(0, 99990, data.constData() + 99990, 20)) << "reaches into part 1";
+    EXPECT_EQ(doneOf(store), (std::vector<std::uint64_t> { 0, 500 }));
+}
+
+TEST_F(DownloadStore, BytesTakenBackAfterTheyWereHashedAreHashedAgain)
+{
+    const QByteArray data = content(200000);
+    QByteArray wrong = data;
+    wrong.fill('w', 50000);
+    PartStore store(target(), splitIntoParts(200000, 2), false);
+    ASSERT_TRUE(store.open(false));
+    ASSERT_TRUE(store.write(0, 0, wrong.constData(), 50000));
+    store.forgetFrom(0, 20000);
+    EXPECT_EQ(doneOf(store), (std::vector<std::uint64_t> { 20000, 0 }));
+    feed(store, data, 1, 100000);
+    // The first 20,000 bytes stay wrong on disk; the digest must show it.
+    feed(store, data, 0, 100000);
+    MergeResult result = store.finish({});
+    ASSERT_TRUE(result.digest);
+    QByteArray expected = data;
+    expected.replace(0, 20000, wrong.left(20000));
+    EXPECT_EQ(*result.digest, md5(expected));
+    EXPECT_EQ(readTarget(), expected);
+}
+
+TEST_F(DownloadStore, OnePartGoesStraightIntoTheTargetAndResumesFromItsSize)
+{
+    const QByteArray data = content(50000);
+    {
+        QFile file(target());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(data.left(12345));
+    }
+    PartStore store(target(), splitIntoParts(50000, 1), false);
+    ASSERT_TRUE(store.open(true));
+    EXPECT_EQ(store.nextPosition(0), 12345U);
+    feed(store, data, 0, 50000);
+    const MergeResult result = store.finish({});
     ASSERT_TRUE(result.digest);
     EXPECT_EQ(*result.digest, md5(data));
-    EXPECT_EQ(QFileInfo(target()).size(), 300000);
+    EXPECT_EQ(files(), QStringList { QStringLiteral("file.bin") });
 }
 
-TEST_F(DownloadMerge, AMissingPartFailsAndLeavesTheTargetAlone)
+TEST_F(DownloadStore, ASparseFileOfFiveGiBFromEarlierPartFilesComesToItsDigest)
 {
-    const QByteArray data = content(200000);
-    const auto parts = splitIntoParts(200000, 6);
-    writeParts(data, parts, 0);
-    QFile::remove(partFileName(target(), 4));
-    const MergeResult result = mergeParts(target(), parts, {});
-    EXPECT_FALSE(result.digest);
-    EXPECT_TRUE(result.error.contains(QStringLiteral("file.bin.4")));
-    EXPECT_FALSE(QFileInfo::exists(target()));
-    EXPECT_TRUE(QFileInfo::exists(partFileName(target(), 5)));
-}
-
-TEST_F(DownloadMerge, APartFileThatIsALinkIsNotFollowed)
-{
-    const QByteArray data = content(200000);
-    const auto parts = splitIntoParts(200000, 2);
-    writeParts(data, parts, 0);
-    const QString outside = folder.filePath(QStringLiteral("outside"));
-    QFile::rename(partFileName(target(), 0), outside);
-    ASSERT_TRUE(QFile::link(outside, partFileName(target(), 0)));
-    EXPECT_FALSE(mergeParts(target(), parts, {}).digest);
-    EXPECT_EQ(QFileInfo(outside).size(), 100000);
-}
-
-TEST_F(DownloadMerge, ASparseFileOfFiveGiBMergesToItsDigest)
-{
-    // Eight sparse parts with one marked byte each: the merge must place
-    // every part at its 64-bit offset.
+    // Eight sparse part files with one marked byte each: every part must
+    // land at its 64-bit offset.
     const std::uint64_t size = 5ULL << 30;
     const auto parts = splitIntoParts(size, 8);
     QCryptographicHash expected(QCryptographicHash::Md5);
@@ -183,10 +297,69 @@ TEST_F(DownloadMerge, ASparseFileOfFiveGiBMergesToItsDigest)
             left -= n;
         }
     }
-    const MergeResult result = mergeParts(target(), parts, {});
+    PartStore store(target(), parts, false);
+    ASSERT_TRUE(store.open(true)) << store.error().toStdString();
+    const MergeResult result = store.finish({});
     ASSERT_TRUE(result.digest) << result.error.toStdString();
     EXPECT_EQ(*result.digest, expected.result().toHex().toUpper().toStdString());
     EXPECT_EQ(static_cast<std::uint64_t>(QFileInfo(target()).size()), size);
+}
+
+// ---------------------------------------------------------------- the part record
+
+TEST(DownloadPartRecord, ReadsBackWhatWasWritten)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("f.parts"));
+    const PartRecord record { 6000000000ULL, 750000000ULL, { 750000000ULL, 0, 17, 3 } };
+    ASSERT_TRUE(writePartRecord(path, record, nullptr));
+    const auto read = readPartRecord(path);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->size, record.size);
+    EXPECT_EQ(read->partLength, record.partLength);
+    EXPECT_EQ(read->done, record.done);
+}
+
+struct RecordCase {
+    const char* name;
+    const char* text;
+};
+
+class DownloadBadRecords : public testing::TestWithParam<RecordCase>
+{
+};
+
+TEST_P(DownloadBadRecords, AreNotRecords)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("f.parts"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(GetParam().text);
+    file.close();
+    EXPECT_FALSE(readPartRecord(path));
+}
+
+INSTANTIATE_TEST_SUITE_P(Download, DownloadBadRecords,
+    testing::Values(RecordCase { "OtherHeader", "RanquilParts 2\nsize 10\nlength 5\ndone 1 2\n" },
+        RecordCase { "NegativeDone", "RanquilParts 1\nsize 10\nlength 5\ndone -1 2\n" },
+        RecordCase { "SignedSize", "RanquilParts 1\nsize +10\nlength 5\ndone 1 2\n" },
+        RecordCase { "NoDone", "RanquilParts 1\nsize 10\nlength 5\ndone\n" },
+        RecordCase { "WordInsteadOfNumber", "RanquilParts 1\nsize ten\nlength 5\ndone 1 2\n" },
+        RecordCase { "Overflow", "RanquilParts 1\nsize 99999999999999999999\nlength 5\ndone 1 2\n" },
+        RecordCase { "FieldsSwapped", "RanquilParts 1\nlength 5\nsize 10\ndone 1 2\n" },
+        RecordCase { "NoFinalLineEnd", "RanquilParts 1\nsize 10\nlength 5\ndone 1 2" },
+        RecordCase { "ExtraLine", "RanquilParts 1\nsize 10\nlength 5\ndone 1 2\nmore\n" }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DownloadPartRecord, ALinkIsNotRead)
+{
+    QTemporaryDir folder;
+    const QString real = folder.filePath(QStringLiteral("real"));
+    ASSERT_TRUE(writePartRecord(real, PartRecord { 10, 5, { 5, 5 } }, nullptr));
+    const QString link = folder.filePath(QStringLiteral("f.parts"));
+    ASSERT_TRUE(QFile::link(real, link));
+    EXPECT_FALSE(readPartRecord(link));
 }
 
 } // namespace

@@ -591,4 +591,38 @@ TEST_F(WorkerServers, AHostileListingWritesNothingOutsideTheLocalBase)
         })) << status.toStdString();
 }
 
+TEST_F(WorkerServers, ATransferTheServerEndsEarlyStaysPartialForARetryAndIsNeverFinished)
+{
+    ScriptedFtpServer scripted;
+    scripted.download.clear();
+    for (int i = 0; scripted.download.size() < 40000; ++i)
+        scripted.download += QByteArray::number(i) + ' ';
+    scripted.download.truncate(40000);
+    scripted.cutAt = 30000; // "226" after 30,000 bytes, every time
+    ASSERT_TRUE(scripted.start());
+    LoaderInputs in = inputs(OperationKind::Download, scripted.port());
+    in.options.AlwaysUsePassiveMode = true;
+    in.files = { fileEntry(zeroDigest, "", "/pub/early.bin", 40000) };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+
+    EXPECT_FALSE(worker.progress()->finished);
+    EXPECT_EQ(worker.progress()->failedFiles, 1);
+    ASSERT_FALSE(prompter.messages.isEmpty());
+    EXPECT_TRUE(prompter.messages.last().startsWith(QStringLiteral("File download error")))
+        << prompter.messages.last().toStdString();
+    // What arrived is kept for the next run, and nothing pretends to be the
+    // whole file.
+    QFile kept(local.filePath(QStringLiteral("early.bin")));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), scripted.download.left(30000));
+    EXPECT_EQ(QDir(local.path()).entryList(QDir::Files), QStringList { QStringLiteral("early.bin") });
+    // The retry continued where the data stopped instead of starting again.
+    const QList<QByteArray> sent = scripted.commands();
+    const qsizetype firstRetr = sent.indexOf("RETR /pub/early.bin");
+    ASSERT_GE(firstRetr, 0);
+    EXPECT_TRUE(sent.mid(firstRetr).contains("REST 30000"));
+    EXPECT_GE(sent.count("RETR /pub/early.bin"), 2);
+}
+
 } // namespace
