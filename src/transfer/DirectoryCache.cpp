@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <fcntl.h>
+#include <mutex>
 #include <unistd.h>
 
 void directoryCache::add(std::string_view entry)
@@ -56,7 +57,15 @@ std::optional<QString> createPrivateFile(
     static std::atomic<unsigned> serial { 0 };
     constexpr double millisecondsPerDay = 86400000.0;
     for (int tries = 0; tries < 100; ++tries) {
-        const double dayFraction = QTime::currentTime().msecsSinceStartOfDay() / millisecondsPerDay;
+        double dayFraction = 0;
+        {
+            // The C library sets up the time zone on its first use behind a
+            // lock ThreadSanitizer cannot see: workers starting together
+            // were reported.
+            static std::mutex clock;
+            const std::lock_guard lock(clock);
+            dayFraction = QTime::currentTime().msecsSinceStartOfDay() / millisecondsPerDay;
+        }
         const QString name = prefix + QString::number(dayFraction, 'g', 10) + QLatin1Char('-')
             + QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-')
             + QString::number(serial++) + extension;

@@ -61,6 +61,7 @@ PartDownload::Outcome PartDownload::run()
         connections_[0].login = Login::Done;
     fetchOnConnection0();
     waitForParts(true);
+    endTransfers();
     restoreHandlers();
     const bool complete = allComplete();
     if (!complete)
@@ -77,6 +78,21 @@ void PartDownload::installHandlers()
         TFtpClient& c = client(i);
         c.OnRequestDone = [this, i](TFtpRequest request, int error) { onRequestDone(i, request, error); };
         c.OnProgress = [this, i](qint64 bytes, bool& abort) { onProgress(i, bytes, abort); };
+    }
+}
+
+// A transfer still running (the worker stops, or a connection did not
+// settle in time) holds one of this download's sinks: it ends before they
+// go.
+void PartDownload::endTransfers()
+{
+    const int used = worker_.isBorrowed() ? 1 : LoaderThread::connectionCount;
+    for (int i = 0; i < used; ++i) {
+        const Connection& conn = connections_[static_cast<std::size_t>(i)];
+        const TFtpClient& c = client(i);
+        const bool transferring = conn.expected == ftpRestGetAsync || conn.expected == ftpGetAsync;
+        if (transferring && c.State() != ftpReady && c.State() != ftpNotConnected)
+            abortConnection(i);
     }
 }
 

@@ -78,6 +78,7 @@ private:
 
     TFtpClient& client(int index);
     void installHandlers();
+    void endTransfers();
     void restoreHandlers();
 
     // Connection 0, blocking.

@@ -165,8 +165,10 @@ bool PartStore::open(bool resume)
     if (!openDataFile(resume))
         return false;
     if (several()) {
-        if (resume)
-            resumeFromRecord();
+        if (resume && !resumeFromRecord()) {
+            error_ = systemError(QStringLiteral("Cannot cut"), dataFile_);
+            return false;
+        }
         // Before any part but the first writes into the data file.
         if (!writeRecord() || (resume && !takeOverPartFiles()))
             return false;
@@ -199,7 +201,7 @@ bool PartStore::openDataFile(bool resume)
     return true;
 }
 
-void PartStore::resumeFromRecord()
+bool PartStore::resumeFromRecord()
 {
     const std::uint64_t fileSize = sizeOf(fd_);
     const auto record = readPartRecord(partRecordName(target_));
@@ -211,16 +213,18 @@ void PartStore::resumeFromRecord()
         std::uint64_t done = 0;
         if (matches)
             done = record->done[i];
-        else if (i == 0)
-            done = inFile; // without a record the file holds part 0 alone
+        else if (i == 0 && fileSize <= part.length())
+            done = fileSize; // without a record the file holds part 0 alone
         part.done = std::min({ done, inFile, part.length() });
     }
     if (!matches && fileSize > parts_.front().length()) {
-        // Beyond part 0 the file was never written in place: let it read
-        // as zeros for the part files taken over.
-        if (::ftruncate(fd_, static_cast<off_t>(parts_.front().length())) != 0)
-            parts_.front().done = 0;
+        // Longer than part 0 without a record: nobody can tell which of its
+        // bytes were written, so none is trusted, and the part files taken
+        // over land where it reads as zeros.
+        if (::ftruncate(fd_, 0) != 0)
+            return false;
     }
+    return true;
 }
 
 bool PartStore::takeOverPartFiles()

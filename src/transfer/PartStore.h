@@ -72,7 +72,7 @@ public:
 private:
     bool several() const { return parts_.size() > 1; }
     bool openDataFile(bool resume);
-    void resumeFromRecord();
+    bool resumeFromRecord();
     bool takeOverPartFiles();
     bool writeRecord();
     void close();
