@@ -195,6 +195,14 @@ protected:
 
     TLoadForm* open(ftpOperationObject* row)
     {
+        TLoadForm* form = TLoadForm::startFor(setupFor(row), false);
+        // The clock is driven by hand below.
+        form->core().progress();
+        return form;
+    }
+
+    LoadFrameSetup setupFor(ftpOperationObject* row)
+    {
         LoadFrameSetup setup;
         setup.actions = &actions;
         setup.operation = row;
@@ -207,10 +215,7 @@ protected:
         setup.pathGiven = true;
         setup.files = row->files;
         setup.displayNames = row->displayNames;
-        TLoadForm* form = TLoadForm::startFor(std::move(setup), false);
-        // The clock is driven by hand below.
-        form->core().progress();
-        return form;
+        return setup;
     }
 
     // Ticks the window until `done` holds; every tick is one second of the
@@ -355,6 +360,20 @@ TEST_F(LoadFormRuns, TheFileADownloadIsAtReachesTheStoreWhileItRuns)
     EXPECT_EQ(row->status, OperationStatus::Running);
     form->close();
     serveUntil([&] { return form.isNull(); });
+}
+
+TEST_F(LoadFormRuns, AnEmbeddedViewHidesItselfAndNotTheWindowAroundIt)
+{
+    ftpOperationObject* row = addUpload(QStringLiteral("x.bin"), 10);
+    LoadFrameSetup setup = setupFor(row);
+    setup.embedded = true;
+    QWidget tab;
+    auto* view = new TLoadFrameView(std::make_unique<TLoadFrame>(std::move(setup)), nullptr, &tab);
+    tab.show();
+    ASSERT_TRUE(view->isVisible());
+    view->core().hide();
+    EXPECT_FALSE(view->isVisible());
+    EXPECT_TRUE(tab.isVisible()) << "the session's window stays";
 }
 
 TEST_F(LoadFormRuns, DetailsCollapseTheWindowAndRestoreItsHeight)

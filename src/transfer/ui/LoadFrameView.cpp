@@ -188,7 +188,11 @@ void TLoadFrameView::closeFrame()
 
 void TLoadFrameView::hideFrame()
 {
-    window()->hide();
+    // Inside a session's tab the top-level window is the main window.
+    if (core_->embedded())
+        hide();
+    else
+        window()->hide();
 }
 
 bool TLoadFrameView::openFolder(const QString& folder)
