@@ -102,8 +102,8 @@ TCustomWSocket::~TCustomWSocket()
 {
     // A socket being destroyed tells nobody: its owner is going away.
     destroying_ = true;
-    if (dnsLookupId_ != -1)
-        QHostInfo::abortHostLookup(dnsLookupId_);
+    // A lookup still running is not aborted (see CancelDnsLookup): its answer
+    // goes nowhere once its receiver, this socket, is gone.
     deleteNotifiers();
     if (fd_ >= 0)
         ::close(fd_);
@@ -323,9 +323,9 @@ void TCustomWSocket::DnsLookup(const QString& host)
 void TCustomWSocket::CancelDnsLookup()
 {
     ++dnsSerial_;
-    if (dnsLookupId_ == -1)
-        return;
-    QHostInfo::abortHostLookup(dnsLookupId_);
+    // Forgetting the lookup's id is enough: onHostLookedUp drops an answer
+    // that is not the one awaited. QHostInfo::abortHostLookup would leak the
+    // lookup's result object on every cancel (Qt 6.4).
     dnsLookupId_ = -1;
 }
 
