@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace
 {
 
@@ -57,11 +59,13 @@ TEST(LoaderManager, ClosingHidesEveryWindowOldestFirstThenDestroysNewestFirst)
 {
     QStringList log;
     {
-        loaderManager manager;
-        FakeWindow one(manager, QStringLiteral("1"), log);
-        FakeWindow two(manager, QStringLiteral("2"), log);
-        FakeWindow three(manager, QStringLiteral("3"), log);
+        // The manager goes first, while the windows it holds still exist.
+        auto manager = std::make_unique<loaderManager>();
+        FakeWindow one(*manager, QStringLiteral("1"), log);
+        FakeWindow two(*manager, QStringLiteral("2"), log);
+        FakeWindow three(*manager, QStringLiteral("3"), log);
         // Destroying the manager closes what it still holds.
+        manager.reset();
     }
     EXPECT_EQ(log,
         QStringList({ QStringLiteral("hide 1"), QStringLiteral("hide 2"), QStringLiteral("hide 3"),
