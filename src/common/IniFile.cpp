@@ -278,8 +278,12 @@ std::string IniFile::text() const
         if (!out.empty())
             out += '\n';
         out += '[' + s.name + "]\n";
-        for (const Entry& e : s.entries)
-            out += e.key + '=' + (needsQuoting(e.value) ? quotedValue(e.value) : e.value) + '\n';
+        for (const Entry& e : s.entries) {
+            // "[key=value]" would read back as a section: the quotes keep it an entry.
+            const bool looksLikeSection = e.key.starts_with('[') && e.value.ends_with(']');
+            out += e.key + '=' + (needsQuoting(e.value) || looksLikeSection ? quotedValue(e.value) : e.value)
+                + '\n';
+        }
     }
     return out;
 }

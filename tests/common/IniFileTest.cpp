@@ -34,6 +34,42 @@ TEST(IniFile, ValuesThatCannotStandOnALineComeBackExactly)
         EXPECT_EQ(in.readString("S", "k" + std::to_string(i), "missing"), tricky[i]) << "value " << i;
 }
 
+// Texts whose entries must survive being written and read again: the
+// written text reads back to the same entries and is written the same way.
+struct RereadCase {
+    const char* name;
+    const char* text;
+    const char* section;
+    const char* key;
+    const char* value;
+};
+
+const RereadCase rereadTexts[] = {
+    // Found by fuzzing: written as "[ab=x]", the entry read back as a section.
+    { "key_opening_a_bracket_value_closing_one", "[s]\n[ab=\"x]\"\n", "s", "[ab", "x]" },
+    { "key_opening_a_bracket_plain_value", "[s]\n[ab=x\n", "s", "[ab", "x" },
+    { "section_name_holding_brackets", "[[a]b]]\nk=v\n", "[a]b]", "k", "v" },
+    { "quoted_value_with_an_escaped_quote", "[s]\nk=\"say \\\"hi\\\"\"\n", "s", "k", "say \"hi\"" },
+};
+
+class IniReread : public testing::TestWithParam<RereadCase>
+{
+};
+
+TEST_P(IniReread, WrittenTextReadsBackToTheSameEntries)
+{
+    const RereadCase& c = GetParam();
+    const IniFile first = IniFile::fromText(QStringLiteral("/nonexistent/t.ini"), c.text);
+    EXPECT_EQ(first.readString(c.section, c.key, "missing"), c.value);
+    const std::string written = first.text();
+    const IniFile second = IniFile::fromText(QStringLiteral("/nonexistent/t.ini"), written);
+    EXPECT_EQ(second.readString(c.section, c.key, "missing"), c.value) << written;
+    EXPECT_EQ(second.text(), written);
+}
+
+INSTANTIATE_TEST_SUITE_P(IniFile, IniReread, testing::ValuesIn(rereadTexts),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(IniFile, PlainValuesAreWrittenVerbatimSoPeopleCanReadThem)
 {
     TempHome home;
