@@ -48,6 +48,7 @@ public:
     void writeBool(std::string_view section, std::string_view key, bool value);
 
     bool hasSection(std::string_view section) const;
+    std::size_t sectionCount() const { return sections_.size(); }
     // How many keys the section holds (0 when there is no such section).
     std::size_t keyCount(std::string_view section) const;
     void eraseSection(std::string_view section);

@@ -157,7 +157,10 @@ std::vector<std::unique_ptr<ftpOperationObject>> operationsStore::loadAll(
     const std::string& anonymousPassword)
 {
     const IniFile store(path_);
-    const std::uint64_t count = std::min(storedCount(store), maxOperations);
+    // Never more operations than the store has sections: a damaged count
+    // would otherwise fill the list with empty rows, each written back.
+    const std::uint64_t count
+        = std::min({ storedCount(store), maxOperations, std::uint64_t(store.sectionCount()) });
     knownSections_ = std::max(knownSections_, count);
     std::vector<std::unique_ptr<ftpOperationObject>> operations;
     for (std::uint64_t i = 0; i < count; ++i)

@@ -205,6 +205,19 @@ TEST_P(DamagedStoreList, LoadsAndStoresNoMoreEntriesThanItHolds)
 INSTANTIATE_TEST_SUITE_P(OperationsStore, DamagedStoreList, testing::ValuesIn(damagedLists),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(OperationsStore, AnOperationCountBeyondTheStoredSectionsLoadsNoEmptyRows)
+{
+    // Found by fuzzing: a count of 120000 over one section made the load
+    // build a hundred thousand empty operations and the store write them.
+    TempHome home;
+    home.write(QStringLiteral("Registry.ini"),
+        "[Operations]\nCount=120000\n[Operation0]\nFolderCount=1\nFolder0=d?/a\n");
+    const auto loaded = operationsStore(registryFilePath()).loadAll("a");
+    ASSERT_GE(loaded.size(), 1u);
+    EXPECT_LE(loaded.size(), 2u);
+    EXPECT_EQ(loaded[0]->folders, std::vector<std::string> { "d?/a" });
+}
+
 TEST(OperationsStore, ShrinkingListStoresTheSmallerCountAndLoadsOnlyThat)
 {
     TempHome home;
