@@ -9,6 +9,8 @@
 
 #include "common/FtpSite.h"
 #include "common/Prompter.h"
+#include "session/ui/RemoteListModel.h"
+#include "session/ui/TClientFrame.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -77,4 +79,14 @@ inline ftpSite siteOf(const FtpTestServer& server)
     site.userId = server.user().toStdString();
     site.password = server.password().toStdString();
     return site;
+}
+
+// The names the remote list shows, in its order.
+inline QStringList shownNamesOf(const TClientFrame& frame)
+{
+    frame.remoteModel()->flush();
+    QStringList names;
+    for (int row = 0; row < frame.remoteModel()->rowCount(); ++row)
+        names << QString::fromStdString(frame.remoteModel()->entryAt(row)->name);
+    return names;
 }

@@ -121,14 +121,7 @@ protected:
         return session->established();
     }
 
-    QStringList shownNames() const
-    {
-        frame->remoteModel()->flush();
-        QStringList names;
-        for (int row = 0; row < frame->remoteModel()->rowCount(); ++row)
-            names << QString::fromStdString(frame->remoteModel()->entryAt(row)->name);
-        return names;
-    }
+    QStringList shownNames() const { return shownNamesOf(*frame); }
 
     int rowOf(const QString& name) const { return static_cast<int>(shownNames().indexOf(name)); }
 

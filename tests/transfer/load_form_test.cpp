@@ -178,18 +178,8 @@ protected:
 
     TLoadForm* openDownload(ftpOperationObject* row)
     {
-        LoadFrameSetup setup;
-        setup.actions = &actions;
-        setup.operation = row;
-        setup.manager = &manager;
-        setup.options = &options;
-        setup.prompter = &prompter;
-        setup.site = row->site;
-        setup.kind = OperationKind::Download;
+        LoadFrameSetup setup = setupFor(row);
         setup.path = local.filePath(QStringLiteral("in"));
-        setup.pathGiven = true;
-        setup.files = row->files;
-        setup.displayNames = row->displayNames;
         return TLoadForm::startFor(std::move(setup), false);
     }
 
