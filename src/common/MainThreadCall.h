@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QThread>
 
+#include <type_traits>
+
 #if defined(__SANITIZE_THREAD__)
 #include <sanitizer/tsan_interface.h>
 #endif
@@ -36,20 +38,36 @@ template <typename Call> void callOnThreadOf(QObject* target, Call&& call)
         return;
     }
     int handOver = 0;
-    // Qt destroys the queued functor in the calling thread before
-    // invokeMethod returns: the guard's destructor orders that after the
-    // target thread's use of it.
-    struct AcquireOnDestruction {
-        const int* token;
-        ~AcquireOnDestruction() { handOverAcquire(token); }
+    // Qt copies the functor into memory of its own inside invokeMethod, after
+    // anything announced before the call, and destroys it in the calling
+    // thread once the target has run it. So every copy of the capture
+    // announces itself by its own address, which the target names without
+    // reading the copy.
+    struct Announced {
+        int* token;
+        std::remove_reference_t<Call>* call;
+        Announced(int* handOverToken, std::remove_reference_t<Call>* callToRun)
+            : token(handOverToken)
+            , call(callToRun)
+        {
+            handOverRelease(this);
+        }
+        Announced(const Announced& other)
+            : token(other.token)
+            , call(other.call)
+        {
+            handOverRelease(this);
+        }
+        Announced& operator=(const Announced&) = delete;
+        ~Announced() { handOverAcquire(this); }
     };
-    handOverRelease(&handOver);
     QMetaObject::invokeMethod(
         target,
-        [&, guard = AcquireOnDestruction { &handOver }] {
-            handOverAcquire(&handOver);
-            call();
-            handOverRelease(&handOver);
+        [announced = Announced(&handOver, &call)] {
+            handOverAcquire(&announced);
+            (*announced.call)();
+            handOverRelease(announced.token);
+            handOverRelease(&announced);
         },
         Qt::BlockingQueuedConnection);
     handOverAcquire(&handOver);
