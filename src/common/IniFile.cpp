@@ -4,18 +4,19 @@
 
 #include <QFile>
 
-#include <algorithm>
-#include <cctype>
 #include <charconv>
-#include <limits>
 
 namespace
 {
-bool sameName(std::string_view a, std::string_view b)
+// ASCII only: the locale a GUI program runs in must not change which keys
+// are the same.
+std::string folded(std::string_view name)
 {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
+    std::string out(name);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
 }
 
 bool isBlank(char c)
@@ -168,37 +169,48 @@ void IniFile::parse(std::string_view text)
         const std::string_view key = trimmed(line.substr(0, eq));
         if (key.empty())
             continue;
-        const auto existing = std::find_if(current->entries.begin(), current->entries.end(),
-            [&](const Entry& e) { return sameName(e.key, key); });
-        if (existing == current->entries.end())
-            current->entries.push_back({ std::string(key), unquotedValue(trimmed(line.substr(eq + 1))) });
+        current->add(key, unquotedValue(trimmed(line.substr(eq + 1))));
     }
+}
+
+IniFile::Entry* IniFile::Section::find(std::string_view key)
+{
+    const auto it = keyIndex.find(folded(key));
+    return it == keyIndex.end() ? nullptr : &entries[it->second];
+}
+
+const IniFile::Entry* IniFile::Section::find(std::string_view key) const
+{
+    return const_cast<Section*>(this)->find(key);
+}
+
+bool IniFile::Section::add(std::string_view key, std::string value)
+{
+    if (!keyIndex.try_emplace(folded(key), entries.size()).second)
+        return false;
+    entries.push_back({ std::string(key), std::move(value) });
+    return true;
 }
 
 const IniFile::Section* IniFile::findSection(std::string_view name) const
 {
-    const auto it = std::find_if(
-        sections_.begin(), sections_.end(), [&](const Section& s) { return sameName(s.name, name); });
-    return it == sections_.end() ? nullptr : &*it;
+    const auto it = sectionIndex_.find(folded(name));
+    return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
 }
 
 IniFile::Section& IniFile::sectionFor(std::string_view name)
 {
-    if (const Section* found = findSection(name))
-        return const_cast<Section&>(*found);
-    sections_.push_back({ std::string(name), {} });
-    return sections_.back();
+    const auto [it, added] = sectionIndex_.try_emplace(folded(name), sections_.size());
+    if (added)
+        sections_.push_back({ std::string(name), {}, {} });
+    return sections_[it->second];
 }
 
 std::optional<std::string> IniFile::value(std::string_view section, std::string_view key) const
 {
     const Section* s = findSection(section);
-    if (!s)
-        return std::nullopt;
-    for (const Entry& e : s->entries)
-        if (sameName(e.key, key))
-            return e.value;
-    return std::nullopt;
+    const Entry* e = s ? s->find(key) : nullptr;
+    return e ? std::optional<std::string>(e->value) : std::nullopt;
 }
 
 std::string IniFile::readString(
@@ -236,13 +248,10 @@ bool IniFile::readBool(std::string_view section, std::string_view key, bool defa
 void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value)
 {
     Section& s = sectionFor(section);
-    for (Entry& e : s.entries) {
-        if (sameName(e.key, key)) {
-            e.value = value;
-            return;
-        }
-    }
-    s.entries.push_back({ std::string(key), std::string(value) });
+    if (Entry* e = s.find(key))
+        e->value = value;
+    else
+        s.add(key, std::string(value));
 }
 
 void IniFile::writeInteger(std::string_view section, std::string_view key, std::int64_t value)
@@ -268,7 +277,15 @@ std::size_t IniFile::keyCount(std::string_view section) const
 
 void IniFile::eraseSection(std::string_view section)
 {
-    std::erase_if(sections_, [&](const Section& s) { return sameName(s.name, section); });
+    const auto it = sectionIndex_.find(folded(section));
+    if (it == sectionIndex_.end())
+        return;
+    const std::size_t erased = it->second;
+    sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(erased));
+    sectionIndex_.erase(it);
+    for (auto& [name, position] : sectionIndex_)
+        if (position > erased)
+            --position;
 }
 
 std::string IniFile::text() const

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // A whole ini file held in memory: read at open, written back whole by
@@ -65,9 +66,18 @@ private:
         std::string key;
         std::string value;
     };
+    // Positions in the vectors by folded name, so that the files keep their
+    // order while lookups stay constant-time.
+    using NameIndex = std::unordered_map<std::string, std::size_t>;
     struct Section {
         std::string name;
         std::vector<Entry> entries;
+        NameIndex keyIndex;
+
+        Entry* find(std::string_view key);
+        const Entry* find(std::string_view key) const;
+        // False when the key was already there (its first value stays).
+        bool add(std::string_view key, std::string value);
     };
 
     struct Unread {
@@ -81,4 +91,5 @@ private:
     QString path_;
     unsigned mode_;
     std::vector<Section> sections_;
+    NameIndex sectionIndex_;
 };

@@ -100,6 +100,20 @@ TEST(IniFile, LookupIgnoresCaseAndSurroundingBlanks)
     EXPECT_EQ(ini.readInteger("Connection", "Mode", 0), 1) << "the first of two equal keys counts";
 }
 
+TEST(IniFile, ErasingASectionLeavesEveryOtherOneWhereItWas)
+{
+    IniFile ini = IniFile::fromText(QString(), "[A]\nk=a\n[B]\nk=b\n[C]\nk=c\n[b]\nk=late\nj=b2\n[D]\nk=d\n");
+    ini.eraseSection("b");
+    ini.eraseSection("missing");
+    EXPECT_FALSE(ini.hasSection("B"));
+    EXPECT_EQ(ini.readString("a", "K", ""), "a");
+    EXPECT_EQ(ini.readString("c", "K", ""), "c");
+    EXPECT_EQ(ini.readString("d", "K", ""), "d");
+    ini.writeString("B", "k", "again");
+    ini.writeString("c", "new", "1");
+    EXPECT_EQ(ini.text(), "[A]\nk=a\n\n[C]\nk=c\nnew=1\n\n[D]\nk=d\n\n[B]\nk=again\n");
+}
+
 TEST(IniFile, IntegersFallBackOnlyWhenPresentButInvalid)
 {
     TempHome home;
