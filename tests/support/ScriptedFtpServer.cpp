@@ -1,6 +1,7 @@
 #include "ScriptedFtpServer.h"
 
 #include <QHostAddress>
+#include <QNetworkProxy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -188,6 +189,9 @@ private:
     void connectActive(QStringList sources, const std::function<void(QTcpSocket*)>& use)
     {
         auto* socket = new QTcpSocket(this);
+        // A server reaching the client never goes through the desktop's proxy;
+        // asking for it would start Qt's proxy look-up thread for nothing.
+        socket->setProxy(QNetworkProxy::NoProxy);
         if (sources.isEmpty()) {
             connect(socket, &QTcpSocket::connected, this, [socket, use] { use(socket); });
             socket->connectToHost(activeHost_, activePort_);
