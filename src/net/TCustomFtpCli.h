@@ -150,6 +150,10 @@ public:
     // so: a connection that closes after its request ended leaves
     // ftpInternalReady behind.
     bool Idle() const;
+    // A request has started and not yet ended: its done event is still to
+    // come, even when it is aborted now. A connection the server closed after
+    // its last request is not running anything, whatever its state says.
+    bool RequestRunning() const { return !requestDone_; }
     TFtpRequest RequestType() const { return request_; }
     QString LastResponse() const { return lastResponse_; }
     int StatusCode() const { return statusCode_; }

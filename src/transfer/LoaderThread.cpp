@@ -331,9 +331,9 @@ void LoaderThread::releaseConnections()
         // An abort of the watchdog may still wait for its reply; the lender
         // needs a connection that is ready, or one that is closed.
         TFtpClient& client = *borrowedClient_;
-        processEventsUntil([&] { return client.State() == ftpReady || client.State() == ftpNotConnected; },
+        processEventsUntil([&] { return !client.RequestRunning(); },
             QDeadlineTimer(std::chrono::seconds(quitTimeoutSeconds)));
-        if (client.State() != ftpReady && client.State() != ftpNotConnected)
+        if (client.RequestRunning())
             client.Abort();
         client.SetMultiThreaded(lenderState_.multiThreaded);
         client.OnSessionConnected = std::move(lenderState_.onConnected);

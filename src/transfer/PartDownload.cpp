@@ -91,7 +91,7 @@ void PartDownload::endTransfers()
         const Connection& conn = connections_[static_cast<std::size_t>(i)];
         const TFtpClient& c = client(i);
         const bool transferring = conn.expected == ftpRestGetAsync || conn.expected == ftpGetAsync;
-        if (transferring && c.State() != ftpReady && c.State() != ftpNotConnected)
+        if (transferring && c.RequestRunning())
             abortConnection(i);
     }
 }
@@ -355,7 +355,10 @@ bool PartDownload::expect(int index, TFtpRequest request)
 void PartDownload::abortConnection(int index)
 {
     TFtpClient& c = client(index);
-    if (c.State() != ftpReady && c.State() != ftpNotConnected)
+    // Only a running request still reports; counting one for a connection
+    // the server has closed would swallow the next real event, and the
+    // connection would sit until its time-out.
+    if (c.RequestRunning())
         ++connections_[static_cast<std::size_t>(index)].staleEvents;
     c.Abort();
     connections_[static_cast<std::size_t>(index)].login = Login::None;
@@ -465,8 +468,7 @@ bool PartDownload::settled() const
         const auto& c = const_cast<PartDownload*>(this)->client(i);
         const bool idleStage
             = conn.stage == Stage::Idle || conn.stage == Stage::Finished || conn.stage == Stage::Quitting;
-        const bool ready = c.State() == ftpReady || c.State() == ftpNotConnected;
-        if (!idleStage || !ready || conn.part >= 0)
+        if (!idleStage || c.RequestRunning() || conn.part >= 0)
             return false;
     }
     return true;
