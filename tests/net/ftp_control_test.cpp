@@ -253,6 +253,12 @@ TEST_F(FtpScripted, AReplyFollowedAtOnceByTheCloseEndsTheCallWithThatReply)
     EXPECT_TRUE(server.commands().contains("SYST"));
     ASSERT_TRUE(runEventsUntil([&] { return !client.GetConnected(); }, std::chrono::seconds(5)));
     EXPECT_TRUE(client.Idle());
+    // The state stays behind at ftpInternalReady: a wait for ftpReady or
+    // ftpNotConnected would sit out its whole time-out here, so waits ask
+    // whether a request is still running instead.
+    EXPECT_NE(client.State(), ftpReady);
+    EXPECT_NE(client.State(), ftpNotConnected);
+    EXPECT_FALSE(client.RequestRunning());
 }
 
 TEST_F(FtpScripted, QuitClosesTheConnectionAfter221)
