@@ -152,6 +152,12 @@ class FamilyHandler(FTPHandler):
         idle_passive = self._dtp_acceptor is not None and self._out_dtp_queue is None \
             and self._in_dtp_queue is None
         super()._on_dtp_connection()
+        # pyftpdlib keeps the connector of an active connection after handing
+        # its socket to the data channel, and closes it at the next PORT or
+        # at logout: that unregisters its old descriptor number from the
+        # event loop, which by then often belongs to another session's data
+        # channel, and that transfer then stalls until the client gives up.
+        self._dtp_connector = None
         if idle_passive and self.data_channel is not None and self.state.take_idle_passive_drop():
             self.data_channel.close()
 

@@ -116,6 +116,33 @@ class ConnectionLimitTest(ServerTestCase):
                 time.sleep(0.05)
 
 
+
+class ActiveModeTest(ServerTestCase):
+    def test_a_session_opening_its_next_active_connection_leaves_another_transfer_running(self):
+        huge = bytes(range(256)) * (32 * 1024)  # 8 MiB: far more than the socket buffers hold
+        with open(os.path.join(self.root, "huge.bin"), "wb") as stream:
+            stream.write(huge)
+        server = self.start_ftp()
+        first = self.login(server)
+        second = self.login(server)
+        first.set_pasv(False)
+        second.set_pasv(False)
+        self.assertEqual(self.retrieve(first, "/pub/docs/readme.txt"), SAMPLE_FILES["pub/docs/readme.txt"])
+        # The second session's data socket takes the descriptor number the
+        # first one's finished transfer left free; the first session's next
+        # PORT must not take it off the server's event loop.
+        second.voidcmd("TYPE I")
+        data = second.transfercmd("RETR /huge.bin")
+        self.addCleanup(data.close)
+        data.settimeout(5)
+        received = [data.recv(65536)]
+        listener = socket.create_server(("127.0.0.1", 0))
+        self.addCleanup(listener.close)
+        first.sendport("127.0.0.1", listener.getsockname()[1])
+        while chunk := data.recv(1 << 20):
+            received.append(chunk)
+        self.assertEqual(b"".join(received), huge)
+
 # --refuse NAME: the commands it takes away, and one that must keep working.
 REFUSALS = [
     ("REST", ["REST 100"], "SITE MD5S"),
