@@ -5,10 +5,11 @@
 # The caller sets $root and $rounds first.
 
 work=$(mktemp -d)
+out_parent=
 server_pid=
 cleanup() {
   stop_server
-  rm -rf "$work"
+  rm -rf "$work" ${out_parent:+"$out_parent"}
 }
 stop_server() {
   if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true; fi
@@ -63,9 +64,11 @@ server_started() {
   exit 1
 }
 
-# seconds COMMAND...: runs it in a fresh output folder $out, prints seconds
+# seconds COMMAND...: runs it in a fresh output folder $out (below
+# $out_parent, the work folder unless a case chooses another), prints seconds
 seconds() {
-  rm -rf "$work/out"; mkdir -p "$work/out"; out=$work/out
+  out=${out_parent:-$work}/out
+  rm -rf "$out"; mkdir -p "$out"
   local start end
   start=$(date +%s.%N)
   "$@" > "$work/client.log" 2>&1 || { echo "failed: $*" >&2; tail -3 "$work/client.log" >&2; }
