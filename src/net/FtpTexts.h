@@ -30,6 +30,11 @@ inline QString userNameEmpty()
 {
     return QStringLiteral("UserName emtpy");
 }
+inline QString quoteCommandsEmpty()
+{
+    return QStringLiteral("QuoteEach: no command to send");
+}
+
 inline QString hostDirNameEmpty()
 {
     return QStringLiteral("HostDirName emtpy");

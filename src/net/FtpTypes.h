@@ -63,7 +63,8 @@ enum TFtpRequest {
     ftpRestGetAsync,
     ftpRestartGetAsync,
     ftpRestPutAsync,
-    ftpRestartPutAsync
+    ftpRestartPutAsync,
+    ftpQuoteEachAsync
 };
 
 // The steps a request is made of (a request runs one or several in order).
@@ -92,7 +93,8 @@ enum TFtpFct {
     ftpFctLs,
     ftpFctAppend,
     ftpFctPort,
-    ftpFctAbortXfer
+    ftpFctAbortXfer,
+    ftpFctQuoteEach
 };
 
 enum TFtpOption {

@@ -179,6 +179,8 @@ void TCustomFtpCli::startStep(TFtpFct step)
         return exec("RNTO " + renameTarget_, { 200, 250, 257 }, &TCustomFtpCli::handleCommandReply);
     case ftpFctQuote:
         return exec(quoteCommand_, {}, &TCustomFtpCli::handleCommandReply);
+    case ftpFctQuoteEach:
+        return startQuoteEach();
     case ftpFctAbortXfer:
         return exec("ABOR", {}, &TCustomFtpCli::handleCommandReply, true);
     case ftpFctQuit:
@@ -229,12 +231,9 @@ void TCustomFtpCli::finishRequest(int error)
     // A failure must never read as success, whichever path reported it.
     if (error != 0 && requestResult_ == 0)
         requestResult_ = error;
-    if (awaitingReply_) {
-        // The server still answers the last command; that answer must not
-        // be taken for the reply to the next one.
-        ++owedReplies_;
-        awaitingReply_ = false;
-    }
+    // The server still answers the last command; that answer must not be
+    // taken for the reply to the next one.
+    oweAwaitedReplies();
     setTransferStage(TransferStage::Idle);
     data_.close();
     forgetDownloadOptions();
@@ -250,10 +249,7 @@ void TCustomFtpCli::giveUpRunningRequest()
     requestDone_ = true;
     stepDone_ = true;
     pendingSteps_.clear();
-    if (awaitingReply_) {
-        ++owedReplies_;
-        awaitingReply_ = false;
-    }
+    oweAwaitedReplies();
     setTransferStage(TransferStage::Idle);
     data_.close();
     forgetDownloadOptions();
@@ -300,7 +296,7 @@ void TCustomFtpCli::AbortAsync()
         failWith(426, ftptext::operationAborted());
     control_->CancelDnsLookup();
     closeExpected_ = true;
-    awaitingReply_ = false;
+    awaitedReplies_ = 0;
     owedReplies_ = 0;
     if (control_->State() != wsClosed)
         control_->Close();
@@ -356,7 +352,7 @@ void TCustomFtpCli::startOpen()
     socksErrorText_.clear();
     socketErrorText_.clear();
     closeExpected_ = false;
-    awaitingReply_ = false;
+    awaitedReplies_ = 0;
     owedReplies_ = 0;
     setState(ftpDnsLookup);
     if (isSocksType(connectionType_)) {
@@ -466,8 +462,8 @@ void TCustomFtpCli::handleLine(const QByteArray& line)
         break;
     case ftpWaitingResponse:
         statusCode_ = reply.code;
-        if (reply.code >= 200)
-            awaitingReply_ = false;
+        if (reply.code >= 200 && awaitedReplies_ > 0)
+            --awaitedReplies_;
         (this->*replyHandler_)(reply.code);
         break;
     default:
@@ -536,25 +532,36 @@ void TCustomFtpCli::checkReadyAndConnected() const
 void TCustomFtpCli::exec(
     const QByteArray& command, std::vector<int> acceptedCodes, ReplyHandler handler, bool anyState)
 {
+    send({ command }, std::move(acceptedCodes), handler, anyState);
+}
+
+void TCustomFtpCli::send(
+    std::vector<QByteArray> commands, std::vector<int> acceptedCodes, ReplyHandler handler, bool anyState)
+{
     if (!anyState)
         checkReadyAndConnected();
-    QByteArray line = command;
-    if (OnCommand)
-        OnCommand(line);
-    if (!isSafeCommandLine(line))
-        throw FtpException(ftptext::unsafeCommand());
+    // Every line is checked before any leaves, so a refused one sends nothing.
+    QByteArray lines;
+    for (QByteArray& line : commands) {
+        if (OnCommand)
+            OnCommand(line);
+        if (!isSafeCommandLine(line))
+            throw FtpException(ftptext::unsafeCommand());
+        lines += line + "\r\n";
+    }
     acceptedCodes_ = std::move(acceptedCodes);
     replyHandler_ = handler;
     errorMessage_.clear();
     setState(ftpWaitingResponse);
-    display(QStringLiteral("> ") + decodeRemoteText(line));
+    for (const QByteArray& line : commands)
+        display(QStringLiteral("> ") + decodeRemoteText(line));
     if (control_->State() != wsConnected) {
         failWith(500, ftptext::controlClosed());
         completeStep(500);
         return;
     }
-    awaitingReply_ = true;
-    control_->SendStr(line + "\r\n");
+    awaitedReplies_ = static_cast<int>(commands.size());
+    control_->SendStr(lines);
 }
 
 bool TCustomFtpCli::judgeReply(int code)
@@ -577,6 +584,35 @@ void TCustomFtpCli::handleCommandReply(int code)
     if (judgeReply(code))
         extractResult();
     completeStep(requestResult_);
+}
+
+void TCustomFtpCli::startQuoteEach()
+{
+    if (quoteCommands_.empty())
+        throw FtpException(ftptext::quoteCommandsEmpty());
+    quoteReplies_.clear();
+    send(quoteCommands_, {}, &TCustomFtpCli::handleQuoteEachReply);
+}
+
+void TCustomFtpCli::handleQuoteEachReply(int code)
+{
+    // A preliminary reply is not yet the answer.
+    if (code < 200)
+        return;
+    quoteReplies_.push_back({ code, lastResponse_ });
+    stepReplyCode_ = code;
+    if (awaitedReplies_ > 0) {
+        TriggerReplyProgress();
+        return;
+    }
+    requestResult_ = 0;
+    completeStep(0);
+}
+
+void TCustomFtpCli::oweAwaitedReplies()
+{
+    owedReplies_ += awaitedReplies_;
+    awaitedReplies_ = 0;
 }
 
 void TCustomFtpCli::handleQuitReply(int code)
@@ -965,12 +1001,9 @@ void TCustomFtpCli::retryTransfer()
     retried_ = true;
     display(ftptext::retryingTransfer());
     const TFtpFct step = step_;
-    if (awaitingReply_) {
-        // Whatever the server still says to the abandoned command is not the
-        // answer to the commands that follow.
-        ++owedReplies_;
-        awaitingReply_ = false;
-    }
+    // Whatever the server still says to the abandoned command is not the
+    // answer to the commands that follow.
+    oweAwaitedReplies();
     setTransferStage(TransferStage::Idle);
     data_.close();
     std::vector<TFtpFct> again { ftpFctAbortXfer, ftpFctPort };

@@ -78,6 +78,8 @@ public:
     // The whole command line of Quote ("SITE MD5 <name>", ...).
     QByteArray QuoteCommand() const { return quoteCommand_; }
     void SetQuoteCommand(const QByteArray& line) { quoteCommand_ = line; }
+    // The command lines of QuoteEach, sent together.
+    void SetQuoteCommands(std::vector<QByteArray> lines) { quoteCommands_ = std::move(lines); }
     // Local file of a transfer.
     QString LocalFileName() const { return localFileName_; }
     void SetLocalFileName(const QString& name) { localFileName_ = name; }
@@ -166,6 +168,12 @@ public:
     QByteArray DirResult() const { return dirResult_; }
     // Bytes moved by the last (or running) transfer.
     qint64 ByteCount() const { return data_.byteCount(); }
+    // The final reply to each command of the last QuoteEach so far, in order.
+    struct QuoteReply {
+        int code = 0;
+        QString text; // as LastResponse() shows it
+    };
+    const std::vector<QuoteReply>& QuoteReplies() const { return quoteReplies_; }
 
     // ------------------------------------------------------------ requests
     // Each starts its request, made of the steps listed, and returns true;
@@ -183,6 +191,10 @@ public:
     bool DeleAsync() { return startRequest(ftpDeleAsync, { ftpFctDele }); }
     bool RenAsync() { return startRequest(ftpRenAsync, { ftpFctRenFrom, ftpFctRenTo }); }
     bool QuoteAsync() { return startRequest(ftpQuoteAsync, { ftpFctQuote }); }
+    // Sends every line of SetQuoteCommands at once and ends when each has
+    // its final reply, whatever the codes say (QuoteReplies tells): a round
+    // trip for all instead of one per command.
+    bool QuoteEachAsync() { return startRequest(ftpQuoteEachAsync, { ftpFctQuoteEach }); }
     bool DirAsync() { return startRequest(ftpDirAsync, { ftpFctPort, ftpFctDir }); }
     bool GetAsync() { return startRequest(ftpGetAsync, { ftpFctPort, ftpFctGet }); }
     bool RestGetAsync() { return startRequest(ftpRestGetAsync, { ftpFctPort, ftpFctRest, ftpFctGet }); }
@@ -233,6 +245,8 @@ protected:
     // Every progress report passes here (the blocking layer pushes its
     // deadline); the default fires OnProgress.
     virtual void TriggerProgress(qint64 count, bool& abort);
+    // A reply of QuoteEach arrived and more are to come.
+    virtual void TriggerReplyProgress() { }
     // A blocking call gave up waiting: tears down like AbortAsync and
     // reports "426 Timeout".
     void AbortWithTimeout();
@@ -265,10 +279,15 @@ private:
     // Commands.
     void exec(const QByteArray& command, std::vector<int> acceptedCodes, ReplyHandler handler,
         bool anyState = false);
+    void send(std::vector<QByteArray> commands, std::vector<int> acceptedCodes, ReplyHandler handler,
+        bool anyState = false);
     void checkReadyAndConnected() const;
     bool judgeReply(int code);
     void handleCommandReply(int code);
     void handleQuitReply(int code);
+    void startQuoteEach();
+    void handleQuoteEachReply(int code);
+    void oweAwaitedReplies();
     void extractResult();
     QByteArray loginName() const;
     void display(const QString& line);
@@ -324,6 +343,7 @@ private:
     // Settings.
     QString hostName_, port_ = QStringLiteral("ftp"), localAddr_ = QStringLiteral("0.0.0.0");
     QByteArray userName_, passWord_, hostDirName_, hostFileName_, renameTarget_, quoteCommand_;
+    std::vector<QByteArray> quoteCommands_;
     QString localFileName_;
     bool displayFileFlag_ = false;
     TFtpDisplayFileMode displayFileMode_ = ftpLineByLine;
@@ -350,6 +370,7 @@ private:
     qint64 sizeResult_ = -1;
     QByteArray dirResult_;
     QByteArray passiveReply_;
+    std::vector<QuoteReply> quoteReplies_;
     QString socksErrorText_; // why the SOCKS server refused the connection
     QString socketErrorText_; // the last failed socket call
 
@@ -365,7 +386,7 @@ private:
     int previousReplyCode_ = 0;
     std::vector<int> acceptedCodes_; // empty: any code below 500
     ReplyHandler replyHandler_ = nullptr;
-    bool awaitingReply_ = false; // a command's final reply is still to come
+    int awaitedReplies_ = 0; // final replies of the running step still to come
     int owedReplies_ = 0; // final replies of given-up commands still to come
     bool closeExpected_ = false; // the component closes the control connection itself
 

@@ -49,6 +49,11 @@ bool TFtpClient::waitUntilReady(quint64 serial)
     return RequestSerial() == serial && RequestResult() == 0;
 }
 
+void TFtpClient::TriggerReplyProgress()
+{
+    deadline_ = freshDeadline();
+}
+
 void TFtpClient::TriggerProgress(qint64 count, bool& abort)
 {
     deadline_ = freshDeadline();

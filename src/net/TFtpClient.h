@@ -13,8 +13,9 @@
 //
 // A request that does not end within Timeout() seconds is torn down (the
 // component is then disconnected) and reports status 426 "426 Timeout".
-// Every progress report of a transfer starts the Timeout() afresh, so a
-// transfer that keeps moving never times out; a silent server does.
+// Every progress report of a transfer, and every reply of a QuoteEach,
+// starts the Timeout() afresh, so a request that keeps moving never times
+// out; a silent server does.
 //
 // Call it on the component's own thread, the main thread or a worker: the
 // wait runs that thread's events either way.
@@ -45,6 +46,7 @@ public:
     bool Dele() { return run(&TCustomFtpCli::DeleAsync); }
     bool Ren() { return run(&TCustomFtpCli::RenAsync); }
     bool Quote() { return run(&TCustomFtpCli::QuoteAsync); }
+    bool QuoteEach() { return run(&TCustomFtpCli::QuoteEachAsync); }
     bool Dir() { return run(&TCustomFtpCli::DirAsync); }
     bool Get() { return run(&TCustomFtpCli::GetAsync); }
     bool RestGet() { return run(&TCustomFtpCli::RestGetAsync); }
@@ -57,6 +59,7 @@ public:
 
 protected:
     void TriggerProgress(qint64 count, bool& abort) override;
+    void TriggerReplyProgress() override;
 
 private:
     bool run(bool (TCustomFtpCli::*start)());

@@ -160,6 +160,83 @@ TEST_F(FtpScripted, QuoteSucceedsOnAnyReplyBelow500)
     EXPECT_EQ(client.RequestResult(), 502);
 }
 
+// ---------------------------------------------------------------- commands sent together
+
+std::vector<std::pair<int, QString>> repliesOf(const TFtpClient& client)
+{
+    std::vector<std::pair<int, QString>> replies;
+    for (const TCustomFtpCli::QuoteReply& reply : client.QuoteReplies())
+        replies.emplace_back(reply.code, reply.text);
+    return replies;
+}
+
+TEST_F(FtpScripted, QuoteEachTakesOneFinalReplyPerCommandInOrderAndStaysInStep)
+{
+    server.replies["SITE"] = "200 0123456789ABCDEF0123456789ABCDEF\r\n";
+    server.replies["XYZZY"] = "502 Not implemented\r\n";
+    server.replies["STAT"] = "211-Status follows\r\n 213 is not the end\r\n211 End of status\r\n";
+    server.replies["HELP"] = "150 Thinking\r\n214 Help given\r\n";
+    server.replies["PWD"] = "257 \"/after\"\r\n";
+    ASSERT_TRUE(startAndLogIn());
+
+    client.SetQuoteCommands({ "SITE MD5 /a.bin", "XYZZY", "STAT", "HELP", "SITE MD5 /b.bin" });
+    ASSERT_TRUE(client.QuoteEach()) << client.ErrorMessage().toStdString();
+
+    const std::vector<std::pair<int, QString>> expected {
+        { 200, QStringLiteral("200 0123456789ABCDEF0123456789ABCDEF") },
+        { 502, QStringLiteral("502 Not implemented") },
+        { 211, QStringLiteral("211 End of status") },
+        { 214, QStringLiteral("214 Help given") },
+        { 200, QStringLiteral("200 0123456789ABCDEF0123456789ABCDEF") },
+    };
+    EXPECT_EQ(repliesOf(client), expected);
+    EXPECT_EQ(server.commands().mid(server.commands().size() - 5),
+        (QList<QByteArray> { "SITE MD5 /a.bin", "XYZZY", "STAT", "HELP", "SITE MD5 /b.bin" }));
+    ASSERT_TRUE(client.Pwd());
+    EXPECT_EQ(client.DirResult(), QByteArray("/after")) << "the next request gets its own reply";
+}
+
+TEST_F(FtpScripted, QuoteEachWithAnUnsafeLineSendsNothing)
+{
+    ASSERT_TRUE(startAndLogIn());
+    const qsizetype sentBefore = server.commands().size();
+
+    client.SetQuoteCommands({ "SITE MD5 /a.bin", "SITE MD5 /b.bin\r\nDELE important.txt" });
+    EXPECT_FALSE(client.QuoteEach());
+    client.SetQuoteCommands({});
+    EXPECT_FALSE(client.QuoteEach());
+
+    ASSERT_TRUE(client.Pwd()) << "the connection stays usable";
+    EXPECT_EQ(server.commands().size(), sentBefore + 1);
+    EXPECT_FALSE(server.received("SITE"));
+    EXPECT_FALSE(server.received("DELE"));
+}
+
+// A server that stops answering, or goes away, part-way: the call fails
+// instead of waiting for ever, and keeps the replies that came.
+TEST_F(FtpScripted, QuoteEachCutShortFailsWithTheRepliesThatCame)
+{
+    server.replies["SITE"] = "200 0123456789ABCDEF0123456789ABCDEF\r\n";
+    server.replies["NOOP"] = "";
+    server.replies["XYZZY"] = "502 Not implemented\r\n";
+    server.closeAfter.insert("XYZZY");
+    ASSERT_TRUE(startAndLogIn());
+    client.SetTimeout(1);
+
+    client.SetQuoteCommands({ "SITE MD5 /a.bin", "NOOP", "SITE MD5 /b.bin" });
+    EXPECT_FALSE(client.QuoteEach());
+    EXPECT_EQ(client.ErrorMessage(), QStringLiteral("426 Timeout"));
+    EXPECT_EQ(client.QuoteReplies().size(), 2u);
+
+    client.SetTimeout(20);
+    ASSERT_TRUE(logIn(client));
+    client.SetQuoteCommands({ "SITE MD5 /a.bin", "XYZZY", "SITE MD5 /b.bin" });
+    EXPECT_FALSE(client.QuoteEach());
+    EXPECT_EQ(client.RequestResult(), 500);
+    EXPECT_EQ(client.QuoteReplies().size(), 2u);
+    EXPECT_FALSE(client.GetConnected());
+}
+
 TEST_F(FtpScripted, PwdReducesDoubledQuotesAndIgnoresTheRest)
 {
     server.replies["PWD"] = "257 \"/pub/say \"\"hi\"\"\" is the current directory\r\n";
