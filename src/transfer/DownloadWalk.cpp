@@ -77,14 +77,31 @@ void DownloadWalk::prepareAfresh()
     worker_.probeResume();
     worker_.probeDigests();
     std::vector<std::string>& files = worker_.files();
-    for (auto entry = files.rbegin(); entry != files.rend() && !worker_.stopping(); ++entry) {
-        if (worker_.supportsMd5()) {
-            if (const auto fields = parseRemoteFileEntry(*entry))
-                *entry = fileEntry(worker_.queryDigest(fields->remotePath), fields->dateText,
-                    fields->remotePath, fields->size);
-        }
+    if (worker_.supportsMd5())
+        fillDigests(files);
+    for (auto entry = files.rbegin(); entry != files.rend() && !worker_.stopping(); ++entry)
         cache_.add(*entry);
+}
+
+void DownloadWalk::fillDigests(std::vector<std::string>& files)
+{
+    // Asked from the last file to the first, the order the cache takes them.
+    std::vector<std::string*> entries;
+    std::vector<std::string> paths;
+    std::vector<remoteFileFields> fields;
+    for (auto entry = files.rbegin(); entry != files.rend(); ++entry) {
+        if (auto parsed = parseRemoteFileEntry(*entry)) {
+            entries.push_back(&*entry);
+            paths.push_back(parsed->remotePath);
+            fields.push_back(std::move(*parsed));
+        }
     }
+    const std::vector<std::string> digests = worker_.queryDigests(paths);
+    // A stop leaves the digests unasked: the entries keep the ones they had.
+    if (worker_.stopping())
+        return;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        *entries[i] = fileEntry(digests[i], fields[i].dateText, fields[i].remotePath, fields[i].size);
 }
 
 void DownloadWalk::announceWalking()

@@ -28,6 +28,8 @@ private:
     void decideOnCache();
     void prepareFromCache();
     void prepareAfresh();
+    // The server's digest in place of each file entry's.
+    void fillDigests(std::vector<std::string>& files);
     void announceWalking();
     void resolveLinks();
     void walkFolders();

@@ -555,16 +555,31 @@ void LoaderThread::restoreCapabilities(bool rest, bool md5)
     supportsMd5_ = md5;
 }
 
-std::string LoaderThread::queryDigest(const std::string& remotePath)
+std::vector<std::string> LoaderThread::queryDigests(const std::vector<std::string>& remotePaths)
 {
-    setStatus(LoaderTexts::gettingDigest(shownName(remotePath)));
-    if (!supportsMd5_)
-        return std::string(zeroDigest);
+    // A folder's queries go out a batch at a time, which spares a round trip
+    // per file; the batch bounds what a server has to take in at once.
+    constexpr std::size_t batchSize = 50;
+    std::vector<std::string> digests(remotePaths.size(), std::string(zeroDigest));
     TFtpClient& client = connection0();
-    client.SetQuoteCommand("SITE MD5 " + QByteArray::fromStdString(remotePath));
-    if (!client.Quote() || stopping())
-        return std::string(zeroDigest);
-    return digestFromReply(client.LastResponse().toStdString());
+    for (std::size_t first = 0; first < remotePaths.size() && !stopping(); first += batchSize) {
+        const std::size_t end = std::min(remotePaths.size(), first + batchSize);
+        setStatus(LoaderTexts::gettingDigest(shownName(remotePaths[first])));
+        if (!supportsMd5_)
+            continue;
+        std::vector<QByteArray> commands;
+        for (std::size_t i = first; i < end; ++i)
+            commands.push_back("SITE MD5 " + QByteArray::fromStdString(remotePaths[i]));
+        client.SetQuoteCommands(std::move(commands));
+        client.QuoteEach();
+        if (stopping())
+            break;
+        // A batch cut short still tells the digests whose replies came.
+        const auto& replies = client.QuoteReplies();
+        for (std::size_t k = 0; k < replies.size() && first + k < end; ++k)
+            digests[first + k] = digestFromReply(replies[k].text.toStdString());
+    }
+    return digests;
 }
 
 void LoaderThread::setTransferTypeFor(std::string_view path)

@@ -139,8 +139,8 @@ public:
     void probeDigests();
     bool supportsRest() const { return supportsRest_; }
     bool supportsMd5() const { return supportsMd5_; }
-    // "SITE MD5 <path>"; zeroDigest when unknown.
-    std::string queryDigest(const std::string& remotePath);
+    // "SITE MD5 <path>" for each path, in order; zeroDigest where unknown.
+    std::vector<std::string> queryDigests(const std::vector<std::string>& remotePaths);
     // Sends TYPE when the type the file needs differs from the current one.
     void setTransferTypeFor(std::string_view path);
     void setTransferType(TransferType wanted);

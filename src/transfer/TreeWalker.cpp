@@ -162,19 +162,24 @@ std::optional<TreeWalker::Listed> TreeWalker::listCurrentFolder()
         return std::nullopt;
     source_.directory = currentFolder_;
     Listed listed;
+    std::vector<ftpObject> files;
+    std::vector<std::string> paths;
     readListing([&](ftpObject&& entry, lineKind kind) {
         if (kind == lineKind::SymbolicLink || !acceptableName(entry))
             return true;
-        const std::string path = currentFolder_ + entry.name;
+        std::string path = currentFolder_ + entry.name;
         if (kind == lineKind::Folder) {
             listed.folders.push_back(folderEntry(entry.dateText, path));
         } else {
-            const std::string digest = worker_.queryDigest(path);
-            listed.files.push_back(
-                fileEntry(digest, entry.dateText, path, static_cast<std::uint64_t>(entry.size)));
+            paths.push_back(std::move(path));
+            files.push_back(std::move(entry));
         }
         return !worker_.stopping();
     });
+    const std::vector<std::string> digests = worker_.queryDigests(paths);
+    for (std::size_t i = 0; i < files.size(); ++i)
+        listed.files.push_back(
+            fileEntry(digests[i], files[i].dateText, paths[i], static_cast<std::uint64_t>(files[i].size)));
     return listed;
 }
 

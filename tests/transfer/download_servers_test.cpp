@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 namespace
 {
 
@@ -440,6 +442,35 @@ TEST_F(DownloadServers, AFolderKeepsItsStructureBelowTheLocalBase)
     EXPECT_TRUE(finished);
     EXPECT_EQ(readAll(local.filePath(QStringLiteral("tree/one.bin"))), one);
     EXPECT_EQ(readAll(local.filePath(QStringLiteral("tree/sub/two.bin"))), two);
+}
+
+// The digests of a folder's files are asked a batch at a time: each file
+// must still be checked against its own digest, across batch boundaries and
+// in the operation's own list (asked from the last file to the first).
+TEST_F(DownloadServers, EveryFileIsCheckedAgainstItsOwnDigestWhenTheyAreAskedTogether)
+{
+    std::map<QString, QByteArray> served;
+    for (int i = 0; i < 120; ++i) {
+        const QString name = QStringLiteral("many/f%1.bin").arg(i, 3, 10, QLatin1Char('0'));
+        served[name] = serve(QStringLiteral("/pub/") + name, 200 + i, i + 10);
+    }
+    std::vector<std::string> ownFiles;
+    for (int i = 0; i < 60; ++i) {
+        const QString name = QStringLiteral("own%1.bin").arg(i, 2, 10, QLatin1Char('0'));
+        served[name] = serve(QStringLiteral("/pub/") + name, 100 + i, i + 200);
+        ownFiles.push_back("/pub/" + name.toStdString());
+    }
+    ASSERT_TRUE(startServer(FtpServerKind::Family));
+    download(ownFiles, { "/pub/many" });
+    EXPECT_TRUE(finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(failedFiles, 0);
+    for (const auto& [name, bytes] : served)
+        EXPECT_EQ(readAll(local.filePath(name)), bytes) << name.toStdString();
+    const QList<QByteArray> queries = commands("SITE MD5 ");
+    ASSERT_EQ(queries.size(), 180);
+    EXPECT_EQ(queries.first(), "SITE MD5 /pub/own59.bin");
+    EXPECT_EQ(queries[60], "SITE MD5 /pub/many/f000.bin");
+    EXPECT_EQ(queries.last(), "SITE MD5 /pub/many/f119.bin");
 }
 
 } // namespace
