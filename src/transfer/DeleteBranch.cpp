@@ -27,7 +27,7 @@ void DeleteBranch::run()
         &DeleteBranch::announceWalking,
         &DeleteBranch::resolveLinks,
         &DeleteBranch::deleteFolders,
-        &DeleteBranch::deleteFiles,
+        &DeleteBranch::deleteOwnFiles,
     };
     for (const Step step : steps) {
         if (worker_.stopping())
@@ -61,13 +61,9 @@ void DeleteBranch::deleteFolders()
     }
 }
 
-void DeleteBranch::deleteFiles()
+void DeleteBranch::deleteOwnFiles()
 {
-    for (const std::string& entry : worker_.files()) {
-        if (worker_.stopping())
-            return;
-        deleteFile(entry);
-    }
+    deleteFiles(worker_.files());
 }
 
 void DeleteBranch::deleteTree(const std::string& folder, int depth)
@@ -79,11 +75,8 @@ void DeleteBranch::deleteTree(const std::string& folder, int depth)
         const QString shown = shownName(folder);
         worker_.withWindow([&](LoaderWindow& window) { window.showFolders(worker_.localBase(), shown); });
         if (const auto listed = walker_.listCurrentFolder()) {
-            for (const std::string& file : listed->files) {
-                if (worker_.stopping())
-                    return;
-                deleteFile(file);
-            }
+            if (!deleteFiles(listed->files))
+                return;
             for (const std::string& subfolder : listed->folders) {
                 if (worker_.stopping())
                     return;
@@ -105,20 +98,40 @@ void DeleteBranch::deleteTree(const std::string& folder, int depth)
     }
 }
 
-void DeleteBranch::deleteFile(const std::string& entry)
+bool DeleteBranch::deleteFiles(const std::vector<std::string>& entries)
 {
-    const auto fields = parseRemoteFileEntry(entry);
-    if (!fields)
-        return;
-    const QString shown = shownName(fields->remotePath);
-    worker_.setStatus(LoaderTexts::deletingFile(shown));
-    worker_.progressBlock().setCurrentFile(shown);
+    // A batch of DELE commands goes out at once, a round trip for all; the
+    // ones after a refused DELE are on their way by then, and delete what
+    // the operation asked to delete anyway.
+    constexpr std::size_t batchSize = 50;
     TFtpClient& client = worker_.connection0();
-    client.SetHostFileName(QByteArray::fromStdString(fields->remotePath));
-    const bool deleted = client.Dele();
-    if (!deleted && !worker_.stopping()) {
-        worker_.showServerError(LoaderTexts::fileRemovalFailed(shown));
-        worker_.stopSelf();
+    std::vector<QString> shown;
+    std::vector<QByteArray> commands;
+    for (auto next = entries.begin(); next != entries.end();) {
+        shown.clear();
+        commands.clear();
+        for (; next != entries.end() && commands.size() < batchSize; ++next) {
+            if (const auto fields = parseRemoteFileEntry(*next)) {
+                shown.push_back(shownName(fields->remotePath));
+                commands.push_back("DELE " + QByteArray::fromStdString(fields->remotePath));
+            }
+        }
+        if (commands.empty() || worker_.stopping())
+            return !worker_.stopping();
+        worker_.setStatus(LoaderTexts::deletingFile(shown.front()));
+        worker_.progressBlock().setCurrentFile(shown.front());
+        client.SetQuoteCommands(commands);
+        client.QuoteEach();
+        if (worker_.stopping())
+            return false;
+        const auto& replies = client.QuoteReplies();
+        for (std::size_t k = 0; k < commands.size(); ++k) {
+            if (k >= replies.size() || (replies[k].code != 250 && replies[k].code != 257)) {
+                worker_.showServerError(LoaderTexts::fileRemovalFailed(shown[k]));
+                worker_.stopSelf();
+                return false;
+            }
+        }
     }
-    client.SetHostFileName({});
+    return true;
 }

@@ -3,6 +3,7 @@
 #include "transfer/TreeWalker.h"
 
 #include <string>
+#include <vector>
 
 class LoaderThread;
 
@@ -21,10 +22,11 @@ private:
     void announceWalking();
     void resolveLinks();
     void deleteFolders();
-    void deleteFiles();
+    void deleteOwnFiles();
 
     void deleteTree(const std::string& folder, int depth);
-    void deleteFile(const std::string& entry);
+    // False when the run ends (a refusal or a stop).
+    bool deleteFiles(const std::vector<std::string>& entries);
 
     LoaderThread& worker_;
     TreeWalker walker_;

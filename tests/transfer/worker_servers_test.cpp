@@ -537,6 +537,31 @@ TEST_F(WorkerServers, AWalkThroughAListingOfAnUnknownFormatSaysSo)
         << window.statuses.join(QLatin1Char('|')).toStdString();
 }
 
+// A folder's DELE commands go out together: a refusal still names its file,
+// and ends the run before the folder or anything below it is removed.
+TEST_F(WorkerServers, ARefusedDeleteNamesItsFileAndEndsTheRunBeforeTheFolderGoes)
+{
+    ScriptedFtpServer scripted;
+    scripted.download = "-rw-r--r--   1 ftp ftp 10 Jan 01 12:00 one.bin\r\n"
+                        "-rw-r--r--   1 ftp ftp 10 Jan 01 12:00 two.bin\r\n"
+                        "drwxr-xr-x   2 ftp ftp 10 Jan 01 12:00 sub\r\n";
+    scripted.replies["DELE"] = "550 Permission denied\r\n";
+    ASSERT_TRUE(scripted.start());
+    LoaderInputs in = inputs(OperationKind::Delete, scripted.port());
+    in.options.AlwaysUsePassiveMode = true;
+    in.folders = { folderEntry("", "/pub/gone") };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    ASSERT_EQ(prompter.messages.size(), 1);
+    EXPECT_TRUE(prompter.messages[0].startsWith(
+        QStringLiteral("File removal error : \n/pub/gone/one.bin\n could not be removed.")))
+        << prompter.messages[0].toStdString();
+    EXPECT_TRUE(worker.progress()->stopped);
+    EXPECT_TRUE(scripted.received("DELE /pub/gone/two.bin"));
+    EXPECT_FALSE(scripted.received("CWD /pub/gone/sub"));
+    EXPECT_FALSE(scripted.received("RMD"));
+}
+
 // A listing whose names try to leave the local folder, and some that carry
 // control bytes. The scripted server answers LIST and RETR with the same
 // text, so the sizes it lists are that text's own length.
