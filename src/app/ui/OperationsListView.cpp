@@ -82,6 +82,11 @@ OperationsListView::OperationsListView(ActionsList& actions, OperationsList& cor
     core_.attachWindows(this);
 }
 
+OperationsListView::~OperationsListView()
+{
+    core_.attachWindows(nullptr);
+}
+
 void OperationsListView::addRow(int index)
 {
     filling_ = true;

@@ -23,6 +23,9 @@ public:
     enum Column { TypeColumn, AddressColumn, ItemsColumn, ProgressColumn };
 
     OperationsListView(ActionsList& actions, OperationsList& core, QWidget* parent = nullptr);
+    // The core outlives the main window: its rows are discarded after the
+    // view has gone.
+    ~OperationsListView() override;
 
     void showButtons(const QString& restartCaption, bool restartEnabled, bool clearSelectedEnabled) override;
     void openWindow(LoadFrameSetup setup, bool hidden) override;
