@@ -84,3 +84,22 @@ sessionCommands commandsFor(
     commands.forward = activity.canGoForward;
     return commands;
 }
+
+bool groupEnabled(commandGroup group, const sessionCommands& commands)
+{
+    if (!commands.clientCommands)
+        return false;
+    switch (group) {
+    case commandGroup::Client:
+        return true;
+    case commandGroup::RemoteCommands:
+        return commands.remoteViews;
+    case commandGroup::Upload:
+        return commands.upload;
+    case commandGroup::Abort:
+        return commands.abort;
+    case commandGroup::Disconnect:
+        return commands.disconnect;
+    }
+    return false;
+}

@@ -40,6 +40,18 @@ struct sessionCommands {
     bool operator==(const sessionCommands&) const = default;
 };
 
+// The groups of commands a state switches on and off; every control of the
+// views that acts on a session belongs to one of them.
+enum class commandGroup {
+    Client, // on while the session has a page at all
+    RemoteCommands, // act on the remote views' selection or the server
+    Upload,
+    Abort,
+    Disconnect,
+};
+
+bool groupEnabled(commandGroup group, const sessionCommands& commands);
+
 // What the session knows when it resolves a state.
 struct sessionActivity {
     bool connected = false; // the component's control connection is open

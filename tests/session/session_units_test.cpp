@@ -142,6 +142,19 @@ TEST(SessionStates, ConnectedOffersCommandsOnlyWhenIdle)
     EXPECT_FALSE(commandsFor(sessionState::BeginningState, {}, idle).clientCommands);
 }
 
+TEST(SessionStates, TeardownTurnsEveryGroupOffTheLocalOnesIncluded)
+{
+    const sessionCommands busy = commandsFor(sessionState::CwdList, {}, {});
+    EXPECT_TRUE(groupEnabled(commandGroup::Client, busy));
+    EXPECT_TRUE(groupEnabled(commandGroup::Abort, busy));
+    EXPECT_FALSE(groupEnabled(commandGroup::RemoteCommands, busy));
+    sessionCommands everything { true, true, true, true, true, true, true };
+    everything.clientCommands = false;
+    for (commandGroup group : { commandGroup::Client, commandGroup::RemoteCommands, commandGroup::Upload,
+             commandGroup::Abort, commandGroup::Disconnect })
+        EXPECT_FALSE(groupEnabled(group, everything)) << static_cast<int>(group);
+}
+
 TEST(RemoteTreeNodes, FoundCaseInsensitivelyAndCreatedOnDemand)
 {
     remoteTree tree;

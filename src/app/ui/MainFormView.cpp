@@ -71,21 +71,33 @@ void MainFormView::buildMenus()
     // Global search arrives with the P2P subsystem.
     addCommand(file, QStringLiteral("Search on all anon FTP servers"), QKeySequence(Qt::CTRL | Qt::Key_S))
         ->setEnabled(false);
-    const std::pair<QString, QKeySequence> sessionEntries[] = {
-        { QStringLiteral("Search on the connected FTP server"), QKeySequence(Qt::CTRL | Qt::Key_S) },
-        { QStringLiteral("Bookmark"), {} },
-        { QStringLiteral("Disconnect"), QKeySequence(Qt::CTRL | Qt::Key_D) },
-        { QStringLiteral("Download"), QKeySequence(Qt::Key_F5) },
-        { QStringLiteral("Download To..."), QKeySequence(Qt::Key_F6) },
-        { QStringLiteral("Upload"), QKeySequence(Qt::Key_F7) },
-        { QStringLiteral("Delete"), QKeySequence(Qt::SHIFT | Qt::Key_Delete) },
-        { QStringLiteral("Rename"), QKeySequence(Qt::Key_F2) },
-        { QStringLiteral("New Object"), QKeySequence(Qt::CTRL | Qt::Key_N) },
-        { QStringLiteral("Change Password"), QKeySequence(Qt::CTRL | Qt::Key_P) },
-        { QStringLiteral("Abort"), QKeySequence(Qt::CTRL | Qt::Key_Delete) },
+    struct sessionEntry {
+        QString text;
+        QKeySequence shortcut;
+        commandGroup group;
     };
-    for (const auto& [text, shortcut] : sessionEntries)
-        sessionCommands_ << addCommand(file, text, shortcut);
+    const sessionEntry sessionEntries[] = {
+        { QStringLiteral("Search on the connected FTP server"), QKeySequence(Qt::CTRL | Qt::Key_S),
+            commandGroup::RemoteCommands },
+        { QStringLiteral("Bookmark"), {}, commandGroup::RemoteCommands },
+        { QStringLiteral("Disconnect"), QKeySequence(Qt::CTRL | Qt::Key_D), commandGroup::Disconnect },
+        { QStringLiteral("Download"), QKeySequence(Qt::Key_F5), commandGroup::RemoteCommands },
+        { QStringLiteral("Download To..."), QKeySequence(Qt::Key_F6), commandGroup::RemoteCommands },
+        { QStringLiteral("Upload"), QKeySequence(Qt::Key_F7), commandGroup::Upload },
+        // These three act on the local panes as well, by the frame's active
+        // pane: no state of the session turns them off.
+        { QStringLiteral("Delete"), QKeySequence(Qt::SHIFT | Qt::Key_Delete), commandGroup::Client },
+        { QStringLiteral("Rename"), QKeySequence(Qt::Key_F2), commandGroup::Client },
+        { QStringLiteral("New Object"), QKeySequence(Qt::CTRL | Qt::Key_N), commandGroup::Client },
+        { QStringLiteral("Change Password"), QKeySequence(Qt::CTRL | Qt::Key_P),
+            commandGroup::RemoteCommands },
+        { QStringLiteral("Abort"), QKeySequence(Qt::CTRL | Qt::Key_Delete), commandGroup::Abort },
+    };
+    for (const sessionEntry& entry : sessionEntries) {
+        QAction* action = addCommand(file, entry.text, entry.shortcut);
+        sessionCommands_ << action;
+        groupOf_.insert(action, entry.group);
+    }
     file->addSeparator();
     connect(addCommand(file, QStringLiteral("Send to &Tray")), &QAction::triggered, this,
         [this] { shell_.sendToTray(); });
@@ -231,9 +243,22 @@ void MainFormView::setTrayShutDownEnabled(bool enabled)
 
 void MainFormView::setSessionCommandsEnabled(bool enabled)
 {
+    sessionTabInFront_ = enabled;
+    applySessionCommands();
+}
+
+void MainFormView::setActiveSessionCommands(const sessionCommands& commands)
+{
+    activeSessionCommands_ = commands;
+    applySessionCommands();
+}
+
+void MainFormView::applySessionCommands()
+{
     for (QAction* action : std::as_const(sessionCommands_))
-        action->setEnabled(enabled && wiredSessionCommands_.contains(action));
-    viewMenu_->setEnabled(enabled);
+        action->setEnabled(sessionTabInFront_ && wiredSessionCommands_.contains(action)
+            && groupEnabled(groupOf_.value(action), activeSessionCommands_));
+    viewMenu_->setEnabled(sessionTabInFront_ && groupEnabled(commandGroup::Client, activeSessionCommands_));
 }
 
 void MainFormView::addSessionPage(QWidget* page)
@@ -261,6 +286,7 @@ QAction* MainFormView::sessionCommand(const QString& text) const
 void MainFormView::markSessionCommandWired(QAction* action)
 {
     wiredSessionCommands_ << action;
+    applySessionCommands();
 }
 
 int MainFormView::activeTabTag() const

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "app/ShellView.h"
+#include "session/SessionState.h"
 
+#include <QHash>
 #include <QMainWindow>
 
 class QAction;
@@ -37,6 +39,9 @@ public:
     // page's window title as it changes.
     void addSessionPage(QWidget* page);
     QWidget* currentPage() const;
+    // What the session of the tab in front allows: the session commands
+    // follow it while a session tab is in front.
+    void setActiveSessionCommands(const sessionCommands& commands);
     // The File menu's session command of that text (null: none).
     QAction* sessionCommand(const QString& text) const;
     // Only commands that something carries out are enabled with a session.
@@ -66,12 +71,16 @@ private:
     void openHelp();
     void runModal(QDialog& dialog);
     QAction* addCommand(QMenu* menu, const QString& text, const QKeySequence& shortcut = {});
+    void applySessionCommands();
 
     TMainForm& shell_;
     QTabWidget* tabs_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QAction* trayShutDown_ = nullptr;
     QList<QAction*> sessionCommands_;
+    QHash<QAction*, commandGroup> groupOf_;
+    bool sessionTabInFront_ = false;
+    sessionCommands activeSessionCommands_;
     QList<QAction*> wiredSessionCommands_;
     QMenu* viewMenu_ = nullptr;
     TOptionsForm* optionsForm_ = nullptr;

@@ -37,6 +37,12 @@ std::shared_ptr<sessionView> SessionPages::makeFrame()
 {
     auto* frame = new TClientFrame(shell_.prompter(), shell_.guiOptions());
     frame->modalChanged = [this](bool entering) { shell_.setModalState(entering); };
+    // A session in a tab behind leaves the menu alone: it follows the tab in
+    // front.
+    frame->commandsChanged = [this, frame](sessionState, const sessionCommands& commands) {
+        if (window_.currentPage() == frame)
+            window_.setActiveSessionCommands(commands);
+    };
     frame->chooseNewObject = [this](QWidget* parent) {
         TMDForm form(
             shell_.bookmarks().root()->folderPath(), shell_.prompter(),
@@ -55,6 +61,8 @@ void SessionPages::pageChanged(QWidget* page)
 {
     auto* frame = qobject_cast<TClientFrame*>(page);
     sessions_.setActiveSession(frame ? frame->session() : nullptr);
+    if (frame)
+        window_.setActiveSessionCommands(frame->frameCommands());
 }
 
 TClientFrame* SessionPages::activeFrame() const

@@ -83,6 +83,7 @@ public:
     int activePane() const { return activePane_; }
     void setActivePane(int pane);
     sessionState frameState() const { return state_; }
+    const sessionCommands& frameCommands() const { return commands_; }
     RemoteListModel* remoteModel() const { return model_; }
     ModeListView* remoteList() const { return list_; }
     QTreeWidget* remoteTree() const { return tree_; }
