@@ -32,6 +32,7 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -330,6 +331,61 @@ TEST_F(FrameTest, AFolderDroppedOnATreeNodeMovesAfterTheQuestionAndLosesItsNode)
     ASSERT_NE(pub, nullptr);
     ASSERT_EQ(pub->childCount(), 1);
     EXPECT_EQ(pub->child(0)->text(0), QStringLiteral("docs"));
+}
+
+TEST_F(FrameTest, ADragOverTheTreeHighlightsTheNodeUnderThePointerUntilItLeavesOrDrops)
+{
+    ASSERT_TRUE(start());
+    QTreeWidget* tree = frame->remoteTree();
+    QTreeWidgetItem* pub = tree->currentItem();
+    ASSERT_NE(pub, nullptr);
+    QTreeWidgetItem* rootItem = pub->parent();
+    ASSERT_NE(rootItem, nullptr);
+    const auto highlighted = [&](QTreeWidgetItem* item) {
+        return item->data(0, Qt::BackgroundRole).value<QBrush>() == tree->palette().highlight();
+    };
+    const QPoint onPub = tree->visualItemRect(pub).center();
+    const QPoint onRoot = tree->visualItemRect(rootItem).center();
+    const QPoint belowAll(5, tree->viewport()->height() - 3);
+    ASSERT_EQ(tree->itemAt(belowAll), nullptr);
+
+    QMimeData files;
+    files.setUrls({ QUrl::fromLocalFile(localFolder.filePath(QStringLiteral("upload.txt"))) });
+    const auto move = [&](QEvent::Type type, const QPoint& point, const QMimeData& data) {
+        QDragMoveEvent event(
+            point, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier, type);
+        QCoreApplication::sendEvent(tree->viewport(), &event);
+        return event.isAccepted();
+    };
+    ASSERT_TRUE(move(QEvent::DragEnter, onPub, files));
+    EXPECT_EQ(frame->dropHighlighted(), pub);
+    EXPECT_TRUE(highlighted(pub));
+    ASSERT_TRUE(move(QEvent::DragMove, onRoot, files));
+    EXPECT_EQ(frame->dropHighlighted(), rootItem);
+    EXPECT_TRUE(highlighted(rootItem));
+    EXPECT_FALSE(highlighted(pub)) << "the node left behind looks as before";
+    EXPECT_TRUE(move(QEvent::DragMove, belowAll, files)) << "files dropped on no node go to the start folder";
+    EXPECT_EQ(frame->dropHighlighted(), nullptr);
+    EXPECT_FALSE(highlighted(rootItem));
+    ASSERT_TRUE(move(QEvent::DragMove, onPub, files));
+    QDragLeaveEvent leave;
+    QCoreApplication::sendEvent(tree->viewport(), &leave);
+    EXPECT_EQ(frame->dropHighlighted(), nullptr);
+    EXPECT_FALSE(highlighted(pub));
+    EXPECT_EQ(tree->currentItem(), pub) << "the listed folder stays the tree's current node";
+
+    // List items dragged onto a node: highlighted, and no longer once dropped.
+    prompter.answers = { false };
+    select({ QStringLiteral("alpha.txt") });
+    QMimeData items;
+    items.setData(QString::fromLatin1(RemoteListModel::internalDragFormat), QByteArray());
+    ASSERT_TRUE(move(QEvent::DragEnter, onRoot, items));
+    EXPECT_TRUE(highlighted(rootItem));
+    QDropEvent drop(QPointF(onRoot), Qt::MoveAction, &items, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(tree->viewport(), &drop);
+    EXPECT_EQ(frame->dropHighlighted(), nullptr);
+    EXPECT_FALSE(highlighted(rootItem));
+    EXPECT_EQ(countOf("RNFR"), 0) << "the move was answered No";
 }
 
 // ---------------------------------------------------------------- new folder, permissions, password

@@ -531,6 +531,7 @@ const ftpTreeViewObject* TClientFrame::nodeOf(const QTreeWidgetItem* item) const
 
 void TClientFrame::clearTree()
 {
+    dropHighlight_ = nullptr;
     programmaticTreeChange_ = true;
     pendingNodes_.clear();
     tree_->clear();
@@ -635,6 +636,8 @@ void TClientFrame::expandTree()
 
 void TClientFrame::forgetItems(QTreeWidgetItem* item)
 {
+    if (item == dropHighlight_)
+        dropHighlight_ = nullptr;
     items_.erase(nodeOf(item));
     for (int at = 0; at < item->childCount(); ++at)
         forgetItems(item->child(at));
@@ -905,7 +908,13 @@ bool TClientFrame::eventFilter(QObject* watched, QEvent* event)
     case QEvent::DragEnter:
     case QEvent::DragMove:
         return handleDrag(watched, event);
+    case QEvent::DragLeave:
+        if (watched == tree_->viewport())
+            highlightDropTarget(nullptr);
+        break;
     case QEvent::Drop:
+        if (watched == tree_->viewport())
+            highlightDropTarget(nullptr);
         return handleDrop(watched, event);
     default:
         break;
@@ -932,15 +941,34 @@ bool TClientFrame::handleDrag(QObject* target, QEvent* event)
         || drag->source() == tree_;
     const bool outside = !internal && drag->mimeData()->hasUrls();
     bool accept = false;
-    if (onTree)
+    if (onTree) {
         accept = outside || (internal && tree_->itemAt(point));
-    else
+        highlightDropTarget(accept ? tree_->itemAt(point) : nullptr);
+    } else {
         accept = internal ? folderEntryAt(point) != nullptr : outside;
+    }
     if (accept)
         drag->acceptProposedAction();
     else
         drag->ignore();
     return true;
+}
+
+// The node a drop would go to looks selected, as in a desktop's file
+// manager; the tree's own current item stays the folder that is listed.
+void TClientFrame::highlightDropTarget(QTreeWidgetItem* item)
+{
+    if (item == dropHighlight_)
+        return;
+    if (dropHighlight_) {
+        dropHighlight_->setData(0, Qt::BackgroundRole, QVariant());
+        dropHighlight_->setData(0, Qt::ForegroundRole, QVariant());
+    }
+    dropHighlight_ = item;
+    if (item) {
+        item->setBackground(0, tree_->palette().highlight());
+        item->setForeground(0, tree_->palette().highlightedText());
+    }
 }
 
 bool TClientFrame::handleDrop(QObject* target, QEvent* event)

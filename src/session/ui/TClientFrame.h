@@ -97,6 +97,9 @@ public:
     // The remote list's selected entries, in display order.
     std::vector<const ftpObject*> selectedEntries() const;
     QTreeWidgetItem* itemOf(const ftpTreeViewObject& node) const;
+    // The tree item shown as the target of the drag over the tree (null:
+    // none).
+    QTreeWidgetItem* dropHighlighted() const { return dropHighlight_; }
     const ftpTreeViewObject* nodeOf(const QTreeWidgetItem* item) const;
     // Sorts the remote list as a click on the header of `column` does.
     void headerClicked(int column);
@@ -152,6 +155,7 @@ private:
     void orderChildren(QTreeWidgetItem* item, const ftpTreeViewObject& node);
     bool handleDrag(QObject* target, QEvent* event);
     bool handleDrop(QObject* target, QEvent* event);
+    void highlightDropTarget(QTreeWidgetItem* item);
     void dropFromOutside(const QMimeData& data, bool onTree, const QPoint& point);
     const ftpObject* folderEntryAt(const QPoint& viewportPoint) const;
 
@@ -207,5 +211,6 @@ private:
     mutable std::vector<const ftpTreeViewObject*> pendingNodes_;
     mutable std::unordered_map<const ftpTreeViewObject*, QTreeWidgetItem*> items_;
     bool programmaticTreeChange_ = false;
+    QTreeWidgetItem* dropHighlight_ = nullptr;
     int remoteTreeWidth_ = 0;
 };
