@@ -238,13 +238,17 @@ private:
     void treeNodeAdded(const ftpTreeViewObject& node) override;
 
     // Transfers (FtpClientTransfers.cpp).
-    void startOperation(OperationKind kind, const ftpSite& site, transferItems items, const QString& path);
+    // `site` is the operation's: an upload goes into its initial directory,
+    // kept as the server's bytes. `localFolder`: a download's.
+    void startOperation(
+        OperationKind kind, const ftpSite& site, transferItems items, const QString& localFolder);
     void lendConnection(LoadFrameSetup setup);
     void takeBackConnection(OperationKind kind);
     // Stops a transfer that holds the connection and takes it back, with
     // none of the follow-ups of a transfer that ended by itself.
     void reclaimConnection();
-    QString uploadTargetOf(const dropPoint& point, bool& showInList) const;
+    std::string uploadTargetOf(const dropPoint& point, bool& showInList) const;
+    ftpSite uploadSiteFor(const std::string& remoteFolder) const;
 
     ftpSite site_;
     std::shared_ptr<sessionView> view_;

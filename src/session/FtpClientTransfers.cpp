@@ -20,11 +20,6 @@
 namespace
 {
 
-QString fromBytes(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 namespace texts
 {
 QString notAFolder()
@@ -157,26 +152,35 @@ void ftpClient::uploadSelected(const QStringList& localPaths)
                 insertNewEntry(QFile::encodeName(info.fileName()).toStdString(), info.isFile());
         }
     }
-    startOperation(OperationKind::Upload, site_, std::move(items), fromBytes(currentDirectory_));
+    startOperation(OperationKind::Upload, uploadSiteFor(currentDirectory_), std::move(items), {});
 }
 
-QString ftpClient::uploadTargetOf(const dropPoint& point, bool& showInList) const
+// The folder travels as the server's bytes: a name that is no UTF-8 text
+// would lose them as a QString, and the files would land elsewhere.
+ftpSite ftpClient::uploadSiteFor(const std::string& remoteFolder) const
+{
+    ftpSite site = site_;
+    site.initialDirectory = remoteFolder;
+    return site;
+}
+
+std::string ftpClient::uploadTargetOf(const dropPoint& point, bool& showInList) const
 {
     showInList = false;
     if (point.onTree) {
         if (!point.node)
-            return fromBytes(site_.initialDirectory);
+            return site_.initialDirectory;
         showInList = point.node == selectedNode_ && ftp_->GetConnected();
-        return fromBytes(point.node->path);
+        return point.node->path;
     }
     if (!ftp_->GetConnected())
-        return fromBytes(site_.initialDirectory);
+        return site_.initialDirectory;
     if (!point.entry || point.entry->kind == ftpObject::RegularFile
         || point.entry->kind == ftpObject::LinkFile) {
         showInList = true;
-        return fromBytes(currentDirectory_);
+        return currentDirectory_;
     }
-    return fromBytes(remotePath::join(point.entry->directory, point.entry->name));
+    return remotePath::join(point.entry->directory, point.entry->name);
 }
 
 void ftpClient::uploadDropped(const QStringList& localPaths, const dropPoint& point)
@@ -186,8 +190,8 @@ void ftpClient::uploadDropped(const QStringList& localPaths, const dropPoint& po
         return;
     showStatus(texts::launchingUpload());
     bool showInList = false;
-    const QString target = uploadTargetOf(point, showInList);
-    QFile::remove(cacheFileOf(target.toStdString()));
+    const std::string target = uploadTargetOf(point, showInList);
+    QFile::remove(cacheFileOf(target));
     transferItems items = transferLists::localItems(localPaths);
     if (items.empty())
         return;
@@ -200,7 +204,7 @@ void ftpClient::uploadDropped(const QStringList& localPaths, const dropPoint& po
     }
     if (point.onTree)
         setSessionState(sessionState::Transferring);
-    startOperation(OperationKind::Upload, site_, std::move(items), target);
+    startOperation(OperationKind::Upload, uploadSiteFor(target), std::move(items), {});
     if (!lentTo_ && !ftp_->GetConnected())
         tearDownViews();
     else if (point.onTree && !lentTo_)
@@ -239,15 +243,11 @@ void ftpClient::deleteSelected(std::span<const ftpObject* const> selection)
 // ------------------------------------------------------------ starting an operation
 
 void ftpClient::startOperation(
-    OperationKind kind, const ftpSite& site, transferItems items, const QString& path)
+    OperationKind kind, const ftpSite& site, transferItems items, const QString& localFolder)
 {
     if (!transfers_.manager || !transferViews_ || items.empty() || closing_)
         return;
     const bool own = askNewConnection(kind);
-    ftpSite operationSite = site;
-    // A restart from the actions list uploads into the same folder.
-    if (kind == OperationKind::Upload)
-        operationSite.initialDirectory = path.toStdString();
 
     LoadFrameSetup setup;
     if (transfers_.actions) {
@@ -256,11 +256,11 @@ void ftpClient::startOperation(
         operation.folders = items.folders;
         operation.links = items.links;
         operation.displayNames = items.displayNames;
-        operation.site = operationSite;
+        operation.site = site;
         operation.kind = kind;
         operation.status = OperationStatus::Running;
         if (kind == OperationKind::Download)
-            operation.localPath = path;
+            operation.localPath = localFolder;
         setup.operation = transfers_.actions->addOperation(std::move(operation));
     }
     setup.actions = transfers_.actions;
@@ -268,12 +268,15 @@ void ftpClient::startOperation(
     setup.options = transfers_.options ? transfers_.options : &options_;
     setup.prompter = &prompter_;
     setup.speedLabels = transfers_.speedLabels;
-    setup.site = operationSite;
+    setup.site = site;
     setup.kind = kind;
-    setup.path = path;
-    setup.pathGiven = !path.isEmpty();
-    if (kind == OperationKind::Download)
-        setup.selectedLocalFolder = path;
+    // An upload without a path given goes into its site's initial directory,
+    // as a restart from the actions list does.
+    if (kind == OperationKind::Download) {
+        setup.path = localFolder;
+        setup.pathGiven = !localFolder.isEmpty();
+        setup.selectedLocalFolder = localFolder;
+    }
     setup.files = std::move(items.files);
     setup.folders = std::move(items.folders);
     setup.links = std::move(items.links);

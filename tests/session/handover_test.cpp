@@ -20,10 +20,15 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTreeWidget>
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -155,11 +160,13 @@ protected:
             std::chrono::seconds(60));
     }
 
+    // The window's worker finished (or the window closed itself).
     bool windowTransferEnds(TLoadForm* form)
     {
+        const QPointer<TLoadForm> window(form);
         return form
-            && runEventsUntil(
-                [&] { return form->core().progress()->finished.load(); }, std::chrono::seconds(60));
+            && runEventsUntil([&] { return !window || window->core().progress()->finished.load(); },
+                std::chrono::seconds(60));
     }
 
     // Local files dropped from a file manager at `point` of `viewport`.
@@ -336,6 +343,58 @@ TEST_F(HandOverTest, FilesDroppedOnAFolderEntryUploadIntoThatFolderButNoLinkLead
     EXPECT_FALSE(shownNames().contains(QStringLiteral("dropped.txt"))) << "it went into Archive, not here";
     ASSERT_EQ(actions.rowCount(), 1);
     EXPECT_EQ(actions.row(0).operation->site.initialDirectory, "/pub/Archive");
+}
+
+TEST_F(HandOverTest, FilesDroppedOnAFolderWhoseNameIsNoUtf8LandInThatFolder)
+{
+    liveOptions.UseSingleConnectionForUploads = connectionOptions::NewConnection;
+    // "café" in Latin-1: the server's bytes, not UTF-8.
+    const QByteArray folderName("caf\xe9");
+    const QByteArray folderOnDisk = QFile::encodeName(root.path()) + "/pub/" + folderName;
+    ASSERT_EQ(::mkdir(folderOnDisk.constData(), 0777), 0);
+    // Nor can Qt remove it: the temporary folder's clean-up would stop there.
+    struct removedByBytes {
+        QByteArray folder;
+        ~removedByBytes()
+        {
+            ::unlink((folder + "/dropped.txt").constData());
+            ::rmdir(folder.constData());
+        }
+    } cleanUp { folderOnDisk };
+    ASSERT_EQ(::chmod(folderOnDisk.constData(), 0777), 0) << "vsftpd's anonymous user writes into it";
+    QTemporaryDir dragged;
+    const QString file = dragged.filePath(QStringLiteral("dropped.txt"));
+    makeFile(file, "dropped", QDateTime::currentDateTime());
+    ASSERT_TRUE(start(FtpServerKind::Vsftpd)) << server->error().toStdString();
+
+    int row = -1;
+    frame->remoteModel()->flush();
+    for (int at = 0; at < frame->remoteModel()->rowCount(); ++at) {
+        if (frame->remoteModel()->entryAt(at)->name == folderName.toStdString())
+            row = at;
+    }
+    ASSERT_GE(row, 0) << shownNames().join(QLatin1Char('|')).toStdString();
+    dropFiles(frame->remoteList()->detailView()->viewport(),
+        frame->remoteList()->detailView()->visualRect(frame->remoteModel()->index(row, 0)).center(),
+        { file });
+    TLoadForm* form = openTransferWindow();
+    ASSERT_NE(form, nullptr);
+    ASSERT_TRUE(windowTransferEnds(form));
+
+    // Read by its bytes: Qt's file names do not carry a name that is no UTF-8.
+    std::ifstream landed((folderOnDisk + "/dropped.txt").toStdString(), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(landed), {}), "dropped")
+        << commands().join('\n').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(root.path() + QStringLiteral("/pub/dropped.txt")));
+    ASSERT_EQ(actions.rowCount(), 1);
+    EXPECT_EQ(actions.row(0).operation->site.initialDirectory, "/pub/" + folderName.toStdString());
+    // Stored and read back, a restart goes to the same bytes.
+    ASSERT_TRUE(actions.storeAll());
+    ActionsList stored { home.file(QStringLiteral("Registry.ini")) };
+    stored.loadAll("guest@example.com");
+    ASSERT_EQ(stored.rowCount(), 1);
+    EXPECT_EQ(stored.row(0).operation->site.initialDirectory, "/pub/" + folderName.toStdString());
+    EXPECT_TRUE(prompter.texts.isEmpty()) << prompter.texts.join(QLatin1Char('|')).toStdString();
 }
 
 TEST_F(HandOverTest, FilesDroppedOnTheTreeOnTheSessionsConnectionUploadThenTheFolderIsListedAgain)
