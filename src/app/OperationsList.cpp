@@ -118,10 +118,12 @@ void OperationsList::resume(ftpOperationObject& operation, bool hidden)
     setup.speedLabels = speedLabels_;
     setup.site = operation.site;
     setup.kind = operation.kind;
-    setup.path = operation.kind == OperationKind::Upload
-        ? QString::fromStdString(operation.site.initialDirectory)
-        : operation.localPath;
-    setup.pathGiven = true;
+    // An upload goes into its site's initial directory, which keeps the
+    // server's bytes; a download into its local folder.
+    if (operation.kind != OperationKind::Upload) {
+        setup.path = operation.localPath;
+        setup.pathGiven = true;
+    }
     setup.files = operation.files;
     setup.folders = operation.folders;
     setup.links = operation.links;
