@@ -537,6 +537,49 @@ TEST_F(WorkerServers, AWalkThroughAListingOfAnUnknownFormatSaysSo)
         << window.statuses.join(QLatin1Char('|')).toStdString();
 }
 
+// A folder's DELE commands go out together, more than one batch of them:
+// servers that read one command at a time must answer each in turn.
+class WorkerDeleteServers : public WorkerServers, public testing::WithParamInterface<FtpServerKind>
+{
+};
+
+TEST_P(WorkerDeleteServers, AFolderOfManyFilesIsDeletedWholeFilesFirst)
+{
+    ASSERT_TRUE(startServer({}, GetParam())) << server->error().toStdString();
+    const QByteArray folder = server->uploadFolder() + "/many";
+    const QString local = remote.path() + QString::fromUtf8(folder);
+    for (int i = 0; i < 120; ++i)
+        writeFile(local + QStringLiteral("/f%1.bin").arg(i), 1);
+    writeFile(local + QStringLiteral("/sub/last.bin"), 1);
+    // vsftpd's anonymous account is not the one that wrote them.
+    for (const QString& made : { local, local + QStringLiteral("/sub") })
+        QFile::setPermissions(made, QFile::Permissions(0x7777));
+    LoaderInputs in = inputs(OperationKind::Delete);
+    in.site.anonymous = server->user() == "anonymous";
+    in.site.userId = server->user().toStdString();
+    in.site.password = server->password().toStdString();
+    in.options.AlwaysUsePassiveMode = true;
+    in.folders = { folderEntry("", folder.toStdString()) };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_FALSE(QFileInfo::exists(local));
+    QList<QByteArray> removals;
+    for (const QByteArray& line : commands())
+        if (line.startsWith("DELE ") || line.startsWith("RMD "))
+            removals << line;
+    ASSERT_EQ(removals.size(), 123) << server->commandLog().toStdString();
+    EXPECT_EQ(removals[120], "DELE " + folder + "/sub/last.bin");
+    EXPECT_EQ(removals[121], "RMD " + folder + "/sub");
+    EXPECT_EQ(removals[122], "RMD " + folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Worker, WorkerDeleteServers,
+    testing::Values(FtpServerKind::Family, FtpServerKind::Vsftpd, FtpServerKind::Proftpd),
+    [](const testing::TestParamInfo<FtpServerKind>& info) {
+        return FtpTestServer::kindName(info.param).toStdString();
+    });
+
 // A folder's DELE commands go out together: a refusal still names its file,
 // and ends the run before the folder or anything below it is removed.
 TEST_F(WorkerServers, ARefusedDeleteNamesItsFileAndEndsTheRunBeforeTheFolderGoes)
