@@ -88,6 +88,15 @@ protected:
         return lines;
     }
 
+    // DELE and RMD, in the order the server received them.
+    QList<QByteArray> removalCommands() const
+    {
+        QList<QByteArray> lines = commands();
+        lines.removeIf(
+            [](const QByteArray& line) { return !line.startsWith("DELE ") && !line.startsWith("RMD "); });
+        return lines;
+    }
+
     TempHome home;
     QTemporaryDir remote;
     QTemporaryDir local;
@@ -265,10 +274,7 @@ TEST_F(WorkerServers, ADeleteRemovesEachFoldersFilesBeforeItsSubfoldersAndTheFol
     EXPECT_FALSE(QFileInfo::exists(remote.path() + QStringLiteral("/pub/a")));
     EXPECT_FALSE(QFileInfo::exists(remote.path() + QStringLiteral("/pub/top.bin")));
     EXPECT_TRUE(QFileInfo::exists(remote.path() + QStringLiteral("/pub/empty")));
-    QList<QByteArray> removals;
-    for (const QByteArray& line : commands())
-        if (line.startsWith("DELE ") || line.startsWith("RMD "))
-            removals << line;
+    const QList<QByteArray> removals = removalCommands();
     EXPECT_EQ(removals,
         QList<QByteArray>({ "DELE /pub/a/one.txt", "DELE /pub/a/b/two words.bin", "DELE /pub/a/b/c/three.bin",
             "RMD /pub/a/b/c", "RMD /pub/a/b", "RMD /pub/a", "DELE /pub/top.bin" }));
@@ -564,10 +570,7 @@ TEST_P(WorkerDeleteServers, AFolderOfManyFilesIsDeletedWholeFilesFirst)
     ASSERT_TRUE(runToEnd(worker));
     EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
     EXPECT_FALSE(QFileInfo::exists(local));
-    QList<QByteArray> removals;
-    for (const QByteArray& line : commands())
-        if (line.startsWith("DELE ") || line.startsWith("RMD "))
-            removals << line;
+    const QList<QByteArray> removals = removalCommands();
     ASSERT_EQ(removals.size(), 123) << server->commandLog().toStdString();
     EXPECT_EQ(removals[120], "DELE " + folder + "/sub/last.bin");
     EXPECT_EQ(removals[121], "RMD " + folder + "/sub");
