@@ -28,7 +28,8 @@ public:
 
 private:
     // Hands the whole lines of `text` on; returns how many bytes they took.
-    std::size_t cut(std::string_view text, bool atEnd);
+    // `text` has no line end to cut at before `searched`.
+    std::size_t cut(std::string_view text, std::size_t searched, bool atEnd);
     void keep(std::string_view rest);
 
     lineHandler onLine_;
