@@ -7,6 +7,7 @@
 #include "net/TFtpClient.h"
 #include "session/ListingFile.h"
 #include "session/ListingParser.h"
+#include "session/ParallelListingParser.h"
 #include "session/RemotePath.h"
 #include "session/SessionView.h"
 
@@ -243,46 +244,69 @@ void ftpClient::selectNode(ftpTreeViewObject& node)
 }
 
 // Puts the entries of one listing into the list (and its folders into the
-// tree) line by line, handing them to the view in blocks.
+// tree) in listing order, handing them to the view in blocks. The type text
+// of a regular file is given here, since the files listed before it decide
+// it.
 class ftpClient::listingLoad
 {
 public:
     listingLoad(ftpClient& session, const std::string& directory, bool search, bool serveEvents)
         : session_(session)
-        , source_ { sharedSite(session.site_), directory, search, &session.typeTexts_ }
+        , source_ { sharedSite(session.site_), directory, search, nullptr, false }
         , serveEvents_(serveEvents)
     {
         block_.reserve(linesPerViewUpdate);
     }
 
+    const listingSource& source() const { return source_; }
+
+    // Parses one line and files its entry.
     bool add(std::string_view line)
     {
-        anyLine_ = true;
         auto entry = std::make_unique<ftpObject>();
-        const std::optional<lineKind> kind = parseListingLine(line, source_, *entry, tally_);
-        if (!kind)
-            return true;
-        if (*kind == lineKind::Folder && !source_.search)
-            entry->treeNode = &session_.tree_.nodeOf(remotePath::join(source_.directory, entry->name));
-        session_.typeTexts_.add(*entry);
-        block_.push_back(entry.get());
-        session_.list_.push_back(std::move(entry));
-        if (block_.size() == linesPerViewUpdate)
-            showBlock();
+        if (parseListingLine(line, source_, *entry, tally_))
+            file(std::move(entry));
         return !session_.closing_;
     }
+
+    // Files entries parsed elsewhere.
+    bool add(parallelListingParser::entries parsed)
+    {
+        for (auto& entry : parsed) {
+            if (session_.closing_)
+                break;
+            file(std::move(entry));
+        }
+        return !session_.closing_;
+    }
+
+    // What the lines gave, when they were parsed elsewhere.
+    void count(const listingTally& tally) { tally_ = tally; }
 
     void finish()
     {
         if (!block_.empty() && !session_.closing_)
             showBlock();
-        if (source_.search && !anyLine_)
+        if (source_.search && tally_.lines == 0)
             session_.showError(texts::noSearchResults());
         else if (tally_.notUnderstood())
             session_.showListingNotUnderstood();
     }
 
 private:
+    void file(std::unique_ptr<ftpObject> entry)
+    {
+        if (entry->kind == ftpObject::RegularFile)
+            entry->typeText = fileTypeText(entry->name, &session_.typeTexts_);
+        else if (entry->kind == ftpObject::Folder && !source_.search)
+            entry->treeNode = &session_.tree_.nodeOf(remotePath::join(source_.directory, entry->name));
+        session_.typeTexts_.add(*entry);
+        block_.push_back(entry.get());
+        session_.list_.push_back(std::move(entry));
+        if (block_.size() == linesPerViewUpdate)
+            showBlock();
+    }
+
     void showBlock()
     {
         session_.view_->addListEntries(block_);
@@ -295,7 +319,6 @@ private:
     const listingSource source_;
     const bool serveEvents_;
     std::vector<const ftpObject*> block_;
-    bool anyLine_ = false;
     listingTally tally_;
 };
 
@@ -323,24 +346,34 @@ bool ftpClient::fetchListing(const QString& file, const std::string& directory, 
     // The wait inside Dir serves events between the blocks; the view is not
     // to serve them again from inside the component's data handler.
     listingLoad load(*this, directory, search, false);
-    listingLineSplitter splitter([&load](std::string_view line) { return load.add(line); });
+    // Parsed beside this thread, which receives the bytes and files what is
+    // parsed meanwhile, so that little is left once the last byte is in.
+    parallelListingParser parser(load.source());
     ftp_->SetLocalFileName({});
     ftp_->SetDisplayFileFlag(true);
     ftp_->SetDisplayFileMode(ftpBinary);
     ftp_->OnDisplayFile = [&](const QByteArray& data) {
         cached = cached && cache.write(data) == data.size();
-        splitter.feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
+        parser.feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
+        if (!load.add(parser.take()))
+            parser.stop();
     };
     const bool listed = ftp_->Dir();
     ftp_->OnDisplayFile = nullptr;
     ftp_->SetDisplayFileFlag(false);
     cache.close();
     if (!listed) {
+        parser.stop();
         clearList();
         QFile::remove(file);
         return false;
     }
-    splitter.finish();
+    parser.finish();
+    for (auto parsed = parser.waitForMore(); !parsed.empty(); parsed = parser.waitForMore()) {
+        if (!load.add(std::move(parsed)))
+            parser.stop();
+    }
+    load.count(parser.tally());
     load.finish();
     if (!cached)
         QFile::remove(file);

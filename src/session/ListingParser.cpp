@@ -347,6 +347,7 @@ std::optional<lineKind> parseListingLine(
     std::string_view line, const listingSource& source, ftpObject& entry, listingTally& tally)
 {
     const auto outcome = parseLine(line, source, entry);
+    ++tally.lines;
     if (outcome.kind)
         ++tally.entries;
     else if (!outcome.understood)

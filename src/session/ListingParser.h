@@ -35,16 +35,28 @@ struct listingSource {
 // into `listing`.
 std::string_view readListingLine(std::string_view listing, std::size_t& position);
 
+// No listing holds a longer line: one that grows past it ends the listing.
+inline constexpr std::size_t longestListingLine = 64 * 1024;
+
 // What the lines of one listing gave. A listing whose lines were all of
 // forms this parser does not read (a VMS or MVS server's, say) is told apart
 // from an empty folder, so the user is not shown one in its place.
 struct listingTally {
+    std::size_t lines = 0;
     std::size_t entries = 0;
     std::size_t unreadLines = 0; // lines of no form read here
 
     // The listing had lines and none of them gave an entry, because none was
     // understood; show `listingNotUnderstoodText` instead of an empty folder.
     bool notUnderstood() const { return entries == 0 && unreadLines > 0; }
+
+    listingTally& operator+=(const listingTally& other)
+    {
+        lines += other.lines;
+        entries += other.entries;
+        unreadLines += other.unreadLines;
+        return *this;
+    }
 };
 
 inline constexpr std::string_view listingNotUnderstoodText = "The server's listing format is not understood.";

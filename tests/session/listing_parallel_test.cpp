@@ -1,0 +1,220 @@
+#include "listing_test_helpers.h"
+
+#include "session/ListingFile.h"
+#include "session/ParallelListingParser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+
+listingSource plainSource()
+{
+    listingSource source = sourceIn("/pub");
+    source.fileTypeTexts = false;
+    return source;
+}
+
+std::string describe(const ftpObject& entry)
+{
+    return std::to_string(entry.kind) + '|' + entry.name + '|' + entry.directory + '|'
+        + std::to_string(entry.size) + '|' + entry.dateText + '|' + entry.rights + '|' + entry.typeText;
+}
+
+struct parsedListing {
+    std::vector<std::string> entries;
+    std::size_t lines = 0;
+    std::size_t unreadLines = 0;
+
+    bool operator==(const parsedListing&) const = default;
+};
+
+// What reading the lines one after the other gives, the bytes arriving in
+// pieces of `piece` bytes (a line longer than any listing holds ends it only
+// when it is longer than the pieces, too).
+parsedListing parsedInOrder(std::string_view listing, std::size_t piece)
+{
+    parsedListing result;
+    listingTally tally;
+    const listingSource source = plainSource();
+    listingLineSplitter splitter([&](std::string_view line) {
+        ftpObject entry;
+        if (parseListingLine(line, source, entry, tally))
+            result.entries.push_back(describe(entry));
+        return true;
+    });
+    for (std::size_t at = 0; at < listing.size(); at += piece)
+        splitter.feed(listing.substr(at, piece));
+    splitter.finish();
+    result.lines = tally.lines;
+    result.unreadLines = tally.unreadLines;
+    return result;
+}
+
+// Feeds the listing in pieces of `piece` bytes, taking what is ready after
+// each, as the session does while a listing arrives.
+parsedListing parsedAlongside(std::string_view listing, std::size_t piece)
+{
+    parsedListing result;
+    parallelListingParser parser(plainSource());
+    const auto keep = [&](parallelListingParser::entries parsed) {
+        for (const auto& entry : parsed)
+            result.entries.push_back(describe(*entry));
+    };
+    for (std::size_t at = 0; at < listing.size(); at += piece) {
+        parser.feed(listing.substr(at, piece));
+        keep(parser.take());
+    }
+    parser.finish();
+    for (auto parsed = parser.waitForMore(); !parsed.empty(); parsed = parser.waitForMore())
+        keep(std::move(parsed));
+    result.lines = parser.tally().lines;
+    result.unreadLines = parser.tally().unreadLines;
+    return result;
+}
+
+// Numbered files and folders with every kind of line end, lines that give
+// no entry and lines of no known form; the last line has no line end.
+std::string mixedListing(int lines)
+{
+    static const char* const ends[] = { "\r\n", "\n", "\r", "\n\r", "\r\r" };
+    std::string listing = "total 42\r\n";
+    for (int i = 0; i < lines; ++i) {
+        const std::string number = std::to_string(i);
+        switch (i % 7) {
+        case 0:
+            listing += "drwxr-xr-x    2 ftp      ftp          4096 Mar 03 2021 folder " + number;
+            break;
+        case 1:
+            listing += "02-14-23  10:15AM       <DIR>          dos folder " + number;
+            break;
+        case 2:
+            listing += "02-14-23  10:15AM                9,730 dos file " + number + ".zip";
+            break;
+        case 3:
+            listing
+                += "lrwxrwxrwx    1 ftp      ftp            11 Dec 11 00:36 link " + number + " -> target";
+            break;
+        case 4:
+            listing += "%SYSTEM-F-WEIRD, line of no known form " + number;
+            break;
+        default:
+            listing
+                += "-rw-r--r--    1 ftp      ftp      " + number + " Dec 11 00:36 file " + number + ".txt";
+            break;
+        }
+        listing += i % 11 == 5 ? std::string("\0", 1) : ends[i % std::size(ends)];
+    }
+    return listing + "-rw-r--r-- 1 ftp ftp 5 Jan 1 12:00 last.txt";
+}
+
+struct listingCase {
+    const char* what;
+    std::string listing;
+};
+
+const listingCase listings[] = {
+    { "mixed lines", mixedListing(3000) },
+    { "empty line ends it", mixedListing(800) + "\r\n\r\n" + mixedListing(800) },
+    { "endless line ends it",
+        mixedListing(300) + "\r\n-rw-r--r-- 1 ftp ftp 5 Jan 1 12:00 " + std::string(100 * 1024, 'x') + "\r\n"
+            + mixedListing(300) },
+    { "starts with an empty line", "\r\n\r\n" + mixedListing(50) },
+    { "one line", "-rw-r--r-- 1 ftp ftp 5 Jan 1 12:00 only.txt\r\n" },
+};
+
+struct pieceCase {
+    const listingCase* listing;
+    std::size_t piece;
+};
+
+std::vector<pieceCase> pieceCases()
+{
+    std::vector<pieceCase> cases;
+    for (const listingCase& listing : listings) {
+        for (const std::size_t piece : { 1u, 2u, 3u, 7u, 4096u, 256u * 1024u })
+            cases.push_back({ &listing, piece });
+    }
+    return cases;
+}
+
+class ParallelListing : public ::testing::TestWithParam<pieceCase>
+{
+};
+
+TEST_P(ParallelListing, GivesWhatReadingLineByLineGives)
+{
+    const pieceCase& c = GetParam();
+    const parsedListing expected = parsedInOrder(c.listing->listing, c.piece);
+    const parsedListing parsed = parsedAlongside(c.listing->listing, c.piece);
+    EXPECT_EQ(parsed.lines, expected.lines);
+    EXPECT_EQ(parsed.unreadLines, expected.unreadLines);
+    EXPECT_EQ(parsed.entries.size(), expected.entries.size());
+    EXPECT_TRUE(parsed == expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(ListingParser, ParallelListing, ::testing::ValuesIn(pieceCases()),
+    [](const ::testing::TestParamInfo<pieceCase>& info) {
+        return caseName(info.param.listing->what) + "In" + std::to_string(info.param.piece) + "BytePieces";
+    });
+
+TEST(ParallelListingParser, TheSameFilesEveryTime)
+{
+    // Pieces parsed side by side finish in any order; the entries must
+    // still come out in the listing's.
+    const std::string listing = mixedListing(60000);
+    const parsedListing expected = parsedInOrder(listing, 64 * 1024);
+    ASSERT_GT(expected.entries.size(), 40000u);
+    for (int round = 0; round < 3; ++round)
+        EXPECT_EQ(parsedAlongside(listing, 64 * 1024), expected) << round;
+}
+
+TEST(ParallelListingParser, FeedingFarAheadOfTakingLosesNothing)
+{
+    // Many times the bytes it lets wait unparsed, none taken until the end.
+    std::string listing;
+    for (int i = 0; i < 150000; ++i)
+        listing += "-rw-r--r--    1 ftp      ftp             0 Dec 11 00:36 file number " + std::to_string(i)
+            + "\r\n";
+    parallelListingParser parser(plainSource());
+    for (std::size_t at = 0; at < listing.size(); at += 256 * 1024)
+        parser.feed(std::string_view(listing).substr(at, 256 * 1024));
+    parser.finish();
+    std::size_t next = 0;
+    bool inOrder = true;
+    for (auto parsed = parser.waitForMore(); !parsed.empty(); parsed = parser.waitForMore()) {
+        for (const auto& entry : parsed)
+            inOrder = inOrder && entry->name == "file number " + std::to_string(next++);
+    }
+    EXPECT_EQ(next, 150000u);
+    EXPECT_TRUE(inOrder);
+}
+
+TEST(ParallelListingParser, StoppedItGivesNoMoreAndEndsAtOnce)
+{
+    const std::string listing = mixedListing(20000);
+    parallelListingParser parser(plainSource());
+    parser.feed(std::string_view(listing).substr(0, listing.size() / 2));
+    parser.stop();
+    parser.feed(std::string_view(listing).substr(listing.size() / 2));
+    EXPECT_TRUE(parser.waitForMore().empty());
+    EXPECT_TRUE(parser.take().empty());
+}
+
+TEST(ParallelListingParser, EntriesTakenOutliveItWhenItGoesAwayMidListing)
+{
+    // Neither finished nor stopped: its threads are waiting for more bytes.
+    const listingSource source = plainSource();
+    auto parser = std::make_unique<parallelListingParser>(source);
+    parser->feed("-rw-r--r-- 1 ftp ftp 5 Jan 1 12:00 first.txt\r\n-rw-r--r-- 1 ftp ftp 5 Jan 1 12:00 sec");
+    const parallelListingParser::entries taken = parser->waitForMore();
+    parser.reset();
+    ASSERT_EQ(taken.size(), 1u);
+    EXPECT_EQ(taken.front()->name, "first.txt");
+    EXPECT_TRUE(taken.front()->site.sharesWith(source.site));
+}
+
+} // namespace
