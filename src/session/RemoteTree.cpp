@@ -29,8 +29,11 @@ bool foldedLess(std::string_view a, std::string_view b)
 
 void sortLevel(ftpTreeViewObject& node)
 {
-    std::stable_sort(node.children.begin(), node.children.end(),
-        [](const auto& a, const auto& b) { return foldedLess(a->name, b->name); });
+    const auto byName = [](const auto& a, const auto& b) { return foldedLess(a->name, b->name); };
+    // Servers list in order and most levels were sorted before: a look is
+    // cheaper than a sort of thousands of subfolders after every listing.
+    if (!std::is_sorted(node.children.begin(), node.children.end(), byName))
+        std::stable_sort(node.children.begin(), node.children.end(), byName);
     for (auto& child : node.children)
         sortLevel(*child);
 }
