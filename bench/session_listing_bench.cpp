@@ -7,8 +7,10 @@
 // Anonymous login on 127.0.0.1. Prints two times in seconds: connecting,
 // logging in and listing the folder into the session (LIST into the cache
 // file, parsing, tree and list data), the same span curl's time_total
-// covers; then showing the folder again from its cache. RANQUIL_HOME and
-// XDG_RUNTIME_DIR should point at a scratch folder.
+// covers; then showing the folder again from its cache. Then the number of
+// entries, and the seconds from the first entries shown to the end of the
+// listing: the part the server's wait before its first byte does not blur.
+// RANQUIL_HOME and XDG_RUNTIME_DIR should point at a scratch folder.
 
 #include "common/Prompter.h"
 #include "session/FtpClient.h"
@@ -28,6 +30,7 @@ namespace
 struct countingView : sessionView {
     std::size_t entries = 0;
     std::size_t nodes = 0;
+    QElapsedTimer firstEntries;
     void setCaption(const QString&) override { }
     void bringToFront() override { }
     void setState(sessionState, const sessionCommands&) override { }
@@ -42,7 +45,12 @@ struct countingView : sessionView {
     void sortTree() override { }
     void expandTree() override { }
     void clearList() override { entries = 0; }
-    void addListEntries(std::span<const ftpObject* const> shown) override { entries += shown.size(); }
+    void addListEntries(std::span<const ftpObject* const> shown) override
+    {
+        if (entries == 0 && !firstEntries.isValid())
+            firstEntries.start();
+        entries += shown.size();
+    }
     void updateListEntry(const ftpObject&) override { }
     std::optional<searchRequest> askSearchKeyword() override { return std::nullopt; }
     void removeListEntries(std::span<const ftpObject* const> gone) override { entries -= gone.size(); }
@@ -88,6 +96,7 @@ int main(int argc, char** argv)
     fetch.start();
     session.start();
     const double fetchSeconds = static_cast<double>(fetch.nsecsElapsed()) / 1e9;
+    const double afterFirst = static_cast<double>(view->firstEntries.nsecsElapsed()) / 1e9;
     const std::size_t fetched = view->entries;
 
     session.changeDirectoryAndList("/");
@@ -100,6 +109,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "listed %zu entries, then %zu from the cache\n", fetched, view->entries);
         return 1;
     }
-    std::printf("%.4f %.4f %zu\n", fetchSeconds, cachedSeconds, fetched);
+    std::printf("%.4f %.4f %zu %.4f\n", fetchSeconds, cachedSeconds, fetched, afterFirst);
     return 0;
 }
