@@ -1,6 +1,23 @@
 #include "net/FtpReceiveLimit.h"
 
 #include <algorithm>
+#include <cstring>
+
+namespace
+{
+
+// Listing lines are tens of bytes long: memchr skips them many bytes at a
+// time, where a count looks at every byte.
+qint64 lineEnds(const char* data, qint64 length)
+{
+    qint64 count = 0;
+    const char* const end = data + length;
+    for (const char* at = data; (at = static_cast<const char*>(std::memchr(at, '\n', end - at))); ++at)
+        ++count;
+    return count;
+}
+
+} // namespace
 
 FtpReceiveLimit::FtpReceiveLimit(const FtpReceiveBounds& bounds, qint64 start)
     : bounds_(bounds)
@@ -21,7 +38,7 @@ FtpReceiveLimit::Decision FtpReceiveLimit::judge(const char* data, qint64 length
     if (bounds_.maxBytes >= 0 && position_ - start_ + length > bounds_.maxBytes)
         return { 0, Verdict::TooLong };
     if (bounds_.maxLines >= 0) {
-        lines_ += std::count(data, data + length, '\n');
+        lines_ += lineEnds(data, length);
         if (lines_ > bounds_.maxLines)
             return { 0, Verdict::TooLong };
     }
