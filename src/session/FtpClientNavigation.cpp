@@ -299,12 +299,21 @@ private:
         if (entry->kind == ftpObject::RegularFile)
             entry->typeText = fileTypeText(entry->name, &session_.typeTexts_);
         else if (entry->kind == ftpObject::Folder && !source_.search)
-            entry->treeNode = &session_.tree_.nodeOf(remotePath::join(source_.directory, entry->name));
+            entry->treeNode = &session_.tree_.childOf(listedNode(), entry->name);
         session_.typeTexts_.add(*entry);
         block_.push_back(entry.get());
         session_.list_.push_back(std::move(entry));
         if (block_.size() == linesPerViewUpdate)
             showBlock();
+    }
+
+    // Found when its first subfolder is filed, as the path of that
+    // subfolder would find it.
+    ftpTreeViewObject& listedNode()
+    {
+        if (!listedNode_)
+            listedNode_ = &session_.tree_.nodeOf(source_.directory);
+        return *listedNode_;
     }
 
     void showBlock()
@@ -320,6 +329,7 @@ private:
     const bool serveEvents_;
     std::vector<const ftpObject*> block_;
     listingTally tally_;
+    ftpTreeViewObject* listedNode_ = nullptr;
 };
 
 bool ftpClient::loadListing(const QString& file, const std::string& directory, bool search)

@@ -51,6 +51,13 @@ public:
     // first "/" and adding what is missing. The root must exist.
     ftpTreeViewObject& nodeOf(std::string_view path);
 
+    // The child of `parent` named `name` (which holds no "/"), added when
+    // missing: the node of the path `name` joined to the parent's.
+    ftpTreeViewObject& childOf(ftpTreeViewObject& parent, std::string_view name)
+    {
+        return childNamed(parent, name);
+    }
+
     // Destroys the node with its subtree (the root: the whole tree).
     void remove(const ftpTreeViewObject& node);
 
