@@ -3,7 +3,10 @@
 # session (session_listing_bench: login, LIST into the cache file, parsing,
 # tree and list data) beside curl fetching the raw listing of the same
 # folder (login and LIST), then showing the folder again from its cache.
-# Prints the medians and the ratios to curl (at most 1.0: no slower).
+# Prints the medians and the ratios to curl (at most 1.0: no slower). vsftpd
+# takes most of the time before its first byte, and its wait varies with the
+# machine's load: the last two lines set the part after it apart (curl from
+# its first byte, the session from its first entries shown).
 #
 #   bench/session_listing_vs_curl.sh [--entries N] [--rounds N] [--build DIR]
 set -euo pipefail
@@ -42,33 +45,40 @@ PY
 chmod 0755 "$served"
 start_vsftpd "$served"
 
-list_ours() { # prints "fetch cached"
+list_ours() { # prints "fetch cached after-first-entries"
   local home
   home=$(mktemp -d "$work/home/XXXXXX")
-  RANQUIL_HOME=$home XDG_RUNTIME_DIR=$home "$ours" "$port" /big | awk '{ print $1, $2 }'
+  RANQUIL_HOME=$home XDG_RUNTIME_DIR=$home "$ours" "$port" /big | awk '{ print $1, $2, $4 }'
   rm -rf "$home"
 }
-list_curl() { curl -sS --user anonymous:bench@example.com -o "$work/curl.txt" -w '%{time_total}\n' "ftp://127.0.0.1:$port/big/"; }
+list_curl() { # prints "total after-first-byte"
+  curl -sS --user anonymous:bench@example.com -o "$work/curl.txt" \
+    -w '%{time_total} %{time_starttransfer}\n' "ftp://127.0.0.1:$port/big/" | awk '{ print $1, $1 - $2 }'
+}
 
 list_ours > /dev/null
 list_curl > /dev/null
-fetch_times=() cached_times=() curl_times=()
+fetch_times=() cached_times=() after_times=() curl_times=() curl_after_times=()
 for round in $(seq "$rounds"); do
   if [ $((round % 2)) -eq 1 ]; then
-    read -r f c < <(list_ours); curl_times+=("$(list_curl)")
+    read -r f c a < <(list_ours); read -r t ta < <(list_curl)
   else
-    curl_times+=("$(list_curl)"); read -r f c < <(list_ours)
+    read -r t ta < <(list_curl); read -r f c a < <(list_ours)
   fi
-  fetch_times+=("$f") cached_times+=("$c")
+  fetch_times+=("$f") cached_times+=("$c") after_times+=("$a") curl_times+=("$t") curl_after_times+=("$ta")
 done
 [ "$(wc -l < "$work/curl.txt")" -eq "$entries" ] || { echo "curl's listing has not $entries lines" >&2; exit 1; }
 
 fetch=$(printf '%s\n' "${fetch_times[@]}" | median)
 cached=$(printf '%s\n' "${cached_times[@]}" | median)
 curl_s=$(printf '%s\n' "${curl_times[@]}" | median)
+after=$(printf '%s\n' "${after_times[@]}" | median)
+curl_after=$(printf '%s\n' "${curl_after_times[@]}" | median)
 quotient() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 echo "vsftpd, one folder of $entries entries, median of $rounds rounds (seconds)"
 printf '%-28s %8s %7s\n' step time ratio
 printf '%-28s %8s %7s\n' "curl: login and LIST" "$curl_s" 1.00
 printf '%-28s %8s %7s\n' "session: login and listing" "$fetch" "$(quotient "$fetch" "$curl_s")"
 printf '%-28s %8s %7s\n' "session: from the cache" "$cached" "$(quotient "$cached" "$curl_s")"
+printf '%-28s %8s %7s\n' "curl: after the first byte" "$curl_after" 1.00
+printf '%-28s %8s %7s\n' "session: after 1st entries" "$after" "$(quotient "$after" "$curl_after")"
