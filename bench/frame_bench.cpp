@@ -8,6 +8,7 @@
 
 #include "common/Prompter.h"
 #include "session/FtpClient.h"
+#include "session/PlatformTypeText.h"
 #include "session/ui/RemoteListModel.h"
 #include "session/ui/TClientFrame.h"
 
@@ -122,6 +123,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "family server: %s\n", qPrintable(server.error()));
         return 1;
     }
+    // As the main window does at start-up: the file-type table of the MIME
+    // database is built before the first listing needs it.
+    platformTypeText("warm-up.txt");
     silentPrompter prompter;
     GUIOptions layout;
     layout.FTPListViewMode = "Detail";
@@ -165,16 +169,24 @@ int main(int argc, char** argv)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     static const char* columns[] = { "Name", "Size", "Type", "Date", "Rights" };
     gaps.start();
+    // A sort runs beside the main thread: it is done when the rows take
+    // their new order.
+    bool sorted = false;
+    QObject::connect(
+        frame->remoteModel(), &QAbstractItemModel::layoutChanged, frame.get(), [&] { sorted = true; });
     for (int click = 0; click < 10; ++click) {
         const int column = click % RemoteListModel::ColumnCount;
         clock.start();
+        sorted = false;
         frame->headerClicked(column);
+        while (!sorted)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         frame->repaint();
         const double ms = clock.nsecsElapsed() / 1e6;
         std::printf("sort by %-6s key %+d: %.0f ms\n", columns[column], frame->remoteModel()->sortKey(), ms);
         QCoreApplication::processEvents();
     }
     gaps.stop();
-    gaps.report("  sorting (gaps include each sort)");
+    gaps.report("  sorting");
     return 0;
 }

@@ -57,7 +57,7 @@ int typeScore(std::int32_t kind)
     }
 }
 
-int rightsRank(const std::string& rights)
+int rightsRank(std::string_view rights)
 {
     if (rights.empty())
         return 0;
@@ -178,15 +178,37 @@ int compareDates(const dateValue& a, const dateValue& b)
     return byHour != 0 ? byHour : threeWay(a.minutes, b.minutes);
 }
 
-sortable prepare(const ftpObject& entry)
+namespace
 {
-    QString caption = QString::fromUtf8(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
+
+sortable prepared(const ftpObject* entry, std::string_view name, std::string_view typeText,
+    std::string_view dateText, std::string_view rights, std::int64_t size, std::int32_t kind)
+{
+    QString caption = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
     // Folded first: a collator of the C locale would otherwise tell case apart.
     QCollatorSortKey key = nameCollator().sortKey(caption.toCaseFolded());
-    return sortable { &entry, std::move(caption), std::move(key),
-        QString::fromUtf8(entry.typeText.data(), static_cast<qsizetype>(entry.typeText.size()))
-            .toCaseFolded(),
-        readDate(entry.dateText), entry.size, entry.kind, rightsRank(entry.rights) };
+    return sortable { entry, std::move(caption), std::move(key),
+        QString::fromUtf8(typeText.data(), static_cast<qsizetype>(typeText.size())).toCaseFolded(),
+        readDate(dateText), size, kind, rightsRank(rights) };
+}
+
+} // namespace
+
+sortable prepare(const ftpObject& entry)
+{
+    return prepared(&entry, entry.name, entry.typeText, entry.dateText, entry.rights, entry.size, entry.kind);
+}
+
+entryFields fieldsOf(const ftpObject& entry)
+{
+    return entryFields { &entry, entry.name, entry.typeText, entry.dateText, entry.rights, entry.size,
+        entry.kind };
+}
+
+sortable prepare(const entryFields& fields)
+{
+    return prepared(
+        fields.entry, fields.name, fields.typeText, fields.dateText, fields.rights, fields.size, fields.kind);
 }
 
 int compare(const sortable& a, const sortable& b, int key)

@@ -7,11 +7,14 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 // The order of the program's entry lists. A sort key's absolute value picks
 // the column, its sign the direction: 1 Name, 2 Size, 3 Date, 4 Type,
-// 6 Rights (5 and 7..9 belong to the search results list). Main thread only.
+// 6 Rights (5 and 7..9 belong to the search results list). The header
+// click's shared flag belongs to the main thread; everything else runs on
+// any thread.
 namespace listOrder
 {
 inline constexpr int nameKey = 1;
@@ -54,6 +57,17 @@ struct sortable {
     int typeRank = 0;
 };
 sortable prepare(const ftpObject& entry);
+
+// What prepare() reads of an entry, copied: another thread prepares the
+// copy while the session may change or drop the entry itself.
+struct entryFields {
+    const ftpObject* entry = nullptr; // not read through
+    std::string name, typeText, dateText, rights;
+    std::int64_t size = 0;
+    std::int32_t kind = 0;
+};
+entryFields fieldsOf(const ftpObject& entry);
+sortable prepare(const entryFields& fields);
 
 // Negative when `a` comes first under `key`.
 int compare(const sortable& a, const sortable& b, int key);

@@ -9,11 +9,13 @@
 #include <QFileIconProvider>
 #include <QMimeData>
 #include <QMimeDatabase>
-#include <QScopeGuard>
 #include <QStyle>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <numeric>
+#include <thread>
 #include <unordered_map>
 
 namespace
@@ -26,16 +28,78 @@ QString fromBytes(std::string_view text)
 
 } // namespace
 
+// The sort's thread owns `rows` (copies sharing their texts with the model's
+// rows) and `order` until `done`; the model joins the thread before it reads
+// them. The model's rows do not change meanwhile.
+struct RemoteListModel::backgroundSort {
+    std::vector<row> rows;
+    std::vector<std::uint32_t> order;
+    int key = 0;
+    int ranked = 0;
+    std::atomic<bool> done { false };
+    std::thread thread;
+
+    void run()
+    {
+        // The texts are ranked once for every later sort of the same rows;
+        // the rows themselves are large, so their row numbers are sorted.
+        if (const int missing = listOrder::textsOf(key) & ~ranked) {
+            listOrder::rank(rows, missing);
+            ranked |= missing;
+        }
+        order.resize(rows.size());
+        std::iota(order.begin(), order.end(), 0u);
+        std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return listOrder::compareRanked(rows[a], rows[b], key) < 0;
+        });
+        done.store(true, std::memory_order_release);
+    }
+};
+
+// The same for entries that arrived: the thread owns `fields` and `rows`
+// until `done`.
+struct RemoteListModel::backgroundPrepare {
+    std::vector<listOrder::entryFields> fields;
+    std::vector<row> rows;
+    int key = 0;
+    std::atomic<bool> done { false };
+    std::thread thread;
+
+    void run()
+    {
+        rows.reserve(fields.size());
+        for (const listOrder::entryFields& entry : fields)
+            rows.push_back(listOrder::prepare(entry));
+        // A stable merge sort: the comparisons are not a strict weak order
+        // for every mix of type texts, and must never take the sort out of
+        // bounds.
+        std::stable_sort(rows.begin(), rows.end(),
+            [this](const row& a, const row& b) { return listOrder::compare(a, b, key) < 0; });
+        done.store(true, std::memory_order_release);
+    }
+};
+
 RemoteListModel::RemoteListModel(QObject* parent)
     : QAbstractTableModel(parent)
 {
     mergeTimer_.setSingleShot(true);
     mergeTimer_.setInterval(mergeInterval);
-    mergeTimer_.callOnTimeout(this, [this] { flush(); });
+    mergeTimer_.callOnTimeout(this, [this] { prepareArrived(); });
+    workPoll_.setInterval(5);
+    workPoll_.callOnTimeout(this, [this] { pollWork(); });
+}
+
+RemoteListModel::~RemoteListModel()
+{
+    abandonSort();
+    abandonPreparing();
 }
 
 void RemoteListModel::clear()
 {
+    abandonSort();
+    abandonPreparing();
+    mergeSoon_ = false;
     mergeTimer_.stop();
     mergeTimer_.setInterval(mergeInterval);
     pending_.clear();
@@ -48,33 +112,95 @@ void RemoteListModel::clear()
 void RemoteListModel::add(std::span<const ftpObject* const> entries)
 {
     pending_.insert(pending_.end(), entries.begin(), entries.end());
-    if (!mergeTimer_.isActive())
+    if (!mergeTimer_.isActive() && !preparing_)
         mergeTimer_.start();
+}
+
+void RemoteListModel::mergeSoon()
+{
+    if (preparing_)
+        mergeSoon_ = true;
+    else
+        prepareArrived();
+}
+
+void RemoteListModel::prepareArrived()
+{
+    mergeTimer_.stop();
+    if (preparing_ || pending_.empty())
+        return;
+    preparing_ = std::make_unique<backgroundPrepare>();
+    preparing_->fields.reserve(pending_.size());
+    for (const ftpObject* entry : pending_)
+        preparing_->fields.push_back(listOrder::fieldsOf(*entry));
+    pending_.clear();
+    preparing_->key = sortKey_;
+    preparing_->thread = std::thread([job = preparing_.get()] { job->run(); });
+    workPoll_.start();
+}
+
+void RemoteListModel::pollWork()
+{
+    if (sorting_ && sorting_->done.load(std::memory_order_acquire))
+        finishSort();
+    if (preparing_ && preparing_->done.load(std::memory_order_acquire)) {
+        QElapsedTimer took;
+        took.start();
+        finishPreparing();
+        // A merge costs time in proportion to the rows already shown: the
+        // next one waits at least four times as long as this one took, so
+        // that a large folder is merged a few times while it arrives, not
+        // quadratically often.
+        mergeTimer_.setInterval(std::max<int>(mergeInterval, static_cast<int>(took.elapsed() * 4)));
+        if (std::exchange(mergeSoon_, false))
+            prepareArrived();
+        else if (!pending_.empty())
+            mergeTimer_.start();
+    }
+    if (!sorting_ && !preparing_)
+        workPoll_.stop();
+}
+
+void RemoteListModel::finishPreparing()
+{
+    if (!preparing_)
+        return;
+    // The arrived rows are in the order of the sort key, which the rows take
+    // with the sort in progress.
+    finishSort();
+    preparing_->thread.join();
+    const std::unique_ptr<backgroundPrepare> done = std::move(preparing_);
+    mergeArrived(std::move(done->rows));
+}
+
+void RemoteListModel::abandonPreparing()
+{
+    if (!preparing_)
+        return;
+    preparing_->thread.join();
+    preparing_.reset();
 }
 
 void RemoteListModel::flush()
 {
+    finishSort();
+    finishPreparing();
     mergeTimer_.stop();
     if (pending_.empty())
         return;
-    QElapsedTimer took;
-    took.start();
-    // A merge costs time in proportion to the rows already shown: the next
-    // one waits at least four times as long as this one took, so that a
-    // large folder is merged a few times while it arrives, not quadratically
-    // often. The session's end of listing flushes at once anyway.
-    const auto spaceNextMerge = qScopeGuard(
-        [&] { mergeTimer_.setInterval(std::max<int>(mergeInterval, static_cast<int>(took.elapsed() * 4))); });
     std::vector<row> arrived;
     arrived.reserve(pending_.size());
     for (const ftpObject* entry : pending_)
         arrived.push_back(listOrder::prepare(*entry));
     pending_.clear();
+    std::stable_sort(
+        arrived.begin(), arrived.end(), [this](const row& a, const row& b) { return before(a, b); });
+    mergeArrived(std::move(arrived));
+}
+
+void RemoteListModel::mergeArrived(std::vector<row> arrived)
+{
     ranked_ = 0;
-    const auto order = [this](const row& a, const row& b) { return before(a, b); };
-    // A stable merge sort: the comparisons are not a strict weak order for
-    // every mix of type texts, and must never take the sort out of bounds.
-    std::stable_sort(arrived.begin(), arrived.end(), order);
     if (rows_.empty()) {
         beginResetModel();
         rows_ = std::move(arrived);
@@ -86,7 +212,7 @@ void RemoteListModel::flush()
         merged.reserve(rows_.size() + arrived.size());
         std::merge(std::make_move_iterator(rows_.begin()), std::make_move_iterator(rows_.end()),
             std::make_move_iterator(arrived.begin()), std::make_move_iterator(arrived.end()),
-            std::back_inserter(merged), order);
+            std::back_inserter(merged), [this](const row& a, const row& b) { return before(a, b); });
         rows_ = std::move(merged);
     });
 }
@@ -130,6 +256,8 @@ void RemoteListModel::update(const ftpObject& entry)
 
 void RemoteListModel::remove(std::span<const ftpObject* const> entries)
 {
+    finishSort();
+    finishPreparing();
     std::erase_if(pending_, [&](const ftpObject* held) {
         return std::find(entries.begin(), entries.end(), held) != entries.end();
     });
@@ -147,29 +275,40 @@ void RemoteListModel::sortBy(int key)
 {
     flush();
     sortKey_ = key;
-    // The texts are ranked once for every later sort of the same rows; the
-    // rows themselves are large, so their row numbers are sorted.
-    if (const int missing = listOrder::textsOf(key) & ~ranked_) {
-        listOrder::rank(rows_, missing);
-        ranked_ |= missing;
-    }
-    std::vector<std::uint32_t> order(rows_.size());
-    for (size_t at = 0; at < order.size(); ++at)
-        order[at] = static_cast<std::uint32_t>(at);
-    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return listOrder::compareRanked(rows_[a], rows_[b], key) < 0;
-    });
-    applyOrder(order);
+    sorting_ = std::make_unique<backgroundSort>();
+    sorting_->rows = rows_;
+    sorting_->key = key;
+    sorting_->ranked = ranked_;
+    sorting_->thread = std::thread([job = sorting_.get()] { job->run(); });
+    workPoll_.start();
 }
 
-void RemoteListModel::applyOrder(const std::vector<std::uint32_t>& order)
+void RemoteListModel::finishSort()
+{
+    if (!sorting_)
+        return;
+    sorting_->thread.join();
+    const std::unique_ptr<backgroundSort> done = std::move(sorting_);
+    ranked_ = done->ranked;
+    applyOrder(done->rows, done->order);
+}
+
+void RemoteListModel::abandonSort()
+{
+    if (!sorting_)
+        return;
+    sorting_->thread.join();
+    sorting_.reset();
+}
+
+void RemoteListModel::applyOrder(std::vector<row>& from, const std::vector<std::uint32_t>& order)
 {
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<row> sorted;
-    sorted.reserve(rows_.size());
-    std::vector<int> newRowOf(rows_.size());
+    sorted.reserve(from.size());
+    std::vector<int> newRowOf(from.size());
     for (size_t at = 0; at < order.size(); ++at) {
-        sorted.push_back(std::move(rows_[order[at]]));
+        sorted.push_back(std::move(from[order[at]]));
         newRowOf[order[at]] = static_cast<int>(at);
     }
     rows_ = std::move(sorted);

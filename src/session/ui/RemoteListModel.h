@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -18,7 +19,11 @@ struct ftpObject;
 // arrive in small blocks while a listing is read; they are gathered and
 // merged into the sorted rows at most every `mergeInterval` (longer when
 // merges grow costly), so that a folder of 100,000 entries costs a few
-// merges instead of one per block.
+// merges instead of one per block. The costly steps run on threads of their
+// own, so that the main thread goes on serving events: the preparation of
+// arrived entries for sorting (on copies of what it reads of them) and each
+// sort (on a copy of the rows). Their results take effect when they are
+// done, or at once when a change of the rows or flush() needs them.
 // Main thread only.
 class RemoteListModel : public QAbstractTableModel
 {
@@ -31,13 +36,17 @@ public:
     static constexpr const char* internalDragFormat = "application/x-ranquil-remote-entries";
 
     explicit RemoteListModel(QObject* parent = nullptr);
+    ~RemoteListModel() override;
 
     void clear();
     void add(std::span<const ftpObject* const> entries);
     void update(const ftpObject& entry);
     void remove(std::span<const ftpObject* const> entries);
-    // Merges what has arrived so far into the rows.
+    // Merges what has arrived so far into the rows, after the sort in
+    // progress (if any) has put them in order.
     void flush();
+    // Starts merging what has arrived without waiting for the next merge.
+    void mergeSoon();
 
     int sortKey() const { return sortKey_; }
     void sortBy(int key);
@@ -62,11 +71,30 @@ private:
     bool before(const row& a, const row& b) const { return listOrder::compare(a, b, sortKey_) < 0; }
     // Reorders the rows in place of a layout change, keeping selections.
     template <typename Reorder> void relayout(Reorder reorder);
-    // Puts the rows in `order` (old row numbers, in their new order).
-    void applyOrder(const std::vector<std::uint32_t>& order);
+    // Takes `sorted` (the rows as they are, their ranks worked out) in
+    // `order` (old row numbers, in their new order).
+    void applyOrder(std::vector<row>& sorted, const std::vector<std::uint32_t>& order);
+    struct backgroundSort;
+    // Waits for the sort in progress and puts the rows in its order.
+    void finishSort();
+    // Waits for it and forgets it: the rows are about to go.
+    void abandonSort();
+    struct backgroundPrepare;
+    // Hands what has arrived to a thread that prepares and sorts it.
+    void prepareArrived();
+    // Waits for the entries being prepared and merges them into the rows.
+    void finishPreparing();
+    void abandonPreparing();
+    // `arrived` is sorted by the sort key.
+    void mergeArrived(std::vector<row> arrived);
+    void pollWork();
     QIcon iconOf(const ftpObject& entry) const;
 
     std::vector<row> rows_;
+    std::unique_ptr<backgroundSort> sorting_;
+    std::unique_ptr<backgroundPrepare> preparing_;
+    bool mergeSoon_ = false;
+    QTimer workPoll_;
     std::vector<const ftpObject*> pending_;
     QTimer mergeTimer_;
     int sortKey_ = listOrder::initialKey;

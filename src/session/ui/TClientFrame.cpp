@@ -416,7 +416,9 @@ void TClientFrame::setState(sessionState state, const sessionCommands& commands)
 {
     state_ = state;
     commands_ = commands;
-    model_->flush();
+    // What arrived last is shown without waiting for the next merge, and
+    // without holding up the main thread while it is prepared.
+    model_->mergeSoon();
     createPendingItems();
     if (isBusy(state) && activePane_ != LocalList) {
         savedPane_ = activePane_;
