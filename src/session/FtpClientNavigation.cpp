@@ -5,7 +5,6 @@
 
 #include "common/Prompter.h"
 #include "net/TFtpClient.h"
-#include "session/ListingFile.h"
 #include "session/ListingParser.h"
 #include "session/ParallelListingParser.h"
 #include "session/RemotePath.h"
@@ -22,6 +21,7 @@ namespace
 {
 
 constexpr int linesPerViewUpdate = 50;
+constexpr qint64 listingFileBlock = 256 * 1024;
 const std::string searchFolderName = "<ZeltaSearchResults>";
 
 QString fromBytes(const std::string& text)
@@ -244,9 +244,10 @@ void ftpClient::selectNode(ftpTreeViewObject& node)
 }
 
 // Puts the entries of one listing into the list (and its folders into the
-// tree) in listing order, handing them to the view in blocks. The type text
-// of a regular file is given here, since the files listed before it decide
-// it.
+// tree) in listing order, handing them to the view in blocks. Its bytes are
+// parsed on threads beside this one, which files what is parsed meanwhile,
+// so that little is left once the last byte is in. The type text of a
+// regular file is given here, since the files listed before it decide it.
 class ftpClient::listingLoad
 {
 public:
@@ -254,46 +255,48 @@ public:
         : session_(session)
         , source_ { sharedSite(session.site_), directory, search, nullptr, false }
         , serveEvents_(serveEvents)
+        , parser_(source_)
     {
         block_.reserve(linesPerViewUpdate);
     }
 
-    const listingSource& source() const { return source_; }
-
-    // Parses one line and files its entry.
-    bool add(std::string_view line)
+    // The next bytes of the listing, in pieces of any size.
+    void feed(std::string_view bytes)
     {
-        auto entry = std::make_unique<ftpObject>();
-        if (parseListingLine(line, source_, *entry, tally_))
-            file(std::move(entry));
-        return !session_.closing_;
+        parser_.feed(bytes);
+        add(parser_.take());
     }
 
-    // Files entries parsed elsewhere.
-    bool add(parallelListingParser::entries parsed)
-    {
-        for (auto& entry : parsed) {
-            if (session_.closing_)
-                break;
-            file(std::move(entry));
-        }
-        return !session_.closing_;
-    }
+    // The listing could not be read whole: nothing more is filed.
+    void abandon() { parser_.stop(); }
 
-    // What the lines gave, when they were parsed elsewhere.
-    void count(const listingTally& tally) { tally_ = tally; }
-
+    // The bytes have ended: files the rest.
     void finish()
     {
+        parser_.finish();
+        for (auto parsed = parser_.waitForMore(); !parsed.empty(); parsed = parser_.waitForMore())
+            add(std::move(parsed));
         if (!block_.empty() && !session_.closing_)
             showBlock();
-        if (source_.search && tally_.lines == 0)
+        const listingTally& tally = parser_.tally();
+        if (source_.search && tally.lines == 0)
             session_.showError(texts::noSearchResults());
-        else if (tally_.notUnderstood())
+        else if (tally.notUnderstood())
             session_.showListingNotUnderstood();
     }
 
 private:
+    void add(parallelListingParser::entries parsed)
+    {
+        for (auto& entry : parsed) {
+            if (session_.closing_) {
+                parser_.stop();
+                return;
+            }
+            file(std::move(entry));
+        }
+    }
+
     void file(std::unique_ptr<ftpObject> entry)
     {
         if (entry->kind == ftpObject::RegularFile)
@@ -327,16 +330,21 @@ private:
     ftpClient& session_;
     const listingSource source_;
     const bool serveEvents_;
+    parallelListingParser parser_;
     std::vector<const ftpObject*> block_;
-    listingTally tally_;
     ftpTreeViewObject* listedNode_ = nullptr;
 };
 
 bool ftpClient::loadListing(const QString& file, const std::string& directory, bool search)
 {
-    listingLoad load(*this, directory, search, true);
-    if (!readListingFile(file, [&load](std::string_view line) { return load.add(line); }))
+    QFile listing(file);
+    if (!listing.open(QIODevice::ReadOnly))
         return false;
+    listingLoad load(*this, directory, search, true);
+    std::string block(static_cast<std::size_t>(listingFileBlock), '\0');
+    for (qint64 got = listing.read(block.data(), listingFileBlock); got > 0 && !closing_;
+         got = listing.read(block.data(), listingFileBlock))
+        load.feed(std::string_view(block.data(), static_cast<std::size_t>(got)));
     load.finish();
     return true;
 }
@@ -356,34 +364,23 @@ bool ftpClient::fetchListing(const QString& file, const std::string& directory, 
     // The wait inside Dir serves events between the blocks; the view is not
     // to serve them again from inside the component's data handler.
     listingLoad load(*this, directory, search, false);
-    // Parsed beside this thread, which receives the bytes and files what is
-    // parsed meanwhile, so that little is left once the last byte is in.
-    parallelListingParser parser(load.source());
     ftp_->SetLocalFileName({});
     ftp_->SetDisplayFileFlag(true);
     ftp_->SetDisplayFileMode(ftpBinary);
     ftp_->OnDisplayFile = [&](const QByteArray& data) {
         cached = cached && cache.write(data) == data.size();
-        parser.feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
-        if (!load.add(parser.take()))
-            parser.stop();
+        load.feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
     };
     const bool listed = ftp_->Dir();
     ftp_->OnDisplayFile = nullptr;
     ftp_->SetDisplayFileFlag(false);
     cache.close();
     if (!listed) {
-        parser.stop();
+        load.abandon();
         clearList();
         QFile::remove(file);
         return false;
     }
-    parser.finish();
-    for (auto parsed = parser.waitForMore(); !parsed.empty(); parsed = parser.waitForMore()) {
-        if (!load.add(std::move(parsed)))
-            parser.stop();
-    }
-    load.count(parser.tally());
     load.finish();
     if (!cached)
         QFile::remove(file);

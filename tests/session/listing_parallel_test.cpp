@@ -1,6 +1,5 @@
 #include "listing_test_helpers.h"
 
-#include "session/ListingFile.h"
 #include "session/ParallelListingParser.h"
 
 #include <gtest/gtest.h>
@@ -32,23 +31,20 @@ struct parsedListing {
     bool operator==(const parsedListing&) const = default;
 };
 
-// What reading the lines one after the other gives, the bytes arriving in
-// pieces of `piece` bytes (a line longer than any listing holds ends it only
-// when it is longer than the pieces, too).
-parsedListing parsedInOrder(std::string_view listing, std::size_t piece)
+// What reading the lines one after the other gives: up to the first empty
+// line, the last line needing no line end.
+parsedListing parsedInOrder(std::string_view listing)
 {
     parsedListing result;
     listingTally tally;
     const listingSource source = plainSource();
-    listingLineSplitter splitter([&](std::string_view line) {
+    std::size_t position = 0;
+    for (auto line = readListingLine(listing, position); !line.empty();
+         line = readListingLine(listing, position)) {
         ftpObject entry;
         if (parseListingLine(line, source, entry, tally))
             result.entries.push_back(describe(entry));
-        return true;
-    });
-    for (std::size_t at = 0; at < listing.size(); at += piece)
-        splitter.feed(listing.substr(at, piece));
-    splitter.finish();
+    }
     result.lines = tally.lines;
     result.unreadLines = tally.unreadLines;
     return result;
@@ -119,9 +115,6 @@ struct listingCase {
 const listingCase listings[] = {
     { "mixed lines", mixedListing(3000) },
     { "empty line ends it", mixedListing(800) + "\r\n\r\n" + mixedListing(800) },
-    { "endless line ends it",
-        mixedListing(300) + "\r\n-rw-r--r-- 1 ftp ftp 5 Jan 1 12:00 " + std::string(100 * 1024, 'x') + "\r\n"
-            + mixedListing(300) },
     { "starts with an empty line", "\r\n\r\n" + mixedListing(50) },
     { "one line", "-rw-r--r-- 1 ftp ftp 5 Jan 1 12:00 only.txt\r\n" },
 };
@@ -148,7 +141,7 @@ class ParallelListing : public ::testing::TestWithParam<pieceCase>
 TEST_P(ParallelListing, GivesWhatReadingLineByLineGives)
 {
     const pieceCase& c = GetParam();
-    const parsedListing expected = parsedInOrder(c.listing->listing, c.piece);
+    const parsedListing expected = parsedInOrder(c.listing->listing);
     const parsedListing parsed = parsedAlongside(c.listing->listing, c.piece);
     EXPECT_EQ(parsed.lines, expected.lines);
     EXPECT_EQ(parsed.unreadLines, expected.unreadLines);
@@ -166,10 +159,25 @@ TEST(ParallelListingParser, TheSameFilesEveryTime)
     // Pieces parsed side by side finish in any order; the entries must
     // still come out in the listing's.
     const std::string listing = mixedListing(60000);
-    const parsedListing expected = parsedInOrder(listing, 64 * 1024);
+    const parsedListing expected = parsedInOrder(listing);
     ASSERT_GT(expected.entries.size(), 40000u);
     for (int round = 0; round < 3; ++round)
         EXPECT_EQ(parsedAlongside(listing, 64 * 1024), expected) << round;
+}
+
+TEST(ParallelListingParser, ALineLongerThanAnyListingEndsIt)
+{
+    // Without a line end after 64 KiB, no listing is being read: the lines
+    // before are all there is.
+    const std::string before = mixedListing(300) + "\r\n";
+    const std::string listing = before + "-rw-r--r-- 1 ftp ftp 5 Jan 1 12:00 " + std::string(100 * 1024, 'x')
+        + "\r\n" + mixedListing(300);
+    const parsedListing expected = parsedInOrder(before);
+    for (const std::size_t piece : { 1u, 4096u, 16u * 1024u }) {
+        const parsedListing parsed = parsedAlongside(listing, piece);
+        EXPECT_EQ(parsed.entries, expected.entries) << piece;
+        EXPECT_EQ(parsed.lines, expected.lines) << piece;
+    }
 }
 
 TEST(ParallelListingParser, FeedingFarAheadOfTakingLosesNothing)

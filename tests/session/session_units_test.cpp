@@ -1,11 +1,8 @@
 #include "session/FtpClient.h"
-#include "session/ListingFile.h"
 #include "session/RemotePath.h"
 #include "session/RemoteTree.h"
 #include "session/SessionLog.h"
 #include "session/SessionState.h"
-
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -169,69 +166,6 @@ TEST(RemoteTreeNodes, FoundCaseInsensitivelyAndCreatedOnDemand)
     tree.nodeOf("/Alpha");
     tree.sort();
     EXPECT_EQ(root.children.front()->name, "Alpha");
-}
-
-TEST(ListingFiles, LinesSplitAcrossBlocksAndTheEmptyLineEnds)
-{
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("listing.tmp"));
-    // Line ends of every kind, over several blocks of the reader.
-    std::string text;
-    std::vector<std::string> expected;
-    for (int i = 0; text.size() < 600 * 1024; ++i) {
-        std::string line = "line " + std::to_string(i) + std::string(static_cast<std::size_t>(i % 97), 'x');
-        expected.push_back(line);
-        text += line + (i % 3 == 0 ? "\r\n" : i % 3 == 1 ? "\n" : "\r");
-    }
-    text += "\r\nafter the empty line\r\n";
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text.data(), static_cast<qint64>(text.size()));
-    file.close();
-    std::vector<std::string> lines;
-    ASSERT_TRUE(readListingFile(path, [&](std::string_view line) {
-        lines.emplace_back(line);
-        return true;
-    }));
-    EXPECT_EQ(lines, expected);
-    EXPECT_FALSE(
-        readListingFile(folder.filePath(QStringLiteral("missing")), [](std::string_view) { return true; }));
-
-    // The same lines whatever pieces the bytes arrive in, a CR LF or a line
-    // split between two of them included.
-    for (const std::size_t piece : { 1u, 2u, 3u, 7u, 4096u }) {
-        SCOPED_TRACE(piece);
-        std::vector<std::string> fed;
-        listingLineSplitter splitter([&](std::string_view line) {
-            fed.emplace_back(line);
-            return true;
-        });
-        for (std::size_t at = 0; at < text.size(); at += piece)
-            splitter.feed(std::string_view(text).substr(at, piece));
-        splitter.finish();
-        EXPECT_EQ(fed, expected);
-    }
-}
-
-TEST(ListingFiles, TheLastLineNeedsNoLineEndAndAnEndlessLineEndsTheListing)
-{
-    std::vector<std::string> lines;
-    const auto collect = [&](std::string_view line) {
-        lines.emplace_back(line);
-        return true;
-    };
-    listingLineSplitter splitter(collect);
-    splitter.feed("first\r\nlast");
-    splitter.finish();
-    EXPECT_EQ(lines, (std::vector<std::string> { "first", "last" }));
-    lines.clear();
-    listingLineSplitter endless(collect);
-    endless.feed("one\n");
-    for (int i = 0; i < 100 && !endless.ended(); ++i)
-        endless.feed(std::string(4096, 'x'));
-    EXPECT_TRUE(endless.ended());
-    endless.finish();
-    EXPECT_EQ(lines, std::vector<std::string> { "one" });
 }
 
 } // namespace
