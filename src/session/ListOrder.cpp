@@ -96,7 +96,7 @@ QCollator& nameCollator()
 // The rules of the negative keys, on the texts themselves or on their
 // ranks; the positive key mirrors them.
 struct byTexts {
-    static int names(const sortable& a, const sortable& b) { return sign(a.nameKey.compare(b.nameKey)); }
+    static int names(const sortable& a, const sortable& b) { return sign(a.nameKey->compare(*b.nameKey)); }
     static int types(const sortable& a, const sortable& b)
     {
         return sign(QString::compare(a.foldedType, b.foldedType, Qt::CaseSensitive));
@@ -186,7 +186,7 @@ sortable prepared(const ftpObject* entry, std::string_view name, std::string_vie
 {
     QString caption = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
     // Folded first: a collator of the C locale would otherwise tell case apart.
-    QCollatorSortKey key = nameCollator().sortKey(caption.toCaseFolded());
+    auto key = std::make_shared<const QCollatorSortKey>(nameCollator().sortKey(caption.toCaseFolded()));
     return sortable { entry, std::move(caption), std::move(key),
         QString::fromUtf8(typeText.data(), static_cast<qsizetype>(typeText.size())).toCaseFolded(),
         readDate(dateText), size, kind, rightsRank(rights) };

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -43,7 +44,9 @@ int compareDates(const dateValue& a, const dateValue& b);
 struct sortable {
     const ftpObject* entry = nullptr;
     QString caption; // the name as shown
-    QCollatorSortKey nameKey; // case-insensitive, by the locale
+    // Case-insensitive, by the locale. Held through a pointer: Qt's key has
+    // no move, and merges and sorts move every row.
+    std::shared_ptr<const QCollatorSortKey> nameKey;
     QString foldedType;
     dateValue date;
     // Copied from the entry: a sort then reads the rows alone.

@@ -93,6 +93,8 @@ RemoteListModel::~RemoteListModel()
 {
     abandonSort();
     abandonPreparing();
+    if (disposal_.joinable())
+        disposal_.join();
 }
 
 void RemoteListModel::clear()
@@ -104,7 +106,18 @@ void RemoteListModel::clear()
     mergeTimer_.setInterval(mergeInterval);
     pending_.clear();
     beginResetModel();
+    // A folder of 100,000 rows takes tens of milliseconds to free: a thread
+    // of its own does it.
+    if (!rows_.empty()) {
+        if (disposal_.joinable())
+            disposal_.join();
+        disposal_ = std::thread([doomed = std::move(rows_), spare = std::move(mergeSpace_)]() mutable {
+            doomed.clear();
+            spare.clear();
+        });
+    }
     rows_.clear();
+    mergeSpace_.clear();
     ranked_ = 0;
     endResetModel();
 }
@@ -208,12 +221,14 @@ void RemoteListModel::mergeArrived(std::vector<row> arrived)
         return;
     }
     relayout([&] {
-        std::vector<row> merged;
-        merged.reserve(rows_.size() + arrived.size());
+        // Into the memory of the last merge: memory the system has taken
+        // back costs a page fault per page at its first write again.
+        mergeSpace_.clear();
+        mergeSpace_.reserve(rows_.size() + arrived.size());
         std::merge(std::make_move_iterator(rows_.begin()), std::make_move_iterator(rows_.end()),
             std::make_move_iterator(arrived.begin()), std::make_move_iterator(arrived.end()),
-            std::back_inserter(merged), [this](const row& a, const row& b) { return before(a, b); });
-        rows_ = std::move(merged);
+            std::back_inserter(mergeSpace_), [this](const row& a, const row& b) { return before(a, b); });
+        rows_.swap(mergeSpace_);
     });
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <thread>
 #include <vector>
 
 struct ftpObject;
@@ -91,6 +92,10 @@ private:
     QIcon iconOf(const ftpObject& entry) const;
 
     std::vector<row> rows_;
+    // The rows of the last merge, moved from, kept for their memory.
+    std::vector<row> mergeSpace_;
+    // Frees the rows of a cleared list.
+    std::thread disposal_;
     std::unique_ptr<backgroundSort> sorting_;
     std::unique_ptr<backgroundPrepare> preparing_;
     bool mergeSoon_ = false;
