@@ -388,6 +388,37 @@ TEST_F(FrameTest, ADragOverTheTreeHighlightsTheNodeUnderThePointerUntilItLeavesO
     EXPECT_EQ(countOf("RNFR"), 0) << "the move was answered No";
 }
 
+TEST_F(FrameTest, FilesDraggedOverTheListHighlightOnlyAFolderEntry)
+{
+    ASSERT_TRUE(start());
+    QWidget* viewport = frame->remoteList()->detailView()->viewport();
+    RemoteListModel* model = frame->remoteModel();
+    const auto highlighted = [&](const QString& name) {
+        return model->data(model->index(rowOf(name), 0), Qt::BackgroundRole).value<QBrush>()
+            == QApplication::palette().highlight();
+    };
+    QMimeData files;
+    files.setUrls({ QUrl::fromLocalFile(localFolder.filePath(QStringLiteral("upload.txt"))) });
+    const auto move = [&](QEvent::Type type, const QString& over) {
+        QDragMoveEvent event(
+            centreOfRow(rowOf(over)), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier, type);
+        QCoreApplication::sendEvent(viewport, &event);
+        return event.isAccepted();
+    };
+    ASSERT_TRUE(move(QEvent::DragEnter, QStringLiteral("docs")));
+    EXPECT_TRUE(highlighted(QStringLiteral("docs")));
+    EXPECT_TRUE(move(QEvent::DragMove, QStringLiteral("alpha.txt"))) << "files dropped on a file go here";
+    EXPECT_FALSE(highlighted(QStringLiteral("alpha.txt")));
+    EXPECT_FALSE(highlighted(QStringLiteral("docs")));
+    EXPECT_EQ(model->dropTarget(), nullptr);
+    ASSERT_TRUE(move(QEvent::DragMove, QStringLiteral("Archive")));
+    EXPECT_TRUE(highlighted(QStringLiteral("Archive")));
+    QDragLeaveEvent leave;
+    QCoreApplication::sendEvent(viewport, &leave);
+    EXPECT_FALSE(highlighted(QStringLiteral("Archive")));
+    EXPECT_EQ(model->dropTarget(), nullptr);
+}
+
 // ---------------------------------------------------------------- new folder, permissions, password
 
 TEST_F(FrameTest, CreateObjectMakesTheFolderInTheCurrentDirectory)

@@ -17,6 +17,7 @@
 #include <numeric>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 
 namespace
 {
@@ -105,6 +106,7 @@ void RemoteListModel::clear()
     mergeTimer_.stop();
     mergeTimer_.setInterval(mergeInterval);
     pending_.clear();
+    dropTarget_ = nullptr;
     beginResetModel();
     // A folder of 100,000 rows takes tens of milliseconds to free: a thread
     // of its own does it.
@@ -277,6 +279,8 @@ void RemoteListModel::remove(std::span<const ftpObject* const> entries)
         return std::find(entries.begin(), entries.end(), held) != entries.end();
     });
     for (const ftpObject* entry : entries) {
+        if (entry == dropTarget_)
+            dropTarget_ = nullptr;
         const int at = rowOf(entry);
         if (at < 0)
             continue;
@@ -338,6 +342,17 @@ void RemoteListModel::applyOrder(std::vector<row>& from, const std::vector<std::
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
+void RemoteListModel::setDropTarget(const ftpObject* entry)
+{
+    if (entry == dropTarget_)
+        return;
+    const ftpObject* previous = std::exchange(dropTarget_, entry);
+    for (const ftpObject* changed : { previous, entry }) {
+        if (const int at = changed ? rowOf(changed) : -1; at >= 0)
+            Q_EMIT dataChanged(index(at, 0), index(at, ColumnCount - 1));
+    }
+}
+
 int RemoteListModel::keyOfColumn(int column)
 {
     static constexpr std::array<int, ColumnCount> keys = { listOrder::nameKey, listOrder::sizeKey,
@@ -392,6 +407,11 @@ QVariant RemoteListModel::data(const QModelIndex& index, int role) const
         return index.column() == NameColumn ? QVariant(iconOf(*entry)) : QVariant();
     case Qt::TextAlignmentRole:
         return index.column() == SizeColumn ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+    // The drop target looks selected, as in a desktop's file manager.
+    case Qt::BackgroundRole:
+        return entry == dropTarget_ ? QVariant(QApplication::palette().highlight()) : QVariant();
+    case Qt::ForegroundRole:
+        return entry == dropTarget_ ? QVariant(QApplication::palette().highlightedText()) : QVariant();
     default:
         return {};
     }

@@ -54,6 +54,10 @@ public:
     // The sort key of a header click on `column`.
     static int keyOfColumn(int column);
 
+    // The entry shown as the target of a drag over the list (null: none).
+    void setDropTarget(const ftpObject* entry);
+    const ftpObject* dropTarget() const { return dropTarget_; }
+
     const ftpObject* entryAt(int row) const;
     int rowOf(const ftpObject* entry) const;
 
@@ -96,6 +100,7 @@ private:
     std::vector<row> mergeSpace_;
     // Frees the rows of a cleared list.
     std::thread disposal_;
+    const ftpObject* dropTarget_ = nullptr;
     std::unique_ptr<backgroundSort> sorting_;
     std::unique_ptr<backgroundPrepare> preparing_;
     bool mergeSoon_ = false;

@@ -911,12 +911,10 @@ bool TClientFrame::eventFilter(QObject* watched, QEvent* event)
     case QEvent::DragMove:
         return handleDrag(watched, event);
     case QEvent::DragLeave:
-        if (watched == tree_->viewport())
-            highlightDropTarget(nullptr);
+        endDragHighlight(watched);
         break;
     case QEvent::Drop:
-        if (watched == tree_->viewport())
-            highlightDropTarget(nullptr);
+        endDragHighlight(watched);
         return handleDrop(watched, event);
     default:
         break;
@@ -947,13 +945,23 @@ bool TClientFrame::handleDrag(QObject* target, QEvent* event)
         accept = outside || (internal && tree_->itemAt(point));
         highlightDropTarget(accept ? tree_->itemAt(point) : nullptr);
     } else {
-        accept = internal ? folderEntryAt(point) != nullptr : outside;
+        const ftpObject* folder = folderEntryAt(point);
+        accept = internal ? folder != nullptr : outside;
+        model_->setDropTarget(accept ? folder : nullptr);
     }
     if (accept)
         drag->acceptProposedAction();
     else
         drag->ignore();
     return true;
+}
+
+void TClientFrame::endDragHighlight(QObject* viewport)
+{
+    if (viewport == tree_->viewport())
+        highlightDropTarget(nullptr);
+    else if (viewport == list_->detailView()->viewport() || viewport == list_->iconView()->viewport())
+        model_->setDropTarget(nullptr);
 }
 
 // The node a drop would go to looks selected, as in a desktop's file

@@ -156,6 +156,7 @@ private:
     bool handleDrag(QObject* target, QEvent* event);
     bool handleDrop(QObject* target, QEvent* event);
     void highlightDropTarget(QTreeWidgetItem* item);
+    void endDragHighlight(QObject* viewport);
     void dropFromOutside(const QMimeData& data, bool onTree, const QPoint& point);
     const ftpObject* folderEntryAt(const QPoint& viewportPoint) const;
 
