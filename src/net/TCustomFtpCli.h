@@ -159,6 +159,9 @@ public:
     TFtpRequest RequestType() const { return request_; }
     QString LastResponse() const { return lastResponse_; }
     int StatusCode() const { return statusCode_; }
+    // The server logged the user in at USER (230), without a password: a
+    // PASS now would only be out of sequence, and some servers refuse it.
+    bool LoggedInByUser() const { return request_ == ftpUserAsync && requestDone_ && statusCode_ == 230; }
     int RequestResult() const { return requestResult_; }
     // The first failure of the current request.
     QString ErrorMessage() const { return errorMessage_; }

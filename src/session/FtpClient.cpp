@@ -247,6 +247,8 @@ ftpClient::attemptFailure ftpClient::runAttempt(int attempt)
     showStatus(QStringLiteral("Sending username to ") + pseudoAddress());
     if (closing_ || !ftp_->GetConnected() || !ftp_->User())
         return attemptFailure::UserName;
+    if (ftp_->LoggedInByUser())
+        return attemptFailure::None;
     showStatus(QStringLiteral("Sending password to ") + pseudoAddress());
     if (closing_ || !ftp_->Pass())
         return attemptFailure::Password;

@@ -491,8 +491,9 @@ bool LoaderThread::logIn(QString& errorText)
         }
         setStatus(LoaderTexts::sendingUser(hostText_));
         if (client.User()) {
-            setStatus(LoaderTexts::sendingPassword());
-            if (client.Pass()) {
+            if (!client.LoggedInByUser())
+                setStatus(LoaderTexts::sendingPassword());
+            if (client.LoggedInByUser() || client.Pass()) {
                 setStatus(LoaderTexts::loggedIn(hostText_));
                 return true;
             }

@@ -273,6 +273,11 @@ void PartDownload::onRequestDone(int index, TFtpRequest request, int error)
             onFailure(index);
         return;
     case ftpUserAsync:
+        if (c.LoggedInByUser()) {
+            conn.login = Login::Done;
+            afterLogin(index);
+            return;
+        }
         conn.login = Login::Pass;
         if (!expect(index, ftpPassAsync) || !c.PassAsync())
             onFailure(index);

@@ -113,9 +113,21 @@ TEST_F(FtpScripted, ATwoLine230ToUserEndsUserWithSuccessAndPassIsStillSent)
     ASSERT_TRUE(client.Open());
     ASSERT_TRUE(client.User());
     EXPECT_EQ(client.StatusCode(), 230);
+    EXPECT_TRUE(client.LoggedInByUser()) << "the caller may leave PASS out";
     EXPECT_FALSE(client.Pass());
     EXPECT_EQ(client.StatusCode(), 503);
     EXPECT_TRUE(server.received("PASS guest@example.com"));
+    EXPECT_FALSE(client.LoggedInByUser());
+}
+
+TEST_F(FtpScripted, AUserAnswered331IsNotLoggedInYet)
+{
+    ASSERT_TRUE(server.start());
+    aimAt(client, server.port());
+    ASSERT_TRUE(client.Open());
+    ASSERT_TRUE(client.User());
+    EXPECT_EQ(client.StatusCode(), 331);
+    EXPECT_FALSE(client.LoggedInByUser());
 }
 
 TEST_F(FtpScripted, RenStopsAtAFailedRnfr)

@@ -231,6 +231,23 @@ TEST_F(SessionTest, DisconnectDuringAListingClosesWithoutQuit)
     EXPECT_FALSE(commandsOf(server).contains("QUIT"));
 }
 
+// A server that logs the user in at USER refuses a PASS that follows: the
+// session is established without it.
+TEST_F(SessionTest, AServerThatLogsInAtUserGetsNoPass)
+{
+    ScriptedFtpServer server;
+    server.replies["USER"] = "230 Logged in without password\r\n";
+    server.replies["PASS"] = "503 Login with USER first\r\n";
+    ASSERT_TRUE(server.start());
+    ftpSite site;
+    site.hostAddress = site.displayAddress = "127.0.0.1";
+    site.port = server.port();
+    ftpClient& s = open(site, "/", false);
+    ASSERT_TRUE(s.connectSession(false)) << prompter.texts.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(prompter.texts.isEmpty());
+    EXPECT_FALSE(server.received("PASS"));
+}
+
 // A lost connection after the login closes the session. The server hangs up
 // right after its reply to the keep-alive's SYST; the close often arrives
 // with the reply, and the keep-alive's call must still end with that reply

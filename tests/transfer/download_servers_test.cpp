@@ -190,6 +190,9 @@ TEST_F(DownloadServers, VsftpdWithoutDigestsGivesSixPartsOfTheWholeFile)
     EXPECT_EQ(readAll(local.filePath(QStringLiteral("v.bin"))), bytes);
     EXPECT_EQ(operation.lastFileBytePeriod, 166667);
     EXPECT_EQ(localFiles(), QStringList { QStringLiteral("v.bin") });
+    // vsftpd logs anonymous in at USER: none of the six connections sends PASS.
+    EXPECT_EQ(commands("USER").size(), 6);
+    EXPECT_TRUE(commands("PASS").isEmpty()) << server->commandLog().toStdString();
 }
 
 TEST_F(DownloadServers, AServerWithoutResumeWritesOnePartIntoTheTarget)

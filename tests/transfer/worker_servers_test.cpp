@@ -452,6 +452,25 @@ TEST_F(WorkerServers, ARefusedUserNameGivesTheUserNameMessage)
     EXPECT_TRUE(worker.progress()->stopped);
 }
 
+// A server that logs the user in at USER refuses a PASS that follows.
+TEST_F(WorkerServers, AServerThatLogsInAtUserGetsNoPass)
+{
+    ScriptedFtpServer scripted;
+    scripted.replies["USER"] = "230 Logged in without password\r\n";
+    scripted.replies["PASS"] = "503 Login with USER first\r\n";
+    scripted.replies["DELE"] = "250 Deleted\r\n";
+    ASSERT_TRUE(scripted.start());
+    LoaderInputs in = inputs(OperationKind::Delete, scripted.port());
+    in.files = { fileEntry(zeroDigest, "", "/pub/a/one.txt", 11) };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(scripted.received("DELE /pub/a/one.txt"));
+    EXPECT_FALSE(scripted.received("PASS"));
+    EXPECT_TRUE(window.statuses.contains(QStringLiteral("Logged in to 127.0.0.1")))
+        << window.statuses.join(QLatin1Char('|')).toStdString();
+}
+
 TEST_F(WorkerServers, TwoAsciiFilesInAutomaticModeSendTypeOnce)
 {
     writeFile(remote.path() + QStringLiteral("/pub/t/one.txt"), 0);
