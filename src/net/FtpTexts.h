@@ -34,7 +34,6 @@ inline QString quoteCommandsEmpty()
 {
     return QStringLiteral("QuoteEach: no command to send");
 }
-
 inline QString hostDirNameEmpty()
 {
     return QStringLiteral("HostDirName emtpy");

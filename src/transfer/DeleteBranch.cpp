@@ -100,17 +100,15 @@ void DeleteBranch::deleteTree(const std::string& folder, int depth)
 
 bool DeleteBranch::deleteFiles(const std::vector<std::string>& entries)
 {
-    // A batch of DELE commands goes out at once, a round trip for all; the
-    // ones after a refused DELE are on their way by then, and delete what
-    // the operation asked to delete anyway.
-    constexpr std::size_t batchSize = 50;
+    // The DELE commands after a refused one in the same batch are on their
+    // way by then, and delete what the operation asked to delete anyway.
     TFtpClient& client = worker_.connection0();
     std::vector<QString> shown;
     std::vector<QByteArray> commands;
     for (auto next = entries.begin(); next != entries.end();) {
         shown.clear();
         commands.clear();
-        for (; next != entries.end() && commands.size() < batchSize; ++next) {
+        for (; next != entries.end() && commands.size() < LoaderThread::commandsPerBatch; ++next) {
             if (const auto fields = parseRemoteFileEntry(*next)) {
                 shown.push_back(shownName(fields->remotePath));
                 commands.push_back("DELE " + QByteArray::fromStdString(fields->remotePath));

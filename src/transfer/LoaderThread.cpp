@@ -558,13 +558,10 @@ void LoaderThread::restoreCapabilities(bool rest, bool md5)
 
 std::vector<std::string> LoaderThread::queryDigests(const std::vector<std::string>& remotePaths)
 {
-    // A folder's queries go out a batch at a time, which spares a round trip
-    // per file; the batch bounds what a server has to take in at once.
-    constexpr std::size_t batchSize = 50;
     std::vector<std::string> digests(remotePaths.size(), std::string(zeroDigest));
     TFtpClient& client = connection0();
-    for (std::size_t first = 0; first < remotePaths.size() && !stopping(); first += batchSize) {
-        const std::size_t end = std::min(remotePaths.size(), first + batchSize);
+    for (std::size_t first = 0; first < remotePaths.size() && !stopping(); first += commandsPerBatch) {
+        const std::size_t end = std::min(remotePaths.size(), first + commandsPerBatch);
         setStatus(LoaderTexts::gettingDigest(shownName(remotePaths[first])));
         if (!supportsMd5_)
             continue;

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -139,6 +140,11 @@ public:
     void probeDigests();
     bool supportsRest() const { return supportsRest_; }
     bool supportsMd5() const { return supportsMd5_; }
+    // Commands whose replies do not decide what is sent next (digest queries,
+    // a folder's DELE) go out this many at a time: a round trip for the
+    // batch instead of one per file, and a bound on what a server has to
+    // take in at once.
+    static constexpr std::size_t commandsPerBatch = 50;
     // "SITE MD5 <path>" for each path, in order; zeroDigest where unknown.
     std::vector<std::string> queryDigests(const std::vector<std::string>& remotePaths);
     // Sends TYPE when the type the file needs differs from the current one.
