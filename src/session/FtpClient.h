@@ -2,6 +2,7 @@
 
 #include "common/FtpSite.h"
 #include "common/ShellMembers.h"
+#include "session/EntryList.h"
 #include "session/FileTypeText.h"
 #include "session/FtpObject.h"
 #include "session/RemoteTree.h"
@@ -146,7 +147,7 @@ public:
     bool closing() const { return closing_; }
     bool established() const { return established_; }
     const std::string& currentDirectory() const { return currentDirectory_; }
-    const std::vector<std::unique_ptr<ftpObject>>& entries() const { return list_; }
+    const entryList& entries() const { return list_; }
     const remoteTree& tree() const { return tree_; }
     const ftpTreeViewObject* selectedNode() const { return selectedNode_; }
     const sessionHistory& history() const { return history_; }
@@ -285,7 +286,7 @@ private:
     sessionHistory history_;
     remoteTree tree_ { this };
     ftpTreeViewObject* selectedNode_ = nullptr;
-    std::vector<std::unique_ptr<ftpObject>> list_;
+    entryList list_;
     typeTextIndex typeTexts_;
     std::string serverWorkingDirectory_;
     std::string currentDirectory_;

@@ -364,7 +364,7 @@ void ftpClient::removeEntries(std::span<const ftpObject* const> entries)
 {
     std::vector<const ftpObject*> present;
     for (const ftpObject* entry : entries) {
-        if (std::any_of(list_.begin(), list_.end(), [&](const auto& held) { return held.get() == entry; }))
+        if (list_.holds(entry))
             present.push_back(entry);
     }
     if (present.empty())
@@ -374,9 +374,7 @@ void ftpClient::removeEntries(std::span<const ftpObject* const> entries)
         if (entry->treeNode && !tree_.empty() && holds(*tree_.root(), entry->treeNode))
             removeTreeNode(*entry->treeNode);
     }
-    std::erase_if(list_, [&](const auto& held) {
-        return std::find(present.begin(), present.end(), held.get()) != present.end();
-    });
+    list_.remove(present);
     typeTexts_.clear();
     for (const auto& entry : list_)
         typeTexts_.add(*entry);

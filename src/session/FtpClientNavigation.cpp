@@ -288,24 +288,26 @@ public:
 private:
     void add(parallelListingParser::entries parsed)
     {
-        for (auto& entry : parsed) {
-            if (session_.closing_) {
-                parser_.stop();
-                return;
+        for (entryBlock& block : parsed) {
+            for (ftpObject& entry : session_.list_.keep(std::move(block))) {
+                if (session_.closing_) {
+                    parser_.stop();
+                    return;
+                }
+                file(entry);
             }
-            file(std::move(entry));
         }
     }
 
-    void file(std::unique_ptr<ftpObject> entry)
+    void file(ftpObject& entry)
     {
-        if (entry->kind == ftpObject::RegularFile)
-            entry->typeText = fileTypeText(entry->name, &session_.typeTexts_);
-        else if (entry->kind == ftpObject::Folder && !source_.search)
-            entry->treeNode = &session_.tree_.childOf(listedNode(), entry->name);
-        session_.typeTexts_.add(*entry);
-        block_.push_back(entry.get());
-        session_.list_.push_back(std::move(entry));
+        if (entry.kind == ftpObject::RegularFile)
+            entry.typeText = fileTypeText(entry.name, &session_.typeTexts_);
+        else if (entry.kind == ftpObject::Folder && !source_.search)
+            entry.treeNode = &session_.tree_.childOf(listedNode(), entry.name);
+        session_.typeTexts_.add(entry);
+        block_.push_back(&entry);
+        session_.list_.appendKept(entry);
         if (block_.size() == linesPerViewUpdate)
             showBlock();
     }
@@ -589,7 +591,7 @@ void ftpClient::insertNewEntry(const std::string& name, bool isFile)
     const std::string date = (english.monthName(now.date().month(), QLocale::ShortFormat)
         + QStringLiteral(" %1 ").arg(now.date().day()) + now.toString(QStringLiteral("hh:mm")))
                                  .toStdString();
-    const auto sameKind = [&](const std::unique_ptr<ftpObject>& entry) {
+    const auto sameKind = [&](const ftpObject* entry) {
         return entry->name == name && (entry->kind == ftpObject::Folder) != isFile;
     };
     if (const auto found = std::find_if(list_.begin(), list_.end(), sameKind); found != list_.end()) {
@@ -600,28 +602,27 @@ void ftpClient::insertNewEntry(const std::string& name, bool isFile)
         view_->updateListEntry(entry);
         return;
     }
-    auto entry = std::make_unique<ftpObject>();
-    entry->site = sharedSite(site_);
-    entry->name = name;
-    entry->directory = currentDirectory_;
-    entry->dateText = date;
-    entry->rights = "-r--r--r--";
+    ftpObject entry;
+    entry.site = sharedSite(site_);
+    entry.name = name;
+    entry.directory = currentDirectory_;
+    entry.dateText = date;
+    entry.rights = "-r--r--r--";
     if (!isFile) {
-        entry->kind = ftpObject::Folder;
-        entry->typeText = typeTexts::folder;
+        entry.kind = ftpObject::Folder;
+        entry.typeText = typeTexts::folder;
         if (!tree_.empty())
-            entry->treeNode = &tree_.nodeOf(remotePath::join(currentDirectory_, name));
+            entry.treeNode = &tree_.nodeOf(remotePath::join(currentDirectory_, name));
     } else if (QString::fromStdString(std::string(extensionOf(name)))
                    .compare(QStringLiteral(".wkt"), Qt::CaseInsensitive)
         == 0) {
-        entry->kind = ftpObject::LinkFile;
-        entry->typeText = typeTexts::linkFile;
+        entry.kind = ftpObject::LinkFile;
+        entry.typeText = typeTexts::linkFile;
     } else {
-        entry->kind = ftpObject::RegularFile;
-        entry->typeText = fileTypeText(name, &typeTexts_);
+        entry.kind = ftpObject::RegularFile;
+        entry.typeText = fileTypeText(name, &typeTexts_);
     }
-    typeTexts_.add(*entry);
-    const ftpObject* shown = entry.get();
-    list_.push_back(std::move(entry));
+    const ftpObject* shown = &list_.append(std::move(entry));
+    typeTexts_.add(*shown);
     view_->addListEntries(std::span<const ftpObject* const>(&shown, 1));
 }

@@ -1,7 +1,6 @@
 #include "session/ParallelListingParser.h"
 
 #include <algorithm>
-#include <iterator>
 
 namespace
 {
@@ -29,6 +28,14 @@ std::size_t wholeLinesEnd(std::string_view text, std::size_t unfinished)
             return at;
     }
     return 0;
+}
+
+std::size_t lineFeedsIn(std::string_view text)
+{
+    std::size_t count = 0;
+    for (auto at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1))
+        ++count;
+    return count;
 }
 
 listingSource withoutTypeTexts(listingSource source)
@@ -153,6 +160,9 @@ void parallelListingParser::run()
 parallelListingParser::parsedPiece parallelListingParser::parse(std::string_view text) const
 {
     parsedPiece result;
+    // Exact for the usual line ends; a listing ending its lines otherwise
+    // only grows the block.
+    result.parsed.reserve(lineFeedsIn(text) + 1);
     std::size_t position = 0;
     while (position < text.size()) {
         const std::string_view line = readListingLine(text, position);
@@ -160,9 +170,8 @@ parallelListingParser::parsedPiece parallelListingParser::parse(std::string_view
             result.endsListing = true;
             break;
         }
-        auto entry = std::make_unique<ftpObject>();
-        if (parseListingLine(line, source_, *entry, result.tally))
-            result.parsed.push_back(std::move(entry));
+        if (!parseListingLine(line, source_, result.parsed.emplace_back(), result.tally))
+            result.parsed.pop_back();
     }
     return result;
 }
@@ -175,10 +184,8 @@ void parallelListingParser::collect(entries& into)
             return;
         parsedPiece& piece = next->second;
         tally_ += piece.tally;
-        if (into.empty())
-            into = std::move(piece.parsed);
-        else
-            std::move(piece.parsed.begin(), piece.parsed.end(), std::back_inserter(into));
+        if (!piece.parsed.empty())
+            into.push_back(std::move(piece.parsed));
         ++taken_;
         const bool endsListing = piece.endsListing;
         parsed_.erase(next);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "session/EntryList.h"
 #include "session/ListingParser.h"
 
 #include <condition_variable>
@@ -26,7 +27,8 @@
 class parallelListingParser
 {
 public:
-    using entries = std::vector<std::unique_ptr<ftpObject>>;
+    // Entries in listing order, a block per piece of the bytes that gave any.
+    using entries = std::vector<entryBlock>;
 
     // `source.listed` and `source.fileTypeTexts` are not used.
     explicit parallelListingParser(listingSource source);
@@ -60,7 +62,7 @@ private:
         std::string text; // whole lines
     };
     struct parsedPiece {
-        entries parsed;
+        entryBlock parsed;
         listingTally tally;
         bool endsListing = false; // held an empty line
     };

@@ -297,7 +297,7 @@ TEST_F(HandOverTest, DownloadingIntoAPlaceThatIsNoFolderIsRefused)
 {
     liveOptions.UseSingleConnectionForDownloads = connectionOptions::NewConnection;
     ASSERT_TRUE(start());
-    std::vector<const ftpObject*> selection { session->entries().front().get() };
+    std::vector<const ftpObject*> selection { session->entries().front() };
     session->downloadSelected(selection, QString());
     EXPECT_EQ(prompter.texts, QStringList { QStringLiteral("Cannot download to non-filesystem folder.") });
     EXPECT_EQ(openTransferWindow(), nullptr);
@@ -420,7 +420,7 @@ TEST_F(HandOverTest, FilesDroppedOnTheTreeOnTheSessionsConnectionUploadThenTheFo
     const ftpObject* uploaded = nullptr;
     for (const auto& entry : session->entries()) {
         if (entry->name == "tree drop.txt")
-            uploaded = entry.get();
+            uploaded = entry;
     }
     ASSERT_NE(uploaded, nullptr);
     EXPECT_EQ(uploaded->size, 11) << "the listing's size, not the placeholder's";

@@ -56,9 +56,11 @@ parsedListing parsedAlongside(std::string_view listing, std::size_t piece)
 {
     parsedListing result;
     parallelListingParser parser(plainSource());
-    const auto keep = [&](parallelListingParser::entries parsed) {
-        for (const auto& entry : parsed)
-            result.entries.push_back(describe(*entry));
+    const auto keep = [&](const parallelListingParser::entries& parsed) {
+        for (const entryBlock& block : parsed) {
+            for (const ftpObject& entry : block)
+                result.entries.push_back(describe(entry));
+        }
     };
     for (std::size_t at = 0; at < listing.size(); at += piece) {
         parser.feed(listing.substr(at, piece));
@@ -66,7 +68,7 @@ parsedListing parsedAlongside(std::string_view listing, std::size_t piece)
     }
     parser.finish();
     for (auto parsed = parser.waitForMore(); !parsed.empty(); parsed = parser.waitForMore())
-        keep(std::move(parsed));
+        keep(parsed);
     result.lines = parser.tally().lines;
     result.unreadLines = parser.tally().unreadLines;
     return result;
@@ -194,8 +196,10 @@ TEST(ParallelListingParser, FeedingFarAheadOfTakingLosesNothing)
     std::size_t next = 0;
     bool inOrder = true;
     for (auto parsed = parser.waitForMore(); !parsed.empty(); parsed = parser.waitForMore()) {
-        for (const auto& entry : parsed)
-            inOrder = inOrder && entry->name == "file number " + std::to_string(next++);
+        for (const entryBlock& block : parsed) {
+            for (const ftpObject& entry : block)
+                inOrder = inOrder && entry.name == "file number " + std::to_string(next++);
+        }
     }
     EXPECT_EQ(next, 150000u);
     EXPECT_TRUE(inOrder);
@@ -221,8 +225,9 @@ TEST(ParallelListingParser, EntriesTakenOutliveItWhenItGoesAwayMidListing)
     const parallelListingParser::entries taken = parser->waitForMore();
     parser.reset();
     ASSERT_EQ(taken.size(), 1u);
-    EXPECT_EQ(taken.front()->name, "first.txt");
-    EXPECT_TRUE(taken.front()->site.sharesWith(source.site));
+    ASSERT_EQ(taken.front().size(), 1u);
+    EXPECT_EQ(taken.front().front().name, "first.txt");
+    EXPECT_TRUE(taken.front().front().site.sharesWith(source.site));
 }
 
 } // namespace

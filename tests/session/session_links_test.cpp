@@ -72,7 +72,7 @@ protected:
     {
         for (const auto& entry : session->entries()) {
             if (entry->name == name)
-                return entry.get();
+                return entry;
         }
         return nullptr;
     }

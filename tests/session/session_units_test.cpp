@@ -1,3 +1,4 @@
+#include "session/EntryList.h"
 #include "session/FtpClient.h"
 #include "session/RemotePath.h"
 #include "session/RemoteTree.h"
@@ -6,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -166,6 +170,46 @@ TEST(RemoteTreeNodes, FoundCaseInsensitivelyAndCreatedOnDemand)
     tree.nodeOf("/Alpha");
     tree.sort();
     EXPECT_EQ(root.children.front()->name, "Alpha");
+}
+
+entryBlock namedEntries(const std::string& prefix, int count)
+{
+    entryBlock block;
+    for (int i = 0; i < count; ++i)
+        block.emplace_back().name = prefix + std::to_string(i);
+    return block;
+}
+
+TEST(ListedEntries, StayWhereTheyAreWhileTheListGrowsAndShrinks)
+{
+    // Views hold entries by address from the moment each is listed.
+    entryList list;
+    std::vector<const ftpObject*> listed;
+    for (int round = 0; round < 40; ++round) {
+        for (ftpObject& entry : list.keep(namedEntries("kept " + std::to_string(round) + '.', 50))) {
+            list.appendKept(entry);
+            listed.push_back(&entry);
+        }
+        ftpObject own;
+        own.name = "own " + std::to_string(round);
+        listed.push_back(&list.append(std::move(own)));
+    }
+    ASSERT_EQ(list.size(), listed.size());
+    EXPECT_TRUE(std::equal(list.begin(), list.end(), listed.begin()));
+    EXPECT_EQ(listed[0]->name, "kept 0.0");
+    EXPECT_EQ(listed[50]->name, "own 0");
+    EXPECT_EQ(listed.back()->name, "own 39");
+
+    const std::vector<const ftpObject*> gone { listed[3], listed[50], listed.back() };
+    list.remove(gone);
+    EXPECT_EQ(list.size(), listed.size() - 3);
+    EXPECT_FALSE(list.holds(listed[50]));
+    EXPECT_TRUE(list.holds(listed[51]));
+    EXPECT_EQ(listed[51]->name, "kept 1.0");
+    EXPECT_EQ(*std::next(list.begin(), 3), listed[4]);
+
+    list.clear();
+    EXPECT_TRUE(list.empty());
 }
 
 } // namespace
