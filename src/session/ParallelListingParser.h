@@ -68,6 +68,8 @@ private:
     };
 
     void queue(std::string text);
+    // The buffer of a piece parsed before, if one is spare; empty if not.
+    std::string spareText();
     void run();
     parsedPiece parse(std::string_view text) const;
     // Moves the parsed pieces that follow the last one taken into `into`.
@@ -86,6 +88,7 @@ private:
     std::deque<piece> waiting_;
     std::size_t waitingBytes_ = 0;
     std::map<std::size_t, parsedPiece> parsed_; // by number, not yet taken
+    std::vector<std::string> spareTexts_; // cleared, their memory kept
     std::size_t numbered_ = 0; // pieces queued so far
     std::size_t taken_ = 0; // the number of the next piece to take
     bool finished_ = false; // no more pieces will be queued
