@@ -3,6 +3,7 @@
 #include "session/RemotePath.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace
 {
@@ -10,14 +11,6 @@ namespace
 char folded(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string foldedName(std::string_view name)
-{
-    std::string result(name);
-    for (char& c : result)
-        c = folded(c);
-    return result;
 }
 
 bool foldedLess(std::string_view a, std::string_view b)
@@ -39,6 +32,23 @@ void sortLevel(ftpTreeViewObject& node)
 }
 
 } // namespace
+
+std::size_t foldedNameHash::operator()(std::string_view name) const
+{
+    // FNV-1a over the folded bytes: no folded copy to hash.
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const char c : name) {
+        hash ^= static_cast<unsigned char>(folded(c));
+        hash *= 1099511628211ULL;
+    }
+    return static_cast<std::size_t>(hash);
+}
+
+bool foldedNameEqual::operator()(std::string_view a, std::string_view b) const
+{
+    return std::equal(
+        a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) { return folded(x) == folded(y); });
+}
 
 void remoteTree::clear()
 {
@@ -80,15 +90,15 @@ ftpTreeViewObject& remoteTree::nodeOf(std::string_view path)
 
 ftpTreeViewObject& remoteTree::childNamed(ftpTreeViewObject& parent, std::string_view name)
 {
-    std::string folded = foldedName(name);
-    if (const auto found = parent.childByFoldedName.find(folded); found != parent.childByFoldedName.end())
+    if (const auto found = parent.childByName.find(name); found != parent.childByName.end())
         return *found->second;
     auto child = std::make_unique<ftpTreeViewObject>();
     child->name = name;
-    child->path = remotePath::plainForm(remotePath::join(parent.path, name));
+    // A name holding no "/" joined to a plain path is a plain path.
+    child->path = name.empty() ? parent.path : remotePath::join(parent.path, name);
     child->parent = &parent;
     ftpTreeViewObject& added = *child;
-    parent.childByFoldedName.emplace(std::move(folded), &added);
+    parent.childByName.emplace(added.name, &added);
     parent.children.push_back(std::move(child));
     if (observer_)
         observer_->treeNodeAdded(added);
@@ -108,6 +118,6 @@ void remoteTree::remove(const ftpTreeViewObject& node)
         clear();
         return;
     }
-    parent->childByFoldedName.erase(foldedName(node.name));
+    parent->childByName.erase(node.name);
     std::erase_if(parent->children, [&](const auto& child) { return child.get() == &node; });
 }

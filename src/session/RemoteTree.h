@@ -6,15 +6,23 @@
 #include <unordered_map>
 #include <vector>
 
+// Names compared with ASCII letters in either case alike.
+struct foldedNameHash {
+    std::size_t operator()(std::string_view name) const;
+};
+struct foldedNameEqual {
+    bool operator()(std::string_view a, std::string_view b) const;
+};
+
 // One node of a session's remote folder tree.
 struct ftpTreeViewObject {
     std::string name;
     std::string path; // plain form
     ftpTreeViewObject* parent = nullptr;
     std::vector<std::unique_ptr<ftpTreeViewObject>> children;
-    // Children by their name in ASCII lower case, so that a folder with many
-    // subfolders is filled in linear time.
-    std::unordered_map<std::string, ftpTreeViewObject*> childByFoldedName;
+    // Children by their name in either case, so that a folder with many
+    // subfolders is filled in linear time. A key is the child's own name.
+    std::unordered_map<std::string_view, ftpTreeViewObject*, foldedNameHash, foldedNameEqual> childByName;
 
     bool isRoot() const { return parent == nullptr; }
 };
