@@ -28,7 +28,8 @@ public:
     bool empty() const { return entries_.empty(); }
     ftpObject* front() const { return entries_.front(); }
 
-    bool holds(const ftpObject* entry) const;
+    // Those of `wanted` that are listed, each once, in list order.
+    std::vector<const ftpObject*> listedAmong(std::span<const ftpObject* const> wanted) const;
 
     // Keeps `block` for entries to be appended from it, one by one.
     entryBlock& keep(entryBlock block);

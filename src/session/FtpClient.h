@@ -207,7 +207,9 @@ private:
     bool renamePath(const std::string& from, const std::string& to);
     void relistCurrentFolder();
     void removeEntries(std::span<const ftpObject* const> entries);
-    void removeTreeNode(const ftpTreeViewObject& node);
+    // Takes the nodes with their subtrees out of the tree and its view; the
+    // entries listed forget them. Nodes no longer in the tree are passed over.
+    void removeTreeNodes(std::span<const ftpTreeViewObject* const> nodes);
     // False, after telling the user, when `text` holds CR, LF or NUL.
     bool sendable(const QString& text);
 

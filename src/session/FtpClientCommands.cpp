@@ -16,6 +16,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace
 {
@@ -46,13 +47,6 @@ bool within(const ftpTreeViewObject* node, const ftpTreeViewObject& subtree)
             return true;
     }
     return false;
-}
-
-bool holds(const ftpTreeViewObject& node, const ftpTreeViewObject* wanted)
-{
-    return &node == wanted || std::any_of(node.children.begin(), node.children.end(), [&](const auto& child) {
-        return holds(*child, wanted);
-    });
 }
 
 namespace texts
@@ -184,8 +178,8 @@ void ftpClient::moveTreeNode(const ftpTreeViewObject& node, const ftpTreeViewObj
     if (node.parent)
         QFile::remove(cacheFileOf(node.parent->path));
     renamePath(from, to);
-    if (!tree_.empty() && holds(*tree_.root(), &node))
-        removeTreeNode(node);
+    const ftpTreeViewObject* moved = &node;
+    removeTreeNodes(std::span(&moved, 1));
     if (!closing_) {
         relist_ = true;
         changeDirectoryAndList(to);
@@ -362,32 +356,59 @@ void ftpClient::relistCurrentFolder()
 
 void ftpClient::removeEntries(std::span<const ftpObject* const> entries)
 {
-    std::vector<const ftpObject*> present;
-    for (const ftpObject* entry : entries) {
-        if (list_.holds(entry))
-            present.push_back(entry);
-    }
+    const std::vector<const ftpObject*> present = list_.listedAmong(entries);
     if (present.empty())
         return;
     view_->removeListEntries(present);
+    std::vector<const ftpTreeViewObject*> folders;
     for (const ftpObject* entry : present) {
-        if (entry->treeNode && !tree_.empty() && holds(*tree_.root(), entry->treeNode))
-            removeTreeNode(*entry->treeNode);
+        if (entry->treeNode)
+            folders.push_back(entry->treeNode);
     }
+    removeTreeNodes(folders);
     list_.remove(present);
     typeTexts_.clear();
     for (const auto& entry : list_)
         typeTexts_.add(*entry);
 }
 
-void ftpClient::removeTreeNode(const ftpTreeViewObject& node)
+void ftpClient::removeTreeNodes(std::span<const ftpTreeViewObject* const> nodes)
 {
-    if (within(selectedNode_, node))
-        selectedNode_ = node.parent;
+    if (nodes.empty() || tree_.empty())
+        return;
+    // Only nodes still in the tree, and none inside another that goes: its
+    // subtree goes with it.
+    const auto inTree = tree_.nodes();
+    const std::unordered_set<const ftpTreeViewObject*> asked(nodes.begin(), nodes.end());
+    const auto insideAsked = [&](const ftpTreeViewObject& node) {
+        for (const ftpTreeViewObject* above = node.parent; above; above = above->parent) {
+            if (asked.contains(above))
+                return true;
+        }
+        return false;
+    };
+    std::vector<const ftpTreeViewObject*> going;
+    std::unordered_set<const ftpTreeViewObject*> goingSet;
+    for (const ftpTreeViewObject* node : nodes) {
+        if (inTree.contains(node) && !insideAsked(*node) && goingSet.insert(node).second)
+            going.push_back(node);
+    }
+    const auto insideGoing = [&](const ftpTreeViewObject* node) {
+        for (; node; node = node->parent) {
+            if (goingSet.contains(node))
+                return true;
+        }
+        return false;
+    };
+    for (const ftpTreeViewObject* node : going) {
+        if (within(selectedNode_, *node))
+            selectedNode_ = node->parent;
+    }
     for (const auto& entry : list_) {
-        if (within(entry->treeNode, node))
+        if (insideGoing(entry->treeNode))
             entry->treeNode = nullptr;
     }
-    view_->removeTreeNode(node);
-    tree_.remove(node);
+    for (const ftpTreeViewObject* node : going)
+        view_->removeTreeNode(*node);
+    tree_.remove(going);
 }

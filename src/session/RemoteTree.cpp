@@ -111,13 +111,35 @@ void remoteTree::sort()
         sortLevel(*root_);
 }
 
-void remoteTree::remove(const ftpTreeViewObject& node)
+void remoteTree::remove(std::span<const ftpTreeViewObject* const> nodes)
 {
-    ftpTreeViewObject* parent = node.parent;
-    if (!parent) {
-        clear();
-        return;
+    // Each parent's children are filtered once: removing thousands of
+    // siblings one by one would move the rest thousands of times.
+    std::unordered_map<ftpTreeViewObject*, std::unordered_set<const ftpTreeViewObject*>> goingByParent;
+    for (const ftpTreeViewObject* node : nodes) {
+        if (!node->parent) {
+            clear();
+            return;
+        }
+        node->parent->childByName.erase(node->name);
+        goingByParent[node->parent].insert(node);
     }
-    parent->childByName.erase(node.name);
-    std::erase_if(parent->children, [&](const auto& child) { return child.get() == &node; });
+    for (auto& [parent, going] : goingByParent)
+        std::erase_if(parent->children, [&](const auto& child) { return going.contains(child.get()); });
+}
+
+std::unordered_set<const ftpTreeViewObject*> remoteTree::nodes() const
+{
+    std::unordered_set<const ftpTreeViewObject*> all;
+    std::vector<const ftpTreeViewObject*> waiting;
+    if (root_)
+        waiting.push_back(root_.get());
+    while (!waiting.empty()) {
+        const ftpTreeViewObject* node = waiting.back();
+        waiting.pop_back();
+        all.insert(node);
+        for (const auto& child : node->children)
+            waiting.push_back(child.get());
+    }
+    return all;
 }

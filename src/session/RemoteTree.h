@@ -1,9 +1,11 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // Names compared with ASCII letters in either case alike.
@@ -66,8 +68,12 @@ public:
         return childNamed(parent, name);
     }
 
-    // Destroys the node with its subtree (the root: the whole tree).
-    void remove(const ftpTreeViewObject& node);
+    // Destroys the nodes with their subtrees (the root: the whole tree). No
+    // node may lie inside another.
+    void remove(std::span<const ftpTreeViewObject* const> nodes);
+
+    // Every node, the root included; empty without a root.
+    std::unordered_set<const ftpTreeViewObject*> nodes() const;
 
     // Every level in alphabetical order (case-insensitive).
     void sort();

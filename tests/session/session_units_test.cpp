@@ -172,6 +172,31 @@ TEST(RemoteTreeNodes, FoundCaseInsensitivelyAndCreatedOnDemand)
     EXPECT_EQ(root.children.front()->name, "Alpha");
 }
 
+TEST(RemoteTreeNodes, ManyRemovedAtOnceTakeTheirSubtreesAndLeaveTheRest)
+{
+    remoteTree tree;
+    tree.ensureRoot("host", "/");
+    ftpTreeViewObject& pub = tree.nodeOf("/pub");
+    std::vector<const ftpTreeViewObject*> going;
+    for (int i = 0; i < 300; ++i) {
+        ftpTreeViewObject& folder = tree.childOf(pub, "folder " + std::to_string(i));
+        tree.childOf(folder, "inner");
+        if (i % 3 != 1)
+            going.push_back(&folder);
+    }
+    tree.nodeOf("/other/deep");
+    tree.remove(going);
+    ASSERT_EQ(pub.children.size(), 100u);
+    for (std::size_t i = 0; i < pub.children.size(); ++i)
+        EXPECT_EQ(pub.children[i]->name, "folder " + std::to_string(3 * i + 1));
+    // Found again by name, and a removed name made anew.
+    EXPECT_EQ(&tree.nodeOf("/PUB/Folder 4"), pub.children[1].get());
+    EXPECT_EQ(tree.nodeOf("/pub/folder 0/inner").path, "/pub/folder 0/inner");
+    EXPECT_EQ(pub.children.size(), 101u);
+    // Root, pub, other, deep, and two nodes for each of the 101 folders.
+    EXPECT_EQ(tree.nodes().size(), 4u + 2 * 101);
+}
+
 entryBlock namedEntries(const std::string& prefix, int count)
 {
     entryBlock block;
@@ -200,13 +225,18 @@ TEST(ListedEntries, StayWhereTheyAreWhileTheListGrowsAndShrinks)
     EXPECT_EQ(listed[50]->name, "own 0");
     EXPECT_EQ(listed.back()->name, "own 39");
 
-    const std::vector<const ftpObject*> gone { listed[3], listed[50], listed.back() };
+    // Asked twice, and one that is not listed: each listed one once, in list order.
+    ftpObject elsewhere;
+    const std::vector<const ftpObject*> asked { listed.back(), listed[50], &elsewhere, listed[3],
+        listed[50] };
+    const std::vector<const ftpObject*> gone = list.listedAmong(asked);
+    EXPECT_EQ(gone, (std::vector<const ftpObject*> { listed[3], listed[50], listed.back() }));
     list.remove(gone);
     EXPECT_EQ(list.size(), listed.size() - 3);
-    EXPECT_FALSE(list.holds(listed[50]));
-    EXPECT_TRUE(list.holds(listed[51]));
+    EXPECT_TRUE(list.listedAmong(gone).empty());
     EXPECT_EQ(listed[51]->name, "kept 1.0");
     EXPECT_EQ(*std::next(list.begin(), 3), listed[4]);
+    EXPECT_EQ(*std::next(list.begin(), 49), listed[51]);
 
     list.clear();
     EXPECT_TRUE(list.empty());
