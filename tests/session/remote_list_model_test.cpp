@@ -8,6 +8,7 @@
 #include "session/ListOrder.h"
 #include "session/ui/RemoteListModel.h"
 
+#include <QAbstractItemModelTester>
 #include <QPersistentModelIndex>
 #include <QSignalSpy>
 
@@ -157,6 +158,67 @@ TEST_F(RemoteListModelTest, EntriesPreparedOnTheirThreadMergeInOrderOrGoWithThei
     model.clear();
     runEventsUntil([] { return false; }, std::chrono::milliseconds(100));
     EXPECT_EQ(model.rowCount(), 0) << "entries prepared for a list since cleared stay away";
+}
+
+TEST_F(RemoteListModelTest, RemovedEntriesGoWhereverTheyAreAndTheOthersKeepTheirOrder)
+{
+    // The tester checks every notice against the rows it announces.
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    makeEntries(20000);
+    model.add(entries());
+    model.flush();
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy removedRows(&model, &QAbstractItemModel::rowsRemoved);
+    const std::vector<std::string> before = shown();
+    const auto remaining = [&](const std::vector<const ftpObject*>& gone) {
+        std::vector<std::string> names;
+        for (const std::string& name : before) {
+            if (std::none_of(
+                    gone.begin(), gone.end(), [&](const ftpObject* entry) { return entry->name == name; }))
+                names.push_back(name);
+        }
+        return names;
+    };
+
+    // A few runs: one notice each, the last run first.
+    std::vector<const ftpObject*> gone;
+    for (const int row : { 0, 1, 2, 500, 9000, 9001, 19999 })
+        gone.push_back(model.entryAt(row));
+    const ftpObject* unknown = &held.emplace_back();
+    std::vector<const ftpObject*> asked = gone;
+    asked.push_back(unknown);
+    model.remove(asked);
+    EXPECT_EQ(shown(), remaining(gone));
+    ASSERT_EQ(removedRows.count(), 4);
+    EXPECT_EQ(removedRows[0].value(1).toInt(), 19999);
+    EXPECT_EQ(removedRows[3].value(1).toInt(), 0);
+    EXPECT_EQ(removedRows[3].value(2).toInt(), 2);
+    EXPECT_EQ(reset.count(), 0);
+
+    // Every other row: too many runs for a notice each.
+    std::vector<const ftpObject*> scattered;
+    for (int row = 0; row < model.rowCount(); row += 2)
+        scattered.push_back(model.entryAt(row));
+    const std::vector<std::string> kept = [&] {
+        std::vector<std::string> names;
+        for (int row = 1; row < model.rowCount(); row += 2)
+            names.push_back(model.entryAt(row)->name);
+        return names;
+    }();
+    model.remove(scattered);
+    EXPECT_EQ(shown(), kept);
+    EXPECT_EQ(reset.count(), 1);
+
+    // Everything that is left, as one run.
+    const std::vector<const ftpObject*> rest = [&] {
+        std::vector<const ftpObject*> all;
+        for (int row = 0; row < model.rowCount(); ++row)
+            all.push_back(model.entryAt(row));
+        return all;
+    }();
+    model.remove(rest);
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(removedRows.count(), 5);
 }
 
 } // namespace
