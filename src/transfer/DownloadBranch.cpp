@@ -27,12 +27,6 @@ std::string withSlash(std::string_view folder)
     return result;
 }
 
-std::uint64_t partLengthOf(std::uint64_t size, int count)
-{
-    const auto parts = static_cast<std::uint64_t>(count);
-    return (size - size % parts) / parts;
-}
-
 } // namespace
 
 DownloadBranch::DownloadBranch(LoaderThread& worker, std::int32_t firstFileIndex)
@@ -115,7 +109,15 @@ void DownloadBranch::processFile(std::int32_t index)
     job.text = worker_.transferType() == TransferType::Ascii;
     job.partCount
         = worker_.supportsRest() && !job.text ? partCountFor(job.size, job.digest, worker_.isBorrowed()) : 1;
-    job.ownParts = job.partCount > 1 && index == resumeIndex_ && resumeConnections_ > 0
+    const bool interruptedInParts = index == resumeIndex_ && resumeConnections_ > 0 && resumePartLength_ > 0;
+    if (job.partCount > 1 && interruptedInParts) {
+        // It goes on in the parts it was cut into, whatever the count would
+        // be now: the digest that decides it may not be known this time, and
+        // parts of another length would leave every byte fetched unused.
+        job.partCount = partCountOfLength(job.size, static_cast<std::uint64_t>(resumePartLength_))
+                            .value_or(job.partCount);
+    }
+    job.ownParts = job.partCount > 1 && interruptedInParts
         && resumePartLength_ == static_cast<std::int64_t>(partLengthOf(job.size, job.partCount));
     if (job.partCount > 1 && !partNamesFree(job)) {
         job.partCount = 1;

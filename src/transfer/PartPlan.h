@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -30,6 +31,13 @@ int partCountFor(std::uint64_t size, std::string_view digest, bool borrowed);
 
 // `count` parts of equal length; the last one also takes the remainder.
 std::vector<FilePart> splitIntoParts(std::uint64_t size, int count);
+
+// The length of each part but the last when `size` is cut into `count`.
+std::uint64_t partLengthOf(std::uint64_t size, int count);
+
+// The count of parts of `length` that a file of `size` was cut into, if a
+// count of several parts gives that length.
+std::optional<int> partCountOfLength(std::uint64_t size, std::uint64_t length);
 
 // The target followed by "." and the index: report.pdf.0, report.pdf.1, ...
 QString partFileName(const QString& target, int index);

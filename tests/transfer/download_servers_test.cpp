@@ -236,6 +236,33 @@ TEST_F(DownloadServers, ResumingWithPartsZeroAndThreeCompleteFetchesOnlyTheOther
     EXPECT_EQ(operation.lastFileConnections, 6);
 }
 
+TEST_F(DownloadServers, ResumingInEightPartsWhenTheDigestIsNoLongerKnownKeepsThem)
+{
+    // Cut into eight parts while the server gave its digest; without it a
+    // new download would take six.
+    const qint64 size = 1000003;
+    const QByteArray bytes = serve(QStringLiteral("/pub/d.bin"), size);
+    ASSERT_TRUE(startServer(FtpServerKind::Family, { QStringLiteral("--refuse"), QStringLiteral("MD5") }));
+    const auto parts = splitIntoParts(static_cast<std::uint64_t>(size), 8);
+    const QString target = local.filePath(QStringLiteral("d.bin"));
+    const auto slice = [&](int i, qint64 length) {
+        return bytes.mid(static_cast<qint64>(parts[static_cast<std::size_t>(i)].start), length);
+    };
+    writeBytes(partFileName(target, 0), slice(0, 125000));
+    writeBytes(partFileName(target, 6), slice(6, 4000));
+    operation.lastFileIndex = 0;
+    operation.lastFileBytePeriod = 125000;
+    operation.lastFileConnections = 7;
+    window.overwriteAnswer = OverwriteAnswer::Resume;
+    download({ "/pub/d.bin" });
+    EXPECT_TRUE(finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(readAll(target), bytes);
+    EXPECT_EQ(commands("RETR").size(), 7);
+    EXPECT_TRUE(commands("REST").contains("REST " + QByteArray::number(6 * 125000 + 4000)));
+    EXPECT_EQ(localFiles(), QStringList { QStringLiteral("d.bin") });
+    EXPECT_EQ(operation.lastFileBytePeriod, 125000);
+}
+
 TEST_F(DownloadServers, APartFileThatIsALinkLeavesItsTargetUntouched)
 {
     // A part file longer than its part is cut back on resume; a link planted
