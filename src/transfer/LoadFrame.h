@@ -94,7 +94,7 @@ struct LoadFrameSetup {
     bool embedded = false; // inside a session's tab rather than a window of its own
     ftpSite site; // with its P2P network
     OperationKind kind = OperationKind::Download;
-    // Download: the local folder; upload: the remote folder.
+    // A download's local folder.
     QString path;
     bool pathGiven = false;
     QString selectedLocalFolder;

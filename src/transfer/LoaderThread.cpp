@@ -84,8 +84,9 @@ LoaderThread::LoaderThread(LoaderInputs inputs, QObject* parent)
     , site_(std::move(inputs.site))
 {
     hostText_ = QString::fromStdString(site_.persistent ? site_.hostAddress : site_.p2pUserName);
-    remoteBase_ = withSlash(kind_ == OperationKind::Upload && inputs.pathGiven ? inputs.path.toStdString()
-                                                                               : site_.initialDirectory);
+    // An upload goes into its site's initial directory, which keeps the
+    // server's bytes.
+    remoteBase_ = withSlash(site_.initialDirectory);
     if (kind_ == OperationKind::Upload) {
         if (!files_.empty()) {
             if (const auto fields = parseUploadFileEntry(files_.front()))

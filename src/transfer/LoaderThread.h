@@ -36,7 +36,7 @@ struct LoaderInputs {
     // Resume state and capabilities are written back into it on the main
     // thread; may be null.
     ftpOperationObject* operation = nullptr;
-    // Download: the local folder; upload: the remote folder.
+    // A download's local folder.
     QString path;
     bool pathGiven = false;
     // The folder selected in the main window's local view; empty: none.

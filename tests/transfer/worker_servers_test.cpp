@@ -213,8 +213,7 @@ TEST_F(WorkerServers, AnUploadCreatesTheMissingFoldersAndSendsEveryFileLastFirst
     QDir().mkpath(remote.path() + QStringLiteral("/up/tree"));
 
     LoaderInputs in = inputs(OperationKind::Upload);
-    in.path = QStringLiteral("/up");
-    in.pathGiven = true;
+    in.site.initialDirectory = "/up";
     in.files = { uploadFileEntry((local.path() + QStringLiteral("/single.bin")).toStdString(), 7) };
     in.folders = { (local.path() + QStringLiteral("/tree")).toStdString() };
     LoaderThread worker(std::move(in));
@@ -249,8 +248,7 @@ TEST_F(WorkerServers, AnUploadOfAPartialFileResumesFromTheServersSize)
     writeFile(remote.path() + QStringLiteral("/up/part.bin"), 1200);
     window.overwriteAnswer = OverwriteAnswer::Resume;
     LoaderInputs in = inputs(OperationKind::Upload);
-    in.path = QStringLiteral("/up");
-    in.pathGiven = true;
+    in.site.initialDirectory = "/up";
     in.files = { uploadFileEntry((local.path() + QStringLiteral("/part.bin")).toStdString(), 5000) };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
@@ -285,8 +283,6 @@ TEST_F(WorkerServers, AStopDuringARateLimitedUploadEndsItPromptly)
     ASSERT_TRUE(startServer({ QStringLiteral("--rate"), QStringLiteral("20000") }));
     writeFile(local.path() + QStringLiteral("/slow.bin"), 2'000'000);
     LoaderInputs in = inputs(OperationKind::Upload);
-    in.path = QStringLiteral("/");
-    in.pathGiven = true;
     in.files = { uploadFileEntry((local.path() + QStringLiteral("/slow.bin")).toStdString(), 2'000'000) };
     bool uploading = false;
     window.onStatus = [&](const QString& text) { uploading |= text == QStringLiteral("Upload starting..."); };
@@ -315,8 +311,6 @@ TEST_F(WorkerServers, TheManagerStopsThreeRunningWorkersAndTheirWindowsHearNothi
         windows.push_back(std::make_unique<RecordingWindow>());
         LoaderInputs in = inputs(OperationKind::Upload);
         in.window = windows.back().get();
-        in.path = QStringLiteral("/");
-        in.pathGiven = true;
         in.files = { uploadFileEntry(name.toStdString(), 2'000'000) };
         workers.push_back(std::make_unique<LoaderThread>(std::move(in)));
         manager.addWorker(workers.back().get());
@@ -514,8 +508,6 @@ TEST_F(WorkerServers, APausedUploadResumesFromTheSizeTheServerHolds)
     }
     const QString onServer = remote.path() + QStringLiteral("/paced.bin");
     LoaderInputs in = inputs(OperationKind::Upload);
-    in.path = QStringLiteral("/");
-    in.pathGiven = true;
     in.files = { uploadFileEntry((local.path() + QStringLiteral("/paced.bin")).toStdString(), size) };
     LoaderThread worker(std::move(in));
     worker.start(OperationPriority::Normal);
