@@ -68,7 +68,7 @@ struct countingView : sessionView {
     void updateListEntry(const ftpObject&) override { }
     std::optional<searchRequest> askSearchKeyword() override { return std::nullopt; }
     void removeListEntries(std::span<const ftpObject* const> gone) override { entries -= gone.size(); }
-    void removeTreeNode(const ftpTreeViewObject&) override { --nodes; }
+    void removeTreeNodes(std::span<const ftpTreeViewObject* const> gone) override { nodes -= gone.size(); }
     QString askName(const nameQuestion&) override { return {}; }
     permissionsAnswer askPermissions(const permissionsQuestion&) override { return {}; }
     std::optional<newObjectAnswer> askNewObject() override { return std::nullopt; }

@@ -408,7 +408,6 @@ void ftpClient::removeTreeNodes(std::span<const ftpTreeViewObject* const> nodes)
         if (insideGoing(entry->treeNode))
             entry->treeNode = nullptr;
     }
-    for (const ftpTreeViewObject* node : going)
-        view_->removeTreeNode(*node);
+    view_->removeTreeNodes(going);
     tree_.remove(going);
 }

@@ -55,10 +55,10 @@ public:
     virtual void addListEntries(std::span<const ftpObject* const> entries) = 0;
     // An entry already shown changed its size, date or rights.
     virtual void updateListEntry(const ftpObject& entry) = 0;
-    // Entries about to be destroyed, and a tree node about to be destroyed
-    // with everything below it.
+    // Entries about to be destroyed, and tree nodes about to be destroyed
+    // with everything below them (none of them below another).
     virtual void removeListEntries(std::span<const ftpObject* const> entries) = 0;
-    virtual void removeTreeNode(const ftpTreeViewObject& node) = 0;
+    virtual void removeTreeNodes(std::span<const ftpTreeViewObject* const> nodes) = 0;
 
     // The keyword dialog of a server search; nothing when cancelled.
     virtual std::optional<searchRequest> askSearchKeyword() = 0;

@@ -307,6 +307,36 @@ TEST_F(FrameTest, ListItemsDroppedOnAFolderItemMoveWithoutAQuestion)
     EXPECT_EQ(countOf("RNFR"), 2);
 }
 
+TEST_F(FrameTest, ManyFoldersMovedAtOnceLeaveTheTreeWithTheOthersInOrder)
+{
+    // More than are taken out of a folder one by one.
+    QStringList folders;
+    for (int i = 0; i < 40; ++i) {
+        folders << QStringLiteral("f%1").arg(i, 2, 10, QLatin1Char('0'));
+        QDir().mkpath(root.filePath(QStringLiteral("pub/") + folders.back()));
+    }
+    ASSERT_TRUE(start());
+    QTreeWidgetItem* pub = frame->remoteTree()->currentItem();
+    ASSERT_EQ(pub->childCount(), 42);
+    const QStringList moved = folders.mid(3, 30);
+    select(moved);
+    ASSERT_TRUE(dropListItemsOn(
+        frame->remoteList()->detailView()->viewport(), centreOfRow(rowOf(QStringLiteral("docs")))));
+    EXPECT_EQ(countOf("RNTO /pub/docs/f"), 30);
+    ASSERT_EQ(frame->remoteTree()->currentItem(), frame->itemOf(*session->selectedNode()));
+    pub = frame->remoteTree()->currentItem();
+    ASSERT_NE(pub, nullptr);
+    EXPECT_EQ(pub->text(0), QStringLiteral("pub"));
+    QStringList left;
+    for (int at = 0; at < pub->childCount(); ++at)
+        left << pub->child(at)->text(0);
+    EXPECT_EQ(left,
+        QStringList({ QStringLiteral("Archive"), QStringLiteral("docs") }) + folders.mid(0, 3)
+            + folders.mid(33));
+    for (const QString& name : moved)
+        EXPECT_FALSE(shownNames().contains(name)) << name.toStdString();
+}
+
 TEST_F(FrameTest, AFolderDroppedOnATreeNodeMovesAfterTheQuestionAndLosesItsNode)
 {
     ASSERT_TRUE(start());

@@ -72,7 +72,10 @@ struct recordingView : sessionView {
     {
         listed -= static_cast<int>(entries.size());
     }
-    void removeTreeNode(const ftpTreeViewObject&) override { --treeNodes; }
+    void removeTreeNodes(std::span<const ftpTreeViewObject* const> nodes) override
+    {
+        treeNodes -= static_cast<int>(nodes.size());
+    }
     std::optional<searchRequest> askSearchKeyword() override { return keyword; }
     QString askName(const nameQuestion&) override { return {}; }
     permissionsAnswer askPermissions(const permissionsQuestion&) override { return {}; }

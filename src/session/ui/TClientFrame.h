@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class ftpClient;
@@ -125,7 +126,7 @@ public:
     void addListEntries(std::span<const ftpObject* const> entries) override;
     void updateListEntry(const ftpObject& entry) override;
     void removeListEntries(std::span<const ftpObject* const> entries) override;
-    void removeTreeNode(const ftpTreeViewObject& node) override;
+    void removeTreeNodes(std::span<const ftpTreeViewObject* const> nodes) override;
     std::optional<searchRequest> askSearchKeyword() override;
     QString askName(const nameQuestion& question) override;
     permissionsAnswer askPermissions(const permissionsQuestion& question) override;
@@ -152,6 +153,7 @@ private:
     void applyCommands(const sessionCommands& commands);
     bool remoteListUsable() const;
     void forgetItems(QTreeWidgetItem* item);
+    void removeChildren(QTreeWidgetItem& parent, const std::unordered_set<QTreeWidgetItem*>& going);
     void orderChildren(QTreeWidgetItem* item, const ftpTreeViewObject& node);
     bool handleDrag(QObject* target, QEvent* event);
     bool handleDrop(QObject* target, QEvent* event);
