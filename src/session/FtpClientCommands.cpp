@@ -49,6 +49,18 @@ bool within(const ftpTreeViewObject* node, const ftpTreeViewObject& subtree)
     return false;
 }
 
+using treeNodeSet = std::unordered_set<const ftpTreeViewObject*>;
+
+// Whether `node` is one of `subtrees` or lies below one.
+bool withinAny(const ftpTreeViewObject* node, const treeNodeSet& subtrees)
+{
+    for (; node; node = node->parent) {
+        if (subtrees.contains(node))
+            return true;
+    }
+    return false;
+}
+
 namespace texts
 {
 QString renameRefused()
@@ -378,34 +390,20 @@ void ftpClient::removeTreeNodes(std::span<const ftpTreeViewObject* const> nodes)
         return;
     // Only nodes still in the tree, and none inside another that goes: its
     // subtree goes with it.
-    const auto inTree = tree_.nodes();
-    const std::unordered_set<const ftpTreeViewObject*> asked(nodes.begin(), nodes.end());
-    const auto insideAsked = [&](const ftpTreeViewObject& node) {
-        for (const ftpTreeViewObject* above = node.parent; above; above = above->parent) {
-            if (asked.contains(above))
-                return true;
-        }
-        return false;
-    };
+    const treeNodeSet inTree = tree_.nodes();
+    const treeNodeSet asked(nodes.begin(), nodes.end());
     std::vector<const ftpTreeViewObject*> going;
-    std::unordered_set<const ftpTreeViewObject*> goingSet;
+    treeNodeSet goingSet;
     for (const ftpTreeViewObject* node : nodes) {
-        if (inTree.contains(node) && !insideAsked(*node) && goingSet.insert(node).second)
+        if (inTree.contains(node) && !withinAny(node->parent, asked) && goingSet.insert(node).second)
             going.push_back(node);
     }
-    const auto insideGoing = [&](const ftpTreeViewObject* node) {
-        for (; node; node = node->parent) {
-            if (goingSet.contains(node))
-                return true;
-        }
-        return false;
-    };
     for (const ftpTreeViewObject* node : going) {
         if (within(selectedNode_, *node))
             selectedNode_ = node->parent;
     }
     for (const auto& entry : list_) {
-        if (insideGoing(entry->treeNode))
+        if (withinAny(entry->treeNode, goingSet))
             entry->treeNode = nullptr;
     }
     view_->removeTreeNodes(going);

@@ -78,6 +78,16 @@ protected:
         return in;
     }
 
+    // A folder walked over passive data connections, as the scripted server
+    // takes them.
+    LoaderInputs passiveFolderInputs(OperationKind kind, quint16 port, const std::string& folder)
+    {
+        LoaderInputs in = inputs(kind, port);
+        in.options.AlwaysUsePassiveMode = true;
+        in.folders = { folderEntry("", folder) };
+        return in;
+    }
+
     QList<QByteArray> commands() const
     {
         QList<QByteArray> lines;
@@ -543,9 +553,7 @@ TEST_F(WorkerServers, AWalkThroughAListingOfAnUnknownFormatSaysSo)
         = "AAAREADME.TXT;3       12/18   14-MAR-2003 09:12:44.57  [SYSTEM]   (RWED,RWED,RE,RE)\r\n"
           "data.dir;1             1/3     2-FEB-2002 17:01:09.10  [SYSTEM]   (RWE,RWE,RE,RE)\r\n";
     ASSERT_TRUE(scripted.start());
-    LoaderInputs in = inputs(OperationKind::Download, scripted.port());
-    in.options.AlwaysUsePassiveMode = true;
-    in.folders = { folderEntry("", "/pub") };
+    LoaderInputs in = passiveFolderInputs(OperationKind::Download, scripted.port(), "/pub");
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
     EXPECT_TRUE(scripted.received("LIST"));
@@ -604,9 +612,7 @@ TEST_F(WorkerServers, ARefusedDeleteNamesItsFileAndEndsTheRunBeforeTheFolderGoes
                         "drwxr-xr-x   2 ftp ftp 10 Jan 01 12:00 sub\r\n";
     scripted.replies["DELE"] = "550 Permission denied\r\n";
     ASSERT_TRUE(scripted.start());
-    LoaderInputs in = inputs(OperationKind::Delete, scripted.port());
-    in.options.AlwaysUsePassiveMode = true;
-    in.folders = { folderEntry("", "/pub/gone") };
+    LoaderInputs in = passiveFolderInputs(OperationKind::Delete, scripted.port(), "/pub/gone");
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
     ASSERT_EQ(prompter.messages.size(), 1);
@@ -643,10 +649,8 @@ TEST_F(WorkerServers, AHostileListingWritesNothingOutsideTheLocalBase)
     ScriptedFtpServer scripted;
     scripted.download = hostileListing();
     ASSERT_TRUE(scripted.start());
-    LoaderInputs in = inputs(OperationKind::Download, scripted.port());
-    in.options.AlwaysUsePassiveMode = true;
+    LoaderInputs in = passiveFolderInputs(OperationKind::Download, scripted.port(), "/pub");
     in.path = local.path() + QStringLiteral("/base");
-    in.folders = { folderEntry("", "/pub") };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
 
