@@ -8,7 +8,7 @@
 
 #include "common/Prompter.h"
 #include "session/FtpClient.h"
-#include "session/PlatformTypeText.h"
+#include "remote/PlatformTypeText.h"
 #include "session/ui/RemoteListModel.h"
 #include "session/ui/TClientFrame.h"
 

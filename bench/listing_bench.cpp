@@ -1,5 +1,5 @@
-#include "session/FileTypeText.h"
-#include "session/ListingParser.h"
+#include "remote/FileTypeText.h"
+#include "remote/ListingParser.h"
 
 #include <benchmark/benchmark.h>
 

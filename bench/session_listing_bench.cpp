@@ -15,7 +15,7 @@
 
 #include "common/Prompter.h"
 #include "session/FtpClient.h"
-#include "session/PlatformTypeText.h"
+#include "remote/PlatformTypeText.h"
 #include "session/SessionView.h"
 
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 
 #include "FuzzInput.h"
 
-#include "session/ListingParser.h"
+#include "remote/ListingParser.h"
 
 #include <cstdint>
 

@@ -2,7 +2,7 @@
 
 #include "app/MainForm.h"
 #include "session/FtpClient.h"
-#include "session/PlatformTypeText.h"
+#include "remote/PlatformTypeText.h"
 #include "session/SessionView.h"
 
 #include <QThreadPool>

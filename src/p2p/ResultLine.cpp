@@ -1,7 +1,7 @@
 #include "p2p/ResultLine.h"
 
 #include "common/DigestText.h"
-#include "session/FileTypeText.h"
+#include "remote/FileTypeText.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/P2pNetwork.h"
-#include "session/FtpObject.h"
+#include "remote/FtpObject.h"
 
 #include <string_view>
 

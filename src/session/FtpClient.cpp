@@ -6,7 +6,7 @@
 #include "net/TFtpClient.h"
 #include "net/THttpCli.h"
 #include "p2p/IndexServerClient.h"
-#include "session/RemotePath.h"
+#include "remote/RemotePath.h"
 #include "session/SessionLog.h"
 #include "session/SessionView.h"
 #include "settings/ApplyOptions.h"

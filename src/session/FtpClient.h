@@ -2,9 +2,9 @@
 
 #include "common/FtpSite.h"
 #include "common/ShellMembers.h"
-#include "session/EntryList.h"
-#include "session/FileTypeText.h"
-#include "session/FtpObject.h"
+#include "remote/EntryList.h"
+#include "remote/FileTypeText.h"
+#include "remote/FtpObject.h"
 #include "session/RemoteTree.h"
 #include "session/SessionHistory.h"
 #include "session/SessionState.h"

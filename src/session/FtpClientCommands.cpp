@@ -9,7 +9,7 @@
 #include "common/Prompter.h"
 #include "net/TFtpClient.h"
 #include "session/Permissions.h"
-#include "session/RemotePath.h"
+#include "remote/RemotePath.h"
 #include "session/SessionView.h"
 
 #include <QDir>

@@ -6,7 +6,7 @@
 #include "common/LinkFile.h"
 #include "common/ProgramFolders.h"
 #include "net/TFtpClient.h"
-#include "session/RemotePath.h"
+#include "remote/RemotePath.h"
 #include "session/SessionView.h"
 
 #include <QFile>

@@ -5,9 +5,9 @@
 
 #include "common/Prompter.h"
 #include "net/TFtpClient.h"
-#include "session/ListingParser.h"
-#include "session/ParallelListingParser.h"
-#include "session/RemotePath.h"
+#include "remote/ListingParser.h"
+#include "remote/ParallelListingParser.h"
+#include "remote/RemotePath.h"
 #include "session/SessionView.h"
 
 #include <QCoreApplication>

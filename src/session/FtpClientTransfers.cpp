@@ -8,7 +8,7 @@
 #include "common/Notices.h"
 #include "common/Prompter.h"
 #include "net/TFtpClient.h"
-#include "session/RemotePath.h"
+#include "remote/RemotePath.h"
 #include "session/SessionView.h"
 #include "session/TransferLists.h"
 #include "transfer/ActionsList.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "session/CommandDialogs.h"
-#include "session/FtpObject.h"
+#include "remote/FtpObject.h"
 
 #include <optional>
 #include <span>

@@ -1,6 +1,6 @@
 #include "session/RemoteTree.h"
 
-#include "session/RemotePath.h"
+#include "remote/RemotePath.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "session/TransferLists.h"
 
-#include "session/FtpObject.h"
-#include "session/RemotePath.h"
+#include "remote/FtpObject.h"
+#include "remote/RemotePath.h"
 #include "transfer/FtpOperation.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "session/FtpObject.h"
-#include "session/ListingParser.h"
+#include "remote/FtpObject.h"
+#include "remote/ListingParser.h"
 
 #include <QString>
 

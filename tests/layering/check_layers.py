@@ -1,7 +1,9 @@
 """Checks that dependencies point down the house.
 
-- nothing outside src/app includes "app/...";
-- src/net includes nothing of the program's other folders;
+- every include of a program folder points to the including folder itself or
+  to a lower floor (FLOORS, lowest first); folders of one floor do not include
+  each other, and a ui/ folder sits above its own core, so no core file
+  includes a view;
 - no file outside a ui/ folder (and the entry point) includes a QtWidgets or
   QtGui header;
 - a test program that links only the core library loads neither QtGui nor
@@ -13,17 +15,19 @@ import os
 import re
 import subprocess
 import sys
+import tempfile
 import unittest
 
 SOURCE_DIR = sys.argv.pop(1) if len(sys.argv) > 1 else '.'
 CORE_PROGRAM = sys.argv.pop(1) if len(sys.argv) > 1 else ''
 QT_INCLUDE = '/usr/include/x86_64-linux-gnu/qt6'
-PROGRAM_FOLDERS = ('app', 'common', 'net', 'p2p', 'session', 'settings', 'transfer')
+FLOORS = (('common', 'net'), ('remote',), ('settings',), ('p2p',), ('transfer',), ('session', 'search'), ('app',))
+FLOOR_OF = {folder: level for level, folders in enumerate(FLOORS) for folder in folders}
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 
 
-def sources():
-    src = os.path.join(SOURCE_DIR, 'src')
+def sources(source_dir=None):
+    src = os.path.join(source_dir or SOURCE_DIR, 'src')
     for folder, _, names in os.walk(src):
         for name in names:
             if name.endswith(('.h', '.cpp')):
@@ -47,17 +51,54 @@ def is_view(rel):
     return '/ui/' in '/' + rel or rel == os.path.join('app', 'main.cpp')
 
 
-class Layers(unittest.TestCase):
-    def test_only_the_shell_includes_the_shell(self):
-        wrong = [f'{rel} -> {inc}' for rel, incs in sources() for _, inc in incs
-                 if inc.startswith('app/') and not rel.startswith('app/')]
-        self.assertEqual(wrong, [])
+def place(rel):
+    """(folder, is a view) of a path below src/, or None outside the program's folders."""
+    folder = rel.split('/')[0]
+    return (folder, is_view(rel)) if folder in FLOOR_OF else None
 
-    def test_the_network_layer_knows_nothing_of_the_program(self):
-        others = tuple(f'{folder}/' for folder in PROGRAM_FOLDERS if folder != 'net')
-        wrong = [f'{rel} -> {inc}' for rel, incs in sources() for _, inc in incs
-                 if rel.startswith('net/') and inc.startswith(others)]
-        self.assertEqual(wrong, [])
+
+def may_include(includer, included):
+    (folder, view), (target, target_view) = includer, included
+    if target_view and not view:
+        return False
+    return target == folder or FLOOR_OF[target] < FLOOR_OF[folder]
+
+
+def upward_includes(source_dir=None):
+    wrong = []
+    for rel, incs in sources(source_dir):
+        includer = place(rel)
+        for kind, inc in incs:
+            included = place(inc) if kind == '"' else None
+            if includer and included and not may_include(includer, included):
+                wrong.append(f'{rel} -> {inc}')
+    return wrong
+
+
+class Layers(unittest.TestCase):
+    def test_every_include_points_to_its_own_floor_or_below(self):
+        self.assertEqual(upward_includes(), [])
+
+    def test_a_planted_upward_include_is_caught(self):
+        planted = {
+            'remote/Entry.h': '#include "session/FtpClient.h"\n',
+            'session/FtpClient.h': '#include "remote/Entry.h"\n#include "search/Search.h"\n',
+            'transfer/Walk.cpp': '#include "transfer/ui/LoadFrameView.h"\n#include <QString>\n',
+            'transfer/ui/LoadFrameView.h': '#include "session/ui/Frame.h"\n#include "p2p/ui/X.h"\n',
+            'app/Main.cpp': '#include "session/FtpClient.h"\n#include "search/Search.h"\n',
+        }
+        with tempfile.TemporaryDirectory() as root:
+            for rel, text in planted.items():
+                path = os.path.join(root, 'src', rel)
+                os.makedirs(os.path.dirname(path), exist_ok=True)
+                with open(path, 'w', encoding='utf-8') as f:
+                    f.write(text)
+            self.assertEqual(sorted(upward_includes(root)), [
+                'remote/Entry.h -> session/FtpClient.h',
+                'session/FtpClient.h -> search/Search.h',
+                'transfer/Walk.cpp -> transfer/ui/LoadFrameView.h',
+                'transfer/ui/LoadFrameView.h -> session/ui/Frame.h',
+            ])
 
     def test_widgets_and_gui_stay_in_the_views(self):
         gui = gui_headers()

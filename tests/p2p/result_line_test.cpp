@@ -1,5 +1,5 @@
 #include "p2p/ResultLine.h"
-#include "session/FileTypeText.h"
+#include "remote/FileTypeText.h"
 
 #include <gtest/gtest.h>
 

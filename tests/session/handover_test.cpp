@@ -8,7 +8,7 @@
 #include "frame_test_support.h"
 #include "session_test_support.h"
 
-#include "session/ListOrder.h"
+#include "remote/ListOrder.h"
 #include "session/RemoteTree.h"
 #include "session/ui/ModeListView.h"
 #include "session/ui/RemoteListModel.h"

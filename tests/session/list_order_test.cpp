@@ -1,7 +1,7 @@
 // The remote list's order for each sort key, the shared header-click
 // direction, and the rules of the properties dialog.
 
-#include "session/ListOrder.h"
+#include "remote/ListOrder.h"
 #include "session/Permissions.h"
 
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 
 #include "../net/ftp_test_support.h"
 
-#include "session/FtpObject.h"
-#include "session/ListOrder.h"
+#include "remote/FtpObject.h"
+#include "remote/ListOrder.h"
 #include "session/ui/RemoteListModel.h"
 
 #include <QAbstractItemModelTester>

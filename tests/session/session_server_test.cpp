@@ -10,7 +10,7 @@
 
 #include "common/ProgramFolders.h"
 #include "net/TFtpClient.h"
-#include "session/RemotePath.h"
+#include "remote/RemotePath.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -7,7 +7,7 @@
 #include "common/Notices.h"
 #include "common/Prompter.h"
 #include "session/FtpClient.h"
-#include "session/FtpObject.h"
+#include "remote/FtpObject.h"
 #include "session/RemoteTree.h"
 #include "session/SessionView.h"
 

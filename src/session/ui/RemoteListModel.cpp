@@ -1,8 +1,8 @@
 #include "session/ui/RemoteListModel.h"
 
 #include "common/SizeText.h"
-#include "session/FileTypeText.h"
-#include "session/FtpObject.h"
+#include "remote/FileTypeText.h"
+#include "remote/FtpObject.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

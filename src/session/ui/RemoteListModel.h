@@ -1,6 +1,6 @@
 #pragma once
 
-#include "session/ListOrder.h"
+#include "remote/ListOrder.h"
 
 #include <QAbstractTableModel>
 #include <QHash>

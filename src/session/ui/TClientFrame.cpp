@@ -2,8 +2,8 @@
 
 #include "common/Prompter.h"
 #include "session/FtpClient.h"
-#include "session/FtpObject.h"
-#include "session/ListOrder.h"
+#include "remote/FtpObject.h"
+#include "remote/ListOrder.h"
 #include "session/RemoteTree.h"
 #include "session/ui/LocalComputerPane.h"
 #include "session/ui/ModeListView.h"

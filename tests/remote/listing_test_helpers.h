@@ -1,6 +1,6 @@
 #pragma once
 
-#include "session/ListingParser.h"
+#include "remote/ListingParser.h"
 
 #include <cctype>
 #include <string>

@@ -1,4 +1,4 @@
-#include "session/ListOrder.h"
+#include "remote/ListOrder.h"
 
 #include <QCollator>
 

@@ -1,6 +1,6 @@
-#include "session/FileTypeText.h"
+#include "remote/FileTypeText.h"
 
-#include "session/PlatformTypeText.h"
+#include "remote/PlatformTypeText.h"
 
 std::string_view extensionOf(std::string_view name)
 {

@@ -1,9 +1,9 @@
 #include "FtpTestServer.h"
 #include "listing_ftp_fetch.h"
 
-#include "session/FileTypeText.h"
-#include "session/ListingParser.h"
-#include "session/PlatformTypeText.h"
+#include "remote/FileTypeText.h"
+#include "remote/ListingParser.h"
+#include "remote/PlatformTypeText.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "session/FtpObject.h"
+#include "remote/FtpObject.h"
 
 #include <cstddef>
 #include <deque>

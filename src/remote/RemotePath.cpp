@@ -1,4 +1,4 @@
-#include "session/RemotePath.h"
+#include "remote/RemotePath.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>

@@ -1,5 +1,5 @@
-#include "session/FileTypeText.h"
-#include "session/PlatformTypeText.h"
+#include "remote/FileTypeText.h"
+#include "remote/PlatformTypeText.h"
 
 #include <QMimeDatabase>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "listing_test_helpers.h"
 
-#include "session/ParallelListingParser.h"
+#include "remote/ParallelListingParser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "listing_test_helpers.h"
-#include "session/ListingParser.h"
+#include "remote/ListingParser.h"
 
 #include <QByteArray>
 #include <QProcess>

@@ -1,7 +1,7 @@
-#include "session/ListingParser.h"
+#include "remote/ListingParser.h"
 
-#include "session/FileTypeText.h"
-#include "session/ListingDates.h"
+#include "remote/FileTypeText.h"
+#include "remote/ListingDates.h"
 
 #include <array>
 #include <charconv>

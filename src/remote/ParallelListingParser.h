@@ -1,7 +1,7 @@
 #pragma once
 
-#include "session/EntryList.h"
-#include "session/ListingParser.h"
+#include "remote/EntryList.h"
+#include "remote/ListingParser.h"
 
 #include <condition_variable>
 #include <cstddef>

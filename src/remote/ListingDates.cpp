@@ -1,4 +1,4 @@
-#include "session/ListingDates.h"
+#include "remote/ListingDates.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "session/EntryList.h"
+#include "remote/EntryList.h"
 
 #include <algorithm>
 #include <unordered_set>

@@ -1,4 +1,4 @@
-#include "session/ParallelListingParser.h"
+#include "remote/ParallelListingParser.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "session/MimeGlobs.h"
+#include "remote/MimeGlobs.h"
 
 #include <QMimeDatabase>
 

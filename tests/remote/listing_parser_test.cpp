@@ -1,7 +1,7 @@
 #include "listing_test_helpers.h"
-#include "session/FileTypeText.h"
-#include "session/ListingParser.h"
-#include "session/PlatformTypeText.h"
+#include "remote/FileTypeText.h"
+#include "remote/ListingParser.h"
+#include "remote/PlatformTypeText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "session/PlatformTypeText.h"
+#include "remote/PlatformTypeText.h"
 
-#include "session/FileTypeText.h"
-#include "session/MimeGlobs.h"
+#include "remote/FileTypeText.h"
+#include "remote/MimeGlobs.h"
 
 #include <QMimeDatabase>
 
