@@ -7,8 +7,8 @@
 #include "FtpTestServer.h"
 
 #include "common/Prompter.h"
-#include "session/FtpClient.h"
 #include "remote/PlatformTypeText.h"
+#include "session/FtpClient.h"
 #include "session/ui/RemoteListModel.h"
 #include "session/ui/TClientFrame.h"
 

@@ -14,8 +14,8 @@
 // RANQUIL_HOME and XDG_RUNTIME_DIR should point at a scratch folder.
 
 #include "common/Prompter.h"
-#include "session/FtpClient.h"
 #include "remote/PlatformTypeText.h"
+#include "session/FtpClient.h"
 #include "session/SessionView.h"
 
 #include <QCoreApplication>

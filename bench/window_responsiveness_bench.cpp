@@ -46,7 +46,7 @@ ftpOperationObject downloadOf(const char* host, int port, const char* user, cons
     ftpOperationObject operation;
     operation.kind = OperationKind::Download;
     operation.files = { fileEntry(zeroDigest, "", path, size) };
-    operation.displayNames = { displayNameOf(operation.files.front()) };
+    operation.displayNames = { displayNameOf(operation.files.front(), EntryForm::RemoteFile) };
     operation.site.hostAddress = host;
     operation.site.displayAddress = host;
     operation.site.port = static_cast<std::uint32_t>(port);

@@ -1,8 +1,8 @@
 #include "app/ClientSessions.h"
 
 #include "app/MainForm.h"
-#include "session/FtpClient.h"
 #include "remote/PlatformTypeText.h"
+#include "session/FtpClient.h"
 #include "session/SessionView.h"
 
 #include <QThreadPool>

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-QString decodeRemoteText(const QByteArray& bytes)
+QString decodeRemoteText(QByteArrayView bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = utf8.decode(bytes);

@@ -1,5 +1,7 @@
 #include "remote/ListOrder.h"
 
+#include "net/VisibleText.h"
+
 #include <QCollator>
 
 #include <algorithm>
@@ -184,7 +186,7 @@ namespace
 sortable prepared(const ftpObject* entry, std::string_view name, std::string_view typeText,
     std::string_view dateText, std::string_view rights, std::int64_t size, std::int32_t kind)
 {
-    QString caption = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    QString caption = decodeRemoteText(name);
     // Folded first: a collator of the C locale would otherwise tell case apart.
     auto key = std::make_shared<const QCollatorSortKey>(nameCollator().sortKey(caption.toCaseFolded()));
     return sortable { entry, std::move(caption), std::move(key),

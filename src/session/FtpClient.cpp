@@ -5,6 +5,7 @@
 #include "common/Prompter.h"
 #include "net/TFtpClient.h"
 #include "net/THttpCli.h"
+#include "net/VisibleText.h"
 #include "p2p/IndexServerClient.h"
 #include "remote/RemotePath.h"
 #include "session/SessionLog.h"
@@ -20,11 +21,6 @@ constexpr qsizetype captionLength = 10;
 constexpr qsizetype shortenedCaptionLength = 7;
 constexpr int abortTimeoutSeconds = 5;
 constexpr int quitTimeoutSeconds = 3;
-
-QString fromBytes(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QByteArray toBytes(const std::string& text)
 {
@@ -112,7 +108,7 @@ ftpClient::~ftpClient()
 
 QString ftpClient::tabCaption(const std::string& siteName)
 {
-    const QString name = fromBytes(siteName);
+    const QString name = decodeRemoteText(siteName);
     return name.size() <= captionLength ? name : name.left(shortenedCaptionLength) + QStringLiteral("...");
 }
 
@@ -302,7 +298,7 @@ bool ftpClient::resolveP2pAddress()
 
 void ftpClient::configureComponent()
 {
-    ftp_->SetHostName(fromBytes(site_.hostAddress));
+    ftp_->SetHostName(decodeRemoteText(site_.hostAddress));
     ftp_->SetPort(QString::number(site_.port));
     ftp_->SetHostDirName(toBytes(site_.initialDirectory));
     if (site_.anonymous) {
@@ -497,7 +493,7 @@ void ftpClient::showError(const QString& text)
 
 QString ftpClient::pseudoAddress() const
 {
-    return fromBytes(site_.displayAddress);
+    return decodeRemoteText(site_.displayAddress);
 }
 
 QString ftpClient::cacheFileOf(const std::string& folder) const

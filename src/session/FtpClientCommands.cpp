@@ -8,8 +8,9 @@
 #include "common/ProgramFolders.h"
 #include "common/Prompter.h"
 #include "net/TFtpClient.h"
-#include "session/Permissions.h"
+#include "net/VisibleText.h"
 #include "remote/RemotePath.h"
+#include "session/Permissions.h"
 #include "session/SessionView.h"
 
 #include <QDir>
@@ -20,11 +21,6 @@
 
 namespace
 {
-
-QString fromBytes(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QByteArray toBytes(const std::string& text)
 {
@@ -139,7 +135,7 @@ void ftpClient::renameEntry(const ftpObject& entry)
     const ftpObject* renamed = &entry;
     view_->setModal(true);
     const QString answer = view_->askName(
-        { QStringLiteral("Enter new object name"), QStringLiteral("Ok"), fromBytes(oldPath) });
+        { QStringLiteral("Enter new object name"), QStringLiteral("Ok"), decodeRemoteText(oldPath) });
     view_->setModal(false);
     const std::string newPath = answer.toStdString();
     if (!newPath.empty() && newPath != oldPath && !closing_ && sendable(answer)

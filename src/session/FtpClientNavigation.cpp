@@ -5,6 +5,7 @@
 
 #include "common/Prompter.h"
 #include "net/TFtpClient.h"
+#include "net/VisibleText.h"
 #include "remote/ListingParser.h"
 #include "remote/ParallelListingParser.h"
 #include "remote/RemotePath.h"
@@ -24,11 +25,6 @@ constexpr int linesPerViewUpdate = 50;
 constexpr qint64 listingFileBlock = 256 * 1024;
 const std::string searchFolderName = "<ZeltaSearchResults>";
 
-QString fromBytes(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QByteArray toBytes(const std::string& text)
 {
     return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
@@ -45,7 +41,7 @@ namespace texts
 {
 QString cannotAccessFolder(const std::string& folder)
 {
-    return QStringLiteral("Ranquil cannot access remote folder \n\n\"%1\"\n").arg(fromBytes(folder));
+    return QStringLiteral("Ranquil cannot access remote folder \n\n\"%1\"\n").arg(decodeRemoteText(folder));
 }
 QString workingDirectoryCheckFailed()
 {
@@ -232,7 +228,7 @@ bool ftpClient::fallBackAfterRefusedCwd(bool quiet, bool search)
 void ftpClient::showFolder(const folderTarget& target)
 {
     currentDirectory_ = target.plain;
-    view_->setPathText(fromBytes(target.plain));
+    view_->setPathText(decodeRemoteText(target.plain));
     tree_.ensureRoot(site_.displayAddress, target.slash);
     selectNode(tree_.nodeOf(target.plain));
 }

@@ -1,5 +1,7 @@
 #include "session/Permissions.h"
 
+#include "net/VisibleText.h"
+
 #include <algorithm>
 
 namespace permissions
@@ -13,7 +15,7 @@ constexpr std::array<int, 9> boxValues = { 400, 200, 100, 40, 20, 10, 4, 2, 1 };
 
 QString shortened(const std::string& name)
 {
-    const QString shown = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    const QString shown = decodeRemoteText(name);
     return shown.size() <= shownNameLength ? shown : QStringLiteral("...") + shown.right(shownNameTail);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "session/CommandDialogs.h"
 #include "remote/FtpObject.h"
+#include "session/CommandDialogs.h"
 
 #include <optional>
 #include <span>

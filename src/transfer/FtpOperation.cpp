@@ -1,5 +1,7 @@
 #include "transfer/FtpOperation.h"
 
+#include "transfer/EntryFields.h"
+
 #include <QStringList>
 
 std::string fileEntry(
@@ -38,17 +40,46 @@ std::string uploadFolderEntry(std::string_view localPath)
     return std::string(localPath);
 }
 
-std::string displayNameOf(std::string_view entry)
+EntryForm fileEntryForm(OperationKind kind)
 {
-    size_t cut = entry.rfind('/');
+    return kind == OperationKind::Upload ? EntryForm::UploadFile : EntryForm::RemoteFile;
+}
+
+EntryForm folderEntryForm(OperationKind kind)
+{
+    return kind == OperationKind::Upload ? EntryForm::UploadFolder : EntryForm::RemoteFolder;
+}
+
+namespace
+{
+// Stores of the older program hold local paths with "\\".
+std::string_view lastComponent(std::string_view path)
+{
+    size_t cut = path.rfind('/');
     if (cut == std::string_view::npos)
-        cut = entry.rfind('\\');
-    std::string name(cut == std::string_view::npos ? entry : entry.substr(cut + 1));
-    if (const size_t mark = name.find('?'); mark != std::string::npos)
-        name.resize(mark);
-    else if (name.empty() || name.back() != '/')
-        name += '/';
-    return name;
+        cut = path.rfind('\\');
+    return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+} // namespace
+
+std::string displayNameOf(std::string_view entry, EntryForm form)
+{
+    switch (form) {
+    case EntryForm::RemoteFile:
+        if (const auto fields = parseRemoteFileEntry(entry))
+            return std::string(lastComponent(fields->remotePath));
+        break;
+    case EntryForm::UploadFile:
+        if (const auto fields = parseUploadFileEntry(entry))
+            return std::string(lastComponent(fields->localPath));
+        break;
+    case EntryForm::RemoteFolder:
+        return std::string(lastComponent(folderEntryPath(entry))) + '/';
+    case EntryForm::UploadFolder:
+        return std::string(lastComponent(entry)) + '/';
+    }
+    // A damaged entry shows as it is rather than as nothing.
+    return std::string(lastComponent(entry));
 }
 
 QString kindText(OperationKind kind)

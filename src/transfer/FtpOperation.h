@@ -60,9 +60,16 @@ std::string folderEntry(std::string_view dateText, std::string_view remotePath);
 std::string uploadFileEntry(std::string_view localPath, std::uint64_t size);
 std::string uploadFolderEntry(std::string_view localPath);
 
+// Which of the forms above an entry text has. The text alone cannot tell: a
+// name may hold "?", and an upload's folder entry is a bare path.
+enum class EntryForm { RemoteFile, RemoteFolder, UploadFile, UploadFolder };
+// The form of each list of an operation of `kind` (links are remote files).
+EntryForm fileEntryForm(OperationKind kind);
+EntryForm folderEntryForm(OperationKind kind);
+
 // The short name an entry shows in the actions list: "a.txt" for a file,
 // "docs/" for a folder.
-std::string displayNameOf(std::string_view entry);
+std::string displayNameOf(std::string_view entry, EntryForm form);
 
 // The texts of the actions list's columns.
 QString kindText(OperationKind kind);

@@ -66,12 +66,15 @@ std::unique_ptr<ftpOperationObject> readOperation(
     const IniFile& store, const std::string& section, const std::string& anonymousPassword)
 {
     auto op = std::make_unique<ftpOperationObject>();
+    op->kind = static_cast<OperationKind>(store.readInteger(section, "Operation", -1));
     op->files = readEntries(store, section, "FileCount", "File");
     op->folders = readEntries(store, section, "FolderCount", "Folder");
     op->links = readEntries(store, section, "LinkCount", "Link");
-    for (const auto* list : { &op->files, &op->folders, &op->links })
+    for (const auto& [list, form] : { std::pair { &op->files, fileEntryForm(op->kind) },
+             std::pair { &op->folders, folderEntryForm(op->kind) },
+             std::pair { &op->links, EntryForm::RemoteFile } })
         for (const std::string& entry : *list)
-            op->displayNames.push_back(displayNameOf(entry));
+            op->displayNames.push_back(displayNameOf(entry, form));
 
     ftpSite& site = op->site;
     site.name = store.readString(section, "SiteName", "");
@@ -98,7 +101,6 @@ std::unique_ptr<ftpOperationObject> readOperation(
     // folder stands in for it.
     const std::string localPath = store.readString(section, "LocalPath", "");
     op->localPath = localPath.empty() ? defaultDownloadFolder() : QString::fromStdString(localPath);
-    op->kind = static_cast<OperationKind>(store.readInteger(section, "Operation", -1));
     op->status = static_cast<OperationStatus>(store.readInteger(section, "Status", -1));
     op->cacheFile = store.readString(section, "CacheFile", "");
     op->lastFileIndex = store.readInteger(section, "LastFileIndex", 0);

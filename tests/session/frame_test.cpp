@@ -38,6 +38,10 @@
 
 #include <deque>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace
 {
 
@@ -198,6 +202,40 @@ TEST_F(FrameTest, AListingShowsFoldersFirstInTheTreeAndTheList)
                   frame->remoteModel()->index(rowOf(QStringLiteral("gamma.txt")), 1), Qt::DisplayRole),
         QStringLiteral("1 KB"));
     EXPECT_TRUE(frame->logView()->toPlainText().contains(QStringLiteral("> LIST")));
+}
+
+TEST_F(FrameTest, NamesThatAreNoUtf8ReadTheSameInTheListTheTreeAndThePath)
+{
+    // "café" in Latin-1, as an older server's disk holds it: a folder and a
+    // file inside it. Qt's file names cannot carry these bytes.
+    const QByteArray folderOnDisk = QFile::encodeName(root.path()) + "/pub/caf\xe9";
+    ASSERT_EQ(::mkdir(folderOnDisk.constData(), 0755), 0);
+    const QByteArray fileOnDisk = folderOnDisk + "/caf\xe9.txt";
+    ASSERT_EQ(::close(::open(fileOnDisk.constData(), O_CREAT | O_WRONLY, 0644)), 0);
+    struct removedByBytes {
+        QByteArray folder, file;
+        ~removedByBytes()
+        {
+            ::unlink(file.constData());
+            ::rmdir(folder.constData());
+        }
+    } cleanUp { folderOnDisk, fileOnDisk };
+    const QString cafe = QStringLiteral("caf\u00e9");
+
+    // vsftpd lists the bytes as they are (the family server's library makes
+    // them "?").
+    ASSERT_TRUE(start(FtpServerKind::Vsftpd)) << prompter.texts.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(shownNames().contains(cafe)) << shownNames().join(QLatin1Char('|')).toStdString();
+    QTreeWidgetItem* pub = frame->remoteTree()->currentItem();
+    ASSERT_NE(pub, nullptr);
+    QStringList nodes;
+    for (int i = 0; i < pub->childCount(); ++i)
+        nodes << pub->child(i)->text(0);
+    EXPECT_TRUE(nodes.contains(cafe)) << nodes.join(QLatin1Char('|')).toStdString();
+
+    session->changeDirectoryAndList("/pub/caf\xe9");
+    EXPECT_EQ(frame->pathEdit()->text(), QStringLiteral("/pub/") + cafe);
+    EXPECT_EQ(shownNames(), QStringList { cafe + QStringLiteral(".txt") });
 }
 
 TEST_F(FrameTest, HeaderClicksSortPositiveThenNegativeByEachColumn)

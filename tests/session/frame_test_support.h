@@ -87,6 +87,6 @@ inline QStringList shownNamesOf(const TClientFrame& frame)
     frame.remoteModel()->flush();
     QStringList names;
     for (int row = 0; row < frame.remoteModel()->rowCount(); ++row)
-        names << QString::fromStdString(frame.remoteModel()->entryAt(row)->name);
+        names << frame.remoteModel()->data(frame.remoteModel()->index(row, 0), Qt::DisplayRole).toString();
     return names;
 }

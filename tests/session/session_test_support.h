@@ -6,8 +6,8 @@
 
 #include "common/Notices.h"
 #include "common/Prompter.h"
-#include "session/FtpClient.h"
 #include "remote/FtpObject.h"
+#include "session/FtpClient.h"
 #include "session/RemoteTree.h"
 #include "session/SessionView.h"
 

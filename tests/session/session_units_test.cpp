@@ -1,6 +1,6 @@
 #include "remote/EntryList.h"
-#include "session/FtpClient.h"
 #include "remote/RemotePath.h"
+#include "session/FtpClient.h"
 #include "session/RemoteTree.h"
 #include "session/SessionLog.h"
 #include "session/SessionState.h"

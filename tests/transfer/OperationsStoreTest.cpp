@@ -25,9 +25,9 @@ ftpOperationObject sampleDownload(std::string password)
         = { fileEntry("0123456789ABCDEF0123456789ABCDEF", "Jan 01 2020", "/pub/a.txt", 5'000'000'000ULL) };
     op.folders = { folderEntry("Feb 02 2021", "/pub/docs") };
     op.links = { linkEntry("Mar 03 2022", "/pub/latest", 12) };
-    for (const auto* list : { &op.files, &op.folders, &op.links })
-        for (const std::string& entry : *list)
-            op.displayNames.push_back(displayNameOf(entry));
+    op.displayNames = { displayNameOf(op.files[0], EntryForm::RemoteFile),
+        displayNameOf(op.folders[0], EntryForm::RemoteFolder),
+        displayNameOf(op.links[0], EntryForm::RemoteFile) };
     op.site.name = "Mirror";
     op.site.persistent = true;
     op.site.hostAddress = "ftp.example.org";
@@ -244,17 +244,55 @@ TEST(OperationsStore, StoringKeepsTheUpgradeFlag)
 
 TEST(OperationEntries, DisplayNamesOfEveryEntryForm)
 {
-    const std::pair<std::string, std::string> cases[] = {
-        { folderEntry("Jan 1", "/pub/docs"), "docs/" },
-        { fileEntry("", "Jan 1", "/pub/a.txt", 100), "a.txt" },
-        { uploadFileEntry("C:\\data\\b.bin", 100), "b.bin" },
-        { uploadFileEntry("/home/u/b.bin", 100), "b.bin" },
-        { uploadFolderEntry("/home/u/photos"), "photos/" },
-        { folderEntry("12/31/03", "/pub/old/"), "/" },
-        { linkEntry("Jan 1", "/pub/current", 7), "current" },
+    const struct {
+        std::string entry;
+        EntryForm form;
+        std::string name;
+    } cases[] = {
+        { folderEntry("Jan 1", "/pub/docs"), EntryForm::RemoteFolder, "docs/" },
+        { fileEntry("", "Jan 1", "/pub/a.txt", 100), EntryForm::RemoteFile, "a.txt" },
+        { uploadFileEntry("C:\\data\\b.bin", 100), EntryForm::UploadFile, "b.bin" },
+        { uploadFileEntry("/home/u/b.bin", 100), EntryForm::UploadFile, "b.bin" },
+        { uploadFolderEntry("/home/u/photos"), EntryForm::UploadFolder, "photos/" },
+        { folderEntry("12/31/03", "/pub/old/"), EntryForm::RemoteFolder, "/" },
+        { linkEntry("Jan 1", "/pub/current", 7), EntryForm::RemoteFile, "current" },
+        // Names holding the entries' separator.
+        { fileEntry("", "Jan 1", "/pub/what?.txt", 3), EntryForm::RemoteFile, "what?.txt" },
+        { fileEntry("", "Jan 1", "/pub/a?b/c?d", 3), EntryForm::RemoteFile, "c?d" },
+        { folderEntry("Jan 1", "/pub/why?"), EntryForm::RemoteFolder, "why?/" },
+        { uploadFileEntry("/home/u/what?.txt", 5), EntryForm::UploadFile, "what?.txt" },
+        { uploadFolderEntry("/home/u/why?not"), EntryForm::UploadFolder, "why?not/" },
+        { linkEntry("Jan 1", "/pub/now?", 7), EntryForm::RemoteFile, "now?" },
     };
-    for (const auto& [entry, name] : cases)
-        EXPECT_EQ(displayNameOf(entry), name) << entry;
+    for (const auto& [entry, form, name] : cases)
+        EXPECT_EQ(displayNameOf(entry, form), name) << entry;
+}
+
+TEST(OperationsStore, NamesHoldingTheSeparatorComeBackWhole)
+{
+    TempHome home;
+    ftpOperationObject download = sampleDownload("pw");
+    download.files = { fileEntry("", "Jan 1", "/pub/what?.txt", 9) };
+    download.folders = { folderEntry("Jan 1", "/pub/why?") };
+    download.links = {};
+    download.displayNames = { "what?.txt", "why?/" };
+    ftpOperationObject upload = sampleDownload("pw");
+    upload.kind = OperationKind::Upload;
+    upload.files = { uploadFileEntry("/home/jan/what?.txt", 9) };
+    upload.folders = { uploadFolderEntry("/home/jan/why?not") };
+    upload.links = {};
+    upload.displayNames = { "what?.txt", "why?not/" };
+    ASSERT_TRUE(operationsStore(registryFilePath()).storeAll({ &download, &upload }));
+
+    const auto loaded = operationsStore(registryFilePath()).loadAll("anon@x");
+    ASSERT_EQ(loaded.size(), 2u);
+    for (size_t i = 0; i < loaded.size(); ++i) {
+        const ftpOperationObject& original = i == 0 ? download : upload;
+        EXPECT_EQ(loaded[i]->files, original.files);
+        EXPECT_EQ(loaded[i]->folders, original.folders);
+        EXPECT_EQ(loaded[i]->displayNames, original.displayNames);
+        EXPECT_EQ(itemsColumnText(loaded[i]->displayNames), itemsColumnText(original.displayNames));
+    }
 }
 
 TEST(OperationEntries, ShortDigestsAreReplacedByTheZeroDigest)

@@ -164,7 +164,7 @@ protected:
         operation.kind = OperationKind::Download;
         for (const auto& [path, size] : files) {
             operation.files.push_back(fileEntry(zeroDigest, "", path, size));
-            operation.displayNames.push_back(displayNameOf(operation.files.back()));
+            operation.displayNames.push_back(displayNameOf(operation.files.back(), EntryForm::RemoteFile));
         }
         operation.site.hostAddress = "127.0.0.1";
         operation.site.displayAddress = "127.0.0.1";

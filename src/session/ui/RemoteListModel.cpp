@@ -1,6 +1,7 @@
 #include "session/ui/RemoteListModel.h"
 
 #include "common/SizeText.h"
+#include "net/VisibleText.h"
 #include "remote/FileTypeText.h"
 #include "remote/FtpObject.h"
 
@@ -25,11 +26,6 @@ namespace
 
 // Runs of rows removed one notice each before the rows are reset instead.
 constexpr std::size_t mostRemovedRuns = 64;
-
-QString fromBytes(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 } // namespace
 
@@ -419,11 +415,11 @@ QVariant RemoteListModel::data(const QModelIndex& index, int role) const
         case SizeColumn:
             return entry->kind == ftpObject::Folder ? QString() : formatSize(entry->size, SizeMode::Short);
         case TypeColumn:
-            return fromBytes(entry->typeText);
+            return decodeRemoteText(entry->typeText);
         case DateColumn:
-            return fromBytes(entry->dateText);
+            return decodeRemoteText(entry->dateText);
         case RightsColumn:
-            return fromBytes(entry->rights);
+            return decodeRemoteText(entry->rights);
         default:
             return {};
         }
@@ -454,12 +450,12 @@ QIcon RemoteListModel::iconOf(const ftpObject& entry) const
     default:
         break;
     }
-    const QString extension = fromBytes(extensionOf(entry.name));
+    const QString extension = decodeRemoteText(extensionOf(entry.name));
     const auto cached = iconsByExtension_.constFind(extension);
     if (cached != iconsByExtension_.constEnd())
         return *cached;
     const QMimeType type
-        = QMimeDatabase().mimeTypeForFile(fromBytes(entry.name), QMimeDatabase::MatchExtension);
+        = QMimeDatabase().mimeTypeForFile(decodeRemoteText(entry.name), QMimeDatabase::MatchExtension);
     const QIcon icon = QIcon::fromTheme(
         type.iconName(), QIcon::fromTheme(type.genericIconName(), provider.icon(QFileIconProvider::File)));
     iconsByExtension_.insert(extension, icon);

@@ -1,9 +1,10 @@
 #include "session/ui/TClientFrame.h"
 
 #include "common/Prompter.h"
-#include "session/FtpClient.h"
+#include "net/VisibleText.h"
 #include "remote/FtpObject.h"
 #include "remote/ListOrder.h"
+#include "session/FtpClient.h"
 #include "session/RemoteTree.h"
 #include "session/ui/LocalComputerPane.h"
 #include "session/ui/ModeListView.h"
@@ -78,11 +79,6 @@ QColor colourOf(logColour colour)
         return Qt::blue;
     }
     return Qt::black;
-}
-
-QString fromBytes(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 namespace texts
@@ -565,7 +561,7 @@ void TClientFrame::createPendingItems() const
     const QIcon serverIcon = style()->standardIcon(QStyle::SP_DriveNetIcon);
     for (const ftpTreeViewObject* node : nodes) {
         auto* item = new QTreeWidgetItem;
-        item->setText(0, fromBytes(node->name));
+        item->setText(0, decodeRemoteText(node->name));
         item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
         item->setIcon(0, node->parent ? folderIcon : serverIcon);
         const auto known = node->parent ? items_.find(node->parent) : items_.end();
