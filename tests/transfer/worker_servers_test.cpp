@@ -707,6 +707,42 @@ TEST_F(WorkerServers, RefusedDeletesAreAllNamedAndEndTheRunAfterTheirBatch)
     EXPECT_FALSE(scripted.received("RMD"));
 }
 
+// vsftpd refuses the files of a folder its account may not write to and
+// deletes the others of the same batch: the refused ones, and only they,
+// are named, and the run does not pass for complete.
+TEST_F(WorkerServers, OnVsftpdOnlyTheRefusedFilesOfABatchAreNamedAndTheRunEndsStopped)
+{
+    ASSERT_TRUE(startServer({}, FtpServerKind::Vsftpd)) << server->error().toStdString();
+    const QString incoming = remote.path() + QStringLiteral("/incoming");
+    for (const QString& name : { QStringLiteral("free/x.bin"), QStringLiteral("locked/a.bin"),
+             QStringLiteral("free/y.bin"), QStringLiteral("locked/b.bin") })
+        writeFile(incoming + QLatin1Char('/') + name, 1);
+    QFile::setPermissions(incoming + QStringLiteral("/free"), QFile::Permissions(0x7777));
+    QFile::setPermissions(incoming + QStringLiteral("/locked"), QFile::Permissions(0x5555));
+    LoaderInputs in = inputs(OperationKind::Delete);
+    in.site.anonymous = true;
+    in.site.userId = server->user().toStdString();
+    in.site.password = server->password().toStdString();
+    in.options.AlwaysUsePassiveMode = true;
+    in.files = { fileEntry(zeroDigest, "", "/incoming/free/x.bin", 1),
+        fileEntry(zeroDigest, "", "/incoming/locked/a.bin", 1),
+        fileEntry(zeroDigest, "", "/incoming/free/y.bin", 1),
+        fileEntry(zeroDigest, "", "/incoming/locked/b.bin", 1) };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    ASSERT_EQ(prompter.messages.size(), 1);
+    EXPECT_TRUE(prompter.messages[0].startsWith(QStringLiteral(
+        "File removal error : \n/incoming/locked/a.bin\n/incoming/locked/b.bin\n could not be removed.\n\n"
+        "Details from server:\n550")))
+        << prompter.messages[0].toStdString();
+    EXPECT_TRUE(worker.progress()->stopped);
+    EXPECT_FALSE(worker.progress()->finished);
+    EXPECT_FALSE(QFileInfo::exists(incoming + QStringLiteral("/free/x.bin")));
+    EXPECT_FALSE(QFileInfo::exists(incoming + QStringLiteral("/free/y.bin")));
+    EXPECT_TRUE(QFileInfo::exists(incoming + QStringLiteral("/locked/a.bin")));
+    EXPECT_TRUE(QFileInfo::exists(incoming + QStringLiteral("/locked/b.bin")));
+}
+
 // A listing whose names try to leave the local folder, and some that carry
 // control bytes. The scripted server answers LIST and RETR with the same
 // text, so the sizes it lists are that text's own length.
