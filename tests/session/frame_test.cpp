@@ -567,6 +567,26 @@ TEST_F(FrameTest, PropertiesChangeTheFileShownAndNotItsNamesakeWhereTheServerSta
     EXPECT_EQ(modeOnDisk(one), 0600);
     EXPECT_EQ(modeOnDisk(two), 0644);
     EXPECT_TRUE(prompter.texts.isEmpty()) << "600 leaves the owner reading and writing";
+
+    // A search result, listed in the server's virtual folder, is named by its
+    // own folder too.
+    session->runServerSearch("same", 0);
+    std::vector<const ftpObject*> found;
+    for (const auto& entry : session->entries()) {
+        if (entry->name == "same.txt" && entry->directory == "/pub/two/")
+            found.push_back(entry);
+    }
+    ASSERT_EQ(found.size(), 1u);
+    whenDialogShows<PropertiesDialog>([](PropertiesDialog& dialog) {
+        for (int box = 0; box < 9; ++box)
+            dialog.box(box)->setChecked(box < 2 || box == 3);
+        dialog.findChild<QPushButton*>(QStringLiteral("BoxesOk"))->click();
+    });
+    session->changePermissions(found);
+    EXPECT_TRUE(commands().contains("SITE CHMOD 640 /pub/two/same.txt"));
+    EXPECT_EQ(modeOnDisk(one), 0600);
+    EXPECT_EQ(modeOnDisk(two), 0640);
+    EXPECT_TRUE(prompter.texts.isEmpty()) << prompter.texts.join(QLatin1Char('|')).toStdString();
 }
 
 // One refusal does not end the change: the rest of the selection is still
