@@ -540,8 +540,13 @@ TEST_F(FrameTest, PropertiesRefuseOctalDigitsAboveSevenAndAskBeforeLockingTheOwn
 
 // Each chosen mode lands on the file chosen: a folder shown again from the
 // listing cache sends no CWD, so the server still stands in the folder
-// listed last, where a file of the same name lies.
-TEST_F(FrameTest, PropertiesChangeTheFileShownAndNotItsNamesakeWhereTheServerStands)
+// listed last, where a file of the same name lies. The family server and
+// proftpd both take the whole path.
+class FrameChmodServers : public FrameTest, public testing::WithParamInterface<FtpServerKind>
+{
+};
+
+TEST_P(FrameChmodServers, PropertiesChangeTheFileShownAndNotItsNamesakeWhereTheServerStands)
 {
     const QDateTime now = QDateTime::currentDateTime();
     const QString one = root.filePath(QStringLiteral("pub/one/same.txt"));
@@ -550,7 +555,7 @@ TEST_F(FrameTest, PropertiesChangeTheFileShownAndNotItsNamesakeWhereTheServerSta
     makeFile(two, "two", now);
     ASSERT_EQ(::chmod(QFile::encodeName(one).constData(), 0644), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(two).constData(), 0644), 0);
-    ASSERT_TRUE(start());
+    ASSERT_TRUE(start(GetParam())) << server->error().toStdString();
     session->changeDirectoryAndList("/pub/one");
     session->changeDirectoryAndList("/pub/two");
     const qsizetype sent = commands().size();
@@ -567,9 +572,11 @@ TEST_F(FrameTest, PropertiesChangeTheFileShownAndNotItsNamesakeWhereTheServerSta
     EXPECT_EQ(modeOnDisk(one), 0600);
     EXPECT_EQ(modeOnDisk(two), 0644);
     EXPECT_TRUE(prompter.texts.isEmpty()) << "600 leaves the owner reading and writing";
+    if (GetParam() != FtpServerKind::Family)
+        return;
 
-    // A search result, listed in the server's virtual folder, is named by its
-    // own folder too.
+    // A search result, listed in the family server's virtual folder, is
+    // named by its own folder too.
     session->runServerSearch("same", 0);
     std::vector<const ftpObject*> found;
     for (const auto& entry : session->entries()) {
@@ -588,6 +595,12 @@ TEST_F(FrameTest, PropertiesChangeTheFileShownAndNotItsNamesakeWhereTheServerSta
     EXPECT_EQ(modeOnDisk(two), 0640);
     EXPECT_TRUE(prompter.texts.isEmpty()) << prompter.texts.join(QLatin1Char('|')).toStdString();
 }
+
+INSTANTIATE_TEST_SUITE_P(Frame, FrameChmodServers,
+    testing::Values(FtpServerKind::Family, FtpServerKind::Proftpd),
+    [](const testing::TestParamInfo<FtpServerKind>& info) {
+        return FtpTestServer::kindName(info.param).toStdString();
+    });
 
 // One refusal does not end the change: the rest of the selection is still
 // tried, and every entry left unchanged is named, in the log and in one
