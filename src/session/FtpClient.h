@@ -30,6 +30,10 @@ class THttpCli;
 class sessionView;
 struct siteGroup;
 struct transferItems;
+namespace permissions
+{
+struct chmodTarget;
+}
 
 // One interactive FTP session: a tab of the main window. It drives its own
 // FTP component with blocking calls on the main thread, one command at a
@@ -205,6 +209,9 @@ private:
 
     // File commands (FtpClientCommands.cpp).
     bool renamePath(const std::string& from, const std::string& to);
+    // SITE CHMOD for each target; the ones left unchanged are logged and
+    // named in one message.
+    void changeModes(int mode, const std::vector<permissions::chmodTarget>& targets);
     void relistCurrentFolder();
     void removeEntries(std::span<const ftpObject* const> entries);
     // Takes the nodes with their subtrees out of the tree and its view; the

@@ -110,6 +110,14 @@ QString notAMode()
     return QStringLiteral(
         "A permission number holds the digits 0 to 7 only (for example 755).\nNothing was changed.");
 }
+QString modeNotChanged(const QString& path)
+{
+    return QStringLiteral("Permissions not changed: ") + path;
+}
+QString notChanged(const QString& paths)
+{
+    return QStringLiteral("Not changed:\n") + paths;
+}
 QString bookmarkAdded()
 {
     return QStringLiteral("The current site is added to your bookmarks into the root folder.");
@@ -261,7 +269,10 @@ void ftpClient::changePermissions(std::span<const ftpObject* const> selected)
         showServerError(texts::noUnixPermissions());
         return;
     }
-    const std::vector<std::string> names = namesOf(selected);
+    std::vector<permissions::chmodTarget> targets;
+    targets.reserve(selected.size());
+    for (const ftpObject* entry : selected)
+        targets.push_back(permissions::targetOf(*entry));
     view_->setModal(true);
     const permissionsAnswer answer = view_->askPermissions(permissions::questionFor(selected));
     view_->setModal(false);
@@ -280,23 +291,38 @@ void ftpClient::changePermissions(std::span<const ftpObject* const> selected)
         showError(texts::notAMode());
         return;
     }
+    const bool locksOut = std::any_of(targets.begin(), targets.end(),
+        [&](const permissions::chmodTarget& target) { return permissions::locksOwnerOut(*mode, target); });
     // No box checked reads as no answer, as it always has.
-    if (*mode == 0 || closing_
-        || (permissions::locksOwnerOut(*mode) && !prompter_.askYesNo(texts::locksOut(*mode))))
+    if (*mode == 0 || closing_ || (locksOut && !prompter_.askYesNo(texts::locksOut(*mode))))
         return;
     setSessionState(sessionState::ChmodingChpwding);
     showStatus(QStringLiteral("Changing object attributes.."));
-    for (const std::string& name : names) {
-        if (closing_)
-            break;
-        // A server that refuses one refuses them all: one message is enough.
-        if (!quote(permissions::chmodCommand(*mode, name))) {
-            showServerError(texts::noUnixPermissions());
-            break;
-        }
-    }
+    changeModes(*mode, targets);
     relistCurrentFolder();
     setSessionState(sessionState::IndeterminateStable);
+}
+
+void ftpClient::changeModes(int mode, const std::vector<permissions::chmodTarget>& targets)
+{
+    // A refusal may be the server's word on one entry only: the others are
+    // still tried, and every one left unchanged is named.
+    std::vector<std::string> unchanged;
+    QString firstRefusal;
+    for (const permissions::chmodTarget& target : targets) {
+        if (closing_)
+            return;
+        if (ftp_->GetConnected() && quote(permissions::chmodCommand(mode, target.path)))
+            continue;
+        if (unchanged.empty())
+            firstRefusal = ftp_->LastResponse();
+        unchanged.push_back(target.path);
+        logLine(QStringLiteral("! ") + texts::modeNotChanged(fromBytes(target.path)));
+    }
+    if (!unchanged.empty() && !closing_)
+        prompter_.showServerError(texts::noUnixPermissions() + QStringLiteral("\n\n")
+                + texts::notChanged(permissions::unchangedPathsText(unchanged)),
+            firstRefusal);
 }
 
 void ftpClient::changePassword()

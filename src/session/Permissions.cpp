@@ -1,6 +1,9 @@
 #include "session/Permissions.h"
 
 #include "net/VisibleText.h"
+#include "remote/RemotePath.h"
+
+#include <QStringList>
 
 #include <algorithm>
 
@@ -12,6 +15,8 @@ namespace
 constexpr qsizetype shownNameLength = 20;
 constexpr qsizetype shownNameTail = 17;
 constexpr std::array<int, 9> boxValues = { 400, 200, 100, 40, 20, 10, 4, 2, 1 };
+// A message box stays readable.
+constexpr size_t unchangedPathsShown = 20;
 
 QString shortened(const std::string& name)
 {
@@ -59,14 +64,41 @@ std::optional<int> modeFromText(const QString& text)
     return text.toInt();
 }
 
-bool locksOwnerOut(int mode)
+chmodTarget targetOf(const ftpObject& entry)
 {
-    return mode / 100 % 10 < 7;
+    return { remotePath::join(entry.directory, entry.name), entry.rights,
+        entry.kind == ftpObject::Folder || entry.kind == ftpObject::UnixLink };
 }
 
-std::string chmodCommand(int mode, const std::string& name)
+bool locksOwnerOut(int mode, const chmodTarget& target)
 {
-    return "SITE CHMOD " + std::to_string(mode) + " " + name;
+    // One of the owner's rights, and where the rights text shows it.
+    struct ownerRight {
+        int bit;
+        size_t at;
+    };
+    constexpr ownerRight read { 4, 1 }, write { 2, 2 }, enter { 1, 3 };
+    // A link's own rights say nothing of what it leads to.
+    const bool rightsKnown = target.rights.size() > enter.at && target.rights.front() != 'l';
+    const auto held = [&](ownerRight right) { return !rightsKnown || target.rights[right.at] != '-'; };
+    const int owner = mode / 100 % 10;
+    const auto loses = [&](ownerRight right) { return held(right) && (owner & right.bit) == 0; };
+    return loses(read) || loses(write) || (target.folderLike && loses(enter));
+}
+
+std::string chmodCommand(int mode, const std::string& path)
+{
+    return "SITE CHMOD " + std::to_string(mode) + " " + path;
+}
+
+QString unchangedPathsText(const std::vector<std::string>& paths)
+{
+    QStringList lines;
+    for (size_t i = 0; i < paths.size() && i < unchangedPathsShown; ++i)
+        lines << visibleRemoteText(QByteArray::fromStdString(paths[i]));
+    if (paths.size() > unchangedPathsShown)
+        lines << QStringLiteral("... and %1 more").arg(paths.size() - unchangedPathsShown);
+    return lines.join(QLatin1Char('\n'));
 }
 
 } // namespace permissions

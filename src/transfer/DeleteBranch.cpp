@@ -1,10 +1,13 @@
 #include "transfer/DeleteBranch.h"
 
+#include "common/Prompter.h"
 #include "net/TFtpClient.h"
 #include "transfer/EntryFields.h"
 #include "transfer/LoaderTexts.h"
 #include "transfer/LoaderThread.h"
 #include "transfer/RemoteName.h"
+
+#include <QStringList>
 
 namespace
 {
@@ -25,9 +28,9 @@ void DeleteBranch::run()
     using Step = void (DeleteBranch::*)();
     static constexpr Step steps[] = {
         &DeleteBranch::announceWalking,
-        &DeleteBranch::resolveLinks,
         &DeleteBranch::deleteFolders,
         &DeleteBranch::deleteOwnFiles,
+        &DeleteBranch::deleteOwnLinks,
     };
     for (const Step step : steps) {
         if (worker_.stopping())
@@ -40,12 +43,6 @@ void DeleteBranch::announceWalking()
 {
     worker_.withOperation([](ftpOperationObject& operation) { operation.kind = OperationKind::Delete; });
     worker_.progressBlock().walkingStarted = true;
-}
-
-void DeleteBranch::resolveLinks()
-{
-    worker_.setStatus(LoaderTexts::resolvingLinksToDelete());
-    walker_.resolveLinks(worker_.links(), worker_.files(), worker_.folders());
 }
 
 void DeleteBranch::deleteFolders()
@@ -63,7 +60,12 @@ void DeleteBranch::deleteFolders()
 
 void DeleteBranch::deleteOwnFiles()
 {
-    deleteFiles(worker_.files());
+    deleteEntries(worker_.files());
+}
+
+void DeleteBranch::deleteOwnLinks()
+{
+    deleteEntries(worker_.links());
 }
 
 void DeleteBranch::deleteTree(const std::string& folder, int depth)
@@ -75,7 +77,7 @@ void DeleteBranch::deleteTree(const std::string& folder, int depth)
         const QString shown = shownName(folder);
         worker_.withWindow([&](LoaderWindow& window) { window.showFolders(worker_.localBase(), shown); });
         if (const auto listed = walker_.listCurrentFolder()) {
-            if (!deleteFiles(listed->files))
+            if (!deleteEntries(listed->files) || !deleteEntries(listed->links))
                 return;
             for (const std::string& subfolder : listed->folders) {
                 if (worker_.stopping())
@@ -98,38 +100,58 @@ void DeleteBranch::deleteTree(const std::string& folder, int depth)
     }
 }
 
-bool DeleteBranch::deleteFiles(const std::vector<std::string>& entries)
+bool DeleteBranch::deleteEntries(const std::vector<std::string>& entries)
 {
-    // The DELE commands after a refused one in the same batch are on their
-    // way by then, and delete what the operation asked to delete anyway.
-    TFtpClient& client = worker_.connection0();
-    std::vector<QString> shown;
-    std::vector<QByteArray> commands;
+    std::vector<std::string> batch;
     for (auto next = entries.begin(); next != entries.end();) {
-        shown.clear();
-        commands.clear();
-        for (; next != entries.end() && commands.size() < LoaderThread::commandsPerBatch; ++next) {
-            if (const auto fields = parseRemoteFileEntry(*next)) {
-                shown.push_back(shownName(fields->remotePath));
-                commands.push_back("DELE " + QByteArray::fromStdString(fields->remotePath));
-            }
+        batch.clear();
+        for (; next != entries.end() && batch.size() < LoaderThread::commandsPerBatch; ++next) {
+            if (auto fields = parseRemoteFileEntry(*next))
+                batch.push_back(std::move(fields->remotePath));
         }
-        if (commands.empty() || worker_.stopping())
-            return !worker_.stopping();
-        worker_.setStatus(LoaderTexts::deletingFile(shown.front()));
-        worker_.progressBlock().setCurrentFile(shown.front());
-        client.SetQuoteCommands(commands);
-        client.QuoteEach();
         if (worker_.stopping())
             return false;
-        const auto& replies = client.QuoteReplies();
-        for (std::size_t k = 0; k < commands.size(); ++k) {
-            if (k >= replies.size() || (replies[k].code != 250 && replies[k].code != 257)) {
-                worker_.showServerError(LoaderTexts::fileRemovalFailed(shown[k]));
-                worker_.stopSelf();
-                return false;
-            }
-        }
+        if (!batch.empty() && !deleteBatch(batch))
+            return false;
     }
-    return true;
+    return !worker_.stopping();
+}
+
+bool DeleteBranch::deleteBatch(const std::vector<std::string>& paths)
+{
+    const QString first = shownName(paths.front());
+    worker_.setStatus(LoaderTexts::deletingFile(first));
+    worker_.progressBlock().setCurrentFile(first);
+    std::vector<QByteArray> commands;
+    commands.reserve(paths.size());
+    for (const std::string& path : paths)
+        commands.push_back("DELE " + QByteArray::fromStdString(path));
+    TFtpClient& client = worker_.connection0();
+    client.SetQuoteCommands(std::move(commands));
+    // The whole batch is on its way before the first reply comes back: a
+    // refusal cannot hold back the rest of it, so every path of the batch
+    // that was not confirmed is named, and no further batch is sent.
+    client.QuoteEach();
+    if (worker_.stopping())
+        return false;
+    const auto& replies = client.QuoteReplies();
+    QStringList refused;
+    // The first refusal explains the others better than the batch's last
+    // reply, which may be a success.
+    QString firstRefusal;
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+        const bool answered = k < replies.size();
+        if (answered && (replies[k].code == 250 || replies[k].code == 257))
+            continue;
+        if (refused.isEmpty())
+            firstRefusal = answered ? replies[k].text : client.LastResponse();
+        refused << shownName(paths[k]);
+        worker_.setStatus(LoaderTexts::fileNotRemoved(refused.back()));
+    }
+    if (refused.isEmpty())
+        return true;
+    worker_.prompter().showServerError(
+        LoaderTexts::fileRemovalFailed(refused.join(QLatin1Char('\n'))), firstRefusal);
+    worker_.stopSelf();
+    return false;
 }

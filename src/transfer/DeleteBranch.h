@@ -8,9 +8,11 @@
 class LoaderThread;
 
 // The delete branch: every folder tree of the operation, each folder's
-// files before its subfolders and the folder itself after its content, then
-// the operation's own files. The first refused DELE or RMD is shown and ends
-// the run. Worker thread only.
+// files and UNIX links before its subfolders and the folder itself after
+// its content, then the operation's own files and links. A link is removed
+// as the link it is, never followed: what it leads to lies outside what the
+// user chose. The DELEs go out in batches; a batch with refusals names each
+// refused path and ends the run, stopped. Worker thread only.
 class DeleteBranch
 {
 public:
@@ -20,13 +22,16 @@ public:
 private:
     // The steps of run().
     void announceWalking();
-    void resolveLinks();
     void deleteFolders();
     void deleteOwnFiles();
+    void deleteOwnLinks();
 
     void deleteTree(const std::string& folder, int depth);
-    // False when the run ends (a refusal or a stop).
-    bool deleteFiles(const std::vector<std::string>& entries);
+    // Files or links (fileEntry or linkEntry texts). False when the run ends
+    // (a refusal or a stop).
+    bool deleteEntries(const std::vector<std::string>& entries);
+    // One batch; false when the run ends.
+    bool deleteBatch(const std::vector<std::string>& paths);
 
     LoaderThread& worker_;
     TreeWalker walker_;

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 std::string fileEntry(
     std::string_view digest, std::string_view dateText, std::string_view remotePath, std::uint64_t size)
 {
@@ -100,11 +102,35 @@ QString siteColumnText(const ftpSite& site)
     return QString::fromStdString(site.shownAddress()) + QLatin1Char(':') + QString::number(site.port);
 }
 
+namespace
+{
+
+// A name that could not be told apart from its neighbours as it stands: it
+// holds the separator, a quote, a space or a control character, or nothing
+// at all.
+bool needsQuotes(const QString& name)
+{
+    return name.isEmpty() || std::any_of(name.begin(), name.end(), [](QChar c) {
+        return c == QLatin1Char(',') || c == QLatin1Char('"') || c.unicode() <= 0x20;
+    });
+}
+
+QString commaTextItem(const QString& name)
+{
+    if (!needsQuotes(name))
+        return name;
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+} // namespace
+
 QString itemsColumnText(const std::vector<std::string>& displayNames)
 {
     QStringList names;
     for (const std::string& name : displayNames)
-        names << QString::fromStdString(name);
+        names << commaTextItem(QString::fromStdString(name));
     return names.join(QLatin1Char(','));
 }
 

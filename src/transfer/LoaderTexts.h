@@ -117,10 +117,6 @@ inline QString resolvingLinksToDownload()
 {
     return QStringLiteral("Resolving UNIX links to download..");
 }
-inline QString resolvingLinksToDelete()
-{
-    return QStringLiteral("Resolving UNIX links to delete..");
-}
 inline QString unsafeName(const QString& name)
 {
     return QStringLiteral("Skipped a name that would leave the local folder: ") + name;
@@ -153,9 +149,14 @@ inline QString deletingFile(const QString& path)
 {
     return QStringLiteral("Deleting file:") + path;
 }
-inline QString fileRemovalFailed(const QString& path)
+// One refused path, or several, one a line.
+inline QString fileRemovalFailed(const QString& paths)
 {
-    return QStringLiteral("File removal error : \n") + path + QStringLiteral("\n could not be removed.");
+    return QStringLiteral("File removal error : \n") + paths + QStringLiteral("\n could not be removed.");
+}
+inline QString fileNotRemoved(const QString& path)
+{
+    return QStringLiteral("Not removed: ") + path;
 }
 inline QString folderRemovalFailed(const QString& folder)
 {

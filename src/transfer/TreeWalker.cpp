@@ -165,11 +165,13 @@ std::optional<TreeWalker::Listed> TreeWalker::listCurrentFolder()
     std::vector<ftpObject> files;
     std::vector<std::string> paths;
     readListing([&](ftpObject&& entry, lineKind kind) {
-        if (kind == lineKind::SymbolicLink || !acceptableName(entry))
+        if (!acceptableName(entry))
             return true;
         std::string path = currentFolder_ + entry.name;
         if (kind == lineKind::Folder) {
             listed.folders.push_back(folderEntry(entry.dateText, path));
+        } else if (kind == lineKind::SymbolicLink) {
+            listed.links.push_back(linkEntry(entry.dateText, path, static_cast<std::uint64_t>(entry.size)));
         } else {
             paths.push_back(std::move(path));
             files.push_back(std::move(entry));

@@ -45,11 +45,13 @@ public:
     void latestRemoteSize(const std::string& path, std::uint64_t& size, bool force);
 
     // Downloads and deletions: lists the current folder and hands its files
-    // (fileEntry texts, with digests when the server has them) and its
-    // subfolders (folderEntry texts).
+    // (fileEntry texts, with digests when the server has them), its
+    // subfolders (folderEntry texts) and its UNIX links (linkEntry texts;
+    // walks never follow them, a deletion removes them as they are).
     struct Listed {
         std::vector<std::string> files;
         std::vector<std::string> folders;
+        std::vector<std::string> links;
     };
     std::optional<Listed> listCurrentFolder();
 

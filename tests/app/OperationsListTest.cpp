@@ -390,8 +390,8 @@ TEST(OperationOutcomes, OnlyAnOperationUnderWayThatEndsIsAnnounced)
     actions.setStatus(row, OperationStatus::Connecting, 0);
     actions.setStatus(row, OperationStatus::ConnectionError, 0);
     EXPECT_EQ(announced,
-        QStringList({ QStringLiteral("Upload: a b.txt,docs/|Completed!"),
-            QStringLiteral("Upload: a b.txt,docs/|Connection error") }));
+        QStringList({ QStringLiteral("Upload: \"a b.txt\",docs/|Completed!"),
+            QStringLiteral("Upload: \"a b.txt\",docs/|Connection error") }));
 }
 
 } // namespace

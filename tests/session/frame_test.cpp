@@ -57,6 +57,15 @@ void fillServerRoot(const QString& root)
     QDir().mkpath(root + QStringLiteral("/pub/Archive"));
 }
 
+int modeOnDisk(const QString& path)
+{
+    struct stat status {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0
+        ? static_cast<int>(status.st_mode & 07777)
+        : -1;
+}
+
 void answerName(const QString& text)
 {
     whenDialogShows<NameDialog>([text](NameDialog& dialog) {
@@ -531,15 +540,15 @@ TEST_F(FrameTest, PropertiesSendChmodFromTheBoxesOr711FromAnEmptyField)
         dialog.findChild<QPushButton*>(QStringLiteral("BoxesOk"))->click();
     });
     popupItem(QStringLiteral("Properties"))->trigger();
-    EXPECT_TRUE(commands().contains("SITE CHMOD 755 alpha.txt"));
+    EXPECT_TRUE(commands().contains("SITE CHMOD 755 /pub/alpha.txt"));
 
     select({ QStringLiteral("alpha.txt"), QStringLiteral("gamma.txt") });
     whenDialogShows<PropertiesDialog>([](PropertiesDialog& dialog) {
         dialog.findChild<QPushButton*>(QStringLiteral("ManualOk"))->click();
     });
     session->changePermissions(frame->selectedEntries());
-    EXPECT_TRUE(commands().contains("SITE CHMOD 711 alpha.txt"));
-    EXPECT_TRUE(commands().contains("SITE CHMOD 711 gamma.txt"));
+    EXPECT_TRUE(commands().contains("SITE CHMOD 711 /pub/alpha.txt"));
+    EXPECT_TRUE(commands().contains("SITE CHMOD 711 /pub/gamma.txt"));
     EXPECT_TRUE(prompter.texts.isEmpty());
 }
 
@@ -558,10 +567,108 @@ TEST_F(FrameTest, PropertiesRefuseOctalDigitsAboveSevenAndAskBeforeLockingTheOwn
     ASSERT_EQ(prompter.texts.size(), 1);
     EXPECT_TRUE(prompter.texts.front().contains(QStringLiteral("digits 0 to 7")));
     prompter.answers = { false };
-    typeManually("6444"); // the fourth digit is ignored: 644
+    typeManually("4444"); // the fourth digit is ignored: 444 takes writing away
     session->changePermissions(frame->selectedEntries());
     EXPECT_EQ(prompter.texts.size(), 2);
+    EXPECT_TRUE(prompter.texts.back().contains(QStringLiteral("lock you out")));
     EXPECT_EQ(countOf("SITE CHMOD"), 0);
+}
+
+// Each chosen mode lands on the file chosen: a folder shown again from the
+// listing cache sends no CWD, so the server still stands in the folder
+// listed last, where a file of the same name lies. The family server and
+// proftpd both take the whole path.
+class FrameChmodServers : public FrameTest, public testing::WithParamInterface<FtpServerKind>
+{
+};
+
+TEST_P(FrameChmodServers, PropertiesChangeTheFileShownAndNotItsNamesakeWhereTheServerStands)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString one = root.filePath(QStringLiteral("pub/one/same.txt"));
+    const QString two = root.filePath(QStringLiteral("pub/two/same.txt"));
+    makeFile(one, "one", now);
+    makeFile(two, "two", now);
+    ASSERT_EQ(::chmod(QFile::encodeName(one).constData(), 0644), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(two).constData(), 0644), 0);
+    ASSERT_TRUE(start(GetParam())) << server->error().toStdString();
+    session->changeDirectoryAndList("/pub/one");
+    session->changeDirectoryAndList("/pub/two");
+    const qsizetype sent = commands().size();
+    session->changeDirectoryAndList("/pub/one");
+    ASSERT_EQ(commands().size(), sent) << "shown from the cache";
+    select({ QStringLiteral("same.txt") });
+    whenDialogShows<PropertiesDialog>([](PropertiesDialog& dialog) {
+        for (int box = 0; box < 9; ++box)
+            dialog.box(box)->setChecked(box < 2);
+        dialog.findChild<QPushButton*>(QStringLiteral("BoxesOk"))->click();
+    });
+    popupItem(QStringLiteral("Properties"))->trigger();
+    EXPECT_TRUE(commands().contains("SITE CHMOD 600 /pub/one/same.txt"));
+    EXPECT_EQ(modeOnDisk(one), 0600);
+    EXPECT_EQ(modeOnDisk(two), 0644);
+    EXPECT_TRUE(prompter.texts.isEmpty()) << "600 leaves the owner reading and writing";
+    if (GetParam() != FtpServerKind::Family)
+        return;
+
+    // A search result, listed in the family server's virtual folder, is
+    // named by its own folder too.
+    session->runServerSearch("same", 0);
+    std::vector<const ftpObject*> found;
+    for (const auto& entry : session->entries()) {
+        if (entry->name == "same.txt" && entry->directory == "/pub/two/")
+            found.push_back(entry);
+    }
+    ASSERT_EQ(found.size(), 1u);
+    whenDialogShows<PropertiesDialog>([](PropertiesDialog& dialog) {
+        for (int box = 0; box < 9; ++box)
+            dialog.box(box)->setChecked(box < 2 || box == 3);
+        dialog.findChild<QPushButton*>(QStringLiteral("BoxesOk"))->click();
+    });
+    session->changePermissions(found);
+    EXPECT_TRUE(commands().contains("SITE CHMOD 640 /pub/two/same.txt"));
+    EXPECT_EQ(modeOnDisk(one), 0600);
+    EXPECT_EQ(modeOnDisk(two), 0640);
+    EXPECT_TRUE(prompter.texts.isEmpty()) << prompter.texts.join(QLatin1Char('|')).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Frame, FrameChmodServers,
+    testing::Values(FtpServerKind::Family, FtpServerKind::Proftpd),
+    [](const testing::TestParamInfo<FtpServerKind>& info) {
+        return FtpTestServer::kindName(info.param).toStdString();
+    });
+
+// One refusal does not end the change: the rest of the selection is still
+// tried, and every entry left unchanged is named, in the log and in one
+// message with the server's reason.
+TEST_F(FrameTest, PropertiesTryEveryEntryAfterARefusalAndNameEachOneLeftUnchanged)
+{
+    ASSERT_TRUE(start());
+    select({ QStringLiteral("alpha.txt"), QStringLiteral("Beta.png"), QStringLiteral("gamma.txt") });
+    // Gone behind the session's back: the server refuses these two.
+    ASSERT_TRUE(QFile::remove(root.filePath(QStringLiteral("pub/alpha.txt"))));
+    ASSERT_TRUE(QFile::remove(root.filePath(QStringLiteral("pub/Beta.png"))));
+    whenDialogShows<PropertiesDialog>([](PropertiesDialog& dialog) {
+        dialog.findChild<QPushButton*>(QStringLiteral("ManualOk"))->click();
+    });
+    popupItem(QStringLiteral("Properties"))->trigger();
+    EXPECT_EQ(countOf("SITE CHMOD 711 "), 3);
+    EXPECT_EQ(modeOnDisk(root.filePath(QStringLiteral("pub/gamma.txt"))), 0711);
+    ASSERT_EQ(prompter.texts.size(), 1) << prompter.texts.join(QLatin1Char('|')).toStdString();
+    const QString message = prompter.texts.front();
+    EXPECT_TRUE(message.startsWith(QStringLiteral(
+        "This server does NOT support UNIX-type permissions (CHMOD command)\n\nNot changed:\n")))
+        << message.toStdString();
+    const QString unchanged
+        = message.section(QStringLiteral("Not changed:\n"), 1).section(QStringLiteral("\n\n"), 0, 0);
+    EXPECT_EQ(unchanged.split(QLatin1Char('\n')).size(), 2) << message.toStdString();
+    EXPECT_TRUE(unchanged.contains(QStringLiteral("/pub/alpha.txt")));
+    EXPECT_TRUE(unchanged.contains(QStringLiteral("/pub/Beta.png")));
+    EXPECT_TRUE(message.contains(QStringLiteral("\n\nDetails from server:\n550"))) << message.toStdString();
+    const QString log = frame->logView()->toPlainText();
+    EXPECT_TRUE(log.contains(QStringLiteral("! Permissions not changed: /pub/alpha.txt")));
+    EXPECT_TRUE(log.contains(QStringLiteral("! Permissions not changed: /pub/Beta.png")));
+    EXPECT_FALSE(log.contains(QStringLiteral("! Permissions not changed: /pub/gamma.txt")));
 }
 
 TEST_F(FrameTest, ADosListingHasNoPermissionsToChange)

@@ -456,6 +456,34 @@ TEST_F(HandOverTest, DeletingAFolderRemovesItsTreeNodeAndItsFilesOnTheServer)
     EXPECT_TRUE(entryNames(*session).contains(QStringLiteral("small.txt")));
 }
 
+// A UNIX link chosen in the list goes as the link it is: the folder it
+// leads to keeps its files, and no folder removal fails.
+TEST_F(HandOverTest, DeletingALinkToAFolderRemovesTheLinkAndLeavesTheFolder)
+{
+    liveOptions.UseSingleConnectionForDeletes = connectionOptions::OwnConnection;
+    const QByteArray link = QFile::encodeName(root.path() + QStringLiteral("/pub/biglink"));
+    ASSERT_EQ(::symlink("big", link.constData()), 0);
+    ASSERT_TRUE(start());
+    select(QStringLiteral("biglink"));
+    frame->setActivePane(TClientFrame::RemoteList);
+    frame->deleteClicked();
+    ASSERT_TRUE(lentTransferEnds());
+    EXPECT_EQ(prompter.texts, QStringList({ QStringLiteral("Do you really want to delete?") }));
+    struct stat status {
+    };
+    EXPECT_NE(::lstat(link.constData(), &status), 0) << "the link is gone";
+    EXPECT_EQ(readLocalFile(root.path() + QStringLiteral("/pub/big/large.bin")), large);
+    EXPECT_EQ(readLocalFile(root.path() + QStringLiteral("/pub/big/note.txt")), "note");
+    EXPECT_EQ(commands().count("DELE /pub/biglink"), 1) << commands().join('\n').toStdString();
+    EXPECT_EQ(countOf("DELE /pub/biglink/"), 0);
+    EXPECT_EQ(countOf("CWD /pub/biglink"), 0);
+    EXPECT_EQ(countOf("RMD"), 0);
+    ASSERT_TRUE(
+        runEventsUntil([&] { return shell.refreshes == 1 && session->state() == sessionState::Connected; }));
+    EXPECT_FALSE(entryNames(*session).contains(QStringLiteral("biglink")));
+    EXPECT_TRUE(entryNames(*session).contains(QStringLiteral("big")));
+}
+
 TEST_F(HandOverTest, ADeletionAnsweredNoSendsNothing)
 {
     liveOptions.UseSingleConnectionForDeletes = connectionOptions::NewConnection;

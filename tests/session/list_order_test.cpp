@@ -173,12 +173,65 @@ TEST(Permissions, ManualTextFallsBackTo711AndRefusesDigitsAbove7)
     EXPECT_EQ(permissions::modeFromText(QStringLiteral("77777")), std::nullopt);
 }
 
-TEST(Permissions, OnlyModesWithAFullOwnerDigitKeepTheOwnerIn)
+// The extra question comes only where the owner loses reading or writing it
+// has now, or, on a folder (or a link, which may lead to one), entering.
+TEST(Permissions, TheOwnerIsAskedAboutOnlyWhenAModeTakesARightItHolds)
 {
-    EXPECT_FALSE(permissions::locksOwnerOut(711));
-    EXPECT_FALSE(permissions::locksOwnerOut(755));
-    EXPECT_TRUE(permissions::locksOwnerOut(644));
-    EXPECT_TRUE(permissions::locksOwnerOut(77));
+    const struct {
+        const char* what;
+        int mode;
+        const char* rights;
+        bool folderLike;
+        bool asks;
+    } cases[] = {
+        { "644 on a file", 644, "-rw-r--r--", false, false },
+        { "600 on a file", 600, "-rw-r--r--", false, false },
+        { "755 on a file", 755, "-rw-r--r--", false, false },
+        { "444 on a writable file", 444, "-rw-r--r--", false, true },
+        { "244 on a readable file", 244, "-rw-r--r--", false, true },
+        { "444 on a file already read-only", 444, "-r--r--r--", false, false },
+        { "077 on a file", 77, "-rw-r--r--", false, true },
+        { "1644 on a file reads the owner digit", 1644, "-rw-r--r--", false, false },
+        { "755 on a folder", 755, "drwxr-xr-x", true, false },
+        { "711 on a folder", 711, "drwxr-xr-x", true, false },
+        { "644 on a folder", 644, "drwxr-xr-x", true, true },
+        { "644 on a folder the owner cannot enter", 644, "drw-r--r--", true, false },
+        { "644 on a link", 644, "lrwxrwxrwx", true, true },
+        { "755 on a link", 755, "lrwxrwxrwx", true, false },
+        { "444 without rights text", 444, "", false, true },
+        { "644 without rights text", 644, "", false, false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(permissions::locksOwnerOut(c.mode, { "/pub/x", c.rights, c.folderLike }), c.asks);
+    }
+}
+
+TEST(Permissions, AChangeNamesTheEntryByItsWholePath)
+{
+    ftpObject file;
+    file.name = "same.txt";
+    file.directory = "/pub/one";
+    file.rights = "-rw-r--r--";
+    const permissions::chmodTarget target = permissions::targetOf(file);
+    EXPECT_EQ(target.path, "/pub/one/same.txt");
+    EXPECT_FALSE(target.folderLike);
+    EXPECT_EQ(permissions::chmodCommand(600, target.path), "SITE CHMOD 600 /pub/one/same.txt");
+    ftpObject link = file;
+    link.kind = ftpObject::UnixLink;
+    EXPECT_TRUE(permissions::targetOf(link).folderLike);
+}
+
+TEST(Permissions, UnchangedPathsAreListedVisiblyAndALongListIsCut)
+{
+    EXPECT_EQ(permissions::unchangedPathsText({ "/a", "/b\x1b[2J" }), QStringLiteral("/a\n/b\\x1B[2J"));
+    std::vector<std::string> many;
+    for (int i = 0; i < 25; ++i)
+        many.push_back("/f" + std::to_string(i));
+    const QStringList lines = permissions::unchangedPathsText(many).split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 21);
+    EXPECT_EQ(lines.front(), QStringLiteral("/f0"));
+    EXPECT_EQ(lines.back(), QStringLiteral("... and 5 more"));
 }
 
 TEST(Permissions, QuestionShowsShortenedNameOrMultipleObjectsAndTheFirstEntrysRights)

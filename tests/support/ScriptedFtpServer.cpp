@@ -78,9 +78,12 @@ private:
         const qsizetype blank = line.indexOf(' ');
         const QByteArray verb = (blank < 0 ? line : line.left(blank)).toUpper();
         const QByteArray argument = blank < 0 ? QByteArray() : line.mid(blank + 1);
-        const auto scripted = server_.replies.find(verb);
-        if (scripted != server_.replies.end())
-            reply(scripted->second);
+        const auto forLine = server_.lineReplies.find(line);
+        const auto forVerb = server_.replies.find(verb);
+        if (forLine != server_.lineReplies.end())
+            reply(forLine->second);
+        else if (forVerb != server_.replies.end())
+            reply(forVerb->second);
         else
             builtIn(verb, argument);
         if (server_.closeAfter.count(verb) != 0)

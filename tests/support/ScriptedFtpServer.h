@@ -32,6 +32,9 @@ public:
     // Replies by command verb (upper case), sent as they are. An empty
     // reply means silence. Verbs listed here lose their built-in behaviour.
     std::map<QByteArray, QByteArray> replies;
+    // Replies to whole command lines ("DELE /pub/a.bin"), before those by
+    // verb.
+    std::map<QByteArray, QByteArray> lineReplies;
     // Verbs after whose reply the control connection is closed.
     std::set<QByteArray> closeAfter;
     // The four address numbers the 227 reply names.

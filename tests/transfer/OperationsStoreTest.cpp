@@ -324,6 +324,31 @@ TEST(OperationEntries, RowTextsOfTheActionsList)
         statusText(static_cast<OperationStatus>(9), 0, QStringLiteral("before")), QStringLiteral("before"));
 }
 
+// The items column joins the names with "," and quotes a name that holds
+// the separator, a quote (doubled inside), a space or a control character,
+// so the column reads back into the names it was made of.
+TEST(OperationEntries, TheItemsColumnQuotesNamesThatCouldRunTogether)
+{
+    const struct {
+        const char* what;
+        std::vector<std::string> names;
+        QString column;
+    } cases[] = {
+        { "plain names stay bare", { "a.txt", "[docs]" }, QStringLiteral("a.txt,[docs]") },
+        { "a comma inside a name", { "a,b.txt", "c.txt" }, QStringLiteral("\"a,b.txt\",c.txt") },
+        { "a space inside a name", { "two words.bin" }, QStringLiteral("\"two words.bin\"") },
+        { "a quote is doubled", { "say \"hi\".txt", "x" }, QStringLiteral("\"say \"\"hi\"\".txt\",x") },
+        { "a control character", { "tab\there" }, QStringLiteral("\"tab\there\"") },
+        { "an empty name stays visible", { "", "y" }, QStringLiteral("\"\",y") },
+        { "a folder with a comma", { "[old,new]" }, QStringLiteral("\"[old,new]\"") },
+        { "no names", {}, QString() },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(itemsColumnText(c.names), c.column);
+    }
+}
+
 TEST(ActionsList, AnOperationAddedBeforeACrashIsInTheStore)
 {
     TempHome home;

@@ -22,6 +22,9 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace
 {
 
@@ -270,8 +273,6 @@ TEST_F(WorkerServers, AnUploadOfAPartialFileResumesFromTheServersSize)
 TEST_F(WorkerServers, ADeleteRemovesEachFoldersFilesBeforeItsSubfoldersAndTheFolderLast)
 {
     makeTree();
-    QFile::remove(remote.path() + QStringLiteral("/pub/a/folderlink"));
-    QFile::remove(remote.path() + QStringLiteral("/pub/a/filelink"));
     ASSERT_TRUE(startServer());
     LoaderInputs in = inputs(OperationKind::Delete);
     in.folders = { folderEntry("", "/pub/a") };
@@ -284,8 +285,10 @@ TEST_F(WorkerServers, ADeleteRemovesEachFoldersFilesBeforeItsSubfoldersAndTheFol
     EXPECT_TRUE(QFileInfo::exists(remote.path() + QStringLiteral("/pub/empty")));
     const QList<QByteArray> removals = removalCommands();
     EXPECT_EQ(removals,
-        QList<QByteArray>({ "DELE /pub/a/one.txt", "DELE /pub/a/b/two words.bin", "DELE /pub/a/b/c/three.bin",
-            "RMD /pub/a/b/c", "RMD /pub/a/b", "RMD /pub/a", "DELE /pub/top.bin" }));
+        QList<QByteArray>({ "DELE /pub/a/one.txt", "DELE /pub/a/filelink", "DELE /pub/a/folderlink",
+            "DELE /pub/a/b/two words.bin", "DELE /pub/a/b/c/three.bin", "RMD /pub/a/b/c", "RMD /pub/a/b",
+            "RMD /pub/a", "DELE /pub/top.bin" }));
+    EXPECT_FALSE(commands().contains("CWD /pub/a/folderlink")) << "a link is never followed";
 }
 
 TEST_F(WorkerServers, AStopDuringARateLimitedUploadEndsItPromptly)
@@ -596,33 +599,148 @@ TEST_P(WorkerDeleteServers, AFolderOfManyFilesIsDeletedWholeFilesFirst)
     EXPECT_EQ(removals[122], "RMD " + folder);
 }
 
+// A symbolic link on the server's disk, its target named relative to the
+// link, so that it also holds inside vsftpd's chroot.
+void makeLink(const QString& target, const QString& link)
+{
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()), 0)
+        << link.toStdString();
+}
+
+bool isLinkOnDisk(const QString& path)
+{
+    struct stat status {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+
+// A link chosen on its own, and links inside a deleted folder, go as links:
+// the folders and files they lead to stay, and the deleted folder empties.
+TEST_P(WorkerDeleteServers, LinksAreRemovedAsLinksAndWhatTheyLeadToStays)
+{
+    ASSERT_TRUE(startServer({}, GetParam())) << server->error().toStdString();
+    const QByteArray base = server->uploadFolder();
+    const QString onDisk = remote.path() + QString::fromUtf8(base);
+    writeFile(onDisk + QStringLiteral("/kept/k1.bin"), 3);
+    writeFile(onDisk + QStringLiteral("/kept/sub/k2.bin"), 4);
+    writeFile(onDisk + QStringLiteral("/gone/own.bin"), 5);
+    makeLink(QStringLiteral("../kept"), onDisk + QStringLiteral("/gone/folderlink"));
+    makeLink(QStringLiteral("../kept/k1.bin"), onDisk + QStringLiteral("/gone/filelink"));
+    makeLink(QStringLiteral("kept"), onDisk + QStringLiteral("/chosenlink"));
+    for (const QString& made : { onDisk, onDisk + QStringLiteral("/gone"), onDisk + QStringLiteral("/kept"),
+             onDisk + QStringLiteral("/kept/sub") })
+        QFile::setPermissions(made, QFile::Permissions(0x7777));
+    const auto deleting = [&](std::vector<std::string> folders, std::vector<std::string> links) {
+        LoaderInputs in = inputs(OperationKind::Delete);
+        in.site.anonymous = server->user() == "anonymous";
+        in.site.userId = server->user().toStdString();
+        in.site.password = server->password().toStdString();
+        in.options.AlwaysUsePassiveMode = true;
+        in.folders = std::move(folders);
+        in.links = std::move(links);
+        return in;
+    };
+    const auto keptIsWhole = [&] {
+        return QFileInfo(onDisk + QStringLiteral("/kept/k1.bin")).size() == 3
+            && QFileInfo(onDisk + QStringLiteral("/kept/sub/k2.bin")).size() == 4;
+    };
+
+    LoaderThread chosen(deleting({}, { linkEntry("", (base + "/chosenlink").toStdString(), 4) }));
+    ASSERT_TRUE(runToEnd(chosen));
+    EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(chosen.progress()->finished);
+    EXPECT_FALSE(isLinkOnDisk(onDisk + QStringLiteral("/chosenlink")));
+    EXPECT_TRUE(keptIsWhole());
+    EXPECT_EQ(removalCommands(), QList<QByteArray>({ "DELE " + base + "/chosenlink" }));
+
+    LoaderThread folder(deleting({ folderEntry("", (base + "/gone").toStdString()) }, {}));
+    ASSERT_TRUE(runToEnd(folder));
+    EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(folder.progress()->finished);
+    EXPECT_FALSE(QFileInfo::exists(onDisk + QStringLiteral("/gone")));
+    EXPECT_TRUE(keptIsWhole());
+    EXPECT_EQ(removalCommands(),
+        QList<QByteArray>({ "DELE " + base + "/chosenlink", "DELE " + base + "/gone/own.bin",
+            "DELE " + base + "/gone/filelink", "DELE " + base + "/gone/folderlink",
+            "RMD " + base + "/gone" }))
+        << server->commandLog().toStdString();
+}
+
 INSTANTIATE_TEST_SUITE_P(Worker, WorkerDeleteServers,
     testing::Values(FtpServerKind::Family, FtpServerKind::Vsftpd, FtpServerKind::Proftpd),
     [](const testing::TestParamInfo<FtpServerKind>& info) {
         return FtpTestServer::kindName(info.param).toStdString();
     });
 
-// A folder's DELE commands go out together: a refusal still names its file,
-// and ends the run before the folder or anything below it is removed.
-TEST_F(WorkerServers, ARefusedDeleteNamesItsFileAndEndsTheRunBeforeTheFolderGoes)
+// A folder's DELE commands go out in batches, each sent whole before its
+// replies come back: a refusal cannot hold back the rest of its batch. Every
+// refused file is named, the run ends stopped, and neither the next batch,
+// nor the subfolder, nor the folder itself is touched.
+TEST_F(WorkerServers, RefusedDeletesAreAllNamedAndEndTheRunAfterTheirBatch)
 {
     ScriptedFtpServer scripted;
-    scripted.download = "-rw-r--r--   1 ftp ftp 10 Jan 01 12:00 one.bin\r\n"
-                        "-rw-r--r--   1 ftp ftp 10 Jan 01 12:00 two.bin\r\n"
-                        "drwxr-xr-x   2 ftp ftp 10 Jan 01 12:00 sub\r\n";
-    scripted.replies["DELE"] = "550 Permission denied\r\n";
+    scripted.download.clear();
+    for (int i = 0; i < 60; ++i)
+        scripted.download += QStringLiteral("-rw-r--r--   1 ftp ftp 10 Jan 01 12:00 f%1.bin\r\n")
+                                 .arg(i, 2, 10, QLatin1Char('0'))
+                                 .toLatin1();
+    scripted.download += "drwxr-xr-x   2 ftp ftp 10 Jan 01 12:00 sub\r\n";
+    scripted.replies["DELE"] = "250 Deleted\r\n";
+    scripted.lineReplies["DELE /pub/gone/f01.bin"] = "550 f01.bin: Permission denied\r\n";
+    scripted.lineReplies["DELE /pub/gone/f03.bin"] = "550 f03.bin: Permission denied\r\n";
     ASSERT_TRUE(scripted.start());
     LoaderInputs in = passiveFolderInputs(OperationKind::Delete, scripted.port(), "/pub/gone");
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
     ASSERT_EQ(prompter.messages.size(), 1);
-    EXPECT_TRUE(prompter.messages[0].startsWith(
-        QStringLiteral("File removal error : \n/pub/gone/one.bin\n could not be removed.")))
+    EXPECT_TRUE(prompter.messages[0].startsWith(QStringLiteral(
+        "File removal error : \n/pub/gone/f01.bin\n/pub/gone/f03.bin\n could not be removed.\n\nDetails from "
+        "server:\n550 f01.bin: Permission denied")))
         << prompter.messages[0].toStdString();
+    EXPECT_TRUE(window.statuses.contains(QStringLiteral("Not removed: /pub/gone/f01.bin")));
+    EXPECT_TRUE(window.statuses.contains(QStringLiteral("Not removed: /pub/gone/f03.bin")));
     EXPECT_TRUE(worker.progress()->stopped);
-    EXPECT_TRUE(scripted.received("DELE /pub/gone/two.bin"));
+    EXPECT_FALSE(worker.progress()->finished);
+    EXPECT_TRUE(scripted.received("DELE /pub/gone/f49.bin")) << "the first batch went whole";
+    EXPECT_FALSE(scripted.received("DELE /pub/gone/f50.bin")) << "the next batch was never sent";
     EXPECT_FALSE(scripted.received("CWD /pub/gone/sub"));
     EXPECT_FALSE(scripted.received("RMD"));
+}
+
+// vsftpd refuses the files of a folder its account may not write to and
+// deletes the others of the same batch: the refused ones, and only they,
+// are named, and the run does not pass for complete.
+TEST_F(WorkerServers, OnVsftpdOnlyTheRefusedFilesOfABatchAreNamedAndTheRunEndsStopped)
+{
+    ASSERT_TRUE(startServer({}, FtpServerKind::Vsftpd)) << server->error().toStdString();
+    const QString incoming = remote.path() + QStringLiteral("/incoming");
+    for (const QString& name : { QStringLiteral("free/x.bin"), QStringLiteral("locked/a.bin"),
+             QStringLiteral("free/y.bin"), QStringLiteral("locked/b.bin") })
+        writeFile(incoming + QLatin1Char('/') + name, 1);
+    QFile::setPermissions(incoming + QStringLiteral("/free"), QFile::Permissions(0x7777));
+    QFile::setPermissions(incoming + QStringLiteral("/locked"), QFile::Permissions(0x5555));
+    LoaderInputs in = inputs(OperationKind::Delete);
+    in.site.anonymous = true;
+    in.site.userId = server->user().toStdString();
+    in.site.password = server->password().toStdString();
+    in.options.AlwaysUsePassiveMode = true;
+    in.files = { fileEntry(zeroDigest, "", "/incoming/free/x.bin", 1),
+        fileEntry(zeroDigest, "", "/incoming/locked/a.bin", 1),
+        fileEntry(zeroDigest, "", "/incoming/free/y.bin", 1),
+        fileEntry(zeroDigest, "", "/incoming/locked/b.bin", 1) };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    ASSERT_EQ(prompter.messages.size(), 1);
+    EXPECT_TRUE(prompter.messages[0].startsWith(QStringLiteral(
+        "File removal error : \n/incoming/locked/a.bin\n/incoming/locked/b.bin\n could not be removed.\n\n"
+        "Details from server:\n550")))
+        << prompter.messages[0].toStdString();
+    EXPECT_TRUE(worker.progress()->stopped);
+    EXPECT_FALSE(worker.progress()->finished);
+    EXPECT_FALSE(QFileInfo::exists(incoming + QStringLiteral("/free/x.bin")));
+    EXPECT_FALSE(QFileInfo::exists(incoming + QStringLiteral("/free/y.bin")));
+    EXPECT_TRUE(QFileInfo::exists(incoming + QStringLiteral("/locked/a.bin")));
+    EXPECT_TRUE(QFileInfo::exists(incoming + QStringLiteral("/locked/b.bin")));
 }
 
 // A listing whose names try to leave the local folder, and some that carry
