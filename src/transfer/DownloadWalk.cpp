@@ -57,6 +57,7 @@ void DownloadWalk::run()
     // cache as it was.
     if (walked_)
         saveCache();
+    stored_.reset();
 }
 
 void DownloadWalk::decideOnCache()
@@ -84,7 +85,7 @@ void DownloadWalk::prepareFromCache()
     if (!localPath.isEmpty())
         worker_.setLocalBase(localPath.endsWith(QLatin1Char('/')) ? localPath : localPath + QLatin1Char('/'));
     worker_.restoreCapabilities(rest, md5);
-    worker_.files() = stored_->files;
+    worker_.files() = std::move(stored_->files);
     // With digests every file connects by itself, unless folders are left
     // to walk.
     if ((!md5 || !stored_->unwalkedFolders.empty()) && !worker_.isBorrowed())
