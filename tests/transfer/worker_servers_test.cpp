@@ -757,6 +757,21 @@ TEST_P(WorkerLinks, LinksSelectedInASubfolderFetchTheFolderAndTheFilesTheyPointT
     EXPECT_TRUE(std::none_of(sent.begin(), sent.end(), [](const QByteArray& line) {
         return line.contains("/pub/a/pub/a");
     })) << "no path is doubled";
+
+    // A restart from the cache resolves no link; the file it goes on at (the
+    // last one, below the folder link) still lands below the link.
+    QDir(local.filePath(QStringLiteral("folderlink"))).removeRecursively();
+    LoaderInputs again = inputs(OperationKind::Download);
+    loginAs(again, *server);
+    again.site.initialDirectory = "/pub/a";
+    again.links = { linkEntry("", "/pub/a/folderlink", 0), linkEntry("", "/pub/a/filelink", 0),
+        linkEntry("", "nearlink", 0) };
+    window.overwriteAnswer = OverwriteAnswer::Skip;
+    LoaderThread resumed(std::move(again));
+    ASSERT_TRUE(runToEnd(resumed));
+    EXPECT_TRUE(resumed.progress()->finished);
+    EXPECT_EQ(QFileInfo(local.filePath(QStringLiteral("folderlink/c/three.bin"))).size(), 13);
+    EXPECT_FALSE(QFileInfo::exists(local.filePath(QStringLiteral("three.bin"))));
 }
 
 INSTANTIATE_TEST_SUITE_P(Worker, WorkerLinks, testing::Values(FtpServerKind::Family, FtpServerKind::Vsftpd),
