@@ -86,6 +86,13 @@ void DownloadWalk::prepareFromCache()
         worker_.setLocalBase(localPath.endsWith(QLatin1Char('/')) ? localPath : localPath + QLatin1Char('/'));
     worker_.restoreCapabilities(rest, md5);
     worker_.files() = std::move(stored_->files);
+    // The operation's own files no longer stand for what is to be fetched.
+    std::int64_t total = 0;
+    for (const std::string& entry : worker_.files()) {
+        if (const auto fields = parseRemoteFileEntry(entry))
+            total += static_cast<std::int64_t>(fields->size);
+    }
+    worker_.progressBlock().totalBytes = total;
     // With digests every file connects by itself, unless folders are left
     // to walk.
     if ((!md5 || !stored_->unwalkedFolders.empty()) && !worker_.isBorrowed())

@@ -548,8 +548,11 @@ TEST_F(DownloadServers, AWalkStoppedHalfwayIsWalkedOnByTheRestartAndEveryFileArr
     EXPECT_TRUE(localFiles().isEmpty());
 
     prompter.answer = true; // as nobody answering the cache question
-    download({}, { "/pub/t" });
-    EXPECT_TRUE(finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    LoaderThread restarted(inputsFor({}, { "/pub/t" }));
+    ASSERT_TRUE(runToEnd(restarted));
+    EXPECT_TRUE(restarted.progress()->finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(restarted.progress()->totalBytes, 100 + 200 + 300 + 400)
+        << "the cached files and the walked ones";
     EXPECT_TRUE(prompter.messages.contains(LoaderTexts::cacheQuestion()));
     for (const auto& [name, bytes] : served)
         EXPECT_EQ(readAll(local.filePath(name)), bytes) << name.toStdString();
