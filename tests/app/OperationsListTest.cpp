@@ -365,8 +365,9 @@ TEST_F(OperationsAgainstTheServer, ADownloadMissingAFolderIsIncompleteAndTheAuto
         << prompter.texts.join(QLatin1Char('|')).toStdString();
     ASSERT_TRUE(windows.tickUntil([&] { return !row->window; }));
 
-    ASSERT_TRUE(QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-            | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+    ASSERT_TRUE(QFile::setPermissions(locked,
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+            | QFile::ReadOther | QFile::ExeOther));
     list.loadTimerTick();
     ASSERT_EQ(windows.opened.size(), 2u);
     EXPECT_TRUE(windows.opened[1].hidden);
