@@ -54,8 +54,11 @@ void DownloadWalk::run()
     }
     // Also after a stop: what was walked so far is kept, with the folders
     // still to walk. A stop before the walk began leaves the operation's
-    // cache as it was.
-    if (walked_)
+    // cache as it was; so does a stop of a walk that was to replace it,
+    // since nothing of the new list was fetched and the old one goes with
+    // the operation's file index.
+    const bool replacesUnfetched = stored_ && !resumeFromCache_ && worker_.stopping();
+    if (walked_ && !replacesUnfetched)
         saveCache();
     stored_.reset();
 }

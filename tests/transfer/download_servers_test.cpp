@@ -565,6 +565,34 @@ TEST_F(DownloadServers, AWalkStoppedHalfwayIsWalkedOnByTheRestartAndEveryFileArr
     EXPECT_TRUE(cached->unwalkedFolders.empty());
 }
 
+TEST_F(DownloadServers, AnAnswerNoDiscardsTheCacheOnlyWhenTheNewWalkIsThere)
+{
+    serve(QStringLiteral("/pub/t/a/1.bin"), 200, 2);
+    serve(QStringLiteral("/pub/t/b/2.bin"), 300, 3);
+    ASSERT_TRUE(startServer(FtpServerKind::Family));
+    download({}, { "/pub/t" });
+    ASSERT_TRUE(finished);
+    const std::string cacheFile = operation.cacheFile;
+    const QString cachePath = cacheFolder() + QLatin1Char('/') + QString::fromStdString(cacheFile);
+    const QByteArray cached = readAll(cachePath);
+    const std::int32_t index = operation.lastFileIndex;
+    ASSERT_FALSE(cached.isEmpty());
+
+    prompter.answer = false; // walk the tree again
+    downloadStoppedAt(inputsFor({}, { "/pub/t" }), QStringLiteral("Changing remote path to /pub/t/b"));
+    EXPECT_EQ(operation.cacheFile, cacheFile);
+    EXPECT_EQ(readAll(cachePath), cached);
+    EXPECT_EQ(operation.lastFileIndex, index);
+
+    serve(QStringLiteral("/pub/t/b/3.bin"), 400, 4);
+    download({}, { "/pub/t" });
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(operation.cacheFile, cacheFile);
+    const auto walked = directoryCache::load(cachePath);
+    ASSERT_TRUE(walked);
+    EXPECT_EQ(walked->files.size(), 3u) << "written under the same name once the walk was there";
+}
+
 TEST_F(DownloadServers, ARestartFromTheCacheGoesOnAtTheFileItStoppedIn)
 {
     const std::vector<std::string> own { "/pub/f1.bin", "/pub/f2.bin", "/pub/f3.bin" };
