@@ -3,6 +3,7 @@
 #include "common/AtomicFile.h"
 #include "common/ProgramFolders.h"
 #include "transfer/EntryFields.h"
+#include "transfer/FtpOperation.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -19,17 +20,25 @@ void directoryCache::add(std::string_view entry)
     content_ += "\r\n";
 }
 
+void directoryCache::addUnwalkedFolder(std::string_view path)
+{
+    content_ += folderEntry({}, path);
+    if (path.empty() || path.back() != '/')
+        content_ += '/';
+    content_ += "\r\n";
+}
+
 bool directoryCache::save(const QString& path, QString* error) const
 {
     return writeFileAtomically(path, content_, 0600, error);
 }
 
-std::optional<std::vector<std::string>> directoryCache::load(const QString& path)
+std::optional<directoryCache::Entries> directoryCache::load(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    std::vector<std::string> entries;
+    Entries entries;
     // A line is one entry; a cache never holds more than its walk found, but
     // an odd file must not grow a line without bound.
     constexpr qint64 longestLine = 64 * 1024;
@@ -39,7 +48,9 @@ std::optional<std::vector<std::string>> directoryCache::load(const QString& path
             line.chop(1);
         const std::string_view text(line.constData(), static_cast<size_t>(line.size()));
         if (parseRemoteFileEntry(text))
-            entries.emplace_back(text);
+            entries.files.emplace_back(text);
+        else if (text.starts_with("?/") && text.ends_with('/'))
+            entries.unwalkedFolders.emplace_back(folderEntryPath(text));
     }
     return entries;
 }

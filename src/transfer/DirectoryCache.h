@@ -9,21 +9,32 @@
 
 // The file list of a download walk, kept so that a restarted operation need
 // not walk the remote tree again: one fileEntry per line, each ended by
-// CR LF, in the folder "Cache" of the program folder. Built in memory during
-// the run and written whole at its end.
+// CR LF, in the folder "Cache" of the program folder, in the order the
+// files are fetched. A walk that did not get through the whole tree (it was
+// stopped, or a folder could not be opened) adds the folders it did not walk
+// as folderEntry lines with an empty date ("?/pub/b/"), so that a restart
+// walks on from there instead of taking part of the tree for all of it.
+// Such a line always ends in "/", a fileEntry in its size: readers that know
+// only files leave it out.
 class directoryCache
 {
 public:
     void add(std::string_view entry);
+    void addUnwalkedFolder(std::string_view path);
     const std::string& content() const { return content_; }
 
     // Writes the content atomically (a temporary file renamed into place)
     // with mode 0600, so a crash never leaves a half-written cache.
     bool save(const QString& path, QString* error = nullptr) const;
 
-    // The entries of a cache file, in order; lines that are no fileEntry are
-    // left out. Nothing when the file cannot be read.
-    static std::optional<std::vector<std::string>> load(const QString& path);
+    struct Entries {
+        std::vector<std::string> files; // fileEntry texts, in order
+        std::vector<std::string> unwalkedFolders; // paths ending in "/"
+        bool operator==(const Entries&) const = default;
+    };
+    // What a cache file holds; other lines are left out. Nothing when the
+    // file cannot be read.
+    static std::optional<Entries> load(const QString& path);
 
 private:
     std::string content_;

@@ -65,11 +65,23 @@ void DownloadBranch::collectTargets()
 }
 
 // A file of a walked folder keeps its place below the folder, which is made
-// again below the local base; a file named by itself lands in the base.
+// again below the local base; a file named by itself lands in the base. A
+// link to a folder is such a folder too (a restart from the cache has not
+// resolved it).
+// A file of a walked folder keeps its place below the folder, which is made
+// again below the local base; a file named by itself lands in the base. A
+// link to a folder is such a folder (a restart from the cache has not
+// resolved the links again).
 std::optional<QString> DownloadBranch::localPathOf(const std::string& remotePath) const
 {
-    for (const std::string& folder : worker_.folders()) {
-        const std::string root = withSlash(folderEntryPath(folder));
+    std::vector<std::string> roots;
+    for (const std::string& folder : worker_.folders())
+        roots.push_back(withSlash(folderEntryPath(folder)));
+    for (const std::string& link : worker_.links()) {
+        if (const auto fields = parseRemoteFileEntry(link))
+            roots.push_back(withSlash(fields->remotePath));
+    }
+    for (const std::string& root : roots) {
         if (remotePath.size() > root.size() && remotePath.compare(0, root.size(), root) == 0)
             return localPathBelow(worker_.localBase(), parentFolderOf(root), remotePath);
     }

@@ -5,10 +5,30 @@
 #include "transfer/EntryFields.h"
 #include "transfer/LoaderTexts.h"
 #include "transfer/LoaderThread.h"
+#include "transfer/RemoteName.h"
 
 #include <QFile>
 
 #include <algorithm>
+
+namespace
+{
+
+// The message names this many folders; the rest are counted.
+constexpr std::size_t foldersNamed = 10;
+
+QString cachePath(const std::string& cacheFile)
+{
+    return joinPath(cacheFolder(), QString::fromStdString(cacheFile));
+}
+
+std::string remotePathOf(const std::string& entry)
+{
+    const auto fields = parseRemoteFileEntry(entry);
+    return fields ? fields->remotePath : std::string();
+}
+
+} // namespace
 
 DownloadWalk::DownloadWalk(LoaderThread& worker)
     : worker_(worker)
@@ -32,14 +52,25 @@ void DownloadWalk::run()
             break;
         (this->*step)();
     }
-    // Also after a stop: what was walked so far is kept.
-    saveCache();
+    // Also after a stop: what was walked so far is kept, with the folders
+    // still to walk. A stop before the walk began leaves the operation's
+    // cache as it was; so does a stop of a walk that was to replace it,
+    // since nothing of the new list was fetched and the old one goes with
+    // the operation's file index.
+    const bool replacesUnfetched = stored_ && !resumeFromCache_ && worker_.stopping();
+    if (walked_ && !replacesUnfetched)
+        saveCache();
+    stored_.reset();
 }
 
 void DownloadWalk::decideOnCache()
 {
     worker_.withOperation([&](ftpOperationObject& operation) { cacheFile_ = operation.cacheFile; });
-    resumeFromCache_ = !cacheFile_.empty() && worker_.prompter().askYesNo(LoaderTexts::cacheQuestion());
+    if (cacheFile_.empty())
+        return;
+    stored_ = directoryCache::load(cachePath(cacheFile_));
+    // Without its file there is nothing to resume from: the tree is walked.
+    resumeFromCache_ = stored_ && worker_.prompter().askYesNo(LoaderTexts::cacheQuestion());
 }
 
 void DownloadWalk::prepareFromCache()
@@ -57,14 +88,17 @@ void DownloadWalk::prepareFromCache()
     if (!localPath.isEmpty())
         worker_.setLocalBase(localPath.endsWith(QLatin1Char('/')) ? localPath : localPath + QLatin1Char('/'));
     worker_.restoreCapabilities(rest, md5);
-    if (const auto entries
-        = directoryCache::load(joinPath(cacheFolder(), QString::fromStdString(cacheFile_)))) {
-        worker_.files() = *entries;
-        for (const std::string& entry : *entries)
-            cache_.add(entry);
+    worker_.files() = std::move(stored_->files);
+    // The operation's own files no longer stand for what is to be fetched.
+    std::int64_t total = 0;
+    for (const std::string& entry : worker_.files()) {
+        if (const auto fields = parseRemoteFileEntry(entry))
+            total += static_cast<std::int64_t>(fields->size);
     }
-    // With digests every file connects by itself.
-    if (!md5 && !worker_.isBorrowed())
+    worker_.progressBlock().totalBytes = total;
+    // With digests every file connects by itself, unless folders are left
+    // to walk.
+    if ((!md5 || !stored_->unwalkedFolders.empty()) && !worker_.isBorrowed())
         worker_.connectAndLogIn(true);
 }
 
@@ -77,21 +111,19 @@ void DownloadWalk::prepareAfresh()
     worker_.probeResume();
     worker_.probeDigests();
     std::vector<std::string>& files = worker_.files();
+    std::reverse(files.begin(), files.end());
     if (worker_.supportsMd5())
         fillDigests(files);
-    for (auto entry = files.rbegin(); entry != files.rend() && !worker_.stopping(); ++entry)
-        cache_.add(*entry);
 }
 
 void DownloadWalk::fillDigests(std::vector<std::string>& files)
 {
-    // Asked from the last file to the first, the order the cache takes them.
     std::vector<std::string*> entries;
     std::vector<std::string> paths;
     std::vector<remoteFileFields> fields;
-    for (auto entry = files.rbegin(); entry != files.rend(); ++entry) {
-        if (auto parsed = parseRemoteFileEntry(*entry)) {
-            entries.push_back(&*entry);
+    for (std::string& entry : files) {
+        if (auto parsed = parseRemoteFileEntry(entry)) {
+            entries.push_back(&entry);
             paths.push_back(parsed->remotePath);
             fields.push_back(std::move(*parsed));
         }
@@ -119,17 +151,30 @@ void DownloadWalk::resolveLinks()
 
 void DownloadWalk::walkFolders()
 {
-    if (resumeFromCache_)
-        return;
-    for (const std::string& folder : worker_.folders()) {
-        if (worker_.stopping())
-            return;
-        worker_.setStatus(LoaderTexts::walkingRemote());
-        const std::string path(folderEntryPath(folder));
-        // The folder itself is made again below the local base.
-        worker_.setRemoteBase(parentFolderOf(path));
-        walker_.walkRemoteFolder(path, worker_.files(), &cache_);
+    std::vector<std::string> folders;
+    if (resumeFromCache_) {
+        folders = stored_->unwalkedFolders;
+    } else {
+        for (const std::string& folder : worker_.folders())
+            folders.emplace_back(folderEntryPath(folder));
     }
+    if (!folders.empty())
+        worker_.setStatus(LoaderTexts::walkingRemote());
+    walked_ = true;
+    unwalked_ = walker_.walkRemoteFolders(folders, worker_.files());
+}
+
+std::int32_t DownloadWalk::resumeIndexAfterWalk(std::int32_t storedIndex) const
+{
+    if (resumeFromCache_ || !stored_ || storedIndex < 0
+        || static_cast<std::size_t>(storedIndex) >= stored_->files.size())
+        return storedIndex;
+    const std::string path = remotePathOf(stored_->files[static_cast<std::size_t>(storedIndex)]);
+    const std::vector<std::string>& files = worker_.files();
+    const auto found = std::find_if(
+        files.begin(), files.end(), [&](const std::string& entry) { return remotePathOf(entry) == path; });
+    // A file no longer in the tree has nothing to resume.
+    return found == files.end() ? -1 : static_cast<std::int32_t>(found - files.begin());
 }
 
 void DownloadWalk::saveCache()
@@ -137,22 +182,39 @@ void DownloadWalk::saveCache()
     if (cacheFile_.empty()) {
         const auto name
             = createPrivateFile(cacheFolder(), QStringLiteral("directoryCache"), QStringLiteral(".fch"));
-        if (!name)
-            return;
-        cacheFile_ = name->toStdString();
+        if (name)
+            cacheFile_ = name->toStdString();
     }
-    const QString path = joinPath(cacheFolder(), QString::fromStdString(cacheFile_));
-    const bool saved = cache_.save(path);
-    if (!saved) {
-        QFile::remove(path);
+    directoryCache cache;
+    for (const std::string& entry : worker_.files())
+        cache.add(entry);
+    for (const std::string& folder : unwalked_)
+        cache.addUnwalkedFolder(folder);
+    // Unsaved, a cache would be taken for the tree on a restart; without
+    // one the restart walks the tree again.
+    if (!cacheFile_.empty() && !cache.save(cachePath(cacheFile_))) {
+        QFile::remove(cachePath(cacheFile_));
         cacheFile_.clear();
     }
     const bool rest = worker_.supportsRest(), md5 = worker_.supportsMd5();
     const std::string cacheFile = cacheFile_;
+    const std::int32_t first = firstFileIndex_;
     worker_.withOperation([&](ftpOperationObject& operation) {
         operation.cacheFile = cacheFile;
-        operation.lastFileIndex = firstFileIndex_;
+        // The file stopped in keeps its resume state: the transfer finds it
+        // by this index.
+        operation.lastFileIndex = resumeFromCache_ ? first : resumeIndexAfterWalk(operation.lastFileIndex);
         operation.site.supportsRest = rest;
         operation.site.supportsMd5 = md5;
     });
+}
+
+void DownloadWalk::reportFoldersNotOpened()
+{
+    if (unwalked_.empty() || worker_.stopping())
+        return;
+    QStringList named;
+    for (std::size_t i = 0; i < unwalked_.size() && i < foldersNamed; ++i)
+        named << shownName(unwalked_[i]);
+    worker_.prompter().showErrorBox(LoaderTexts::foldersNotOpened(named, static_cast<int>(unwalked_.size())));
 }

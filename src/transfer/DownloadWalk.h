@@ -4,6 +4,7 @@
 #include "transfer/TreeWalker.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,13 @@ class LoaderThread;
 // connection and probes, the links, the walk of every folder and the saved
 // directory cache. What it leaves in the worker's file list is what the
 // transfer of the files works through, from `firstFileIndex()`.
-// Worker thread only.
+//
+// The file list has one order, which the cache keeps and the operation's
+// file index counts in: the operation's own files from the last to the
+// first, the files of its links, then the files the walk finds. A walk that
+// did not get through the whole tree is cached with the folders it left,
+// and a restart that takes the cache walks those before anything is
+// fetched. Worker thread only.
 class DownloadWalk
 {
 public:
@@ -22,6 +29,8 @@ public:
     // Where the transfer of the files begins: 0 after a fresh walk, the
     // stored file index when resuming from the cache.
     std::int32_t firstFileIndex() const { return firstFileIndex_; }
+    // After the transfer: tells the user which folders could not be opened.
+    void reportFoldersNotOpened();
 
 private:
     // The steps of run().
@@ -35,10 +44,18 @@ private:
     void walkFolders();
     void saveCache();
 
+    // Where, in the new walk, the file lies that the stored file index
+    // named in the stored cache: the tree may have changed since.
+    std::int32_t resumeIndexAfterWalk(std::int32_t storedIndex) const;
+
     LoaderThread& worker_;
     TreeWalker walker_;
-    directoryCache cache_;
+    // The operation's cache as it was before this run, when it could be read.
+    std::optional<directoryCache::Entries> stored_;
     bool resumeFromCache_ = false;
+    bool walked_ = false; // the walk of the folders ran, whole or not
     std::string cacheFile_;
     std::int32_t firstFileIndex_ = 0;
+    // Folders this run did not walk (see TreeWalker::walkRemoteFolders).
+    std::vector<std::string> unwalked_;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // What a transfer worker says to its user: status lines and messages, kept
 // together so that they can be found and checked.
@@ -120,6 +121,25 @@ inline QString resolvingLinksToDownload()
 inline QString unsafeName(const QString& name)
 {
     return QStringLiteral("Skipped a name that would leave the local folder: ") + name;
+}
+inline QString folderNotOpened(const QString& folder)
+{
+    return QStringLiteral("Could not open the folder ") + folder + QStringLiteral(", its files are left out");
+}
+// Shown once at the end of a download whose walk left folders out; names
+// `folders`, the first of `count`.
+inline QString foldersNotOpened(const QStringList& folders, int count)
+{
+    QString text = count == 1
+        ? QStringLiteral("The download is not complete: a folder could not be opened, and its files were not "
+                         "downloaded:\n")
+        : QStringLiteral("The download is not complete: ") + QString::number(count)
+            + QStringLiteral(" folders could not be opened, and their files were not downloaded:\n");
+    text += folders.join(QLatin1Char('\n'));
+    if (count > folders.size())
+        text
+            += QStringLiteral("\n(and ") + QString::number(count - folders.size()) + QStringLiteral(" more)");
+    return text + QStringLiteral("\n\nRestart the operation to try them again.");
 }
 inline QString skippedLink(const QString& path)
 {

@@ -285,6 +285,7 @@ void LoaderThread::runBranch()
         walk.run();
         if (!stopping())
             DownloadBranch(*this, walk.firstFileIndex()).run();
+        walk.reportFoldersNotOpened();
         return;
     }
     case OperationKind::Upload:

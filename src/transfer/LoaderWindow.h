@@ -69,6 +69,9 @@ struct LoaderProgress {
     std::atomic<int> failedFiles { 0 };
     std::atomic<int> digestMismatches { 0 };
     std::atomic<int> localWriteFailures { 0 };
+    // Folders a download walk could not open (or that lay too deep): their
+    // files are missing, so the run ends stopped too.
+    std::atomic<int> foldersNotOpened { 0 };
     std::atomic<bool> walkingStarted { false };
     std::atomic<bool> finished { false };
     std::atomic<bool> stopped { false };

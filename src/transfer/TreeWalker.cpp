@@ -1,7 +1,6 @@
 #include "transfer/TreeWalker.h"
 
 #include "net/TFtpClient.h"
-#include "transfer/DirectoryCache.h"
 #include "transfer/EntryFields.h"
 #include "transfer/LoaderTexts.h"
 #include "transfer/LoaderThread.h"
@@ -30,6 +29,14 @@ QString shown(const std::string& bytes)
     return shownName(bytes);
 }
 
+std::string withSlash(std::string_view folder)
+{
+    std::string result(folder);
+    if (result.empty() || result.back() != '/')
+        result += '/';
+    return result;
+}
+
 } // namespace
 
 TreeWalker::TreeWalker(LoaderThread& worker)
@@ -38,7 +45,6 @@ TreeWalker::TreeWalker(LoaderThread& worker)
 {
     source_.site = sharedSite(worker.site());
     source_.fileTypeTexts = false;
-    canonicalLocalBase_ = QFileInfo(worker.localBase()).canonicalFilePath();
 }
 
 bool TreeWalker::changeRemoteFolder(std::string path)
@@ -185,38 +191,59 @@ std::optional<TreeWalker::Listed> TreeWalker::listCurrentFolder()
     return listed;
 }
 
-void TreeWalker::walkRemoteFolder(std::string path, std::vector<std::string>& files, directoryCache* cache)
+std::vector<std::string> TreeWalker::walkRemoteFolders(
+    const std::vector<std::string>& folders, std::vector<std::string>& files)
 {
-    walkRemoteFolder(std::move(path), files, cache, 0);
+    struct Pending {
+        std::string path;
+        int depth = 0;
+    };
+    // The next folder is at the back: depth first, in the order found.
+    std::vector<Pending> pending;
+    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
+        pending.push_back({ withSlash(*folder), 0 });
+    std::vector<std::string> notWalked;
+    LoaderProgress& progress = worker_.progressBlock();
+    while (!pending.empty() && !worker_.stopping()) {
+        Pending next = std::move(pending.back());
+        pending.pop_back();
+        std::optional<Listed> listed;
+        if (next.depth <= deepestFolder)
+            listed = openAndList(next.path);
+        // A listing cut short by a stop is walked again as a whole.
+        if (!listed || worker_.stopping()) {
+            if (!worker_.stopping())
+                reportNotOpened(next.path);
+            notWalked.push_back(std::move(next.path));
+            continue;
+        }
+        for (const std::string& entry : listed->files) {
+            files.push_back(entry);
+            if (const auto fields = parseRemoteFileEntry(entry))
+                progress.totalBytes += static_cast<std::int64_t>(fields->size);
+        }
+        for (auto folder = listed->folders.rbegin(); folder != listed->folders.rend(); ++folder)
+            pending.push_back({ withSlash(folderEntryPath(*folder)), next.depth + 1 });
+    }
+    for (auto folder = pending.rbegin(); folder != pending.rend(); ++folder)
+        notWalked.push_back(std::move(folder->path));
+    return notWalked;
 }
 
-void TreeWalker::walkRemoteFolder(
-    std::string path, std::vector<std::string>& files, directoryCache* cache, int depth)
+std::optional<TreeWalker::Listed> TreeWalker::openAndList(const std::string& folder)
 {
-    if (path.empty() || path.back() != '/')
-        path += '/';
-    if (depth > deepestFolder || worker_.stopping())
-        return;
     // The folder connection 0 is in already is listed without a CWD.
-    if (path != currentFolder_ && (!changeRemoteFolder(path) || worker_.stopping()))
-        return;
-    currentFolder_ = path;
-    const auto listed = listCurrentFolder();
-    if (!listed)
-        return;
-    LoaderProgress& progress = worker_.progressBlock();
-    for (const std::string& entry : listed->files) {
-        files.push_back(entry);
-        if (cache)
-            cache->add(entry);
-        if (const auto fields = parseRemoteFileEntry(entry))
-            progress.totalBytes += static_cast<std::int64_t>(fields->size);
-    }
-    for (const std::string& folder : listed->folders) {
-        if (worker_.stopping())
-            return;
-        walkRemoteFolder(std::string(folderEntryPath(folder)), files, cache, depth + 1);
-    }
+    if (folder != currentFolder_ && (!changeRemoteFolder(folder) || worker_.stopping()))
+        return std::nullopt;
+    currentFolder_ = folder;
+    return listCurrentFolder();
+}
+
+void TreeWalker::reportNotOpened(const std::string& folder)
+{
+    ++worker_.progressBlock().foldersNotOpened;
+    worker_.markIncomplete();
+    worker_.setStatus(LoaderTexts::folderNotOpened(shown(folder)));
 }
 
 void TreeWalker::resolveLinks(
@@ -224,17 +251,18 @@ void TreeWalker::resolveLinks(
 {
     if (links.empty() || !changeRemoteFolder(currentFolder_))
         return;
+    const std::string base = currentFolder_;
     for (const std::string& link : links) {
         if (worker_.stopping())
             return;
         const auto fields = parseRemoteFileEntry(link);
-        if (!fields)
+        if (!fields || fields->remotePath.empty())
             continue;
-        std::string_view relative = fields->remotePath;
-        if (relative.starts_with('/'))
-            relative.remove_prefix(1);
-        const std::string joined = currentFolder_ + std::string(relative);
-        if (changeRemoteFolder(fields->remotePath) && !worker_.stopping()) {
+        const std::string joined
+            = fields->remotePath.front() == '/' ? fields->remotePath : base + fields->remotePath;
+        if (changeRemoteFolder(joined) && !worker_.stopping()) {
+            // Connection 0 is in the link's folder now.
+            currentFolder_ = withSlash(joined);
             folders.push_back(folderEntry({}, joined));
         } else {
             std::uint64_t size = fields->size;
@@ -244,20 +272,22 @@ void TreeWalker::resolveLinks(
     }
 }
 
-std::optional<std::string> TreeWalker::remotePathOfLocal(const QString& localPath) const
+std::optional<std::string> TreeWalker::remotePathOfLocal(
+    const QString& localPath, const QString& localBase) const
 {
-    const QString& base = worker_.localBase();
-    if (!localPath.startsWith(base) || localPath.size() <= base.size())
+    if (!localPath.startsWith(localBase) || localPath.size() <= localBase.size())
         return std::nullopt;
-    return worker_.remoteBase() + QFile::encodeName(localPath.mid(base.size())).toStdString();
+    return worker_.remoteBase() + QFile::encodeName(localPath.mid(localBase.size())).toStdString();
 }
 
-void TreeWalker::walkLocalFolder(const QString& folder, std::vector<std::string>& files)
+void TreeWalker::walkLocalFolder(
+    const QString& folder, const QString& localBase, std::vector<std::string>& files)
 {
-    walkLocalFolder(folder, files, 0);
+    walkLocalFolder(folder, { localBase, QFileInfo(localBase).canonicalFilePath() }, files, 0);
 }
 
-void TreeWalker::walkLocalFolder(const QString& folder, std::vector<std::string>& files, int depth)
+void TreeWalker::walkLocalFolder(
+    const QString& folder, const LocalWalk& walk, std::vector<std::string>& files, int depth)
 {
     if (depth > deepestFolder)
         return;
@@ -272,7 +302,7 @@ void TreeWalker::walkLocalFolder(const QString& folder, std::vector<std::string>
         if (entry.isSymLink()) {
             const QString target = entry.canonicalFilePath();
             const bool insideBase
-                = !target.isEmpty() && target.startsWith(canonicalLocalBase_ + QLatin1Char('/'));
+                = !target.isEmpty() && target.startsWith(walk.canonicalBase + QLatin1Char('/'));
             if (!insideBase || entry.isDir()) {
                 worker_.setStatus(LoaderTexts::skippedLink(entry.filePath()));
                 continue;
@@ -286,7 +316,7 @@ void TreeWalker::walkLocalFolder(const QString& folder, std::vector<std::string>
             progress.totalBytes += entry.size();
         }
     }
-    const auto remoteFolder = remotePathOfLocal(path);
+    const auto remoteFolder = remotePathOfLocal(path, walk.base);
     if (remoteFolder && !worker_.stopping()) {
         listRemoteParent(parentFolderOf(*remoteFolder), false);
         if (!remoteFolderExists(*remoteFolder))
@@ -295,7 +325,7 @@ void TreeWalker::walkLocalFolder(const QString& folder, std::vector<std::string>
     for (const QString& subfolder : subfolders) {
         if (worker_.stopping())
             return;
-        walkLocalFolder(subfolder, files, depth + 1);
+        walkLocalFolder(subfolder, walk, files, depth + 1);
     }
 }
 

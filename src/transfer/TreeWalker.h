@@ -14,7 +14,6 @@
 #include <vector>
 
 class LoaderThread;
-class directoryCache;
 
 // The remote operations of a worker's walks and transfers on connection 0,
 // and the walks themselves: remote trees for downloads and deletions, local
@@ -55,43 +54,56 @@ public:
     };
     std::optional<Listed> listCurrentFolder();
 
-    // Walks a remote tree depth first, each folder's files before those of
-    // its subfolders; found files are appended to `files` and to `cache`
-    // (when given) and counted in the operation total.
-    void walkRemoteFolder(std::string path, std::vector<std::string>& files, directoryCache* cache);
+    // Walks remote trees (folder paths), one after the other, depth first,
+    // each folder's files before those of its subfolders; found files are
+    // appended to `files` and counted in the operation total. A folder that
+    // cannot be opened is named in the window, counted in the progress block
+    // and makes the run incomplete; its files are not there, so the walk is
+    // not whole. Returns the folders not walked, in the order they would
+    // have come: those, and after a stop every folder not yet listed whole,
+    // so that a later run can walk on from there.
+    std::vector<std::string> walkRemoteFolders(
+        const std::vector<std::string>& folders, std::vector<std::string>& files);
 
     // UNIX links of the operation: a link to a folder joins `folders`, any
-    // other link `files` (with an unknown digest).
+    // other link `files` (with an unknown digest). A link's path is the
+    // session's full path; a relative one lies in the current folder.
     void resolveLinks(const std::vector<std::string>& links, std::vector<std::string>& files,
         std::vector<std::string>& folders);
 
-    // Uploads: walks a local tree, appending its files (upload fileEntry
-    // texts) to `files` and creating the remote folders that are missing. A
-    // symbolic link is followed only to a file inside the local base; links
-    // to folders are never followed, so no cycle can hold the walk.
-    void walkLocalFolder(const QString& folder, std::vector<std::string>& files);
+    // Uploads: walks a local tree that lies below `localBase` (its dropped
+    // item's own folder, ending in "/"), appending its files (upload
+    // fileEntry texts) to `files` and creating the remote folders that are
+    // missing. A symbolic link is followed only to a file inside that base;
+    // links to folders are never followed, so no cycle can hold the walk.
+    void walkLocalFolder(const QString& folder, const QString& localBase, std::vector<std::string>& files);
     // Lists a remote folder when it is not the one listed last (or when
     // `fresh`), remembering its folders and files.
     void listRemoteParent(const std::string& folder, bool fresh);
     bool remoteFolderExists(const std::string& folder) const;
     // The size a listing showed for this remote file; 0 when none.
     std::uint64_t listedRemoteSize(const std::string& path) const;
-    // The remote path an upload's local file goes to; nothing when it does
-    // not lie below the local base.
-    std::optional<std::string> remotePathOfLocal(const QString& localPath) const;
+    // The remote path an upload's local file goes to: the remote base and
+    // the file's path below `localBase`; nothing when it does not lie below.
+    std::optional<std::string> remotePathOfLocal(const QString& localPath, const QString& localBase) const;
 
 private:
     template <typename Accept> bool readListing(Accept&& accept);
     bool acceptableName(const ftpObject& entry);
-    void walkRemoteFolder(
-        std::string path, std::vector<std::string>& files, directoryCache* cache, int depth);
-    void walkLocalFolder(const QString& folder, std::vector<std::string>& files, int depth);
+    // CWD (unless connection 0 is there already) and listing of one folder.
+    std::optional<Listed> openAndList(const std::string& folder);
+    void reportNotOpened(const std::string& folder);
+    struct LocalWalk {
+        QString base; // ends in "/"
+        QString canonicalBase;
+    };
+    void walkLocalFolder(
+        const QString& folder, const LocalWalk& walk, std::vector<std::string>& files, int depth);
 
     LoaderThread& worker_;
     listingSource source_;
     std::string currentFolder_;
     std::string lastListedFolder_;
-    QString canonicalLocalBase_;
     // Uploads: what the listings showed; folders with a trailing "/".
     std::set<std::string> remoteFolders_;
     std::map<std::string, std::uint64_t> remoteFiles_;

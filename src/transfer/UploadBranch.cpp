@@ -7,6 +7,23 @@
 #include "transfer/RemoteName.h"
 
 #include <QFile>
+#include <QFileInfo>
+
+namespace
+{
+
+// The folder that holds a local item, ending in "/".
+QString folderOf(QString path)
+{
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    QString folder = QFileInfo(path).path();
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
+} // namespace
 
 UploadBranch::UploadBranch(LoaderThread& worker)
     : worker_(worker)
@@ -19,6 +36,7 @@ void UploadBranch::run()
     using Step = void (UploadBranch::*)();
     static constexpr Step steps[] = {
         &UploadBranch::probeResume,
+        &UploadBranch::takeOwnFiles,
         &UploadBranch::walkLocalFolders,
         &UploadBranch::announceWalking,
         &UploadBranch::uploadFiles,
@@ -37,13 +55,25 @@ void UploadBranch::probeResume()
     worker_.probeResume();
 }
 
+void UploadBranch::takeOwnFiles()
+{
+    for (const std::string& entry : worker_.files()) {
+        const auto fields = parseUploadFileEntry(entry);
+        localBases_.push_back(
+            fields ? folderOf(QFile::decodeName(QByteArray::fromStdString(fields->localPath))) : QString());
+    }
+}
+
 void UploadBranch::walkLocalFolders()
 {
     worker_.setStatus(LoaderTexts::walkingLocal());
-    for (const std::string& folder : worker_.folders()) {
+    for (const std::string& entry : worker_.folders()) {
         if (worker_.stopping())
             return;
-        walker_.walkLocalFolder(QFile::decodeName(QByteArray::fromStdString(folder)), worker_.files());
+        const QString folder = QFile::decodeName(QByteArray::fromStdString(entry));
+        const QString base = folderOf(folder);
+        walker_.walkLocalFolder(folder, base, worker_.files());
+        localBases_.resize(worker_.files().size(), base);
     }
 }
 
@@ -55,26 +85,28 @@ void UploadBranch::announceWalking()
 void UploadBranch::uploadFiles()
 {
     const std::vector<std::string>& files = worker_.files();
-    for (auto entry = files.rbegin(); entry != files.rend() && !worker_.stopping(); ++entry) {
-        const auto fields = parseUploadFileEntry(*entry);
+    for (std::size_t index = files.size(); index-- > 0 && !worker_.stopping();) {
+        const auto fields = parseUploadFileEntry(files[index]);
         if (!fields)
             continue;
         const QString localPath = QFile::decodeName(QByteArray::fromStdString(fields->localPath));
-        const auto remotePath = walker_.remotePathOfLocal(localPath);
+        const QString& base = localBases_[index];
+        const auto remotePath = walker_.remotePathOfLocal(localPath, base);
         if (!remotePath) {
             worker_.setStatus(LoaderTexts::unsafeName(localPath));
             continue;
         }
-        uploadOne(localPath, *remotePath, fields->size);
+        uploadOne(localPath, base, *remotePath, fields->size);
     }
 }
 
-void UploadBranch::uploadOne(const QString& localPath, const std::string& remotePath, std::uint64_t size)
+void UploadBranch::uploadOne(
+    const QString& localPath, const QString& localBase, const std::string& remotePath, std::uint64_t size)
 {
     worker_.progressBlock().setCurrentFile(localPath);
     worker_.setStatus(LoaderTexts::changingMode());
     const QString remoteFolder = shownName(parentFolderOf(remotePath));
-    worker_.withWindow([&](LoaderWindow& window) { window.showFolders(worker_.localBase(), remoteFolder); });
+    worker_.withWindow([&](LoaderWindow& window) { window.showFolders(localBase, remoteFolder); });
     worker_.setStatus(LoaderTexts::walkingRemote());
     const RemoteState remote = remoteState(size, remotePath, firstCheck_);
     firstCheck_ = false;

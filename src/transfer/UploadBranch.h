@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class LoaderThread;
 
@@ -13,6 +14,10 @@ class LoaderThread;
 // the first, each checked against the server first (SIZE, then the
 // listing), uploaded whole or resumed with REST, and re-checked after a
 // pause. Runs over connection 0 only. Worker thread only.
+//
+// Items dropped together may come from several local folders: each keeps
+// its own local base (the folder that holds it), so a file lands in the
+// remote folder as it lies below its item's base.
 class UploadBranch
 {
 public:
@@ -25,6 +30,7 @@ public:
 private:
     // The steps of run().
     void probeResume();
+    void takeOwnFiles();
     void walkLocalFolders();
     void announceWalking();
     void uploadFiles();
@@ -34,7 +40,8 @@ private:
         std::uint64_t size = 0;
     };
     RemoteState remoteState(std::uint64_t localSize, const std::string& remotePath, bool freshListing);
-    void uploadOne(const QString& localPath, const std::string& remotePath, std::uint64_t size);
+    void uploadOne(const QString& localPath, const QString& localBase, const std::string& remotePath,
+        std::uint64_t size);
     void uploadWhole(const QString& localPath, const std::string& remotePath, std::uint64_t size);
     void resumeUpload(
         const QString& localPath, const std::string& remotePath, std::uint64_t size, std::uint64_t offset);
@@ -43,5 +50,7 @@ private:
 
     LoaderThread& worker_;
     TreeWalker walker_;
+    // The local base of each entry of the worker's file list, by index.
+    std::vector<QString> localBases_;
     bool firstCheck_ = true;
 };

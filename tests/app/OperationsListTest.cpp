@@ -319,6 +319,63 @@ TEST_F(OperationsAgainstTheServer, StopEndsARunningRowIncomplete)
     EXPECT_EQ(actions.row(0).statusText, QStringLiteral("Incomplete (Stopped)"));
 }
 
+// A download whose walk could not open a folder is not complete, so the
+// automatic restart takes it up (its cache question answered by nobody)
+// and gets the folder once it can be opened. vsftpd serves anonymous users
+// as an unprivileged account: a folder without rights stays shut even when
+// the tests run as root.
+TEST_F(OperationsAgainstTheServer, ADownloadMissingAFolderIsIncompleteAndTheAutomaticRestartGetsIt)
+{
+    const auto serve = [&](const QString& path, qint64 size) {
+        QDir().mkpath(QFileInfo(remote.filePath(path)).path());
+        QFile file(remote.filePath(path));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(size, 'd'));
+    };
+    serve(QStringLiteral("pub/t/ok/1.bin"), 100);
+    serve(QStringLiteral("pub/t/locked/2.bin"), 200);
+    const QString locked = remote.filePath(QStringLiteral("pub/t/locked"));
+    ASSERT_TRUE(QFile::setPermissions(locked, QFile::Permissions()));
+    server = std::make_unique<FtpTestServer>(FtpServerKind::Vsftpd, remote.path());
+    ASSERT_TRUE(server->running()) << server->error().toStdString();
+
+    ftpOperationObject download;
+    download.kind = OperationKind::Download;
+    download.folders = { folderEntry("", "/pub/t") };
+    download.displayNames = { "[t]" };
+    download.site.hostAddress = "127.0.0.1";
+    download.site.displayAddress = "127.0.0.1";
+    download.site.port = server->port();
+    download.site.anonymous = true;
+    download.site.initialDirectory = "/";
+    download.localPath = local.path();
+    download.autoTry = true;
+    ftpOperationObject* row = actions.addOperation(std::move(download));
+    actions.setStatus(row, OperationStatus::Stopped, 0);
+    const auto ended = [&] {
+        return row->status != OperationStatus::Running && row->status != OperationStatus::Connecting;
+    };
+
+    list.select(0);
+    list.restartResumeClicked();
+    ASSERT_TRUE(windows.tickUntil(ended));
+    EXPECT_EQ(actions.row(0).statusText, QStringLiteral("Incomplete (Stopped)"));
+    EXPECT_TRUE(QFileInfo::exists(local.filePath(QStringLiteral("t/ok/1.bin"))));
+    EXPECT_TRUE(prompter.texts.join(QLatin1Char('|')).contains(QStringLiteral("\n/pub/t/locked/")))
+        << prompter.texts.join(QLatin1Char('|')).toStdString();
+    ASSERT_TRUE(windows.tickUntil([&] { return !row->window; }));
+
+    ASSERT_TRUE(QFile::setPermissions(locked,
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+            | QFile::ReadOther | QFile::ExeOther));
+    list.loadTimerTick();
+    ASSERT_EQ(windows.opened.size(), 2u);
+    EXPECT_TRUE(windows.opened[1].hidden);
+    ASSERT_TRUE(windows.tickUntil(ended));
+    EXPECT_EQ(actions.row(0).statusText, QStringLiteral("Completed!"));
+    EXPECT_EQ(QFileInfo(local.filePath(QStringLiteral("t/locked/2.bin"))).size(), 200);
+}
+
 TEST(ShellShutDown, ThreeRunningOperationsAreStoredStopped)
 {
     TempHome home;

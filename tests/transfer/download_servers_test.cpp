@@ -8,7 +8,9 @@
 #include "loader_test_support.h"
 #include "transfer/DirectoryCache.h"
 #include "transfer/EntryFields.h"
+#include "transfer/LoaderTexts.h"
 #include "transfer/PartPlan.h"
+#include "transfer/PartRecord.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -92,9 +94,9 @@ protected:
         return in;
     }
 
-    // Downloads the files named by their remote paths (digest from the
-    // server when it has them).
-    void download(const std::vector<std::string>& paths, const std::vector<std::string>& folders = {})
+    // The files named by their remote paths (digest from the server when it
+    // has them) and the folders.
+    LoaderInputs inputsFor(const std::vector<std::string>& paths, const std::vector<std::string>& folders)
     {
         LoaderInputs in = inputs();
         for (const std::string& path : paths)
@@ -102,10 +104,36 @@ protected:
                 static_cast<std::uint64_t>(QFileInfo(remote.path() + QString::fromStdString(path)).size())));
         for (const std::string& folder : folders)
             in.folders.push_back(folderEntry("", folder));
-        LoaderThread worker(std::move(in));
+        return in;
+    }
+
+    void download(const std::vector<std::string>& paths, const std::vector<std::string>& folders = {})
+    {
+        LoaderThread worker(inputsFor(paths, folders));
         ASSERT_TRUE(runToEnd(worker, std::chrono::seconds(120)));
         finished = worker.progress()->finished;
         failedFiles = worker.progress()->failedFiles;
+    }
+
+    // Runs a download until connection 0 shows `status` for the `nth` time,
+    // stops it there and lets it end. Returns the file it was at then.
+    QString downloadStoppedAt(LoaderInputs in, const QString& status, int nth = 1)
+    {
+        LoaderThread worker(std::move(in));
+        int seen = 0;
+        QString file;
+        window.onStatus = [&](const QString& text) {
+            if (text == status && ++seen == nth) {
+                file = worker.progress()->currentFile();
+                worker.requestStop();
+            }
+        };
+        const bool ended = runToEnd(worker, std::chrono::seconds(120));
+        window.onStatus = nullptr;
+        EXPECT_TRUE(ended);
+        EXPECT_EQ(seen, nth) << "it never came that far";
+        EXPECT_TRUE(worker.progress()->stopped);
+        return file;
     }
 
     QList<QByteArray> commands(const QByteArray& prefix) const
@@ -501,6 +529,134 @@ TEST_F(DownloadServers, EveryFileIsCheckedAgainstItsOwnDigestWhenTheyAreAskedTog
     EXPECT_EQ(queries.first(), "SITE MD5 /pub/own59.bin");
     EXPECT_EQ(queries[60], "SITE MD5 /pub/many/f000.bin");
     EXPECT_EQ(queries.last(), "SITE MD5 /pub/many/f119.bin");
+}
+
+// ---------------------------------------------------------------- walks and restarts
+
+// The restart's cache question defaults to Yes, so an automatic restart
+// takes the cache unattended: it must never stand for part of the tree.
+TEST_F(DownloadServers, AWalkStoppedHalfwayIsWalkedOnByTheRestartAndEveryFileArrives)
+{
+    const std::map<QString, QByteArray> served {
+        { QStringLiteral("t/0.bin"), serve(QStringLiteral("/pub/t/0.bin"), 100, 1) },
+        { QStringLiteral("t/a/1.bin"), serve(QStringLiteral("/pub/t/a/1.bin"), 200, 2) },
+        { QStringLiteral("t/b/2.bin"), serve(QStringLiteral("/pub/t/b/2.bin"), 300, 3) },
+        { QStringLiteral("t/b/c/3.bin"), serve(QStringLiteral("/pub/t/b/c/3.bin"), 400, 4) },
+    };
+    ASSERT_TRUE(startServer(FtpServerKind::Family));
+    downloadStoppedAt(inputsFor({}, { "/pub/t" }), QStringLiteral("Changing remote path to /pub/t/b"));
+    EXPECT_TRUE(localFiles().isEmpty());
+
+    prompter.answer = true; // as nobody answering the cache question
+    LoaderThread restarted(inputsFor({}, { "/pub/t" }));
+    ASSERT_TRUE(runToEnd(restarted));
+    EXPECT_TRUE(restarted.progress()->finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(restarted.progress()->totalBytes, 100 + 200 + 300 + 400)
+        << "the cached files and the walked ones";
+    EXPECT_TRUE(prompter.messages.contains(LoaderTexts::cacheQuestion()));
+    for (const auto& [name, bytes] : served)
+        EXPECT_EQ(readAll(local.filePath(name)), bytes) << name.toStdString();
+    EXPECT_EQ(commands("CWD /pub/t").count("CWD /pub/t"), 1)
+        << "the restart walked on from where the walk stopped";
+    const auto cached = directoryCache::load(
+        cacheFolder() + QLatin1Char('/') + QString::fromStdString(operation.cacheFile));
+    ASSERT_TRUE(cached);
+    EXPECT_EQ(cached->files.size(), served.size());
+    EXPECT_TRUE(cached->unwalkedFolders.empty());
+}
+
+TEST_F(DownloadServers, AnAnswerNoDiscardsTheCacheOnlyWhenTheNewWalkIsThere)
+{
+    serve(QStringLiteral("/pub/t/a/1.bin"), 200, 2);
+    serve(QStringLiteral("/pub/t/b/2.bin"), 300, 3);
+    ASSERT_TRUE(startServer(FtpServerKind::Family));
+    download({}, { "/pub/t" });
+    ASSERT_TRUE(finished);
+    const std::string cacheFile = operation.cacheFile;
+    const QString cachePath = cacheFolder() + QLatin1Char('/') + QString::fromStdString(cacheFile);
+    const QByteArray cached = readAll(cachePath);
+    const std::int32_t index = operation.lastFileIndex;
+    ASSERT_FALSE(cached.isEmpty());
+
+    prompter.answer = false; // walk the tree again
+    downloadStoppedAt(inputsFor({}, { "/pub/t" }), QStringLiteral("Changing remote path to /pub/t/b"));
+    EXPECT_EQ(operation.cacheFile, cacheFile);
+    EXPECT_EQ(readAll(cachePath), cached);
+    EXPECT_EQ(operation.lastFileIndex, index);
+
+    serve(QStringLiteral("/pub/t/b/3.bin"), 400, 4);
+    download({}, { "/pub/t" });
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(operation.cacheFile, cacheFile);
+    const auto walked = directoryCache::load(cachePath);
+    ASSERT_TRUE(walked);
+    EXPECT_EQ(walked->files.size(), 3u) << "written under the same name once the walk was there";
+}
+
+TEST_F(DownloadServers, ARestartFromTheCacheGoesOnAtTheFileItStoppedIn)
+{
+    const std::vector<std::string> own { "/pub/f1.bin", "/pub/f2.bin", "/pub/f3.bin" };
+    std::map<QString, QByteArray> served;
+    for (int i = 1; i <= 3; ++i) {
+        const QString name = QStringLiteral("f%1.bin").arg(i);
+        served[name] = serve(QStringLiteral("/pub/") + name, 5000 * i, i);
+    }
+    ASSERT_TRUE(startServer(FtpServerKind::Family));
+    prompter.answer = true; // keep what the stopped file has
+    const QString stoppedIn
+        = downloadStoppedAt(inputsFor(own, {}), QStringLiteral("Download starting..."), 2);
+    const QList<QByteArray> firstRun = commands("RETR");
+
+    window.overwriteAnswer = OverwriteAnswer::Resume;
+    download(own);
+    EXPECT_TRUE(finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    for (const auto& [name, bytes] : served)
+        EXPECT_EQ(readAll(local.filePath(name)), bytes) << name.toStdString();
+    const QList<QByteArray> retrs = commands("RETR");
+    ASSERT_GT(retrs.size(), firstRun.size());
+    EXPECT_EQ(retrs[firstRun.size()], "RETR " + stoppedIn.toUtf8())
+        << "the restart begins with the file it stopped in";
+}
+
+// Answering No walks the tree again; the file stopped in must still be
+// found, though a new file now comes before it, and go on in its parts.
+TEST_F(DownloadServers, ARestartThatWalksAgainStillResumesThePartsOfTheFileItStoppedIn)
+{
+    const QByteArray small = serve(QStringLiteral("/pub/small.bin"), 100, 1);
+    const QByteArray big = serve(QStringLiteral("/pub/big/sub/b.bin"), 4000000, 2);
+    ASSERT_TRUE(startServer(FtpServerKind::Family, { QStringLiteral("--rate"), QStringLiteral("200000") }));
+    prompter.answer = true; // keep the parts
+    {
+        LoaderThread worker(inputsFor({ "/pub/small.bin" }, { "/pub/big" }));
+        worker.start(OperationPriority::Normal);
+        processEventsUntil(
+            [&] { return worker.progress()->currentFileBytes > 800000 || worker.isFinished(); },
+            QDeadlineTimer(std::chrono::seconds(30)));
+        worker.stopAndWait();
+        ASSERT_TRUE(worker.progress()->stopped);
+    }
+    const QString target = local.filePath(QStringLiteral("big/sub/b.bin"));
+    ASSERT_TRUE(QFileInfo::exists(partFileName(target, 0)));
+    ASSERT_TRUE(QFileInfo::exists(partRecordName(target)));
+    const QByteArray added = serve(QStringLiteral("/pub/big/new.bin"), 50, 3);
+
+    server.reset();
+    ASSERT_TRUE(startServer(FtpServerKind::Family));
+    prompter.answer = false; // walk the tree again
+    window.overwriteAnswer = OverwriteAnswer::Resume;
+    download({ "/pub/small.bin" }, { "/pub/big" });
+    EXPECT_TRUE(finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(readAll(target), big);
+    EXPECT_EQ(readAll(local.filePath(QStringLiteral("big/new.bin"))), added);
+    EXPECT_EQ(QDir(local.filePath(QStringLiteral("big/sub"))).entryList(QDir::Files),
+        QStringList { QStringLiteral("b.bin") });
+    const auto parts = splitIntoParts(4000000, 8);
+    for (const QByteArray& rest : commands("REST")) {
+        const qulonglong offset = rest.mid(5).toULongLong();
+        EXPECT_TRUE(offset == 0 || offset == 100
+            || std::none_of(parts.begin(), parts.end(), [&](const FilePart& p) { return p.start == offset; }))
+            << "every part goes on past its start: " << rest.toStdString();
+    }
 }
 
 } // namespace

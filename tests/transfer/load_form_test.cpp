@@ -337,11 +337,12 @@ TEST_F(LoadFormRuns, ADownloadShowsItsFolderButtonCapabilitiesAndCompletes)
 TEST_F(LoadFormRuns, TheFileADownloadIsAtReachesTheStoreWhileItRuns)
 {
     // A crash loses nothing that a restart needs: the store already names
-    // the second file while the row still reads as running.
+    // the second file while the row still reads as running. The files go
+    // from the last selected to the first, as the cache keeps them.
     writeFile(remote.filePath(QStringLiteral("pub/one.bin")), 100000);
     writeFile(remote.filePath(QStringLiteral("pub/two.bin")), 2000000);
     ASSERT_TRUE(startServer({ QStringLiteral("--rate"), QStringLiteral("100000") }));
-    ftpOperationObject* row = addDownload({ { "/pub/one.bin", 100000 }, { "/pub/two.bin", 2000000 } });
+    ftpOperationObject* row = addDownload({ { "/pub/two.bin", 2000000 }, { "/pub/one.bin", 100000 } });
     QPointer<TLoadForm> form = openDownload(row);
     ASSERT_TRUE(tickUntil(form, [&] { return row->lastFileIndex == 1; }))
         << rowText(row).toStdString() << prompter.messages.join(QLatin1Char('|')).toStdString();

@@ -109,8 +109,25 @@ TEST(WorkerCache, IsWrittenPrivatelyAndReadBackEntryByEntry)
                    "1?/pub/a?1\r\n"));
     const auto loaded = directoryCache::load(path);
     ASSERT_TRUE(loaded);
-    EXPECT_EQ(loaded->size(), 2u);
-    EXPECT_EQ(loaded->front(), fileEntry(zeroDigest, "Jan 1", "/pub/b", 2));
+    EXPECT_EQ(loaded->files.size(), 2u);
+    EXPECT_EQ(loaded->files.front(), fileEntry(zeroDigest, "Jan 1", "/pub/b", 2));
+}
+
+// A walk that did not get through its tree keeps the folders it left; no
+// line of one kind may read back as the other, whatever the names hold.
+TEST(WorkerCache, KeepsTheFoldersAWalkLeftApartFromItsFiles)
+{
+    TempHome home;
+    directoryCache cache;
+    cache.add(fileEntry(zeroDigest, "Jan 1", "/pub/a?1?2", 3));
+    cache.addUnwalkedFolder("/pub/b?1?2/");
+    cache.addUnwalkedFolder("/pub/c");
+    const QString path = cacheFolder() + QStringLiteral("/directoryCacheLeft.fch");
+    ASSERT_TRUE(cache.save(path));
+    const auto loaded = directoryCache::load(path);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->files, std::vector<std::string> { fileEntry(zeroDigest, "Jan 1", "/pub/a?1?2", 3) });
+    EXPECT_EQ(loaded->unwalkedFolders, (std::vector<std::string> { "/pub/b?1?2/", "/pub/c/" }));
 }
 
 } // namespace

@@ -185,8 +185,9 @@ TEST_F(WorkerServers, ADownloadWalkListsTheTreeDepthFirstSkipsLinksAndCachesIt)
     const auto cached = directoryCache::load(
         cacheFolder() + QLatin1Char('/') + QString::fromStdString(operation.cacheFile));
     ASSERT_TRUE(cached);
+    EXPECT_TRUE(cached->unwalkedFolders.empty());
     std::vector<std::string> paths;
-    for (const std::string& entry : *cached)
+    for (const std::string& entry : cached->files)
         paths.push_back(parseRemoteFileEntry(entry)->remotePath);
     EXPECT_EQ(paths,
         std::vector<std::string>(
@@ -827,6 +828,150 @@ TEST_F(WorkerServers, ATransferTheServerEndsEarlyStaysPartialForARetryAndIsNever
     ASSERT_GE(firstRetr, 0);
     EXPECT_TRUE(sent.mid(firstRetr).contains("REST 30000"));
     EXPECT_GE(sent.count("RETR /pub/early.bin"), 2);
+}
+
+// ---------------------------------------------------------------- links, unreadable folders, dropped items
+
+// Logs in as the server started last takes it (vsftpd: anonymous).
+void loginAs(LoaderInputs& in, const FtpTestServer& server)
+{
+    in.site.anonymous = server.user() == "anonymous";
+    in.site.userId = server.user().toStdString();
+    in.site.password = server.password().toStdString();
+}
+
+class WorkerLinks : public WorkerServers, public testing::WithParamInterface<FtpServerKind>
+{
+};
+
+// Links selected in a folder below "/", as the session names them (full
+// paths), and one named relative to the folder the operation starts in.
+TEST_P(WorkerLinks, LinksSelectedInASubfolderFetchTheFolderAndTheFilesTheyPointTo)
+{
+    const QString root = remote.path();
+    writeFile(root + QStringLiteral("/pub/top.bin"), 10);
+    writeFile(root + QStringLiteral("/pub/a/b/two.bin"), 12);
+    writeFile(root + QStringLiteral("/pub/a/b/c/three.bin"), 13);
+    writeFile(root + QStringLiteral("/pub/a/near.bin"), 14);
+    // Relative targets: vsftpd serves its root as "/".
+    ASSERT_TRUE(QFile::link(QStringLiteral("b"), root + QStringLiteral("/pub/a/folderlink")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("../top.bin"), root + QStringLiteral("/pub/a/filelink")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("near.bin"), root + QStringLiteral("/pub/a/nearlink")));
+    ASSERT_TRUE(startServer({}, GetParam())) << server->error().toStdString();
+    LoaderInputs in = inputs(OperationKind::Download);
+    loginAs(in, *server);
+    in.site.initialDirectory = "/pub/a";
+    in.links = { linkEntry("", "/pub/a/folderlink", 0), linkEntry("", "/pub/a/filelink", 0),
+        linkEntry("", "nearlink", 0) };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(worker.progress()->finished);
+    EXPECT_EQ(QFileInfo(local.filePath(QStringLiteral("folderlink/two.bin"))).size(), 12);
+    EXPECT_EQ(QFileInfo(local.filePath(QStringLiteral("folderlink/c/three.bin"))).size(), 13);
+    EXPECT_EQ(QFileInfo(local.filePath(QStringLiteral("filelink"))).size(), 10);
+    EXPECT_EQ(QFileInfo(local.filePath(QStringLiteral("nearlink"))).size(), 14);
+    const QList<QByteArray> sent = commands();
+    EXPECT_TRUE(std::none_of(sent.begin(), sent.end(), [](const QByteArray& line) {
+        return line.contains("/pub/a/pub/a");
+    })) << "no path is doubled";
+
+    // A restart from the cache resolves no link; the file it goes on at (the
+    // last one, below the folder link) still lands below the link.
+    QDir(local.filePath(QStringLiteral("folderlink"))).removeRecursively();
+    LoaderInputs again = inputs(OperationKind::Download);
+    loginAs(again, *server);
+    again.site.initialDirectory = "/pub/a";
+    again.links = { linkEntry("", "/pub/a/folderlink", 0), linkEntry("", "/pub/a/filelink", 0),
+        linkEntry("", "nearlink", 0) };
+    window.overwriteAnswer = OverwriteAnswer::Skip;
+    LoaderThread resumed(std::move(again));
+    ASSERT_TRUE(runToEnd(resumed));
+    EXPECT_TRUE(resumed.progress()->finished);
+    EXPECT_EQ(QFileInfo(local.filePath(QStringLiteral("folderlink/c/three.bin"))).size(), 13);
+    EXPECT_FALSE(QFileInfo::exists(local.filePath(QStringLiteral("three.bin"))));
+}
+
+INSTANTIATE_TEST_SUITE_P(Worker, WorkerLinks, testing::Values(FtpServerKind::Family, FtpServerKind::Vsftpd),
+    [](const testing::TestParamInfo<FtpServerKind>& info) {
+        return FtpTestServer::kindName(info.param).toStdString();
+    });
+
+// vsftpd serves anonymous users as an unprivileged account, so a folder
+// without rights cannot be opened even when the tests run as root.
+TEST_F(WorkerServers, AFolderThatCannotBeOpenedIsNamedAndTheRunEndsIncompleteUntilARestartGetsIt)
+{
+    const QString root = remote.path();
+    writeFile(root + QStringLiteral("/pub/t/ok/1.bin"), 100);
+    writeFile(root + QStringLiteral("/pub/t/locked/2.bin"), 200);
+    const QString locked = root + QStringLiteral("/pub/t/locked");
+    ASSERT_TRUE(QFile::setPermissions(locked, QFile::Permissions()));
+    ASSERT_TRUE(startServer({}, FtpServerKind::Vsftpd)) << server->error().toStdString();
+    const auto download = [&] {
+        LoaderInputs in = inputs(OperationKind::Download);
+        loginAs(in, *server);
+        in.folders = { folderEntry("", "/pub/t") };
+        auto worker = std::make_unique<LoaderThread>(std::move(in));
+        EXPECT_TRUE(runToEnd(*worker));
+        return worker;
+    };
+    {
+        const auto worker = download();
+        EXPECT_FALSE(worker->progress()->finished);
+        EXPECT_TRUE(worker->progress()->stopped);
+        EXPECT_EQ(worker->progress()->foldersNotOpened, 1);
+    }
+    EXPECT_EQ(QFileInfo(local.filePath(QStringLiteral("t/ok/1.bin"))).size(), 100);
+    EXPECT_FALSE(QFileInfo::exists(local.filePath(QStringLiteral("t/locked/2.bin"))));
+    EXPECT_TRUE(window.statuses.contains(
+        QStringLiteral("Could not open the folder /pub/t/locked/, its files are left out")))
+        << window.statuses.join(QLatin1Char('|')).toStdString();
+    ASSERT_EQ(prompter.messages.size(), 1) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(prompter.messages[0].startsWith(
+        QStringLiteral("The download is not complete: a folder could not be opened")));
+    EXPECT_TRUE(prompter.messages[0].contains(QStringLiteral("\n/pub/t/locked/")));
+
+    // Open again, the restart (the cache taken, as by nobody answering)
+    // opens only the folder it could not, and gets the rest.
+    ASSERT_TRUE(QFile::setPermissions(locked,
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+            | QFile::ReadOther | QFile::ExeOther));
+    prompter.messages.clear();
+    window.overwriteAnswer = OverwriteAnswer::Skip;
+    {
+        const auto worker = download();
+        EXPECT_TRUE(worker->progress()->finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    }
+    EXPECT_EQ(QFileInfo(local.filePath(QStringLiteral("t/locked/2.bin"))).size(), 200);
+    EXPECT_EQ(commands().count("CWD /pub/t/ok"), 1);
+}
+
+TEST_F(WorkerServers, ItemsDroppedFromTwoLocalFoldersEachUploadBelowTheRemoteFolder)
+{
+    ASSERT_TRUE(startServer());
+    writeFile(local.path() + QStringLiteral("/one/x.bin"), 100);
+    writeFile(local.path() + QStringLiteral("/two/y.bin"), 200);
+    writeFile(local.path() + QStringLiteral("/three/tree/z.bin"), 300);
+    writeFile(local.path() + QStringLiteral("/three/tree/inner/w.bin"), 5);
+    // Inside the first item's folder, outside its own.
+    QFile::link(
+        local.path() + QStringLiteral("/one/x.bin"), local.path() + QStringLiteral("/three/tree/away"));
+    QDir().mkpath(remote.path() + QStringLiteral("/up"));
+    LoaderInputs in = inputs(OperationKind::Upload);
+    in.site.initialDirectory = "/up";
+    in.files = { uploadFileEntry((local.path() + QStringLiteral("/one/x.bin")).toStdString(), 100),
+        uploadFileEntry((local.path() + QStringLiteral("/two/y.bin")).toStdString(), 200) };
+    in.folders = { (local.path() + QStringLiteral("/three/tree")).toStdString() };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(worker.progress()->finished);
+    EXPECT_EQ(QFileInfo(remote.path() + QStringLiteral("/up/x.bin")).size(), 100);
+    EXPECT_EQ(QFileInfo(remote.path() + QStringLiteral("/up/y.bin")).size(), 200);
+    EXPECT_EQ(QFileInfo(remote.path() + QStringLiteral("/up/tree/z.bin")).size(), 300);
+    EXPECT_EQ(QFileInfo(remote.path() + QStringLiteral("/up/tree/inner/w.bin")).size(), 5);
+    EXPECT_FALSE(QFileInfo::exists(remote.path() + QStringLiteral("/up/tree/away")));
+    EXPECT_EQ(worker.progress()->finishedBytes, 605);
 }
 
 } // namespace
