@@ -317,7 +317,7 @@ void ftpClient::changeModes(int mode, const std::vector<permissions::chmodTarget
         if (unchanged.empty())
             firstRefusal = ftp_->LastResponse();
         unchanged.push_back(target.path);
-        logLine(QStringLiteral("! ") + texts::modeNotChanged(fromBytes(target.path)));
+        logLine(QStringLiteral("! ") + texts::modeNotChanged(decodeRemoteText(target.path)));
     }
     if (!unchanged.empty() && !closing_)
         prompter_.showServerError(texts::noUnixPermissions() + QStringLiteral("\n\n")
