@@ -326,6 +326,43 @@ TEST_F(DownloadStore, ASparseFileOfFiveGiBFromEarlierPartFilesComesToItsDigest)
     EXPECT_EQ(static_cast<std::uint64_t>(QFileInfo(target()).size()), size);
 }
 
+TEST_F(DownloadStore, AnAsciiTransferStoresLfForEveryCrLfWhereverTheBlocksAreCut)
+{
+    // As the server sends it, and as the file must be.
+    const QByteArray wire("one\r\ntwo\r\r\nlone\rcr\r\n\r\nend\r");
+    const QByteArray expected("one\ntwo\r\nlone\rcr\n\nend\r");
+    for (qsizetype cut = 0; cut <= wire.size(); ++cut) {
+        QFile::remove(target());
+        PartStore store(target(), splitIntoParts(static_cast<std::uint64_t>(wire.size()), 1), true);
+        ASSERT_TRUE(store.open(false));
+        PartSink sink(store, 0, true);
+        ASSERT_TRUE(sink.start(0));
+        ASSERT_TRUE(sink.writeAt(0, wire.constData(), cut));
+        ASSERT_TRUE(sink.writeAt(cut, wire.constData() + cut, wire.size() - cut));
+        sink.finish();
+        const MergeResult result = store.finish({});
+        ASSERT_TRUE(result.digest) << result.error.toStdString();
+        EXPECT_EQ(readTarget(), expected) << "cut at " << cut;
+        EXPECT_EQ(*result.digest, md5(expected));
+    }
+}
+
+TEST_F(DownloadStore, AnAsciiTransferThatStartsAgainKeepsNothingOfTheFirstAttempt)
+{
+    PartStore store(target(), splitIntoParts(100, 1), true);
+    ASSERT_TRUE(store.open(false));
+    PartSink sink(store, 0, true);
+    ASSERT_TRUE(sink.start(0));
+    ASSERT_TRUE(sink.writeAt(0, "half a line\r", 12));
+    sink.finish();
+    EXPECT_FALSE(sink.start(12)) << "no remote position has a local one";
+    ASSERT_TRUE(sink.start(0));
+    ASSERT_TRUE(sink.writeAt(0, "whole\r\n", 7));
+    sink.finish();
+    ASSERT_TRUE(store.finish({}).digest);
+    EXPECT_EQ(readTarget(), "whole\n");
+}
+
 // ---------------------------------------------------------------- the part record
 
 TEST(DownloadPartRecord, ReadsBackWhatWasWritten)
