@@ -277,6 +277,7 @@ bool DownloadBranch::partNamesFree(const FileJob& job) const
 
 DownloadBranch::Check DownloadBranch::checkLocal(FileJob& job)
 {
+    job.differs = false;
     const LocalEntry target = lookAtLocal(job.localPath);
     if (target.link || (target.exists && !target.file)) {
         localFailure(job, QStringLiteral("it is not a plain file"));

@@ -315,7 +315,8 @@ TEST_F(GetProgram, TwoUrlsOfOneNameAreBothKeptAndAFileOfTheUsersStays)
     {
         QFile mine(local.filePath(QStringLiteral("note.dat")));
         ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
-        mine.write("the user's own note\n");
+        // Of the remote size, but not the remote file.
+        mine.write(QByteArray(5000, 'n'));
     }
     server = std::make_unique<FtpTestServer>(FtpServerKind::Family, remote.path());
     ASSERT_TRUE(server->running());
@@ -327,7 +328,7 @@ TEST_F(GetProgram, TwoUrlsOfOneNameAreBothKeptAndAFileOfTheUsersStays)
         md5File(remote.filePath(QStringLiteral("pub/a/same.bin"))));
     EXPECT_EQ(md5File(local.filePath(QStringLiteral("same (1).bin"))),
         md5File(remote.filePath(QStringLiteral("pub/b/same.bin"))));
-    EXPECT_EQ(readFile(local.filePath(QStringLiteral("note.dat"))), "the user's own note\n");
+    EXPECT_EQ(readFile(local.filePath(QStringLiteral("note.dat"))), QByteArray(5000, 'n'));
     EXPECT_EQ(md5File(local.filePath(QStringLiteral("note (1).dat"))),
         md5File(remote.filePath(QStringLiteral("pub/note.dat"))));
     EXPECT_TRUE(errors.contains("/pub/b/same.bin saved as")) << errors.toStdString();
