@@ -114,8 +114,17 @@ OverwriteAnswer answerFor(GetCommand::Existing existing, ExistenceKind kind)
     case GetCommand::Existing::Resume:
         break;
     }
-    // A file that is already whole is kept as it is.
-    return kind == ExistenceKind::Partially ? OverwriteAnswer::ResumeAll : OverwriteAnswer::SkipAll;
+    // A file that is already whole is kept as it is, and so is one that is
+    // not this download's: the download goes beside it.
+    switch (kind) {
+    case ExistenceKind::Partially:
+        return OverwriteAnswer::ResumeAll;
+    case ExistenceKind::Unrelated:
+        return OverwriteAnswer::KeepBothAll;
+    case ExistenceKind::Completely:
+        break;
+    }
+    return OverwriteAnswer::SkipAll;
 }
 
 QString getUsage()
@@ -134,7 +143,8 @@ QString getUsage()
                           "  --active           active data connections\n"
                           "  --timeout SECONDS  time-out of every request (0: none)\n"
                           "  --attempts N       connection attempts\n"
-                          "  --resume           continue partial files, keep whole ones (the default)\n"
+                          "  --resume           continue partial files, keep whole ones, and save beside a\n"
+                          "                     file that is not the download's (the default)\n"
                           "  --overwrite        fetch every file again\n"
                           "  --skip             leave every file that exists alone\n"
                           "  --verbose          every status line of every connection, with its time\n"

@@ -65,10 +65,12 @@ bool StderrPrompter::prompt(const QString&, const QString& text, const QString&,
     return true;
 }
 
-GetRun::GetRun(const GetCommand& command, const GetItem& item, const connectionOptions& options)
+GetRun::GetRun(const GetCommand& command, const GetItem& item, const connectionOptions& options,
+    std::shared_ptr<LocalNameClaims> localNames)
     : command_(command)
     , item_(item)
     , options_(options)
+    , localNames_(std::move(localNames))
     , terminal_(::isatty(STDERR_FILENO) == 1)
 {
     if (command.passive)
@@ -147,6 +149,7 @@ int GetRun::run()
         in.files = { fileEntry(zeroDigest, "", item_.remotePath, 0) };
     in.prompter = &prompter_;
     in.window = this;
+    in.localNames = localNames_;
     in.onOperationChanged = [this](const ftpOperationObject& operation) { storeResumeState(operation); };
     worker_ = std::make_unique<LoaderThread>(std::move(in));
 
@@ -207,6 +210,13 @@ void GetRun::fileFinished(const QString& remotePath, FileOutcome outcome)
     if (terminal_)
         std::fprintf(stderr, "\r\033[K");
     printLine(outcomeText(outcome) + QLatin1Char(' ') + remotePath);
+}
+
+void GetRun::note(const QString& text)
+{
+    if (terminal_)
+        std::fprintf(stderr, "\r\033[K");
+    printLine(text);
 }
 
 void GetRun::drawProgress(bool last)

@@ -12,6 +12,7 @@
 #include <memory>
 
 class LoaderThread;
+class LocalNameClaims;
 
 // The exit codes of ranquil-get.
 enum GetExit : int {
@@ -38,7 +39,9 @@ public:
 class GetRun : public LoaderWindow
 {
 public:
-    GetRun(const GetCommand& command, const GetItem& item, const connectionOptions& options);
+    // `localNames`: the local names the command's earlier URLs wrote.
+    GetRun(const GetCommand& command, const GetItem& item, const connectionOptions& options,
+        std::shared_ptr<LocalNameClaims> localNames);
     ~GetRun() override;
 
     // Runs the worker to its end; the exit code.
@@ -53,6 +56,7 @@ public:
     void showFolders(const QString&, const QString&) override { }
     OverwriteAnswer askOverwrite(const QString& path, ExistenceKind kind) override;
     void fileFinished(const QString& remotePath, FileOutcome outcome) override;
+    void note(const QString& text) override;
 
 private:
     QString storePath() const;
@@ -65,6 +69,7 @@ private:
     const GetCommand& command_;
     const GetItem& item_;
     connectionOptions options_;
+    std::shared_ptr<LocalNameClaims> localNames_;
     StderrPrompter prompter_;
     ftpOperationObject operation_;
     std::unique_ptr<LoaderThread> worker_;

@@ -4,6 +4,7 @@
 #include "app/GetRun.h"
 #include "app/TerminationSignals.h"
 #include "settings/ConnectionOptions.h"
+#include "transfer/LocalName.h"
 
 #include <QCoreApplication>
 
@@ -34,10 +35,12 @@ int main(int argc, char** argv)
             running->requestStop();
     });
     int worst = GetSucceeded;
+    // Two URLs of one command never write into the same local file.
+    const auto localNames = std::make_shared<LocalNameClaims>();
     for (const GetItem& item : command->items) {
         if (stopped)
             break;
-        GetRun run(*command, item, options);
+        GetRun run(*command, item, options, localNames);
         running = &run;
         const int code = run.run();
         running = nullptr;

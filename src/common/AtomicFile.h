@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <string_view>
 
@@ -10,3 +11,9 @@
 // old file is then untouched.
 bool writeFileAtomically(
     const QString& path, std::string_view contents, unsigned mode, QString* error = nullptr);
+
+// The same for a path given as the bytes of its name (a name that is not
+// UTF-8 stays what it is). `durable` false leaves out the flush to the disk:
+// for a file whose loss after a crash costs work, never data.
+bool writeFileAtomically(const QByteArray& nativePath, std::string_view contents, unsigned mode, bool durable,
+    QString* error = nullptr);

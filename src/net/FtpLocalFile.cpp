@@ -1,7 +1,10 @@
 #include "net/FtpLocalFile.h"
 
+#include "net/FtpAsciiText.h"
+
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -110,11 +113,15 @@ bool FtpLocalFile::writeAt(qint64 offset, const char* data, qint64 length)
 
 qint64 FtpLocalFile::read(char* data, qint64 length)
 {
+    // Half a block at most: each byte may become two.
+    const qint64 wanted = text_ ? std::max<qint64>(length / 2, 1) : length;
     ssize_t result;
     do {
-        result = ::read(fd_, data, static_cast<size_t>(length));
+        result = ::read(fd_, data, static_cast<size_t>(wanted));
     } while (result < 0 && errno == EINTR);
-    return result;
+    if (result <= 0 || !text_)
+        return result;
+    return expandLineEnds(data, result);
 }
 
 bool FtpLocalFile::truncate(qint64 length)
@@ -128,5 +135,6 @@ void FtpLocalFile::release()
         return;
     ::close(fd_);
     fd_ = -1;
+    text_ = false;
     regular_ = false;
 }

@@ -26,12 +26,17 @@ public:
     // False when it cannot be opened or its lock is taken.
     bool openForUpload(const QString& name, TFtpShareMode mode);
     bool seek(qint64 position);
+    // An ASCII upload: every LF read goes out as CR LF (FtpAsciiText.h).
+    // Until the file is released.
+    void setTextLineEnds(bool text) { text_ = text; }
 
     bool isOpen() const { return fd_ >= 0; }
     qint64 size() const;
     // Writes everything at `offset` (devices and pipes: where they stand).
     bool writeAt(qint64 offset, const char* data, qint64 length);
-    // The bytes read, or -1 on failure.
+    // The bytes read, or -1 on failure. With text line ends at most
+    // `length` bytes after their LFs became CR LF, which takes a `length`
+    // of at least 2.
     qint64 read(char* data, qint64 length);
     // Cuts a regular file to `length` bytes (others are left as they are).
     bool truncate(qint64 length);
@@ -45,5 +50,6 @@ private:
 
     int fd_ = -1;
     bool regular_ = false;
+    bool text_ = false;
     QString errorText_;
 };

@@ -887,8 +887,11 @@ bool TCustomFtpCli::openUploadFile()
         failure = ftptext::resumeBeyondEnd(localFileName_);
     else if (resumeAt_ > 0 && !file.seek(resumeAt_))
         failure = ftptext::cannotOpenForUpload(localFileName_);
-    if (failure.isEmpty())
+    if (failure.isEmpty()) {
+        // TYPE A: the file's LF line ends go out as CR LF.
+        file.setTextLineEnds(!binary_);
         return true;
+    }
     file.release();
     failWith(426, failure);
     display(QStringLiteral("! ") + failure);

@@ -5,16 +5,13 @@
 #include "transfer/DownloadTexts.h"
 #include "transfer/EntryFields.h"
 #include "transfer/LoaderThread.h"
+#include "transfer/LocalName.h"
 #include "transfer/PartDownload.h"
 #include "transfer/PartRecord.h"
 #include "transfer/PartStore.h"
 #include "transfer/RemoteName.h"
 
 #include <algorithm>
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 namespace
 {
@@ -26,6 +23,9 @@ std::string withSlash(std::string_view folder)
         result += '/';
     return result;
 }
+
+// Numbered names tried beside a taken one before the file is given up.
+constexpr int maxNumberedNames = 1000;
 
 } // namespace
 
@@ -97,6 +97,7 @@ void DownloadBranch::processFile(std::int32_t index)
     job.index = index;
     job.remotePath = fields->remotePath;
     job.digest = fields->digest;
+    job.date = fields->dateText;
     job.size = fields->size;
     job.remoteFolder = parentFolderOf(job.remotePath);
     const QString shown = shownName(job.remotePath);
@@ -109,7 +110,7 @@ void DownloadBranch::processFile(std::int32_t index)
         worker_.withWindow([&](LoaderWindow& window) { window.fileFinished(shown, FileOutcome::Failed); });
         return;
     }
-    job.localPath = *local;
+    job.wantedPath = *local;
     if (!ensureConnected())
         return;
     worker_.setTransferTypeFor(job.remotePath);
@@ -117,33 +118,33 @@ void DownloadBranch::processFile(std::int32_t index)
     if (worker_.stopping())
         return;
     worker_.progressBlock().currentFileSize = static_cast<std::int64_t>(job.size);
-
     job.text = worker_.transferType() == TransferType::Ascii;
-    job.partCount
-        = worker_.supportsRest() && !job.text ? partCountFor(job.size, job.digest, worker_.isBorrowed()) : 1;
-    const bool interruptedInParts = index == resumeIndex_ && resumeConnections_ > 0 && resumePartLength_ > 0;
-    if (job.partCount > 1 && interruptedInParts) {
-        // It goes on in the parts it was cut into, whatever the count would
-        // be now: the digest that decides it may not be known this time, and
-        // parts of another length would leave every byte fetched unused.
-        job.partCount = partCountOfLength(job.size, static_cast<std::uint64_t>(resumePartLength_))
-                            .value_or(job.partCount);
+    if (!placeOnce(job))
+        return;
+    planParts(job);
+    Check check = checkLocal(job);
+    if (check == Check::KeepBoth) {
+        if (!moveBeside(job, &DownloadTexts::savedBesideOtherFile))
+            return;
+        planParts(job);
+        check = checkLocal(job);
+        // Beside it is this file already.
+        if (check == Check::KeepBoth)
+            check = Check::Skip;
     }
-    job.ownParts = job.partCount > 1 && interruptedInParts
-        && resumePartLength_ == static_cast<std::int64_t>(partLengthOf(job.size, job.partCount));
-    if (job.partCount > 1 && !partNamesFree(job)) {
-        job.partCount = 1;
-        job.ownParts = false;
-    }
-    const Check check = checkLocal(job);
+    if (check == Check::Resume && job.nothingTrusted)
+        check = Check::Download;
     if (check == Check::Skip) {
-        worker_.withWindow([&](LoaderWindow& window) { window.fileFinished(shown, FileOutcome::Skipped); });
+        skipFile(job);
         return;
     }
     if (!prepareFolder(job))
         return;
-    if (check == Check::Download)
+    if (check == Check::Download) {
         deleteLocal(job);
+        if (job.ownTarget)
+            freshParts(job);
+    }
     download(job, check);
 }
 
@@ -155,11 +156,119 @@ bool DownloadBranch::ensureConnected()
     return worker_.connectAndLogIn(!worker_.supportsMd5());
 }
 
+bool DownloadBranch::placeOnce(FileJob& job)
+{
+    job.localPath = job.wantedPath;
+    if (worker_.localNameClaims().claim(job.wantedPath))
+        return true;
+    return moveBeside(job, &DownloadTexts::savedBesideOtherItem);
+}
+
+// The first numbered name that nothing else of the run has and that is free
+// or already holds this file (a later run finds its own work there again).
+bool DownloadBranch::moveBeside(FileJob& job, NameNote noteText)
+{
+    LocalNameClaims& claims = worker_.localNameClaims();
+    for (int number = 1; number <= maxNumberedNames && !worker_.stopping(); ++number) {
+        const QString candidate = numberedLocalName(job.wantedPath, number);
+        if (candidate == job.localPath || targets_.contains(candidate) || claims.taken(candidate)
+            || !fitsBeside(job, candidate) || !claims.claim(candidate))
+            continue;
+        job.localPath = candidate;
+        note(noteText(shownName(job.remotePath), shownLocalPath(candidate)));
+        return true;
+    }
+    localFailure(job, DownloadTexts::noFreeLocalName());
+    return false;
+}
+
+bool DownloadBranch::fitsBeside(FileJob& job, const QString& path)
+{
+    const auto record = readPartRecord(partRecordName(path));
+    if (record && record->namesPath(job.remotePath))
+        return true;
+    if (record || lookAtLocal(partFileName(path, 0)).exists)
+        return false; // another file's download
+    const LocalEntry entry = lookAtLocal(path);
+    if (!entry.exists)
+        return true;
+    return entry.file && entry.size == job.size && holdsThisFile(job, path);
+}
+
+// Whether a file of the remote size is this file: its digest when the
+// server gave one (an ASCII transfer changes the bytes, so not then).
+bool DownloadBranch::holdsThisFile(FileJob& job, const QString& path)
+{
+    if (job.text || !isKnownDigest(job.digest))
+        return true;
+    if (job.digestCheck && job.digestCheck->first == path)
+        return job.digestCheck->second;
+    worker_.setStatus(DownloadTexts::checkingDigest(shownLocalPath(localFileNameOf(path))));
+    const auto digest = md5OfLocalFile(path);
+    const bool same = digest
+        && QString::fromStdString(*digest).compare(QString::fromStdString(job.digest), Qt::CaseInsensitive)
+            == 0;
+    job.digestCheck = std::make_pair(path, same);
+    return same;
+}
+
+void DownloadBranch::planParts(FileJob& job)
+{
+    job.ownParts = job.ownTarget = job.nothingTrusted = false;
+    job.partCount
+        = worker_.supportsRest() && !job.text ? partCountFor(job.size, job.digest, worker_.isBorrowed()) : 1;
+    const bool interrupted = job.index == resumeIndex_ && resumeConnections_ > 0 && resumePartLength_ > 0;
+    if (job.partCount > 1 && interrupted) {
+        // It goes on in the parts it was cut into, whatever the count would
+        // be now: the digest that decides it may not be known this time, and
+        // parts of another length would leave every byte fetched unused.
+        job.partCount = partCountOfLength(job.size, static_cast<std::uint64_t>(resumePartLength_))
+                            .value_or(job.partCount);
+    }
+    job.ownParts = job.partCount > 1 && interrupted
+        && resumePartLength_ == static_cast<std::int64_t>(partLengthOf(job.size, job.partCount));
+    // Fetched as one part into the target when the operation stopped.
+    job.ownTarget = interrupted && resumePartLength_ == static_cast<std::int64_t>(job.size);
+
+    const auto record = readPartRecord(partRecordName(job.localPath));
+    if (record && record->namesPath(job.remotePath)) {
+        const bool several = record->done.size() > 1;
+        if (!record->describes(job.remotePath, job.size, job.date)) {
+            // This program's, of the remote file as it was before.
+            if (several)
+                removeLocalFile(partFileName(job.localPath, 0));
+            removeLocalFile(partRecordName(job.localPath));
+            job.ownParts = false;
+            job.ownTarget = !several;
+            job.nothingTrusted = !several;
+        } else if (!several) {
+            job.ownTarget = true;
+            job.nothingTrusted = record->done.front() == 0;
+        } else if (worker_.supportsRest() && !job.text
+            && partLengthOf(job.size, static_cast<int>(record->done.size())) == record->partLength) {
+            job.partCount = static_cast<int>(record->done.size());
+            job.ownParts = true;
+        }
+    }
+    if (job.partCount > 1 && !partNamesFree(job)) {
+        job.partCount = 1;
+        job.ownParts = false;
+    }
+}
+
+// After this program's own bytes of the file were let go.
+void DownloadBranch::freshParts(FileJob& job)
+{
+    job.ownParts = job.ownTarget = job.nothingTrusted = false;
+    job.partCount
+        = worker_.supportsRest() && !job.text ? partCountFor(job.size, job.digest, worker_.isBorrowed()) : 1;
+    if (job.partCount > 1 && !partNamesFree(job))
+        job.partCount = 1;
+}
+
 QStringList DownloadBranch::localNames(const FileJob& job) const
 {
-    QStringList names { job.localPath };
-    if (job.partCount > 1)
-        names << partRecordName(job.localPath);
+    QStringList names { job.localPath, partRecordName(job.localPath) };
     for (int i = 0; job.partCount > 1 && i < job.partCount; ++i)
         names << partFileName(job.localPath, i);
     return names;
@@ -168,11 +277,11 @@ QStringList DownloadBranch::localNames(const FileJob& job) const
 bool DownloadBranch::partNamesFree(const FileJob& job) const
 {
     const QStringList names = localNames(job);
+    const LocalNameClaims& claims = worker_.localNameClaims();
     for (const QString& name : names.mid(1)) {
-        if (targets_.contains(name))
+        if (targets_.contains(name) || claims.taken(name))
             return false;
-        const QFileInfo info(name);
-        if ((info.exists() || info.isSymLink()) && !job.ownParts)
+        if (lookAtLocal(name).exists && !job.ownParts)
             return false;
     }
     return true;
@@ -180,29 +289,49 @@ bool DownloadBranch::partNamesFree(const FileJob& job) const
 
 DownloadBranch::Check DownloadBranch::checkLocal(FileJob& job)
 {
-    const QFileInfo target(job.localPath);
-    if (target.isSymLink() || (target.exists() && !target.isFile())) {
+    job.differs = false;
+    const LocalEntry target = lookAtLocal(job.localPath);
+    if (target.link || (target.exists && !target.file)) {
         localFailure(job, QStringLiteral("it is not a plain file"));
         return Check::Skip;
     }
-    if (target.exists() && static_cast<std::uint64_t>(target.size()) >= job.size)
-        return askAbout(job, ExistenceKind::Completely);
-    bool partsThere = false;
-    const QStringList names = localNames(job);
-    for (const QString& name : names.mid(1))
-        partsThere = partsThere || (job.ownParts && QFileInfo::exists(name));
-    if (!target.exists() && !partsThere)
-        return Check::Download;
-    if (target.exists()) {
+    const ExistenceKind partial
+        = worker_.supportsRest() ? ExistenceKind::Partially : ExistenceKind::Completely;
+    if (!target.exists) {
+        bool partsThere = false;
+        const QStringList names = localNames(job);
+        for (const QString& name : names.mid(2))
+            partsThere = partsThere || (job.ownParts && lookAtLocal(name).exists);
+        return partsThere ? askAbout(job, partial) : Check::Download;
+    }
+    if (job.ownTarget) {
         // A partial target can only be resumed as one part.
         job.partCount = 1;
         job.ownParts = false;
+        return askAbout(job, partial);
     }
-    return askAbout(job, worker_.supportsRest() ? ExistenceKind::Partially : ExistenceKind::Completely);
+    if (target.size == job.size && holdsThisFile(job, job.localPath))
+        return askAbout(job, ExistenceKind::Completely);
+    job.differs = target.size == job.size;
+    return askAbout(job, ExistenceKind::Unrelated);
 }
 
 DownloadBranch::Check DownloadBranch::askAbout(const FileJob& job, ExistenceKind kind)
 {
+    if (kind == ExistenceKind::Unrelated) {
+        if (unrelatedAnswer_)
+            return *unrelatedAnswer_;
+        const OverwriteAnswer answer = worker_.askOverwrite(shownName(job.remotePath), kind);
+        const bool overwrite
+            = answer == OverwriteAnswer::Overwrite || answer == OverwriteAnswer::OverwriteAll;
+        const bool skip = answer == OverwriteAnswer::Skip || answer == OverwriteAnswer::SkipAll;
+        // Resume is not offered: nothing of the file there is this one's.
+        const Check check = overwrite ? Check::Download : skip ? Check::Skip : Check::KeepBoth;
+        if (answer == OverwriteAnswer::OverwriteAll || answer == OverwriteAnswer::SkipAll
+            || answer == OverwriteAnswer::KeepBothAll)
+            unrelatedAnswer_ = check;
+        return check;
+    }
     LoaderThread::AllAnswers& all = worker_.allAnswers();
     const bool complete = kind == ExistenceKind::Completely;
     if (complete ? all.overwriteComplete : all.overwritePartial)
@@ -227,28 +356,49 @@ DownloadBranch::Check DownloadBranch::askAbout(const FileJob& job, ExistenceKind
         [[fallthrough]];
     case OverwriteAnswer::Resume:
         return complete ? Check::Download : Check::Resume;
+    case OverwriteAnswer::KeepBoth:
+    case OverwriteAnswer::KeepBothAll:
+        return Check::KeepBoth;
     }
     return Check::Skip;
 }
 
 bool DownloadBranch::prepareFolder(const FileJob& job)
 {
-    const QString folder = QFileInfo(job.localPath).path();
-    if (QDir().mkpath(folder))
+    if (makeLocalFolders(localFolderOf(job.localPath)))
         return true;
     localFailure(job, QStringLiteral("the folder cannot be made"));
     return false;
 }
 
-// Only what is known to be this file's: the target and its own part files.
+// Only what is known to be this file's: the target, and its own record and
+// part files.
 void DownloadBranch::deleteLocal(const FileJob& job)
 {
     const QStringList names = localNames(job);
-    QFile::remove(names.front());
-    for (const QString& name : names.mid(1)) {
+    removeLocalFile(names[0]);
+    if (job.ownTarget || job.ownParts)
+        removeLocalFile(names[1]);
+    for (const QString& name : names.mid(2)) {
         if (job.ownParts)
-            QFile::remove(name);
+            removeLocalFile(name);
     }
+}
+
+// A file there of the remote size whose digest is not the server's is not
+// this file: leaving it is never a success.
+void DownloadBranch::skipFile(const FileJob& job)
+{
+    const QString shown = shownName(job.remotePath);
+    if (!job.differs) {
+        worker_.withWindow([&](LoaderWindow& window) { window.fileFinished(shown, FileOutcome::Skipped); });
+        return;
+    }
+    ++worker_.progressBlock().digestMismatches;
+    worker_.markIncomplete();
+    worker_.setStatus(DownloadTexts::localFileDiffers(shown));
+    worker_.withWindow(
+        [&](LoaderWindow& window) { window.fileFinished(shown, FileOutcome::DigestMismatch); });
 }
 
 void DownloadBranch::download(FileJob& job, Check check)
@@ -257,12 +407,14 @@ void DownloadBranch::download(FileJob& job, Check check)
     worker_.withWindow([&](LoaderWindow& window) { window.showPauseButton(resumable); });
     worker_.pauseWait(false);
     const bool lengthUnknown = job.text || job.size == 0;
-    PartStore store(job.localPath, splitIntoParts(job.size, job.partCount), lengthUnknown);
+    PartStore store(job.localPath, splitIntoParts(job.size, job.partCount), lengthUnknown,
+        PartStore::Origin { job.remotePath, job.date });
     if (!store.open(check == Check::Resume)) {
         localFailure(job, store.error());
         return;
     }
-    PartDownload::Target target { job.remotePath, job.remoteFolder, job.localPath, job.size, lengthUnknown };
+    PartDownload::Target target { job.remotePath, job.remoteFolder, job.localPath, job.size, lengthUnknown,
+        job.text };
     PartDownload parts(worker_, std::move(target), store);
     storeResumeState(job, parts.parts().front().length(), parts.neededConnections());
     const PartDownload::Outcome outcome = parts.run();
@@ -270,7 +422,7 @@ void DownloadBranch::download(FileJob& job, Check check)
     if (outcome == PartDownload::Outcome::Stopped) {
         if (!worker_.prompter().askYesNo(DownloadTexts::keepPartsQuestion(shown))) {
             for (const QString& name : localNames(job))
-                QFile::remove(name);
+                removeLocalFile(name);
         }
         return;
     }
@@ -298,7 +450,7 @@ void DownloadBranch::storeResumeState(const FileJob& job, std::uint64_t partLeng
 
 void DownloadBranch::finishFile(const FileJob& job, PartStore& store)
 {
-    const QString name = QFileInfo(job.localPath).fileName();
+    const QString name = shownLocalPath(localFileNameOf(job.localPath));
     const int count = static_cast<int>(store.parts().size());
     if (count > 1)
         worker_.setStatus(DownloadTexts::merging(name, 0));
@@ -311,12 +463,15 @@ void DownloadBranch::finishFile(const FileJob& job, PartStore& store)
         localFailure(job, result.error);
         return;
     }
-    // The server's digest is that of its bytes, which an ASCII transfer
-    // changes.
-    if (!job.text && isKnownDigest(job.digest)
+    if (job.text && isKnownDigest(job.digest)) {
+        // The server's digest is that of its bytes, which an ASCII transfer
+        // changes.
+        note(DownloadTexts::digestNotCheckedInAscii(shown));
+    } else if (isKnownDigest(job.digest)
         && QString::fromStdString(job.digest)
                 .compare(QString::fromStdString(*result.digest), Qt::CaseInsensitive)
             != 0) {
+        keepAsUntrusted(job);
         ++worker_.progressBlock().digestMismatches;
         worker_.markIncomplete();
         worker_.setStatus(DownloadTexts::digestMismatchStatus(shown));
@@ -329,12 +484,26 @@ void DownloadBranch::finishFile(const FileJob& job, PartStore& store)
     worker_.withWindow([&](LoaderWindow& window) { window.fileFinished(shown, FileOutcome::Arrived); });
 }
 
+// The file stays for the user to look at; its record tells a later run that
+// it is this program's and that none of its bytes can be trusted, so that
+// run fetches it again instead of keeping it as complete.
+void DownloadBranch::keepAsUntrusted(const FileJob& job)
+{
+    const PartRecord record { job.size, job.size, { 0 }, job.remotePath, job.date };
+    writePartRecord(partRecordName(job.localPath), record, nullptr, false);
+}
+
 void DownloadBranch::localFailure(const FileJob& job, const QString& reason)
 {
     ++worker_.progressBlock().localWriteFailures;
     worker_.markIncomplete();
-    worker_.prompter().showErrorBox(DownloadTexts::localWriteError(job.localPath, reason));
+    worker_.prompter().showErrorBox(DownloadTexts::localWriteError(shownLocalPath(job.localPath), reason));
     const QString shown = shownName(job.remotePath);
     worker_.withWindow(
         [&](LoaderWindow& window) { window.fileFinished(shown, FileOutcome::LocalWriteFailed); });
+}
+
+void DownloadBranch::note(const QString& text)
+{
+    worker_.withWindow([&](LoaderWindow& window) { window.note(text); });
 }

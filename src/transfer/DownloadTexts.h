@@ -66,4 +66,31 @@ inline QString unsafeLocalPath(const QString& remotePath)
 {
     return QStringLiteral("Skipped, no safe local name: ") + remotePath;
 }
+inline QString checkingDigest(const QString& name)
+{
+    return QStringLiteral("Checking the MD5 digest of ") + name + QStringLiteral("..");
+}
+inline QString digestNotCheckedInAscii(const QString& remotePath)
+{
+    return QStringLiteral("MD5 digest of ") + remotePath
+        + QStringLiteral(" not checked: an ASCII transfer changed its line ends");
+}
+inline QString savedBesideOtherItem(const QString& remotePath, const QString& localPath)
+{
+    return remotePath + QStringLiteral(" saved as ") + localPath
+        + QStringLiteral(": another file of this download has its name");
+}
+inline QString savedBesideOtherFile(const QString& remotePath, const QString& localPath)
+{
+    return remotePath + QStringLiteral(" saved as ") + localPath
+        + QStringLiteral(": a file that is not this download has its name");
+}
+inline QString noFreeLocalName()
+{
+    return QStringLiteral("every numbered name beside it is taken");
+}
+inline QString localFileDiffers(const QString& remotePath)
+{
+    return QStringLiteral("Skipped, but the local file is not the server's (MD5 differs): ") + remotePath;
+}
 } // namespace DownloadTexts

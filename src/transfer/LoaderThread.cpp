@@ -15,6 +15,7 @@
 #include "transfer/DownloadWalk.h"
 #include "transfer/EntryFields.h"
 #include "transfer/LoaderTexts.h"
+#include "transfer/LocalName.h"
 #include "transfer/RemoteName.h"
 #include "transfer/UploadBranch.h"
 
@@ -73,6 +74,7 @@ LoaderThread::LoaderThread(LoaderInputs inputs, QObject* parent)
     , borrowedClient_(inputs.borrowed)
     , prompter_(inputs.prompter)
     , progress_(inputs.progress ? std::move(inputs.progress) : std::make_shared<LoaderProgress>())
+    , localNames_(inputs.localNames ? std::move(inputs.localNames) : std::make_shared<LocalNameClaims>())
     , files_(std::move(inputs.files))
     , folders_(std::move(inputs.folders))
     , links_(std::move(inputs.links))
@@ -420,8 +422,7 @@ void LoaderThread::withOperation(const std::function<void(ftpOperationObject&)>&
 
 OverwriteAnswer LoaderThread::askOverwrite(const QString& path, ExistenceKind kind)
 {
-    OverwriteAnswer answer
-        = kind == ExistenceKind::Partially ? OverwriteAnswer::Resume : OverwriteAnswer::Overwrite;
+    OverwriteAnswer answer = automaticAnswer(kind);
     withWindow([&](LoaderWindow& window) { answer = window.askOverwrite(path, kind); });
     return answer;
 }

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+class LocalNameClaims;
 class Prompter;
 class QTimer;
 class TFtpClient;
@@ -45,6 +46,8 @@ struct LoaderInputs {
     Prompter* prompter = nullptr; // required
     LoaderWindow* window = nullptr; // may be null: nothing is shown
     std::shared_ptr<LoaderProgress> progress; // made when null
+    // The local names already written by this operation; made when null.
+    std::shared_ptr<LocalNameClaims> localNames;
     // Main thread, after every write of the worker into `operation` (a
     // front end that keeps the resume state on disk at once).
     std::function<void(const ftpOperationObject&)> onOperationChanged;
@@ -92,6 +95,7 @@ public:
     // and returns it (null when none was borrowed).
     TFtpClient* takeBackBorrowed();
     std::shared_ptr<LoaderProgress> progress() const { return progress_; }
+    LocalNameClaims& localNameClaims() { return *localNames_; }
     const QString& localBase() const { return localBase_; }
     const std::string& remoteBase() const { return remoteBase_; }
 
@@ -197,6 +201,7 @@ private:
     TFtpClient* borrowedClient_;
     Prompter* prompter_;
     std::shared_ptr<LoaderProgress> progress_;
+    std::shared_ptr<LocalNameClaims> localNames_;
     QString hostText_;
     std::string remoteBase_;
     QString localBase_;

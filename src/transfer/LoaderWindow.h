@@ -7,19 +7,39 @@
 #include <cstdint>
 #include <mutex>
 
-// How a file that is to be written already exists.
-enum class ExistenceKind { Completely, Partially };
+// How a file that is to be written already exists. Unrelated: a file of
+// that name that this program did not write for this remote file (another
+// size, or another digest than the server's).
+enum class ExistenceKind { Completely, Partially, Unrelated };
 
 // The answers of the overwrite question, by their historic numbers. An
-// answer "All" holds for every later file of the run.
+// answer "All" holds for every later file of the run. Keep both: the file
+// there stays, the download goes beside it under a numbered name.
 enum class OverwriteAnswer : int {
     SkipAll = -2,
     Skip = -1,
     Overwrite = 1,
     OverwriteAll = 2,
     Resume = 3,
-    ResumeAll = 4
+    ResumeAll = 4,
+    KeepBoth = 5,
+    KeepBothAll = 6
 };
+
+// The answer when nobody gives one: Resume when offered; for a file that is
+// not this download's own nothing is lost (keep both); otherwise Overwrite.
+inline OverwriteAnswer automaticAnswer(ExistenceKind kind)
+{
+    switch (kind) {
+    case ExistenceKind::Partially:
+        return OverwriteAnswer::Resume;
+    case ExistenceKind::Unrelated:
+        return OverwriteAnswer::KeepBoth;
+    case ExistenceKind::Completely:
+        break;
+    }
+    return OverwriteAnswer::Overwrite;
+}
 
 // How one file of a download ended.
 enum class FileOutcome { Arrived, Skipped, Failed, DigestMismatch, LocalWriteFailed };
@@ -39,9 +59,12 @@ public:
     // Pausing is offered while a resumable transfer runs.
     virtual void showPauseButton(bool shown) = 0;
     virtual void showFolders(const QString& localFolder, const QString& remoteFolder) = 0;
-    // "Resume" is offered only for Partially. The window answers by itself
-    // when nobody does (Resume when offered, otherwise Overwrite).
+    // "Resume" is offered only for Partially, "Keep both" for Unrelated. The
+    // window answers by itself when nobody does (automaticAnswer).
     virtual OverwriteAnswer askOverwrite(const QString& path, ExistenceKind kind) = 0;
+    // A line for the run's log: something the worker did on its own (a
+    // file saved under another name, a digest it could not check).
+    virtual void note(const QString& text) { setConnectionStatus(0, text); }
     // A download is done with one file (arrived whole, skipped, or not).
     virtual void fileFinished(const QString& remotePath, FileOutcome outcome)
     {

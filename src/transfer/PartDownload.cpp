@@ -4,9 +4,8 @@
 #include "net/TFtpClient.h"
 #include "transfer/DownloadTexts.h"
 #include "transfer/LoaderThread.h"
+#include "transfer/LocalName.h"
 #include "transfer/PartStore.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <thread>
@@ -134,7 +133,7 @@ void PartDownload::fetchOnConnection0()
     if (target_.lengthUnknown) {
         p.state = fetched ? PartState::Complete : PartState::Pending;
         if (!fetched && p.done == 0)
-            QFile::remove(store_.dataFile());
+            removeLocalFile(store_.dataFile());
     } else
         settlePart(part);
     conn.part = -1;
@@ -414,7 +413,7 @@ void PartDownload::aimAtPart(int index, int part)
 {
     const FilePart& p = parts_[static_cast<std::size_t>(part)];
     PartSink& sink = sinks_[static_cast<std::size_t>(index)];
-    sink = PartSink(store_, part);
+    sink = PartSink(store_, part, target_.text);
     TFtpClient& c = client(index);
     c.SetHostFileName(QByteArray::fromStdString(target_.remotePath));
     c.SetDownloadSink(&sink);

@@ -41,6 +41,8 @@ public:
         // a file whose size the server did not tell: fetched whole, it counts
         // when the transfer succeeds.
         bool lengthUnknown = false;
+        // Fetched in ASCII mode: its line ends become the local ones.
+        bool text = false;
     };
     enum class Outcome { Received, Incomplete, Stopped };
 

@@ -1,9 +1,9 @@
 #include "transfer/PartRecord.h"
 
 #include "common/AtomicFile.h"
+#include "transfer/LocalName.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QList>
 
 #include <fcntl.h>
@@ -12,7 +12,8 @@
 namespace
 {
 
-constexpr const char* header = "RanquilParts 1";
+constexpr const char* headerV1 = "RanquilParts 1";
+constexpr const char* headerV2 = "RanquilParts 2";
 constexpr qsizetype maxRecordBytes = 4096;
 constexpr std::size_t maxParts = 64;
 
@@ -25,17 +26,37 @@ std::optional<std::uint64_t> number(const QByteArray& text)
     return static_cast<std::uint64_t>(value);
 }
 
-std::optional<std::uint64_t> field(const QByteArray& line, const QByteArray& name)
+std::optional<QByteArray> word(const QByteArray& line, const QByteArray& name)
 {
     const QList<QByteArray> words = line.split(' ');
     if (words.size() != 2 || words[0] != name)
         return std::nullopt;
-    return number(words[1]);
+    return words[1];
+}
+
+std::optional<std::uint64_t> field(const QByteArray& line, const QByteArray& name)
+{
+    const auto text = word(line, name);
+    return text ? number(*text) : std::nullopt;
+}
+
+// Remote paths and dates are bytes with blanks and anything else in them.
+std::optional<std::string> textField(const QByteArray& line, const QByteArray& name)
+{
+    const auto text = word(line, name);
+    if (!text)
+        return std::nullopt;
+    return QByteArray::fromPercentEncoding(*text).toStdString();
+}
+
+QByteArray encoded(const std::string& text)
+{
+    return QByteArray::fromStdString(text).toPercentEncoding();
 }
 
 QByteArray readSmallFile(const QString& path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::open(nativeLocalPath(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return {};
     QByteArray text(maxRecordBytes + 1, Qt::Uninitialized);
@@ -58,10 +79,19 @@ QString partRecordName(const QString& target)
     return target + QStringLiteral(".parts");
 }
 
+bool PartRecord::describes(
+    std::string_view remotePath, std::uint64_t remoteSize, std::string_view remoteDate) const
+{
+    return namesPath(remotePath) && size == remoteSize
+        && (date.empty() || remoteDate.empty() || date == remoteDate);
+}
+
 std::optional<PartRecord> readPartRecord(const QString& path)
 {
     const QList<QByteArray> lines = readSmallFile(path).split('\n');
-    if (lines.size() != 5 || lines[0] != header || !lines[4].isEmpty())
+    const bool identified = !lines.isEmpty() && lines[0] == headerV2;
+    if (lines.size() != (identified ? 7 : 5) || (!identified && lines[0] != headerV1)
+        || !lines.back().isEmpty())
         return std::nullopt;
     const auto size = field(lines[1], "size");
     const auto length = field(lines[2], "length");
@@ -69,23 +99,32 @@ std::optional<PartRecord> readPartRecord(const QString& path)
     if (!size || !length || done.size() < 2 || done[0] != "done"
         || static_cast<std::size_t>(done.size() - 1) > maxParts)
         return std::nullopt;
-    PartRecord record { *size, *length, {} };
+    PartRecord record { *size, *length, {}, std::nullopt, {} };
     for (qsizetype i = 1; i < done.size(); ++i) {
         const auto value = number(done[i]);
         if (!value)
             return std::nullopt;
         record.done.push_back(*value);
     }
+    if (identified) {
+        record.source = textField(lines[4], "source");
+        const auto date = textField(lines[5], "date");
+        if (!record.source || !date)
+            return std::nullopt;
+        record.date = *date;
+    }
     return record;
 }
 
-bool writePartRecord(const QString& path, const PartRecord& record, QString* error)
+bool writePartRecord(const QString& path, const PartRecord& record, QString* error, bool durable)
 {
-    QByteArray text = QByteArray(header) + "\nsize " + QByteArray::number(record.size) + "\nlength "
-        + QByteArray::number(record.partLength) + "\ndone";
+    QByteArray text = QByteArray(record.source ? headerV2 : headerV1) + "\nsize "
+        + QByteArray::number(record.size) + "\nlength " + QByteArray::number(record.partLength) + "\ndone";
     for (const std::uint64_t done : record.done)
         text += ' ' + QByteArray::number(done);
     text += '\n';
-    return writeFileAtomically(
-        path, std::string_view(text.constData(), static_cast<std::size_t>(text.size())), 0600, error);
+    if (record.source)
+        text += "source " + encoded(*record.source) + "\ndate " + encoded(record.date) + '\n';
+    return writeFileAtomically(nativeLocalPath(path),
+        std::string_view(text.constData(), static_cast<std::size_t>(text.size())), 0600, durable, error);
 }

@@ -1,8 +1,7 @@
 #include "transfer/PartStore.h"
 
+#include "transfer/LocalName.h"
 #include "transfer/PartRecord.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -22,7 +21,7 @@ class Fd
 {
 public:
     Fd(const QString& path, int flags)
-        : fd_(::open(QFile::encodeName(path).constData(), flags | O_NOFOLLOW | O_CLOEXEC))
+        : fd_(::open(nativeLocalPath(path).constData(), flags | O_NOFOLLOW | O_CLOEXEC))
     {
     }
     ~Fd()
@@ -41,7 +40,7 @@ private:
 
 QString systemError(const QString& what, const QString& path)
 {
-    return what + QStringLiteral(" \"") + path + QStringLiteral("\": ")
+    return what + QStringLiteral(" \"") + shownLocalPath(path) + QStringLiteral("\": ")
         + QString::fromLocal8Bit(std::strerror(errno));
 }
 
@@ -131,8 +130,9 @@ bool copyInto(int from, int to, std::uint64_t offset, std::uint64_t length)
 
 } // namespace
 
-PartStore::PartStore(QString target, std::vector<FilePart> parts, bool lengthUnknown)
+PartStore::PartStore(QString target, std::vector<FilePart> parts, bool lengthUnknown, Origin origin)
     : target_(std::move(target))
+    , origin_(std::move(origin))
     , parts_(std::move(parts))
     , lengthUnknown_(lengthUnknown)
 {
@@ -173,7 +173,9 @@ bool PartStore::open(bool resume)
         if (!writeRecord() || (resume && !takeOverPartFiles()))
             return false;
     } else {
-        parts_[0].done = std::min(sizeOf(fd_), parts_[0].length());
+        parts_[0].done = resume ? doneOfOnePart() : 0;
+        // The record is written once the transfer has run for a while.
+        lastRecord_ = std::chrono::steady_clock::now();
     }
     if (!digest_.catchUp(fd_, parts_)) {
         error_ = systemError(QStringLiteral("Cannot read"), dataFile_);
@@ -185,7 +187,7 @@ bool PartStore::open(bool resume)
 bool PartStore::openDataFile(bool resume)
 {
     const int flags = O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (resume ? 0 : O_TRUNC);
-    fd_ = ::open(QFile::encodeName(dataFile_).constData(), flags, 0666);
+    fd_ = ::open(nativeLocalPath(dataFile_).constData(), flags, 0666);
     if (fd_ < 0) {
         error_ = systemError(QStringLiteral("Cannot open"), dataFile_);
         return false;
@@ -199,6 +201,18 @@ bool PartStore::openDataFile(bool resume)
         return false;
     }
     return true;
+}
+
+// The record's count when there is one of this length; without it the
+// size of the file, as earlier versions resumed one part.
+std::uint64_t PartStore::doneOfOnePart() const
+{
+    std::uint64_t done = sizeOf(fd_);
+    const auto record = readPartRecord(partRecordName(target_));
+    if (record && record->size == parts_[0].end && record->partLength == parts_[0].length()
+        && record->done.size() == 1)
+        done = std::min(done, record->done[0]);
+    return std::min(done, parts_[0].length());
 }
 
 bool PartStore::resumeFromRecord()
@@ -252,14 +266,16 @@ bool PartStore::takeOverPartFiles()
                     return false;
             }
         }
-        QFile::remove(name);
+        removeLocalFile(name);
     }
     return true;
 }
 
 bool PartStore::writeRecord()
 {
-    PartRecord record { parts_.back().end, parts_.front().length(), {} };
+    PartRecord record { parts_.back().end, parts_.front().length(), {}, std::nullopt, origin_.date };
+    if (!origin_.remotePath.empty())
+        record.source = origin_.remotePath;
     for (const FilePart& part : parts_)
         record.done.push_back(part.done);
     lastRecord_ = std::chrono::steady_clock::now();
@@ -268,7 +284,7 @@ bool PartStore::writeRecord()
 
 void PartStore::recordProgress(bool now)
 {
-    if (!several() || fd_ < 0)
+    if (fd_ < 0)
         return;
     if (!now && std::chrono::steady_clock::now() - lastRecord_ < recordPeriod)
         return;
@@ -321,10 +337,9 @@ MergeResult PartStore::finish(const std::function<void(int)>& onPartPassed)
     if (sizeOf(fd_) != size && ::ftruncate(fd_, static_cast<off_t>(size)) != 0)
         return { std::nullopt, systemError(QStringLiteral("Cannot cut"), dataFile_) };
     close();
-    if (several()) {
-        if (::rename(QFile::encodeName(dataFile_).constData(), QFile::encodeName(target_).constData()) != 0)
-            return { std::nullopt, systemError(QStringLiteral("Cannot rename"), dataFile_) };
-        QFile::remove(partRecordName(target_));
-    }
+    if (several()
+        && ::rename(nativeLocalPath(dataFile_).constData(), nativeLocalPath(target_).constData()) != 0)
+        return { std::nullopt, systemError(QStringLiteral("Cannot rename"), dataFile_) };
+    removeLocalFile(partRecordName(target_));
     return { std::move(digest), {} };
 }

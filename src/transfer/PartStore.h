@@ -31,14 +31,24 @@ struct MergeResult {
 // wrote them, are taken over when resuming: their bytes are copied in at
 // their parts' offsets and they are deleted.
 //
+// One part has a record too once its transfer has run for a while or has
+// stopped short, so that a later run knows the file as its own; a short
+// file fetched at once never needs one.
+//
 // The digest is computed while the parts arrive (DigestFollower). No path
 // is followed through a symbolic link. Worker thread only.
 class PartStore
 {
 public:
+    // The remote file the bytes are of, named in the record.
+    struct Origin {
+        std::string remotePath;
+        std::string date;
+    };
+
     // `lengthUnknown`: one part of unknown length (an ASCII transfer, a file
     // the server gave no size for), written from its start.
-    PartStore(QString target, std::vector<FilePart> parts, bool lengthUnknown);
+    PartStore(QString target, std::vector<FilePart> parts, bool lengthUnknown, Origin origin = {});
     ~PartStore();
     PartStore(const PartStore&) = delete;
     PartStore& operator=(const PartStore&) = delete;
@@ -60,8 +70,8 @@ public:
     bool write(int part, std::uint64_t position, const char* data, std::uint64_t length);
     // The bytes of `part` from `position` on are not the file's.
     void forgetFrom(int part, std::uint64_t position);
-    // Updates the part record (several parts only): at most every few
-    // seconds unless `now`. The data reach the disk before the record does.
+    // Updates the part record: at most every few seconds unless `now`. The
+    // data reach the disk before the record does.
     void recordProgress(bool now);
 
     // Every part is complete: the digest over the whole file, then the data
@@ -72,12 +82,14 @@ public:
 private:
     bool several() const { return parts_.size() > 1; }
     bool openDataFile(bool resume);
+    std::uint64_t doneOfOnePart() const;
     bool resumeFromRecord();
     bool takeOverPartFiles();
     bool writeRecord();
     void close();
 
     QString target_;
+    Origin origin_;
     QString dataFile_;
     std::vector<FilePart> parts_;
     bool lengthUnknown_;

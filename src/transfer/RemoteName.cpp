@@ -2,8 +2,7 @@
 
 #include "common/ProgramFolders.h"
 #include "net/VisibleText.h"
-
-#include <QFile>
+#include "transfer/LocalName.h"
 
 QString shownName(std::string_view bytes)
 {
@@ -34,8 +33,7 @@ std::optional<QString> localPathBelow(
         const std::string_view name = rest.substr(0, slash);
         if (!isSafeLocalName(name))
             return std::nullopt;
-        local = joinPath(
-            local, QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size()))));
+        local = joinPath(local, localNameOf(name));
         rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
     }
     return local;

@@ -16,7 +16,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace
 {
@@ -102,6 +105,12 @@ TEST(GetCommandLine, OptionsOverrideTheSettingsAndAnswerTheQuestion)
     EXPECT_EQ(answerFor(GetCommand::Existing::Resume, ExistenceKind::Completely), OverwriteAnswer::SkipAll);
     EXPECT_EQ(
         answerFor(GetCommand::Existing::Overwrite, ExistenceKind::Completely), OverwriteAnswer::OverwriteAll);
+    // A file that is not the download's is kept, the download goes beside it.
+    EXPECT_EQ(
+        answerFor(GetCommand::Existing::Resume, ExistenceKind::Unrelated), OverwriteAnswer::KeepBothAll);
+    EXPECT_EQ(answerFor(GetCommand::Existing::Skip, ExistenceKind::Unrelated), OverwriteAnswer::SkipAll);
+    EXPECT_EQ(
+        answerFor(GetCommand::Existing::Overwrite, ExistenceKind::Unrelated), OverwriteAnswer::OverwriteAll);
 }
 
 // ---------------------------------------------------------------- the program
@@ -234,6 +243,104 @@ TEST_F(GetProgram, ExitCodesTellConnectingFromWritingAndAFinishedRunSkips)
     EXPECT_TRUE(errors.contains("skipped /pub/e.bin")) << errors.toStdString();
     EXPECT_EQ(runGet({ url(QStringLiteral("/pub/missing.bin")), local.path() }), 3);
     EXPECT_EQ(runGet({ QStringLiteral("--help") }), 0);
+}
+
+// The server's digest cache keeps a digest while the file's size, time and
+// inode stay: bytes changed in place under them are served with the digest
+// of the bytes before, as a server with a stale digest store does.
+void replaceInPlace(const QString& path, const QByteArray& bytes)
+{
+    struct stat before {
+    };
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &before), 0);
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+    const timespec times[2] = { before.st_atim, before.st_mtim };
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST_F(GetProgram, AfterAnMd5MismatchTheSameCommandFetchesAgainAndNeverSucceedsWithTheWrongBytes)
+{
+    const QString served = remote.filePath(QStringLiteral("pub/m.bin"));
+    serve(QStringLiteral("m.bin"), 200000);
+    const QByteArray original = readFile(served);
+    server = std::make_unique<FtpTestServer>(FtpServerKind::Family, remote.path());
+    ASSERT_TRUE(server->running());
+    const QStringList arguments { url(QStringLiteral("/pub/m.bin")), local.path() };
+    const QString target = local.filePath(QStringLiteral("m.bin"));
+    ASSERT_EQ(runGet(arguments), 0); // the server now knows the digest
+    QFile::remove(target);
+    QByteArray changed = original;
+    changed[100000] = static_cast<char>(changed[100000] ^ 0x55);
+    replaceInPlace(served, changed);
+
+    QByteArray errors;
+    EXPECT_EQ(runGet(arguments, &errors), 4) << errors.toStdString();
+    EXPECT_TRUE(readFile(target) == changed) << "the file is kept to be looked at";
+    const qsizetype retrs = commands("RETR").size();
+    EXPECT_EQ(runGet(arguments, &errors), 4) << errors.toStdString();
+    EXPECT_GT(commands("RETR").size(), retrs) << "fetched again, not kept as complete";
+    EXPECT_FALSE(errors.contains("skipped")) << errors.toStdString();
+
+    // Once the server sends the bytes of its digest, the command succeeds.
+    replaceInPlace(served, original);
+    EXPECT_EQ(runGet(arguments, &errors), 0) << errors.toStdString();
+    EXPECT_TRUE(readFile(target) == original);
+    EXPECT_EQ(QDir(local.path()).entryList(QDir::Files), QStringList { QStringLiteral("m.bin") });
+}
+
+TEST_F(GetProgram, TwoUrlsOfOneNameAreBothKeptAndAFileOfTheUsersStays)
+{
+    QDir().mkpath(remote.filePath(QStringLiteral("pub/a")));
+    QDir().mkpath(remote.filePath(QStringLiteral("pub/b")));
+    serve(QStringLiteral("a/same.bin"), 70000);
+    {
+        // Another file of the same size.
+        QByteArray bytes = readFile(remote.filePath(QStringLiteral("pub/a/same.bin")));
+        std::reverse(bytes.begin(), bytes.end());
+        QFile file(remote.filePath(QStringLiteral("pub/b/same.bin")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    serve(QStringLiteral("note.dat"), 5000);
+    {
+        QFile mine(local.filePath(QStringLiteral("note.dat")));
+        ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+        // Of the remote size, but not the remote file.
+        mine.write(QByteArray(5000, 'n'));
+    }
+    server = std::make_unique<FtpTestServer>(FtpServerKind::Family, remote.path());
+    ASSERT_TRUE(server->running());
+    const QStringList arguments { url(QStringLiteral("/pub/a/same.bin")),
+        url(QStringLiteral("/pub/b/same.bin")), url(QStringLiteral("/pub/note.dat")), local.path() };
+    QByteArray errors;
+    ASSERT_EQ(runGet(arguments, &errors), 0) << errors.toStdString();
+    EXPECT_EQ(md5File(local.filePath(QStringLiteral("same.bin"))),
+        md5File(remote.filePath(QStringLiteral("pub/a/same.bin"))));
+    EXPECT_EQ(md5File(local.filePath(QStringLiteral("same (1).bin"))),
+        md5File(remote.filePath(QStringLiteral("pub/b/same.bin"))));
+    EXPECT_EQ(readFile(local.filePath(QStringLiteral("note.dat"))), QByteArray(5000, 'n'));
+    EXPECT_EQ(md5File(local.filePath(QStringLiteral("note (1).dat"))),
+        md5File(remote.filePath(QStringLiteral("pub/note.dat"))));
+    EXPECT_TRUE(errors.contains("/pub/b/same.bin saved as")) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("/pub/note.dat saved as")) << errors.toStdString();
+
+    // The same command again finds both copies and fetches nothing.
+    const qsizetype retrs = commands("RETR").size();
+    ASSERT_EQ(runGet(arguments, &errors), 0) << errors.toStdString();
+    EXPECT_EQ(commands("RETR").size(), retrs);
+    EXPECT_EQ(QDir(local.path()).entryList(QDir::Files, QDir::Name),
+        (QStringList { QStringLiteral("note (1).dat"), QStringLiteral("note.dat"),
+            QStringLiteral("same (1).bin"), QStringLiteral("same.bin") }));
 }
 
 } // namespace

@@ -248,7 +248,7 @@ TEST_F(DownloadStore, ATransferIsHeldToWhereItsPartStandsAndEnds)
     PartStore store(target(), splitIntoParts(200000, 2), false);
     ASSERT_TRUE(store.open(false));
     feed(store, data, 1, 500);
-    PartSink sink(store, 1);
+    PartSink sink(store, 1, false);
     EXPECT_FALSE(sink.start(100000)) << "a server that ignored the resume position";
     EXPECT_TRUE(sink.start(100500));
     EXPECT_FALSE(store.write(1, 100000, data.constData(), 10));
@@ -326,19 +326,77 @@ TEST_F(DownloadStore, ASparseFileOfFiveGiBFromEarlierPartFilesComesToItsDigest)
     EXPECT_EQ(static_cast<std::uint64_t>(QFileInfo(target()).size()), size);
 }
 
+TEST_F(DownloadStore, AnAsciiTransferStoresLfForEveryCrLfWhereverTheBlocksAreCut)
+{
+    // As the server sends it, and as the file must be.
+    const QByteArray wire("one\r\ntwo\r\r\nlone\rcr\r\n\r\nend\r");
+    const QByteArray expected("one\ntwo\r\nlone\rcr\n\nend\r");
+    for (qsizetype cut = 0; cut <= wire.size(); ++cut) {
+        QFile::remove(target());
+        PartStore store(target(), splitIntoParts(static_cast<std::uint64_t>(wire.size()), 1), true);
+        ASSERT_TRUE(store.open(false));
+        PartSink sink(store, 0, true);
+        ASSERT_TRUE(sink.start(0));
+        ASSERT_TRUE(sink.writeAt(0, wire.constData(), cut));
+        ASSERT_TRUE(sink.writeAt(cut, wire.constData() + cut, wire.size() - cut));
+        sink.finish();
+        const MergeResult result = store.finish({});
+        ASSERT_TRUE(result.digest) << result.error.toStdString();
+        EXPECT_EQ(readTarget(), expected) << "cut at " << cut;
+        EXPECT_EQ(*result.digest, md5(expected));
+    }
+}
+
+TEST_F(DownloadStore, AnAsciiTransferThatStartsAgainKeepsNothingOfTheFirstAttempt)
+{
+    PartStore store(target(), splitIntoParts(100, 1), true);
+    ASSERT_TRUE(store.open(false));
+    PartSink sink(store, 0, true);
+    ASSERT_TRUE(sink.start(0));
+    ASSERT_TRUE(sink.writeAt(0, "half a line\r", 12));
+    sink.finish();
+    EXPECT_FALSE(sink.start(12)) << "no remote position has a local one";
+    ASSERT_TRUE(sink.start(0));
+    ASSERT_TRUE(sink.writeAt(0, "whole\r\n", 7));
+    sink.finish();
+    ASSERT_TRUE(store.finish({}).digest);
+    EXPECT_EQ(readTarget(), "whole\n");
+}
+
 // ---------------------------------------------------------------- the part record
 
 TEST(DownloadPartRecord, ReadsBackWhatWasWritten)
 {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("f.parts"));
-    const PartRecord record { 6000000000ULL, 750000000ULL, { 750000000ULL, 0, 17, 3 } };
+    const PartRecord record { 6000000000ULL, 750000000ULL, { 750000000ULL, 0, 17, 3 }, std::nullopt, {} };
     ASSERT_TRUE(writePartRecord(path, record, nullptr));
     const auto read = readPartRecord(path);
     ASSERT_TRUE(read);
     EXPECT_EQ(read->size, record.size);
     EXPECT_EQ(read->partLength, record.partLength);
     EXPECT_EQ(read->done, record.done);
+    EXPECT_FALSE(read->source);
+}
+
+TEST(DownloadPartRecord, NamesTheRemoteFileWithItsBytesAndDate)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("f.parts"));
+    // Blanks, a percent sign, a line end and a byte that is not UTF-8.
+    const std::string source = "/pub/a b%20\n\xe9.bin";
+    const PartRecord record { 5000, 5000, { 1200 }, source, "Jan 01  2020" };
+    ASSERT_TRUE(writePartRecord(path, record, nullptr, false));
+    const auto read = readPartRecord(path);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->source, source);
+    EXPECT_EQ(read->date, "Jan 01  2020");
+    EXPECT_EQ(read->done, record.done);
+    EXPECT_TRUE(read->describes(source, 5000, "Jan 01  2020"));
+    EXPECT_TRUE(read->describes(source, 5000, "")) << "a date that is not known does not count";
+    EXPECT_FALSE(read->describes(source, 5001, "Jan 01  2020"));
+    EXPECT_FALSE(read->describes(source, 5000, "Feb 02  2021"));
+    EXPECT_FALSE(read->describes("/pub/a b.bin", 5000, "Jan 01  2020"));
 }
 
 struct RecordCase {
@@ -377,7 +435,7 @@ TEST(DownloadPartRecord, ALinkIsNotRead)
 {
     QTemporaryDir folder;
     const QString real = folder.filePath(QStringLiteral("real"));
-    ASSERT_TRUE(writePartRecord(real, PartRecord { 10, 5, { 5, 5 } }, nullptr));
+    ASSERT_TRUE(writePartRecord(real, PartRecord { 10, 5, { 5, 5 }, std::nullopt, {} }, nullptr));
     const QString link = folder.filePath(QStringLiteral("f.parts"));
     ASSERT_TRUE(QFile::link(real, link));
     EXPECT_FALSE(readPartRecord(link));

@@ -23,6 +23,10 @@
 
 #include <map>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace
 {
 
@@ -321,16 +325,17 @@ TEST_F(DownloadServers, APartFileThatIsALinkLeavesItsTargetUntouched)
 
 TEST_F(DownloadServers, ACompleteFileAndSkipAllAskOnceAndFetchNothing)
 {
-    serve(QStringLiteral("/pub/a.txt"), 100);
-    serve(QStringLiteral("/pub/b.txt"), 200);
+    const QByteArray a = serve(QStringLiteral("/pub/a.bin"), 100, 1);
+    const QByteArray b = serve(QStringLiteral("/pub/b.bin"), 200, 2);
     ASSERT_TRUE(startServer(FtpServerKind::Family));
-    writeBytes(local.filePath(QStringLiteral("a.txt")), QByteArray(100, 'a'));
-    writeBytes(local.filePath(QStringLiteral("b.txt")), QByteArray(300, 'b'));
+    writeBytes(local.filePath(QStringLiteral("a.bin")), a);
+    writeBytes(local.filePath(QStringLiteral("b.bin")), b);
     window.overwriteAnswer = OverwriteAnswer::SkipAll;
-    download({ "/pub/a.txt", "/pub/b.txt" });
+    download({ "/pub/a.bin", "/pub/b.bin" });
     EXPECT_EQ(window.questions, QList<ExistenceKind> { ExistenceKind::Completely });
     EXPECT_TRUE(commands("RETR").isEmpty());
-    EXPECT_EQ(readAll(local.filePath(QStringLiteral("a.txt"))), QByteArray(100, 'a'));
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(readAll(local.filePath(QStringLiteral("a.bin"))), a);
 }
 
 TEST_F(DownloadServers, APartDroppedMidwayIsFinishedByAnotherTransfer)
@@ -476,11 +481,13 @@ TEST_F(DownloadServers, ALeftoverThatOnlyLooksLikeAPartIsNeitherMergedNorDeleted
     EXPECT_EQ(readAll(local.filePath(QStringLiteral("l.bin.0"))), QByteArray(50000, 'u'));
 }
 
-TEST_F(DownloadServers, AnAsciiFileComesWholeInOnePartWithoutADigestCheck)
+TEST_F(DownloadServers, AnAsciiFileComesWholeInOnePartWithItsOwnLineEndsAndNoDigestCheck)
 {
+    // The server sends every LF as CR LF; thousands of them cross the
+    // boundaries of the reads. A CR of its own stays what it is.
     QByteArray text;
     for (int i = 0; i < 40000; ++i)
-        text += "line\n";
+        text += i % 1000 == 0 ? QByteArray("a lone \r in line ") + QByteArray::number(i) + '\n' : "line\n";
     writeBytes(remote.path() + QStringLiteral("/pub/t.txt"), text);
     ASSERT_TRUE(startServer(FtpServerKind::Family));
     download({ "/pub/t.txt" });
@@ -488,7 +495,14 @@ TEST_F(DownloadServers, AnAsciiFileComesWholeInOnePartWithoutADigestCheck)
     EXPECT_TRUE(prompter.messages.isEmpty());
     EXPECT_EQ(commands("RETR").size(), 1);
     EXPECT_TRUE(commands("TYPE").contains("TYPE A"));
-    EXPECT_GE(QFileInfo(local.filePath(QStringLiteral("t.txt"))).size(), text.size()) << "nothing cut off";
+    EXPECT_TRUE(commands("SITE MD5").contains("SITE MD5 /pub/t.txt")) << "the digest was known";
+    const QByteArray arrived = readAll(local.filePath(QStringLiteral("t.txt")));
+    EXPECT_EQ(arrived.size(), text.size());
+    EXPECT_TRUE(arrived == text) << "the bytes of the server's file, LF line ends";
+    EXPECT_TRUE(window.statuses.contains(
+        QStringLiteral("MD5 digest of /pub/t.txt not checked: an ASCII transfer changed its line ends")))
+        << window.statuses.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(localFiles(), QStringList { QStringLiteral("t.txt") });
 }
 
 TEST_F(DownloadServers, AFolderKeepsItsStructureBelowTheLocalBase)
@@ -656,6 +670,196 @@ TEST_F(DownloadServers, ARestartThatWalksAgainStillResumesThePartsOfTheFileItSto
         EXPECT_TRUE(offset == 0 || offset == 100
             || std::none_of(parts.begin(), parts.end(), [&](const FilePart& p) { return p.start == offset; }))
             << "every part goes on past its start: " << rest.toStdString();
+    }
+}
+
+// ---------------------------------------------------------------- files already there
+
+struct ThereCase {
+    const char* name;
+    qint64 localSize; // of bytes that are not the remote file's
+    bool windowShown; // false: nobody answers
+    OverwriteAnswer answer;
+    const char* keptAs; // where the remote file lands; "" nowhere
+    bool localKept; // the file that was there is untouched
+};
+
+class DownloadFileThere : public DownloadServers, public testing::WithParamInterface<ThereCase>
+{
+};
+
+// A file of the target's name that this program did not write for the
+// remote file is never resumed, nor taken as complete when its digest is
+// not the server's.
+TEST_P(DownloadFileThere, IsAnotherFileUnlessItIsThisDownloadsOwn)
+{
+    const ThereCase& c = GetParam();
+    const QByteArray bytes = serve(QStringLiteral("/pub/a.bin"), 300000);
+    ASSERT_TRUE(startServer(FtpServerKind::Family));
+    const QByteArray other = content(c.localSize, 9);
+    writeBytes(local.filePath(QStringLiteral("a.bin")), other);
+    window.overwriteAnswer = c.answer;
+    LoaderInputs in = inputs();
+    if (!c.windowShown)
+        in.window = nullptr;
+    in.files = { fileEntry(zeroDigest, "", "/pub/a.bin", 300000) };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    if (c.windowShown) {
+        EXPECT_EQ(window.questions, QList<ExistenceKind> { ExistenceKind::Unrelated });
+    }
+    for (const QByteArray& rest : commands("REST"))
+        EXPECT_NE(rest, "REST " + QByteArray::number(c.localSize)) << "nothing of it is resumed";
+    if (c.localKept) {
+        EXPECT_TRUE(readAll(local.filePath(QStringLiteral("a.bin"))) == other) << "the file there is kept";
+    }
+    if (*c.keptAs != '\0') {
+        EXPECT_TRUE(readAll(local.filePath(QString::fromLatin1(c.keptAs))) == bytes);
+        EXPECT_TRUE(worker.progress()->finished);
+    } else {
+        EXPECT_TRUE(commands("RETR").isEmpty());
+    }
+    // Skipping a file of the remote size whose digest differs is no success.
+    const bool sameSizeSkipped = c.localSize == 300000 && *c.keptAs == '\0';
+    EXPECT_EQ(worker.progress()->digestMismatches, sameSizeSkipped ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Download, DownloadFileThere,
+    testing::Values(ThereCase { "smallerKeepBoth", 1000, true, OverwriteAnswer::KeepBoth, "a (1).bin", true },
+        ThereCase { "smallerOverwrite", 1000, true, OverwriteAnswer::Overwrite, "a.bin", false },
+        ThereCase { "smallerSkip", 1000, true, OverwriteAnswer::Skip, "", true },
+        ThereCase { "smallerNobodyAnswers", 1000, false, OverwriteAnswer::Overwrite, "a (1).bin", true },
+        ThereCase { "sameSizeOtherDigestNobodyAnswers", 300000, false, OverwriteAnswer::Overwrite,
+            "a (1).bin", true },
+        ThereCase { "sameSizeOtherDigestSkip", 300000, true, OverwriteAnswer::SkipAll, "", true },
+        ThereCase { "largerNobodyAnswers", 400000, false, OverwriteAnswer::Overwrite, "a (1).bin", true }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DownloadServers, KeepingBothTakesTheFirstFreeNumberAndFindsItsCopyAgainLater)
+{
+    const QByteArray bytes = serve(QStringLiteral("/pub/r.bin"), 90000);
+    ASSERT_TRUE(startServer(FtpServerKind::Family));
+    writeBytes(local.filePath(QStringLiteral("r.bin")), "mine");
+    writeBytes(local.filePath(QStringLiteral("r (1).bin")), "also mine");
+    window.overwriteAnswer = OverwriteAnswer::KeepBothAll;
+    download({ "/pub/r.bin" });
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(readAll(local.filePath(QStringLiteral("r.bin"))), "mine");
+    EXPECT_EQ(readAll(local.filePath(QStringLiteral("r (1).bin"))), "also mine");
+    EXPECT_TRUE(readAll(local.filePath(QStringLiteral("r (2).bin"))) == bytes);
+    EXPECT_TRUE(window.statuses.contains(
+        QStringLiteral("/pub/r.bin saved as %1: a file that is not this download has its name")
+            .arg(local.filePath(QStringLiteral("r (2).bin")))))
+        << window.statuses.join(QLatin1Char('|')).toStdString();
+    // The same download again: its copy is found and asked about as
+    // complete, not a third one made.
+    window.questions.clear();
+    window.answerFor = [](ExistenceKind kind) {
+        return kind == ExistenceKind::Unrelated ? OverwriteAnswer::KeepBoth : OverwriteAnswer::Skip;
+    };
+    const qsizetype retrs = commands("RETR").size();
+    operation = ftpOperationObject();
+    download({ "/pub/r.bin" });
+    EXPECT_EQ(
+        window.questions, (QList<ExistenceKind> { ExistenceKind::Unrelated, ExistenceKind::Completely }));
+    EXPECT_EQ(commands("RETR").size(), retrs);
+    EXPECT_TRUE(finished);
+    EXPECT_FALSE(QFileInfo::exists(local.filePath(QStringLiteral("r (3).bin"))));
+}
+
+TEST_F(DownloadServers, AFileThisProgramLeftPartialIsResumedFromItsRecord)
+{
+    const QByteArray bytes = serve(QStringLiteral("/pub/p.bin"), 60000);
+    ASSERT_TRUE(startServer(FtpServerKind::Family));
+    const QString target = local.filePath(QStringLiteral("p.bin"));
+    writeBytes(target, bytes.left(25000));
+    ASSERT_TRUE(writePartRecord(
+        partRecordName(target), PartRecord { 60000, 60000, { 20000 }, "/pub/p.bin", "" }, nullptr));
+    window.overwriteAnswer = OverwriteAnswer::Resume;
+    download({ "/pub/p.bin" });
+    EXPECT_TRUE(finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(window.questions, QList<ExistenceKind> { ExistenceKind::Partially });
+    EXPECT_TRUE(commands("REST").contains("REST 20000")) << "no more than the record says";
+    EXPECT_TRUE(readAll(target) == bytes);
+    EXPECT_EQ(localFiles(), QStringList { QStringLiteral("p.bin") });
+}
+
+TEST_F(DownloadServers, ARecordOfTheRemoteFileAsItWasBeforeResumesNothing)
+{
+    const QByteArray bytes = serve(QStringLiteral("/pub/c.bin"), 60000);
+    ASSERT_TRUE(startServer(FtpServerKind::Family));
+    const QString target = local.filePath(QStringLiteral("c.bin"));
+    writeBytes(target, QByteArray(20000, 'o'));
+    ASSERT_TRUE(writePartRecord(
+        partRecordName(target), PartRecord { 50000, 50000, { 20000 }, "/pub/c.bin", "" }, nullptr));
+    window.overwriteAnswer = OverwriteAnswer::Resume;
+    download({ "/pub/c.bin" });
+    EXPECT_TRUE(finished);
+    EXPECT_FALSE(commands("REST").contains("REST 20000"));
+    EXPECT_TRUE(readAll(target) == bytes);
+    EXPECT_EQ(localFiles(), QStringList { QStringLiteral("c.bin") });
+}
+
+TEST_F(DownloadServers, TwoRemoteFilesOfOneLocalNameAreBothKept)
+{
+    const QByteArray first = serve(QStringLiteral("/pub/x/same.bin"), 70000, 1);
+    const QByteArray second = serve(QStringLiteral("/pub/y/same.bin"), 70000, 2);
+    ASSERT_TRUE(startServer(FtpServerKind::Family));
+    download({ "/pub/x/same.bin", "/pub/y/same.bin" });
+    EXPECT_TRUE(finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(window.questions.isEmpty());
+    EXPECT_TRUE(readAll(local.filePath(QStringLiteral("same.bin"))) == first);
+    EXPECT_TRUE(readAll(local.filePath(QStringLiteral("same (1).bin"))) == second);
+    EXPECT_TRUE(window.statuses.contains(
+        QStringLiteral("/pub/y/same.bin saved as %1: another file of this download has its name")
+            .arg(local.filePath(QStringLiteral("same (1).bin")))))
+        << window.statuses.join(QLatin1Char('|')).toStdString();
+}
+
+// Names on the local disk, as bytes.
+QList<QByteArray> nativeNames(const QString& folder)
+{
+    QList<QByteArray> names;
+    if (DIR* dir = ::opendir(QFile::encodeName(folder).constData())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const QByteArray name(entry->d_name);
+            if (name != "." && name != "..")
+                names << name;
+        }
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(DownloadServers, Latin1NamesKeepTheirBytesLocally)
+{
+    // Two names that are not UTF-8 and differ in one byte: as text both
+    // would read "caf\uFFFD.txt".
+    const QByteArray folder = QFile::encodeName(remote.path()) + "/pub/l";
+    QDir().mkpath(remote.path() + QStringLiteral("/pub/l"));
+    const QList<QByteArray> names { QByteArray("caf\xe8.bin"), QByteArray("caf\xe9.bin") };
+    for (int i = 0; i < names.size(); ++i) {
+        const int fd = ::open((folder + '/' + names[i]).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        const QByteArray bytes = content(1000 + i, i + 30);
+        ASSERT_EQ(::write(fd, bytes.constData(), static_cast<size_t>(bytes.size())), bytes.size());
+        ::close(fd);
+    }
+    ASSERT_TRUE(startServer(FtpServerKind::Vsftpd)) << server->error().toStdString();
+    download({}, { "/pub/l" });
+    EXPECT_TRUE(finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(window.questions.isEmpty());
+    EXPECT_EQ(nativeNames(local.filePath(QStringLiteral("l"))), names);
+    for (int i = 0; i < names.size(); ++i) {
+        const int fd = ::open(
+            (QFile::encodeName(local.filePath(QStringLiteral("l"))) + '/' + names[i]).constData(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        QByteArray got(5000, '\0');
+        const ssize_t n = ::read(fd, got.data(), static_cast<size_t>(got.size()));
+        ::close(fd);
+        got.truncate(n);
+        EXPECT_TRUE(got == content(1000 + i, i + 30)) << i;
     }
 }
 

@@ -83,6 +83,18 @@ TEST(QuestionForm, ACompleteFileHidesResumeAndIsOverwrittenWhenNobodyAnswers)
     EXPECT_EQ(question.ask(), OverwriteAnswer::Overwrite);
 }
 
+TEST(QuestionForm, AnotherFileThereOffersKeepingBothAndKeepsBothWhenNobodyAnswers)
+{
+    TQuestionForm question(QStringLiteral("notes.txt"), ExistenceKind::Unrelated);
+    EXPECT_EQ(question.questionText(),
+        QStringLiteral("\"notes.txt\" already exists in destination as another file."));
+    EXPECT_EQ(buttonCaptions(question),
+        QStringList({ QStringLiteral("&Overwrite"), QStringLiteral("Overwrite &All"), QStringLiteral("&Skip"),
+            QStringLiteral("S&kip All"), QStringLiteral("Keep &Both"), QStringLiteral("Keep Both A&ll") }));
+    question.autoAnswerTimer().setInterval(0);
+    EXPECT_EQ(question.ask(), OverwriteAnswer::KeepBoth) << "nothing is lost when nobody is there";
+}
+
 TEST(QuestionForm, AClickedAnswerIsTheAnswer)
 {
     TQuestionForm question(QStringLiteral("a.bin"), ExistenceKind::Partially);

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <chrono>
+#include <functional>
 #include <mutex>
 
 // Records every message; answers questions with `answer`.
@@ -35,6 +36,7 @@ public:
     QStringList statuses; // of connection 0
     QList<ExistenceKind> questions;
     OverwriteAnswer overwriteAnswer = OverwriteAnswer::Overwrite;
+    std::function<OverwriteAnswer(ExistenceKind)> answerFor; // when set, in place of overwriteAnswer
     std::function<void(const QString&)> onStatus;
     int calls = 0; // of every kind
 
@@ -55,7 +57,7 @@ public:
     {
         ++calls;
         questions << kind;
-        return overwriteAnswer;
+        return answerFor ? answerFor(kind) : overwriteAnswer;
     }
 };
 

@@ -501,9 +501,12 @@ TEST_F(WorkerServers, TwoAsciiFilesInAutomaticModeSendTypeOnce)
         if (line.startsWith("TYPE "))
             types << line;
     EXPECT_EQ(types, QList<QByteArray>({ "TYPE A" }));
-    // The line ends are the server's ASCII form; only their arrival is ours.
-    EXPECT_GT(QFileInfo(local.path() + QStringLiteral("/t/one.txt")).size(), 0);
-    EXPECT_GT(QFileInfo(local.path() + QStringLiteral("/t/two.TXT")).size(), 0);
+    // The server's CR LF line ends land as LF: the files as the server has them.
+    for (const QString& name : { QStringLiteral("one.txt"), QStringLiteral("two.TXT") }) {
+        QFile file(local.path() + QStringLiteral("/t/") + name);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), "first line\nsecond line\n");
+    }
 }
 
 TEST_F(WorkerServers, APausedUploadResumesFromTheSizeTheServerHolds)
@@ -821,7 +824,9 @@ TEST_F(WorkerServers, ATransferTheServerEndsEarlyStaysPartialForARetryAndIsNever
     QFile kept(local.filePath(QStringLiteral("early.bin")));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), scripted.download.left(30000));
-    EXPECT_EQ(QDir(local.path()).entryList(QDir::Files), QStringList { QStringLiteral("early.bin") });
+    // Its record tells the next run that the bytes are this download's.
+    EXPECT_EQ(QDir(local.path()).entryList(QDir::Files),
+        (QStringList { QStringLiteral("early.bin"), QStringLiteral("early.bin.parts") }));
     // The retry continued where the data stopped instead of starting again.
     const QList<QByteArray> sent = scripted.commands();
     const qsizetype firstRetr = sent.indexOf("RETR /pub/early.bin");
@@ -972,6 +977,38 @@ TEST_F(WorkerServers, ItemsDroppedFromTwoLocalFoldersEachUploadBelowTheRemoteFol
     EXPECT_EQ(QFileInfo(remote.path() + QStringLiteral("/up/tree/inner/w.bin")).size(), 5);
     EXPECT_FALSE(QFileInfo::exists(remote.path() + QStringLiteral("/up/tree/away")));
     EXPECT_EQ(worker.progress()->finishedBytes, 605);
+}
+
+TEST_F(WorkerServers, AnAsciiUploadSendsEveryLineEndAsCrLfAndTheServerKeepsTheBytes)
+{
+    // The family server stores every CR LF it receives as LF: only a local
+    // CR LF sent as CR CR LF comes back as it was, and a lone CR stays.
+    QByteArray text;
+    for (int i = 0; i < 5000; ++i)
+        text += i % 7 == 0 ? "dos line\r\n" : i % 11 == 0 ? "a lone \r here\n" : "unix line\n";
+    writeFile(local.path() + QStringLiteral("/notes.txt"), 0);
+    {
+        QFile file(local.path() + QStringLiteral("/notes.txt"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    QDir().mkpath(remote.path() + QStringLiteral("/up"));
+    ASSERT_TRUE(startServer());
+    LoaderInputs in = inputs(OperationKind::Upload);
+    in.options.Mode = connectionOptions::Auto;
+    in.options.ASCIITypes = { "txt" };
+    in.site.initialDirectory = "/up";
+    in.files = { uploadFileEntry((local.path() + QStringLiteral("/notes.txt")).toStdString(),
+        static_cast<std::uint64_t>(text.size())) };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(commands().contains("TYPE A"));
+    QFile stored(remote.path() + QStringLiteral("/up/notes.txt"));
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    const QByteArray bytes = stored.readAll();
+    EXPECT_EQ(bytes.size(), text.size());
+    EXPECT_TRUE(bytes == text);
 }
 
 } // namespace

@@ -7,17 +7,34 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace
+{
+
+QString existenceText(ExistenceKind kind)
+{
+    switch (kind) {
+    case ExistenceKind::Completely:
+        return QStringLiteral(" already exists completely in destination.");
+    case ExistenceKind::Partially:
+        break;
+    case ExistenceKind::Unrelated:
+        return QStringLiteral(" already exists in destination as another file.");
+    }
+    return QStringLiteral(" exists partially in destination.");
+}
+
+} // namespace
+
 TQuestionForm::TQuestionForm(const QString& name, ExistenceKind kind, QWidget* parent)
     : QDialog(parent)
     // Closing the window without an answer keeps the file as it is.
     , answer_(OverwriteAnswer::Skip)
-    , automatic_(kind == ExistenceKind::Partially ? OverwriteAnswer::Resume : OverwriteAnswer::Overwrite)
+    , automatic_(automaticAnswer(kind))
 {
     setWindowTitle(QStringLiteral("Please choose (auto closing in ten seconds)"));
     setModal(true);
     text_ = QLatin1Char('"') + LoadFrameTexts::shortened(name, shownNameLength) + QLatin1Char('"')
-        + (kind == ExistenceKind::Completely ? QStringLiteral(" already exists completely in destination.")
-                                             : QStringLiteral(" exists partially in destination."));
+        + existenceText(kind);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(text_, this));
     auto* buttons = new QGridLayout;
@@ -28,6 +45,8 @@ TQuestionForm::TQuestionForm(const QString& name, ExistenceKind kind, QWidget* p
         { QStringLiteral("S&kip All"), OverwriteAnswer::SkipAll, true },
         { QStringLiteral("&Resume"), OverwriteAnswer::Resume, kind == ExistenceKind::Partially },
         { QStringLiteral("Res&ume All"), OverwriteAnswer::ResumeAll, kind == ExistenceKind::Partially },
+        { QStringLiteral("Keep &Both"), OverwriteAnswer::KeepBoth, kind == ExistenceKind::Unrelated },
+        { QStringLiteral("Keep Both A&ll"), OverwriteAnswer::KeepBothAll, kind == ExistenceKind::Unrelated },
     };
     int index = 0;
     for (const auto& [caption, result, shown] : choices) {
