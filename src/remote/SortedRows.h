@@ -15,8 +15,8 @@ struct ftpObject;
 
 // What a view of SortedRows learns of each change, in the owner's thread,
 // while the change happens: each "about to" notice comes before the rows
-// change, its partner after. A notice never calls back into the rows that
-// send it, except to read them.
+// change, its partner after. An observer may read the rows during a notice,
+// never change them.
 class SortedRowsObserver
 {
 public:
