@@ -3,6 +3,7 @@
 // the rows meanwhile finds them whole and in order.
 
 #include "../net/ftp_test_support.h"
+#include "../remote/sorted_rows_entries.h"
 
 #include "remote/FtpObject.h"
 #include "remote/ListOrder.h"
@@ -14,39 +15,14 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
-#include <random>
-
 namespace
 {
 
 class RemoteListModelTest : public testing::Test
 {
 protected:
-    // Files with names in a shuffled order, and a folder every tenth.
-    void makeEntries(int count, const std::string& prefix = "entry")
-    {
-        std::vector<int> numbers(static_cast<size_t>(count));
-        std::iota(numbers.begin(), numbers.end(), 0);
-        std::shuffle(numbers.begin(), numbers.end(), std::mt19937(7));
-        for (const int number : numbers) {
-            ftpObject& made = held.emplace_back();
-            made.name = prefix + std::to_string(number) + (number % 3 ? ".txt" : ".png");
-            made.kind = number % 10 == 0 ? ftpObject::Folder : ftpObject::RegularFile;
-            made.typeText = number % 3 ? "Plain text document" : "PNG image";
-            made.size = number * 37 % 1000;
-            made.rights = made.kind == ftpObject::Folder ? "drwxr-xr-x" : "-rw-r--r--";
-            made.dateText = "Mar " + std::to_string(number % 28 + 1) + " 2003";
-        }
-    }
-
-    std::vector<const ftpObject*> entries(size_t from = 0) const
-    {
-        std::vector<const ftpObject*> all;
-        for (size_t at = from; at < held.size(); ++at)
-            all.push_back(&held[at]);
-        return all;
-    }
+    void makeEntries(int count, const std::string& prefix = "entry") { held.make(count, prefix); }
+    std::vector<const ftpObject*> entries(size_t from = 0) const { return held.from(from); }
 
     std::vector<std::string> shown() const
     {
@@ -56,31 +32,15 @@ protected:
         return names;
     }
 
-    // The entries still held, shown in the order of `key` (entries that
-    // compare equal in either order).
     testing::AssertionResult showsInOrder(int key, const ftpObject* without = nullptr) const
     {
-        std::vector<std::string> names, wanted;
-        for (const ftpObject& made : held) {
-            if (&made != without)
-                wanted.push_back(made.name);
-        }
-        for (int row = 0; row < model.rowCount(); ++row) {
-            names.push_back(model.entryAt(row)->name);
-            if (row > 0
-                && listOrder::compare(listOrder::prepare(*model.entryAt(row - 1)),
-                       listOrder::prepare(*model.entryAt(row)), key)
-                    > 0)
-                return testing::AssertionFailure() << "rows " << row - 1 << " and " << row << " out of order";
-        }
-        std::sort(names.begin(), names.end());
-        std::sort(wanted.begin(), wanted.end());
-        if (names != wanted)
-            return testing::AssertionFailure() << names.size() << " rows shown, " << wanted.size() << " held";
-        return testing::AssertionSuccess();
+        std::vector<const ftpObject*> rows;
+        for (int row = 0; row < model.rowCount(); ++row)
+            rows.push_back(model.entryAt(row));
+        return held.shownInOrder(rows, key, std::span<const ftpObject* const>(&without, without ? 1 : 0));
     }
 
-    std::deque<ftpObject> held;
+    heldEntries held;
     RemoteListModel model;
 };
 
@@ -114,13 +74,13 @@ TEST_F(RemoteListModelTest, ChangesDuringASortFindTheRowsWholeAndInItsOrder)
     model.add(entries());
     model.flush();
 
-    const ftpObject* removed = &held[17];
+    const ftpObject* removed = &held.all[17];
     model.sortBy(-listOrder::sizeKey);
     model.remove({ &removed, 1 });
     EXPECT_TRUE(showsInOrder(-listOrder::sizeKey, removed));
 
     model.sortBy(listOrder::dateKey);
-    const size_t first = held.size();
+    const size_t first = held.all.size();
     makeEntries(500, "late");
     model.add(entries(first));
     model.flush();
@@ -184,7 +144,7 @@ TEST_F(RemoteListModelTest, RemovedEntriesGoWhereverTheyAreAndTheOthersKeepTheir
     std::vector<const ftpObject*> gone;
     for (const int row : { 0, 1, 2, 500, 9000, 9001, 19999 })
         gone.push_back(model.entryAt(row));
-    const ftpObject* unknown = &held.emplace_back();
+    const ftpObject* unknown = &held.all.emplace_back();
     std::vector<const ftpObject*> asked = gone;
     asked.push_back(unknown);
     model.remove(asked);

@@ -1,56 +1,42 @@
 #pragma once
 
 #include "remote/ListOrder.h"
+#include "remote/SortedRows.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QIcon>
-#include <QTimer>
 
-#include <cstdint>
-#include <memory>
 #include <span>
-#include <thread>
-#include <vector>
 
 struct ftpObject;
 
 // The remote list of a session frame: a table over the session's entries
-// (the session owns them), kept sorted by the list's sort key. Entries
-// arrive in small blocks while a listing is read; they are gathered and
-// merged into the sorted rows at most every `mergeInterval` (longer when
-// merges grow costly), so that a folder of 100,000 entries costs a few
-// merges instead of one per block. The costly steps run on threads of their
-// own, so that the main thread goes on serving events: the preparation of
-// arrived entries for sorting (on copies of what it reads of them) and each
-// sort (on a copy of the rows). Their results take effect when they are
-// done, or at once when a change of the rows or flush() needs them.
-// Main thread only.
-class RemoteListModel : public QAbstractTableModel
+// (the session owns them) in the order of SortedRows, whose notices it
+// passes on to its views. Main thread only.
+class RemoteListModel : public QAbstractTableModel, private SortedRowsObserver
 {
     Q_OBJECT
 
 public:
     enum Column { NameColumn, SizeColumn, TypeColumn, DateColumn, RightsColumn, ColumnCount };
-    static constexpr int mergeInterval = 100; // ms
     // Marks a drag that started in a remote view of this program.
     static constexpr const char* internalDragFormat = "application/x-ranquil-remote-entries";
 
     explicit RemoteListModel(QObject* parent = nullptr);
-    ~RemoteListModel() override;
 
     void clear();
-    void add(std::span<const ftpObject* const> entries);
-    void update(const ftpObject& entry);
+    void add(std::span<const ftpObject* const> entries) { rows_.add(entries); }
+    void update(const ftpObject& entry) { rows_.update(entry); }
     void remove(std::span<const ftpObject* const> entries);
     // Merges what has arrived so far into the rows, after the sort in
     // progress (if any) has put them in order.
-    void flush();
+    void flush() { rows_.flush(); }
     // Starts merging what has arrived without waiting for the next merge.
-    void mergeSoon();
+    void mergeSoon() { rows_.mergeSoon(); }
 
-    int sortKey() const { return sortKey_; }
-    void sortBy(int key);
+    int sortKey() const { return rows_.sortKey(); }
+    void sortBy(int key) { rows_.sortBy(key); }
     // The sort key of a header click on `column`.
     static int keyOfColumn(int column);
 
@@ -58,8 +44,8 @@ public:
     void setDropTarget(const ftpObject* entry);
     const ftpObject* dropTarget() const { return dropTarget_; }
 
-    const ftpObject* entryAt(int row) const;
-    int rowOf(const ftpObject* entry) const;
+    const ftpObject* entryAt(int row) const { return rows_.entryAt(row); }
+    int rowOf(const ftpObject* entry) const { return rows_.indexOf(entry); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -72,44 +58,16 @@ public:
     Qt::DropActions supportedDropActions() const override;
 
 private:
-    using row = listOrder::sortable;
-    bool before(const row& a, const row& b) const { return listOrder::compare(a, b, sortKey_) < 0; }
-    // Reorders the rows in place of a layout change, keeping selections.
-    template <typename Reorder> void relayout(Reorder reorder);
-    // Takes `sorted` (the rows as they are, their ranks worked out) in
-    // `order` (old row numbers, in their new order).
-    void applyOrder(std::vector<row>& sorted, const std::vector<std::uint32_t>& order);
-    struct backgroundSort;
-    // Waits for the sort in progress and puts the rows in its order.
-    void finishSort();
-    // Waits for it and forgets it: the rows are about to go.
-    void abandonSort();
-    struct backgroundPrepare;
-    // Hands what has arrived to a thread that prepares and sorts it.
-    void prepareArrived();
-    // Waits for the entries being prepared and merges them into the rows.
-    void finishPreparing();
-    void abandonPreparing();
-    // `arrived` is sorted by the sort key.
-    void mergeArrived(std::vector<row> arrived);
-    void pollWork();
+    void rowsAboutToBeReset() override { beginResetModel(); }
+    void rowsReset() override { endResetModel(); }
+    void rowsAboutToBeReordered() override;
+    void rowsReordered(std::span<const int> newRowOf) override;
+    void rowsAboutToBeRemoved(int first, int last) override { beginRemoveRows({}, first, last); }
+    void rowsRemoved() override { endRemoveRows(); }
+    void rowChanged(int row) override;
     QIcon iconOf(const ftpObject& entry) const;
 
-    std::vector<row> rows_;
-    // The rows of the last merge, moved from, kept for their memory.
-    std::vector<row> mergeSpace_;
-    // Frees the rows of a cleared list.
-    std::thread disposal_;
+    SortedRows rows_;
     const ftpObject* dropTarget_ = nullptr;
-    std::unique_ptr<backgroundSort> sorting_;
-    std::unique_ptr<backgroundPrepare> preparing_;
-    bool mergeSoon_ = false;
-    QTimer workPoll_;
-    std::vector<const ftpObject*> pending_;
-    QTimer mergeTimer_;
-    int sortKey_ = listOrder::initialKey;
-    // The texts whose ranks are up to date (listOrder::rankedText flags): a
-    // sort on them compares integers only.
-    int ranked_ = 0;
     mutable QHash<QString, QIcon> iconsByExtension_;
 };
