@@ -50,8 +50,8 @@ case "$mode" in
   # the remote list's preparing and sorting threads.
   exec bash "$root/scripts/tsan-run.sh" ftp_threads socket_connections http_client_tests index_client_tests \
     shell_tests listing_tests ftp_scripted worker_rules worker_servers download_rules download_servers \
-    load_frame_tests load_form_tests handover_tests common_tests operations_tests remote_list_tests -- \
-    -R 'FtpThreads|SocketThreads|SocketEventWait|HttpClient\.(AbortFromAnotherThread|WorksInAWorkerThread)|IndexClient\.OtherSourcesFromALoaderThread|ShellTest\.UpdateIndexUrl|PlatformTypeText\.ThreadsAsking|ParallelListing|FtpScripted|WorkerServers|WorkerCache|Worker/|Worker[A-Z]|Download|LoaderManager|LoadFrameCore|LoadFormRuns|HandOver|BackgroundWriter|ActionsList|RemoteListModel' \
+    load_frame_tests load_form_tests handover_tests common_tests operations_tests remote_list_tests sorted_rows_tests -- \
+    -R 'FtpThreads|SocketThreads|SocketEventWait|HttpClient\.(AbortFromAnotherThread|WorksInAWorkerThread)|IndexClient\.OtherSourcesFromALoaderThread|ShellTest\.UpdateIndexUrl|PlatformTypeText\.ThreadsAsking|ParallelListing|FtpScripted|WorkerServers|WorkerCache|Worker/|Worker[A-Z]|Download|LoaderManager|LoadFrameCore|LoadFormRuns|HandOver|BackgroundWriter|ActionsList|RemoteListModel|SortedRows' \
     -E 'Sparse'
   ;;
 *)
