@@ -1,6 +1,7 @@
 // Directory-cache files as a restarted download reads them back: any bytes
-// load, every entry kept parses as a file entry, and a cache rebuilt from
-// those entries loads back to the same list.
+// load, every file kept parses as a file entry, every folder left by a
+// stopped walk is a folder path, and a cache rebuilt from what was read
+// loads back to the same files and folders.
 
 #include "FuzzFiles.h"
 #include "FuzzInput.h"
@@ -21,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto entries = directoryCache::load(path);
     FUZZ_CHECK(entries.has_value());
     directoryCache rebuilt;
-    for (const std::string& entry : *entries) {
+    for (const std::string& entry : entries->files) {
         FUZZ_CHECK(entry.find('\n') == std::string::npos && !entry.ends_with('\r'));
         const auto fields = parseRemoteFileEntry(entry);
         FUZZ_CHECK(fields.has_value());
@@ -31,6 +32,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         parseUploadFileEntry(entry);
         folderEntryPath(entry);
         rebuilt.add(entry);
+    }
+    // A folder a stopped walk left is a path a restart walks on from: it
+    // holds no line end and names a folder.
+    for (const std::string& folder : entries->unwalkedFolders) {
+        FUZZ_CHECK(folder.starts_with('/') && folder.ends_with('/'));
+        FUZZ_CHECK(folder.find('\n') == std::string::npos && folder.find('\r') == std::string::npos);
+        rebuilt.addUnwalkedFolder(folder);
     }
     FUZZ_CHECK(rebuilt.save(again));
     const auto reloaded = directoryCache::load(again);
