@@ -9,6 +9,7 @@
 #include "transfer/DirectoryCache.h"
 #include "transfer/EntryFields.h"
 
+#include <algorithm>
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -34,10 +35,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         rebuilt.add(entry);
     }
     // A folder a stopped walk left is a path a restart walks on from: it
-    // holds no line end and names a folder.
+    // names a folder and holds no control byte.
     for (const std::string& folder : entries->unwalkedFolders) {
         FUZZ_CHECK(folder.starts_with('/') && folder.ends_with('/'));
-        FUZZ_CHECK(folder.find('\n') == std::string::npos && folder.find('\r') == std::string::npos);
+        FUZZ_CHECK(std::none_of(folder.begin(), folder.end(),
+            [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }));
         rebuilt.addUnwalkedFolder(folder);
     }
     FUZZ_CHECK(rebuilt.save(again));

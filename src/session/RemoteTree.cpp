@@ -124,8 +124,12 @@ void remoteTree::remove(std::span<const ftpTreeViewObject* const> nodes)
         node->parent->childByName.erase(node->name);
         goingByParent[node->parent].insert(node);
     }
-    for (auto& [parent, going] : goingByParent)
-        std::erase_if(parent->children, [&](const auto& child) { return going.contains(child.get()); });
+    // Clang 14 (the fuzzers' compiler) cannot capture a structured binding.
+    for (auto& parentAndGoing : goingByParent) {
+        const auto& going = parentAndGoing.second;
+        std::erase_if(
+            parentAndGoing.first->children, [&](const auto& child) { return going.contains(child.get()); });
+    }
 }
 
 std::unordered_set<const ftpTreeViewObject*> remoteTree::nodes() const

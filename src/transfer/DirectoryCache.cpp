@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTime>
 
+#include <algorithm>
 #include <atomic>
 #include <fcntl.h>
 #include <mutex>
@@ -33,6 +34,20 @@ bool directoryCache::save(const QString& path, QString* error) const
     return writeFileAtomically(path, content_, 0600, error);
 }
 
+namespace
+{
+// A folder the walk left is a path it listed: names with control bytes are
+// never walked, so such a line was not written by a walk.
+bool isUnwalkedFolderLine(std::string_view text)
+{
+    return text.starts_with("?/") && text.ends_with('/')
+        && std::none_of(text.begin(), text.end(), [](char c) {
+               const auto byte = static_cast<unsigned char>(c);
+               return byte < 0x20 || byte == 0x7f;
+           });
+}
+} // namespace
+
 std::optional<directoryCache::Entries> directoryCache::load(const QString& path)
 {
     QFile file(path);
@@ -49,7 +64,7 @@ std::optional<directoryCache::Entries> directoryCache::load(const QString& path)
         const std::string_view text(line.constData(), static_cast<size_t>(line.size()));
         if (parseRemoteFileEntry(text))
             entries.files.emplace_back(text);
-        else if (text.starts_with("?/") && text.ends_with('/'))
+        else if (isUnwalkedFolderLine(text))
             entries.unwalkedFolders.emplace_back(folderEntryPath(text));
     }
     return entries;

@@ -130,4 +130,22 @@ TEST(WorkerCache, KeepsTheFoldersAWalkLeftApartFromItsFiles)
     EXPECT_EQ(loaded->unwalkedFolders, (std::vector<std::string> { "/pub/b?1?2/", "/pub/c/" }));
 }
 
+// A restart walks the folders a cache names: a line no walk could have
+// written (a control byte inside the path, which would reach a CWD or the
+// screen) is left out, as a line of no known form is.
+TEST(WorkerCache, FolderLinesHoldingControlBytesAreLeftOut)
+{
+    TempHome home;
+    const QString path = cacheFolder() + QStringLiteral("/directoryCacheOdd.fch");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(
+        QByteArray("?/pub/cr\r/\r\n?/pub/esc\x1b[2J/\r\n?/pub/del\x7f/\r\n?/pub/ok/\r\n?/pub/no-slash\r\n"));
+    file.close();
+    const auto loaded = directoryCache::load(path);
+    ASSERT_TRUE(loaded);
+    EXPECT_TRUE(loaded->files.empty());
+    EXPECT_EQ(loaded->unwalkedFolders, std::vector<std::string> { "/pub/ok/" });
+}
+
 } // namespace
