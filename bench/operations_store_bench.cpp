@@ -13,13 +13,13 @@ std::vector<std::unique_ptr<ftpOperationObject>> actionsList(std::int64_t files)
     std::vector<std::unique_ptr<ftpOperationObject>> operations;
     for (int i = 0; i < 200; ++i) {
         auto op = std::make_unique<ftpOperationObject>();
-        op->site.name = "site " + std::to_string(i);
-        op->site.hostAddress = "ftp.example.org";
-        op->site.persistent = true;
+        op->request.site.name = "site " + std::to_string(i);
+        op->request.site.hostAddress = "ftp.example.org";
+        op->request.site.persistent = true;
         const std::int64_t count = i == 0 ? files : 3;
         for (std::int64_t f = 0; f < count; ++f)
-            op->files.push_back(
-                "/pub/folder " + std::to_string(f / 100) + "/file " + std::to_string(f) + ".bin");
+            op->request.items.files.push_back(entryAt(
+                "/pub/folder " + std::to_string(f / 100) + "/file " + std::to_string(f) + ".bin", 4096));
         operations.push_back(std::move(op));
     }
     return operations;

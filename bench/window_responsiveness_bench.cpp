@@ -44,17 +44,16 @@ ftpOperationObject downloadOf(const char* host, int port, const char* user, cons
     const char* path, std::uint64_t size, const QString& folder)
 {
     ftpOperationObject operation;
-    operation.kind = OperationKind::Download;
-    operation.files = { fileEntry(zeroDigest, "", path, size) };
-    operation.displayNames = { displayNameOf(operation.files.front(), EntryForm::RemoteFile) };
-    operation.site.hostAddress = host;
-    operation.site.displayAddress = host;
-    operation.site.port = static_cast<std::uint32_t>(port);
-    operation.site.anonymous = false;
-    operation.site.userId = user;
-    operation.site.password = password;
-    operation.site.initialDirectory = "/";
-    operation.localPath = folder;
+    operation.request.kind = OperationKind::Download;
+    operation.request.items.files = { entryAt(path, size) };
+    operation.request.site.hostAddress = host;
+    operation.request.site.displayAddress = host;
+    operation.request.site.port = static_cast<std::uint32_t>(port);
+    operation.request.site.anonymous = false;
+    operation.request.site.userId = user;
+    operation.request.site.password = password;
+    operation.request.site.initialDirectory = "/";
+    operation.request.destination = folder;
     operation.status = OperationStatus::Stopped;
     return operation;
 }

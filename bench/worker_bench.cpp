@@ -10,10 +10,10 @@
 // seconds taken and the number of files; exits 1 when the run failed.
 
 #include "common/Prompter.h"
-#include "transfer/EntryFields.h"
 #include "transfer/FtpOperation.h"
 #include "transfer/LoaderThread.h"
 #include "transfer/LoaderWindow.h"
+#include "transfer/TransferRequest.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -81,13 +81,13 @@ int main(int argc, char** argv)
     ftpOperationObject operation;
     QTemporaryDir downloads;
     LoaderInputs in;
-    in.site.hostAddress = "127.0.0.1";
-    in.site.displayAddress = "127.0.0.1";
-    in.site.port = args[2].toInt();
-    in.site.anonymous = false;
-    in.site.userId = args[3].toStdString();
-    in.site.password = args[4].toStdString();
-    in.site.initialDirectory = "/";
+    in.request.site.hostAddress = "127.0.0.1";
+    in.request.site.displayAddress = "127.0.0.1";
+    in.request.site.port = args[2].toInt();
+    in.request.site.anonymous = false;
+    in.request.site.userId = args[3].toStdString();
+    in.request.site.password = args[4].toStdString();
+    in.request.site.initialDirectory = "/";
     in.options.Attempts = 1;
     in.options.AlwaysUsePassiveMode = true;
     in.options.Mode = connectionOptions::Binary;
@@ -96,16 +96,13 @@ int main(int argc, char** argv)
     in.window = &window;
     if (upload) {
         const QString file = QFileInfo(args[5]).absoluteFilePath();
-        in.kind = OperationKind::Upload;
-        in.files
-            = { uploadFileEntry(file.toStdString(), static_cast<std::uint64_t>(QFileInfo(file).size())) };
-        in.path = args[6];
-        in.pathGiven = true;
+        in.request.kind = OperationKind::Upload;
+        in.request.items.files
+            = { entryAt(file.toStdString(), static_cast<std::uint64_t>(QFileInfo(file).size())) };
     } else {
-        in.kind = walk ? OperationKind::Download : OperationKind::Delete;
-        in.folders = { folderEntry("", args[5].toStdString()) };
-        in.path = downloads.path();
-        in.pathGiven = true;
+        in.request.kind = walk ? OperationKind::Download : OperationKind::Delete;
+        in.request.items.folders = { entryAt(args[5].toStdString()) };
+        in.request.destination = downloads.path();
     }
     bool walked = false;
     LoaderThread* running = nullptr;

@@ -6,8 +6,9 @@
 #include "FuzzFiles.h"
 #include "FuzzInput.h"
 
+#include "remote/RemotePath.h"
 #include "transfer/DirectoryCache.h"
-#include "transfer/EntryFields.h"
+#include "transfer/EntryText.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -23,16 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto entries = directoryCache::load(path);
     FUZZ_CHECK(entries.has_value());
     directoryCache rebuilt;
-    for (const std::string& entry : entries->files) {
-        FUZZ_CHECK(entry.find('\n') == std::string::npos && !entry.ends_with('\r'));
-        const auto fields = parseRemoteFileEntry(entry);
-        FUZZ_CHECK(fields.has_value());
-        // The size is the text after the last "?": the path keeps any other.
-        FUZZ_CHECK(fields->remotePath.size() < entry.size());
-        parentFolderOf(fields->remotePath);
-        parseUploadFileEntry(entry);
-        folderEntryPath(entry);
-        rebuilt.add(entry);
+    for (const TransferEntry& file : entries->files) {
+        FUZZ_CHECK(file.path.find('\n') == std::string::npos && !file.path.ends_with('\r'));
+        // Written back, the entry reads as the same file: the size is the
+        // text after the last "?", the path keeps any other.
+        const std::string text = entryText(file, EntryForm::RemoteFile);
+        FUZZ_CHECK(parseEntryText(text, EntryForm::RemoteFile) == file);
+        remotePath::parentOf(file.path);
+        rebuilt.add(file);
     }
     // A folder a stopped walk left is a path a restart walks on from: it
     // names a folder and holds no control byte.

@@ -13,15 +13,20 @@ namespace
 
 bool sameOperation(const ftpOperationObject& a, const ftpOperationObject& b)
 {
-    return a.files == b.files && a.folders == b.folders && a.links == b.links && a.localPath == b.localPath
-        && a.kind == b.kind && a.status == b.status && a.cacheFile == b.cacheFile
+    return a.request.items.files == b.request.items.files
+        && a.request.items.folders == b.request.items.folders
+        && a.request.items.links == b.request.items.links && a.request.destination == b.request.destination
+        && a.request.kind == b.request.kind && a.status == b.status && a.cacheFile == b.cacheFile
         && a.lastFileIndex == b.lastFileIndex && a.lastFileBytePeriod == b.lastFileBytePeriod
         && a.lastFileConnections == b.lastFileConnections && a.priority == b.priority
-        && a.autoTry == b.autoTry && a.site.name == b.site.name && a.site.hostAddress == b.site.hostAddress
-        && a.site.p2pUserName == b.site.p2pUserName && a.site.displayAddress == b.site.displayAddress
-        && a.site.port == b.site.port && a.site.anonymous == b.site.anonymous
-        && a.site.userId == b.site.userId && a.site.password == b.site.password
-        && a.site.persistent == b.site.persistent;
+        && a.autoTry == b.autoTry && a.request.site.name == b.request.site.name
+        && a.request.site.hostAddress == b.request.site.hostAddress
+        && a.request.site.p2pUserName == b.request.site.p2pUserName
+        && a.request.site.displayAddress == b.request.site.displayAddress
+        && a.request.site.port == b.request.site.port && a.request.site.anonymous == b.request.site.anonymous
+        && a.request.site.userId == b.request.site.userId
+        && a.request.site.password == b.request.site.password
+        && a.request.site.persistent == b.request.site.persistent;
 }
 
 } // namespace
@@ -38,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto loaded = operationsStore(path).loadAll("guest@example.org");
     std::vector<const ftpOperationObject*> operations;
     for (const auto& operation : loaded) {
-        FUZZ_CHECK(operation->site.port >= 1 && operation->site.port <= 65535);
+        FUZZ_CHECK(operation->request.site.port >= 1 && operation->request.site.port <= 65535);
         operations.push_back(operation.get());
     }
     operationsStore store(again);

@@ -103,9 +103,8 @@ void GetRun::loadResumeState()
     operation_.lastFileIndex = last.lastFileIndex;
     operation_.lastFileBytePeriod = last.lastFileBytePeriod;
     operation_.lastFileConnections = last.lastFileConnections;
-    operation_.localPath = last.localPath;
-    operation_.site.supportsRest = last.site.supportsRest;
-    operation_.site.supportsMd5 = last.site.supportsMd5;
+    operation_.request.site.supportsRest = last.request.site.supportsRest;
+    operation_.request.site.supportsMd5 = last.request.site.supportsMd5;
 }
 
 // A file fetched as one part resumes from its own size: only the state of
@@ -132,21 +131,15 @@ void GetRun::forgetResumeState()
 
 int GetRun::run()
 {
-    operation_.site = item_.site;
-    operation_.kind = OperationKind::Download;
+    operation_.request = { item_.site, OperationKind::Download, command_.localFolder, {} };
+    (item_.folder ? operation_.request.items.folders : operation_.request.items.files)
+        .push_back(entryAt(item_.remotePath));
     loadResumeState();
 
     LoaderInputs in;
-    in.site = item_.site;
+    in.request = operation_.request;
     in.options = options_;
-    in.kind = OperationKind::Download;
     in.operation = &operation_;
-    in.path = command_.localFolder;
-    in.pathGiven = true;
-    if (item_.folder)
-        in.folders = { folderEntry("", item_.remotePath) };
-    else
-        in.files = { fileEntry(zeroDigest, "", item_.remotePath, 0) };
     in.prompter = &prompter_;
     in.window = this;
     in.localNames = localNames_;

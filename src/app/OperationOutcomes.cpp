@@ -45,7 +45,7 @@ void OperationOutcomes::rowChanged(int index)
     const bool wasUnderWay = previous != lastStatus_.end() && underWay(*previous);
     lastStatus_.insert(&operation, operation.status);
     if (wasUnderWay && ended(operation.status))
-        Q_EMIT operationEnded(
-            kindText(operation.kind) + QStringLiteral(": ") + itemsColumnText(operation.displayNames),
+        Q_EMIT operationEnded(kindText(operation.request.kind) + QStringLiteral(": ")
+                + itemsColumnText(displayNamesOf(operation.request.items)),
             row.statusText);
 }

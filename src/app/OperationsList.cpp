@@ -116,18 +116,7 @@ void OperationsList::resume(ftpOperationObject& operation, bool hidden)
     setup.options = &options_;
     setup.prompter = &prompter_;
     setup.speedLabels = speedLabels_;
-    setup.site = operation.site;
-    setup.kind = operation.kind;
-    // An upload goes into its site's initial directory, which keeps the
-    // server's bytes; a download into its local folder.
-    if (operation.kind != OperationKind::Upload) {
-        setup.path = operation.localPath;
-        setup.pathGiven = true;
-    }
-    setup.files = operation.files;
-    setup.folders = operation.folders;
-    setup.links = operation.links;
-    setup.displayNames = operation.displayNames;
+    setup.request = operation.request;
     windows_->openWindow(std::move(setup), hidden);
 }
 

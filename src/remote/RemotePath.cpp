@@ -97,6 +97,16 @@ std::string join(std::string_view folder, std::string_view name)
     return result;
 }
 
+std::string parentOf(std::string_view path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
+    const size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos)
+        return "/";
+    return std::string(path.substr(0, slash + 1));
+}
+
 std::string cacheFileName(std::string_view address, std::uint32_t port, std::string_view folder)
 {
     std::string_view folderPart = folder;

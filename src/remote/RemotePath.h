@@ -19,6 +19,10 @@ std::string plainForm(std::string_view path);
 // name without its leading "/".
 std::string join(std::string_view folder, std::string_view name);
 
+// The parent folder in the slash form ("/pub/a" and "/pub/a/" give "/pub/";
+// "/" and a bare name give "/").
+std::string parentOf(std::string_view path);
+
 // The name of the file that caches the listing of `folder` (either form) of
 // a server: "%" + address + "%" + port + "%" + folder without its trailing
 // "/", with "/" written "-", "<" "!", ">" "=" and ":" "@". The result is

@@ -29,7 +29,7 @@ class TFtpClient;
 class THttpCli;
 class sessionView;
 struct siteGroup;
-struct transferItems;
+struct TransferRequest;
 namespace permissions
 {
 struct chmodTarget;
@@ -250,8 +250,7 @@ private:
     // Transfers (FtpClientTransfers.cpp).
     // `site` is the operation's: an upload goes into its initial directory,
     // kept as the server's bytes. `localFolder`: a download's.
-    void startOperation(
-        OperationKind kind, const ftpSite& site, transferItems items, const QString& localFolder);
+    void startOperation(TransferRequest request);
     void lendConnection(LoadFrameSetup setup);
     void takeBackConnection(OperationKind kind);
     // Stops a transfer that holds the connection and takes it back, with

@@ -107,8 +107,9 @@ void ftpClient::downloadSelected(std::span<const ftpObject* const> selection, co
     }
     showStatus(texts::launchingDownload());
     setSessionState(sessionState::Transferring);
-    for (siteGroup& group : transferLists::remoteGroups(selection))
-        startOperation(OperationKind::Download, group.site, std::move(group.items), localFolder);
+    for (TransferRequest& request :
+        transferLists::remoteRequests(selection, OperationKind::Download, localFolder))
+        startOperation(std::move(request));
     setSessionState(sessionState::IndeterminateStable);
 }
 
@@ -123,7 +124,8 @@ void ftpClient::downloadSelectedTo(std::span<const ftpObject* const> selection)
         return;
     // The entries may go while the chooser waits (a lost connection clears
     // the list): the lists are built first.
-    std::vector<siteGroup> groups = transferLists::remoteGroups(selection);
+    std::vector<TransferRequest> requests
+        = transferLists::remoteRequests(selection, OperationKind::Download, {});
     view_->setModal(true);
     const QString folder = transferViews_->chooseDownloadFolder();
     view_->setModal(false);
@@ -131,8 +133,10 @@ void ftpClient::downloadSelectedTo(std::span<const ftpObject* const> selection)
         return;
     setSessionState(sessionState::Transferring);
     showStatus(texts::launchingDownload());
-    for (siteGroup& group : groups)
-        startOperation(OperationKind::Download, group.site, std::move(group.items), folder);
+    for (TransferRequest& request : requests) {
+        request.destination = folder;
+        startOperation(std::move(request));
+    }
     setSessionState(sessionState::IndeterminateStable);
 }
 
@@ -142,7 +146,7 @@ void ftpClient::uploadSelected(const QStringList& localPaths)
     if (lentTo_)
         return;
     showStatus(texts::launchingUpload());
-    transferItems items = transferLists::localItems(localPaths);
+    TransferItems items = transferLists::localItems(localPaths);
     if (items.empty())
         return;
     if (ftp_->GetConnected()) {
@@ -152,7 +156,7 @@ void ftpClient::uploadSelected(const QStringList& localPaths)
                 insertNewEntry(QFile::encodeName(info.fileName()).toStdString(), info.isFile());
         }
     }
-    startOperation(OperationKind::Upload, uploadSiteFor(currentDirectory_), std::move(items), {});
+    startOperation({ uploadSiteFor(currentDirectory_), OperationKind::Upload, {}, std::move(items) });
 }
 
 // The folder travels as the server's bytes: a name that is no UTF-8 text
@@ -192,7 +196,7 @@ void ftpClient::uploadDropped(const QStringList& localPaths, const dropPoint& po
     bool showInList = false;
     const std::string target = uploadTargetOf(point, showInList);
     QFile::remove(cacheFileOf(target));
-    transferItems items = transferLists::localItems(localPaths);
+    TransferItems items = transferLists::localItems(localPaths);
     if (items.empty())
         return;
     if (showInList) {
@@ -204,7 +208,7 @@ void ftpClient::uploadDropped(const QStringList& localPaths, const dropPoint& po
     }
     if (point.onTree)
         setSessionState(sessionState::Transferring);
-    startOperation(OperationKind::Upload, uploadSiteFor(target), std::move(items), {});
+    startOperation({ uploadSiteFor(target), OperationKind::Upload, {}, std::move(items) });
     if (!lentTo_ && !ftp_->GetConnected())
         tearDownViews();
     else if (point.onTree && !lentTo_)
@@ -216,13 +220,14 @@ void ftpClient::deleteSelected(std::span<const ftpObject* const> selection)
     const commandScope scope(*this);
     if (selection.empty() || lentTo_ || !prompter_.askYesNo(texts::reallyDelete()) || closing_)
         return;
-    std::vector<siteGroup> groups = transferLists::remoteGroups(selection);
+    std::vector<TransferRequest> requests
+        = transferLists::remoteRequests(selection, OperationKind::Delete, {});
     // Only the first server's entries are deleted: only they leave the views.
-    const std::string firstServer = groups.front().site.hostAddress;
+    const ftpSite& first = requests.front().site;
     std::vector<const ftpObject*> deleted;
     for (const ftpObject* entry : selection) {
-        if (entry->site->hostAddress == firstServer && entry->site->port == groups.front().site.port
-            && entry->site->userId == groups.front().site.userId)
+        if (entry->site->hostAddress == first.hostAddress && entry->site->port == first.port
+            && entry->site->userId == first.userId)
             deleted.push_back(entry);
     }
     if (ftp_->GetConnected() && ftp_->State() == ftpReady) {
@@ -234,7 +239,7 @@ void ftpClient::deleteSelected(std::span<const ftpObject* const> selection)
     if (closing_)
         return;
     showStatus(QStringLiteral("Deleting.."));
-    startOperation(OperationKind::Delete, groups.front().site, std::move(groups.front().items), {});
+    startOperation(std::move(requests.front()));
     removeEntries(deleted);
     if (selectedNode_)
         QFile::remove(cacheFileOf(selectedNode_->path));
@@ -242,25 +247,17 @@ void ftpClient::deleteSelected(std::span<const ftpObject* const> selection)
 
 // ------------------------------------------------------------ starting an operation
 
-void ftpClient::startOperation(
-    OperationKind kind, const ftpSite& site, transferItems items, const QString& localFolder)
+void ftpClient::startOperation(TransferRequest request)
 {
-    if (!transfers_.manager || !transferViews_ || items.empty() || closing_)
+    if (!transfers_.manager || !transferViews_ || request.items.empty() || closing_)
         return;
-    const bool own = askNewConnection(kind);
+    const bool own = askNewConnection(request.kind);
 
     LoadFrameSetup setup;
     if (transfers_.actions) {
         ftpOperationObject operation;
-        operation.files = items.files;
-        operation.folders = items.folders;
-        operation.links = items.links;
-        operation.displayNames = items.displayNames;
-        operation.site = site;
-        operation.kind = kind;
+        operation.request = request;
         operation.status = OperationStatus::Running;
-        if (kind == OperationKind::Download)
-            operation.localPath = localFolder;
         setup.operation = transfers_.actions->addOperation(std::move(operation));
     }
     setup.actions = transfers_.actions;
@@ -268,19 +265,7 @@ void ftpClient::startOperation(
     setup.options = transfers_.options ? transfers_.options : &options_;
     setup.prompter = &prompter_;
     setup.speedLabels = transfers_.speedLabels;
-    setup.site = site;
-    setup.kind = kind;
-    // An upload without a path given goes into its site's initial directory,
-    // as a restart from the actions list does.
-    if (kind == OperationKind::Download) {
-        setup.path = localFolder;
-        setup.pathGiven = !localFolder.isEmpty();
-        setup.selectedLocalFolder = localFolder;
-    }
-    setup.files = std::move(items.files);
-    setup.folders = std::move(items.folders);
-    setup.links = std::move(items.links);
-    setup.displayNames = std::move(items.displayNames);
+    setup.request = std::move(request);
 
     // The session's own connection serves only when it is there to lend.
     if (own && !lentTo_ && ftp_->GetConnected() && ftp_->State() == ftpReady && directoryCommandIdle_) {
@@ -296,7 +281,7 @@ void ftpClient::startOperation(
 
 void ftpClient::lendConnection(LoadFrameSetup setup)
 {
-    const OperationKind kind = setup.kind;
+    const OperationKind kind = setup.request.kind;
     setSessionState(sessionState::Transferring);
     keepAlive_.stop();
     // The worker drives the component on its own thread: the session's

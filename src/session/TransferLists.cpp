@@ -2,7 +2,6 @@
 
 #include "remote/FtpObject.h"
 #include "remote/RemotePath.h"
-#include "transfer/FtpOperation.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,27 +16,25 @@ std::string siteKey(const ftpSite& site)
     return site.hostAddress + "*" + std::to_string(site.port) + "*" + site.userId;
 }
 
-std::string shownName(const std::string& name, bool folder)
+void addRemote(TransferItems& items, const ftpObject& entry)
 {
-    return folder ? "[" + name + "]" : name;
-}
-
-void addRemote(transferItems& items, const ftpObject& entry)
-{
-    const std::string path = remotePath::join(entry.directory, entry.name);
-    const auto size = static_cast<std::uint64_t>(std::max<std::int64_t>(0, entry.size));
+    TransferEntry item = entryAt(remotePath::join(entry.directory, entry.name));
+    item.dateText = entry.dateText;
     switch (entry.kind) {
     case ftpObject::Folder:
-        items.folders.push_back(folderEntry(entry.dateText, path));
-        break;
+        items.folders.push_back(std::move(item));
+        return;
     case ftpObject::UnixLink:
-        items.links.push_back(linkEntry(entry.dateText, path, size));
-        break;
+        item.size = static_cast<std::uint64_t>(std::max<std::int64_t>(0, entry.size));
+        items.links.push_back(std::move(item));
+        return;
     default:
-        items.files.push_back(fileEntry(entry.digest, entry.dateText, path, size));
         break;
     }
-    items.displayNames.push_back(shownName(entry.name, entry.kind == ftpObject::Folder));
+    item.size = static_cast<std::uint64_t>(std::max<std::int64_t>(0, entry.size));
+    if (entry.digest.size() >= zeroDigest.size())
+        item.digest = entry.digest;
+    items.files.push_back(std::move(item));
 }
 
 } // namespace
@@ -45,43 +42,42 @@ void addRemote(transferItems& items, const ftpObject& entry)
 namespace transferLists
 {
 
-std::vector<siteGroup> remoteGroups(std::span<const ftpObject* const> selection)
+std::vector<TransferRequest> remoteRequests(
+    std::span<const ftpObject* const> selection, OperationKind kind, const QString& destination)
 {
-    std::vector<siteGroup> groups;
+    std::vector<TransferRequest> requests;
     std::vector<std::string> keys;
     for (const ftpObject* entry : selection) {
         const std::string key = siteKey(*entry->site);
         const auto found = std::find(keys.begin(), keys.end(), key);
-        siteGroup* group = nullptr;
+        TransferRequest* request = nullptr;
         if (found == keys.end()) {
             keys.push_back(key);
-            group = &groups.emplace_back(siteGroup { *entry->site, {} });
+            request = &requests.emplace_back(TransferRequest { *entry->site, kind, destination, {} });
         } else {
-            group = &groups[static_cast<std::size_t>(found - keys.begin())];
+            request = &requests[static_cast<std::size_t>(found - keys.begin())];
         }
-        addRemote(group->items, *entry);
+        addRemote(request->items, *entry);
     }
-    return groups;
+    return requests;
 }
 
-transferItems localItems(const QStringList& paths)
+TransferItems localItems(const QStringList& paths)
 {
-    transferItems items;
+    TransferItems items;
     for (QString path : paths) {
         while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
             path.chop(1);
         const QFileInfo info(path);
         const QString name = info.fileName();
-        const std::string localPath = QFile::encodeName(path).toStdString();
+        TransferEntry item = entryAt(QFile::encodeName(path).toStdString());
         if (info.isDir()) {
             if (name == QStringLiteral(".") || name == QStringLiteral(".."))
                 continue;
-            items.folders.push_back(uploadFolderEntry(localPath));
-            items.displayNames.push_back(shownName(QFile::encodeName(name).toStdString(), true));
+            items.folders.push_back(std::move(item));
         } else if (info.isFile()) {
-            const qint64 size = info.isReadable() ? info.size() : 0;
-            items.files.push_back(uploadFileEntry(localPath, static_cast<std::uint64_t>(size)));
-            items.displayNames.push_back(shownName(QFile::encodeName(name).toStdString(), false));
+            item.size = static_cast<std::uint64_t>(info.isReadable() ? info.size() : 0);
+            items.files.push_back(std::move(item));
         }
     }
     return items;

@@ -2,7 +2,7 @@
 
 #include "common/Prompter.h"
 #include "net/TFtpClient.h"
-#include "transfer/EntryFields.h"
+#include "remote/RemotePath.h"
 #include "transfer/LoaderTexts.h"
 #include "transfer/LoaderThread.h"
 #include "transfer/RemoteName.h"
@@ -41,31 +41,32 @@ void DeleteBranch::run()
 
 void DeleteBranch::announceWalking()
 {
-    worker_.withOperation([](ftpOperationObject& operation) { operation.kind = OperationKind::Delete; });
+    worker_.withOperation(
+        [](ftpOperationObject& operation) { operation.request.kind = OperationKind::Delete; });
     worker_.progressBlock().walkingStarted = true;
 }
 
 void DeleteBranch::deleteFolders()
 {
-    for (const std::string& entry : worker_.folders()) {
+    for (const TransferEntry& entry : worker_.items().folders) {
         if (worker_.stopping())
             return;
-        std::string folder(folderEntryPath(entry));
+        std::string folder = entry.path;
         while (folder.size() > 1 && folder.back() == '/')
             folder.pop_back();
-        worker_.setRemoteBase(parentFolderOf(folder));
+        worker_.setRemoteBase(remotePath::parentOf(folder));
         deleteTree(folder, 0);
     }
 }
 
 void DeleteBranch::deleteOwnFiles()
 {
-    deleteEntries(worker_.files());
+    deleteEntries(worker_.items().files);
 }
 
 void DeleteBranch::deleteOwnLinks()
 {
-    deleteEntries(worker_.links());
+    deleteEntries(worker_.items().links);
 }
 
 void DeleteBranch::deleteTree(const std::string& folder, int depth)
@@ -79,14 +80,14 @@ void DeleteBranch::deleteTree(const std::string& folder, int depth)
         if (const auto listed = walker_.listCurrentFolder()) {
             if (!deleteEntries(listed->files) || !deleteEntries(listed->links))
                 return;
-            for (const std::string& subfolder : listed->folders) {
+            for (const TransferEntry& subfolder : listed->folders) {
                 if (worker_.stopping())
                     return;
-                deleteTree(std::string(folderEntryPath(subfolder)), depth + 1);
+                deleteTree(subfolder.path, depth + 1);
             }
         }
     }
-    const std::string parent = parentFolderOf(folder);
+    const std::string parent = remotePath::parentOf(folder);
     walker_.setCurrentFolder(parent);
     if (worker_.stopping() || !walker_.changeRemoteFolder(parent) || worker_.stopping())
         return;
@@ -100,14 +101,13 @@ void DeleteBranch::deleteTree(const std::string& folder, int depth)
     }
 }
 
-bool DeleteBranch::deleteEntries(const std::vector<std::string>& entries)
+bool DeleteBranch::deleteEntries(const std::vector<TransferEntry>& entries)
 {
     std::vector<std::string> batch;
     for (auto next = entries.begin(); next != entries.end();) {
         batch.clear();
         for (; next != entries.end() && batch.size() < LoaderThread::commandsPerBatch; ++next) {
-            if (auto fields = parseRemoteFileEntry(*next))
-                batch.push_back(std::move(fields->remotePath));
+            batch.push_back(next->path);
         }
         if (worker_.stopping())
             return false;

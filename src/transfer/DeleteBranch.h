@@ -29,7 +29,7 @@ private:
     void deleteTree(const std::string& folder, int depth);
     // Files or links (fileEntry or linkEntry texts). False when the run ends
     // (a refusal or a stop).
-    bool deleteEntries(const std::vector<std::string>& entries);
+    bool deleteEntries(const std::vector<TransferEntry>& entries);
     // One batch; false when the run ends.
     bool deleteBatch(const std::vector<std::string>& paths);
 

@@ -2,8 +2,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/ProgramFolders.h"
-#include "transfer/EntryFields.h"
-#include "transfer/FtpOperation.h"
+#include "transfer/EntryText.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -15,15 +14,15 @@
 #include <mutex>
 #include <unistd.h>
 
-void directoryCache::add(std::string_view entry)
+void directoryCache::add(const TransferEntry& file)
 {
-    content_ += entry;
+    content_ += entryText(file, EntryForm::RemoteFile);
     content_ += "\r\n";
 }
 
 void directoryCache::addUnwalkedFolder(std::string_view path)
 {
-    content_ += folderEntry({}, path);
+    content_ += entryText(entryAt(std::string(path)), EntryForm::RemoteFolder);
     if (path.empty() || path.back() != '/')
         content_ += '/';
     content_ += "\r\n";
@@ -62,10 +61,10 @@ std::optional<directoryCache::Entries> directoryCache::load(const QString& path)
         while (line.endsWith('\n') || line.endsWith('\r'))
             line.chop(1);
         const std::string_view text(line.constData(), static_cast<size_t>(line.size()));
-        if (parseRemoteFileEntry(text))
-            entries.files.emplace_back(text);
+        if (auto file = parseEntryText(text, EntryForm::RemoteFile))
+            entries.files.push_back(std::move(*file));
         else if (isUnwalkedFolderLine(text))
-            entries.unwalkedFolders.emplace_back(folderEntryPath(text));
+            entries.unwalkedFolders.emplace_back(text.substr(1));
     }
     return entries;
 }

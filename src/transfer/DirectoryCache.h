@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transfer/TransferRequest.h"
+
 #include <QString>
 
 #include <optional>
@@ -8,18 +10,18 @@
 #include <vector>
 
 // The file list of a download walk, kept so that a restarted operation need
-// not walk the remote tree again: one fileEntry per line, each ended by
+// not walk the remote tree again: one remote file entry text per line, each ended by
 // CR LF, in the folder "Cache" of the program folder, in the order the
 // files are fetched. A walk that did not get through the whole tree (it was
 // stopped, or a folder could not be opened) adds the folders it did not walk
-// as folderEntry lines with an empty date ("?/pub/b/"), so that a restart
+// as remote folder entry texts with an empty date ("?/pub/b/"), so that a restart
 // walks on from there instead of taking part of the tree for all of it.
-// Such a line always ends in "/", a fileEntry in its size: readers that know
+// Such a line always ends in "/", a file's in its size: readers that know
 // only files leave it out.
 class directoryCache
 {
 public:
-    void add(std::string_view entry);
+    void add(const TransferEntry& file);
     void addUnwalkedFolder(std::string_view path);
     const std::string& content() const { return content_; }
 
@@ -28,7 +30,7 @@ public:
     bool save(const QString& path, QString* error = nullptr) const;
 
     struct Entries {
-        std::vector<std::string> files; // fileEntry texts, in order
+        std::vector<TransferEntry> files; // in order
         std::vector<std::string> unwalkedFolders; // paths ending in "/"
         bool operator==(const Entries&) const = default;
     };

@@ -2,8 +2,8 @@
 
 #include "common/Prompter.h"
 #include "net/TFtpClient.h"
+#include "remote/RemotePath.h"
 #include "transfer/DownloadTexts.h"
-#include "transfer/EntryFields.h"
 #include "transfer/LoaderThread.h"
 #include "transfer/LocalName.h"
 #include "transfer/PartDownload.h"
@@ -40,7 +40,7 @@ void DownloadBranch::run()
 {
     readResumeState();
     collectTargets();
-    const auto count = static_cast<std::int32_t>(worker_.files().size());
+    const auto count = static_cast<std::int32_t>(worker_.items().files.size());
     for (std::int32_t index = firstFileIndex_; index < count && !worker_.stopping(); ++index)
         processFile(index);
 }
@@ -56,50 +56,41 @@ void DownloadBranch::readResumeState()
 
 void DownloadBranch::collectTargets()
 {
-    for (const std::string& entry : worker_.files()) {
-        if (const auto fields = parseRemoteFileEntry(entry)) {
-            if (const auto path = localPathOf(fields->remotePath))
-                targets_.insert(*path);
-        }
+    for (const TransferEntry& file : worker_.items().files) {
+        if (const auto path = localPathOf(file.path))
+            targets_.insert(*path);
     }
 }
 
-// A file of a walked folder keeps its place below the folder, which is made
-// again below the local base; a file named by itself lands in the base. A
-// link to a folder is such a folder too (a restart from the cache has not
-// resolved it).
 // A file of a walked folder keeps its place below the folder, which is made
 // again below the local base; a file named by itself lands in the base. A
 // link to a folder is such a folder (a restart from the cache has not
 // resolved the links again).
 std::optional<QString> DownloadBranch::localPathOf(const std::string& remotePath) const
 {
-    std::vector<std::string> roots;
-    for (const std::string& folder : worker_.folders())
-        roots.push_back(withSlash(folderEntryPath(folder)));
-    for (const std::string& link : worker_.links()) {
-        if (const auto fields = parseRemoteFileEntry(link))
-            roots.push_back(withSlash(fields->remotePath));
+    const TransferItems& items = worker_.items();
+    for (const auto* roots : { &items.folders, &items.links }) {
+        for (const TransferEntry& entry : *roots) {
+            const std::string root = withSlash(entry.path);
+            if (remotePath.size() > root.size() && remotePath.compare(0, root.size(), root) == 0)
+                return localPathBelow(worker_.localBase(), remotePath::parentOf(root), remotePath);
+        }
     }
-    for (const std::string& root : roots) {
-        if (remotePath.size() > root.size() && remotePath.compare(0, root.size(), root) == 0)
-            return localPathBelow(worker_.localBase(), parentFolderOf(root), remotePath);
-    }
-    return localPathBelow(worker_.localBase(), parentFolderOf(remotePath), remotePath);
+    return localPathBelow(worker_.localBase(), remotePath::parentOf(remotePath), remotePath);
 }
 
 void DownloadBranch::processFile(std::int32_t index)
 {
-    const auto fields = parseRemoteFileEntry(worker_.files()[static_cast<std::size_t>(index)]);
-    if (!fields || fields->remotePath.empty())
+    const TransferEntry& file = worker_.items().files[static_cast<std::size_t>(index)];
+    if (file.path.empty())
         return;
     FileJob job;
     job.index = index;
-    job.remotePath = fields->remotePath;
-    job.digest = fields->digest;
-    job.date = fields->dateText;
-    job.size = fields->size;
-    job.remoteFolder = parentFolderOf(job.remotePath);
+    job.remotePath = file.path;
+    job.digest = file.digest;
+    job.date = file.dateText;
+    job.size = file.size;
+    job.remoteFolder = remotePath::parentOf(job.remotePath);
     const QString shown = shownName(job.remotePath);
     worker_.progressBlock().setCurrentFile(shown);
     const auto local = localPathOf(job.remotePath);
@@ -444,7 +435,7 @@ void DownloadBranch::storeResumeState(const FileJob& job, std::uint64_t partLeng
         operation.lastFileIndex = job.index;
         operation.lastFileBytePeriod = static_cast<std::int64_t>(partLength);
         operation.lastFileConnections = needed;
-        operation.localPath = localBase;
+        operation.request.destination = localBase;
     });
 }
 

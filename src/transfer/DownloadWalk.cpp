@@ -2,7 +2,6 @@
 
 #include "common/ProgramFolders.h"
 #include "common/Prompter.h"
-#include "transfer/EntryFields.h"
 #include "transfer/LoaderTexts.h"
 #include "transfer/LoaderThread.h"
 #include "transfer/RemoteName.h"
@@ -20,12 +19,6 @@ constexpr std::size_t foldersNamed = 10;
 QString cachePath(const std::string& cacheFile)
 {
     return joinPath(cacheFolder(), QString::fromStdString(cacheFile));
-}
-
-std::string remotePathOf(const std::string& entry)
-{
-    const auto fields = parseRemoteFileEntry(entry);
-    return fields ? fields->remotePath : std::string();
 }
 
 } // namespace
@@ -78,24 +71,16 @@ void DownloadWalk::prepareFromCache()
     if (!resumeFromCache_)
         return;
     bool rest = false, md5 = false;
-    QString localPath;
     worker_.withOperation([&](ftpOperationObject& operation) {
         firstFileIndex_ = operation.lastFileIndex;
-        localPath = operation.localPath;
-        rest = operation.site.supportsRest;
-        md5 = operation.site.supportsMd5;
+        rest = operation.request.site.supportsRest;
+        md5 = operation.request.site.supportsMd5;
     });
-    if (!localPath.isEmpty())
-        worker_.setLocalBase(localPath.endsWith(QLatin1Char('/')) ? localPath : localPath + QLatin1Char('/'));
     worker_.restoreCapabilities(rest, md5);
-    worker_.files() = std::move(stored_->files);
+    std::vector<TransferEntry>& files = worker_.items().files;
+    files = std::move(stored_->files);
     // The operation's own files no longer stand for what is to be fetched.
-    std::int64_t total = 0;
-    for (const std::string& entry : worker_.files()) {
-        if (const auto fields = parseRemoteFileEntry(entry))
-            total += static_cast<std::int64_t>(fields->size);
-    }
-    worker_.progressBlock().totalBytes = total;
+    worker_.progressBlock().totalBytes = static_cast<std::int64_t>(totalSizeOf(files));
     // With digests every file connects by itself, unless folders are left
     // to walk.
     if ((!md5 || !stored_->unwalkedFolders.empty()) && !worker_.isBorrowed())
@@ -110,30 +95,23 @@ void DownloadWalk::prepareAfresh()
         return;
     worker_.probeResume();
     worker_.probeDigests();
-    std::vector<std::string>& files = worker_.files();
+    std::vector<TransferEntry>& files = worker_.items().files;
     std::reverse(files.begin(), files.end());
     if (worker_.supportsMd5())
         fillDigests(files);
 }
 
-void DownloadWalk::fillDigests(std::vector<std::string>& files)
+void DownloadWalk::fillDigests(std::vector<TransferEntry>& files)
 {
-    std::vector<std::string*> entries;
     std::vector<std::string> paths;
-    std::vector<remoteFileFields> fields;
-    for (std::string& entry : files) {
-        if (auto parsed = parseRemoteFileEntry(entry)) {
-            entries.push_back(&entry);
-            paths.push_back(parsed->remotePath);
-            fields.push_back(std::move(*parsed));
-        }
-    }
-    const std::vector<std::string> digests = worker_.queryDigests(paths);
+    for (const TransferEntry& file : files)
+        paths.push_back(file.path);
+    std::vector<std::string> digests = worker_.queryDigests(paths);
     // A stop leaves the digests unasked: the entries keep the ones they had.
     if (worker_.stopping())
         return;
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        *entries[i] = fileEntry(digests[i], fields[i].dateText, fields[i].remotePath, fields[i].size);
+    for (std::size_t i = 0; i < files.size(); ++i)
+        files[i].digest = std::move(digests[i]);
 }
 
 void DownloadWalk::announceWalking()
@@ -143,10 +121,11 @@ void DownloadWalk::announceWalking()
 
 void DownloadWalk::resolveLinks()
 {
-    if (resumeFromCache_ || worker_.links().empty())
+    TransferItems& items = worker_.items();
+    if (resumeFromCache_ || items.links.empty())
         return;
     worker_.setStatus(LoaderTexts::resolvingLinksToDownload());
-    walker_.resolveLinks(worker_.links(), worker_.files(), worker_.folders());
+    walker_.resolveLinks(items.links, items.files, items.folders);
 }
 
 void DownloadWalk::walkFolders()
@@ -155,13 +134,13 @@ void DownloadWalk::walkFolders()
     if (resumeFromCache_) {
         folders = stored_->unwalkedFolders;
     } else {
-        for (const std::string& folder : worker_.folders())
-            folders.emplace_back(folderEntryPath(folder));
+        for (const TransferEntry& folder : worker_.items().folders)
+            folders.push_back(folder.path);
     }
     if (!folders.empty())
         worker_.setStatus(LoaderTexts::walkingRemote());
     walked_ = true;
-    unwalked_ = walker_.walkRemoteFolders(folders, worker_.files());
+    unwalked_ = walker_.walkRemoteFolders(folders, worker_.items().files);
 }
 
 std::int32_t DownloadWalk::resumeIndexAfterWalk(std::int32_t storedIndex) const
@@ -169,10 +148,10 @@ std::int32_t DownloadWalk::resumeIndexAfterWalk(std::int32_t storedIndex) const
     if (resumeFromCache_ || !stored_ || storedIndex < 0
         || static_cast<std::size_t>(storedIndex) >= stored_->files.size())
         return storedIndex;
-    const std::string path = remotePathOf(stored_->files[static_cast<std::size_t>(storedIndex)]);
-    const std::vector<std::string>& files = worker_.files();
+    const std::string& path = stored_->files[static_cast<std::size_t>(storedIndex)].path;
+    const std::vector<TransferEntry>& files = worker_.items().files;
     const auto found = std::find_if(
-        files.begin(), files.end(), [&](const std::string& entry) { return remotePathOf(entry) == path; });
+        files.begin(), files.end(), [&](const TransferEntry& file) { return file.path == path; });
     // A file no longer in the tree has nothing to resume.
     return found == files.end() ? -1 : static_cast<std::int32_t>(found - files.begin());
 }
@@ -186,8 +165,8 @@ void DownloadWalk::saveCache()
             cacheFile_ = name->toStdString();
     }
     directoryCache cache;
-    for (const std::string& entry : worker_.files())
-        cache.add(entry);
+    for (const TransferEntry& file : worker_.items().files)
+        cache.add(file);
     for (const std::string& folder : unwalked_)
         cache.addUnwalkedFolder(folder);
     // Unsaved, a cache would be taken for the tree on a restart; without
@@ -204,8 +183,8 @@ void DownloadWalk::saveCache()
         // The file stopped in keeps its resume state: the transfer finds it
         // by this index.
         operation.lastFileIndex = resumeFromCache_ ? first : resumeIndexAfterWalk(operation.lastFileIndex);
-        operation.site.supportsRest = rest;
-        operation.site.supportsMd5 = md5;
+        operation.request.site.supportsRest = rest;
+        operation.request.site.supportsMd5 = md5;
     });
 }
 

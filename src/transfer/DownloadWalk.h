@@ -38,7 +38,7 @@ private:
     void prepareFromCache();
     void prepareAfresh();
     // The server's digest in place of each file entry's.
-    void fillDigests(std::vector<std::string>& files);
+    void fillDigests(std::vector<TransferEntry>& files);
     void announceWalking();
     void resolveLinks();
     void walkFolders();

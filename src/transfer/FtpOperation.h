@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/FtpSite.h"
+#include "transfer/TransferRequest.h"
 
 #include <QString>
 
@@ -10,8 +10,6 @@
 #include <vector>
 
 class TransferWindow;
-
-enum class OperationKind : std::int32_t { Download = -1, Delete = 0, Upload = 1 };
 
 // Stored as a number; a value outside the named ones is kept as it is.
 enum class OperationStatus : std::int32_t {
@@ -25,21 +23,13 @@ enum class OperationStatus : std::int32_t {
 
 enum class OperationPriority : std::int32_t { High = 0, Normal = 1, Low = 2 };
 
-// The digest text that means "not known".
-inline constexpr std::string_view zeroDigest = "00000000000000000000000000000000";
-
 // One download, upload or deletion: what to transfer, where, and the state
 // needed to resume it. Owned by its row of the actions list; the running
 // transfer window and its worker write progress and resume state back into it.
 struct ftpOperationObject {
-    std::vector<std::string> files; // fileEntry texts
-    std::vector<std::string> folders; // folderEntry texts
-    std::vector<std::string> links; // linkEntry texts
-    std::vector<std::string> displayNames;
-    ftpSite site;
+    // The site's capabilities are written back as the worker learns them.
+    TransferRequest request;
     TransferWindow* window = nullptr; // the running transfer window; not stored
-    QString localPath;
-    OperationKind kind = OperationKind::Download;
     OperationStatus status = OperationStatus::Stopped;
     std::string cacheFile; // file name inside the cache folder; empty when none
     std::int32_t lastFileIndex = 0;
@@ -50,26 +40,6 @@ struct ftpOperationObject {
     std::int32_t priority = static_cast<std::int32_t>(OperationPriority::Normal);
     bool autoTry = false;
 };
-
-// Entry texts, fields joined by "?" (so a remote path cannot hold one).
-// A digest shorter than 32 characters is not a digest: zeroDigest stands in.
-std::string fileEntry(
-    std::string_view digest, std::string_view dateText, std::string_view remotePath, std::uint64_t size);
-std::string linkEntry(std::string_view dateText, std::string_view remotePath, std::uint64_t size);
-std::string folderEntry(std::string_view dateText, std::string_view remotePath);
-std::string uploadFileEntry(std::string_view localPath, std::uint64_t size);
-std::string uploadFolderEntry(std::string_view localPath);
-
-// Which of the forms above an entry text has. The text alone cannot tell: a
-// name may hold "?", and an upload's folder entry is a bare path.
-enum class EntryForm { RemoteFile, RemoteFolder, UploadFile, UploadFolder };
-// The form of each list of an operation of `kind` (links are remote files).
-EntryForm fileEntryForm(OperationKind kind);
-EntryForm folderEntryForm(OperationKind kind);
-
-// The short name an entry shows in the actions list: "a.txt" for a file,
-// "docs/" for a folder.
-std::string displayNameOf(std::string_view entry, EntryForm form);
 
 // The texts of the actions list's columns.
 QString kindText(OperationKind kind);

@@ -107,7 +107,7 @@ TLoadFrame::TLoadFrame(LoadFrameSetup setup, QObject* parent)
     , setup_(std::move(setup))
     , actions_(setup_.actions)
     , operation_(setup_.operation)
-    , kind_(setup_.kind)
+    , kind_(setup_.request.kind)
     , embedded_(setup_.embedded)
     , progress_(std::make_shared<LoaderProgress>())
 {
@@ -139,10 +139,8 @@ void TLoadFrame::applyLayout()
         = display_.detailsShown ? QStringLiteral("<< &Details") : QStringLiteral("Details >>");
     display_.closeWhenDone = setup_.options->EnableLoadFormClosingAtStartup;
     display_.statusLine = statusText_;
-    if (!setup_.pathGiven && kind_ == OperationKind::Download)
-        display_.localPath = setup_.selectedLocalFolder;
-    else if (kind_ == OperationKind::Download)
-        display_.localPath = setup_.path;
+    if (kind_ == OperationKind::Download)
+        display_.localPath = localBaseOf(setup_.request);
 }
 
 void TLoadFrame::attachView(LoadFrameView* view)
@@ -155,12 +153,10 @@ void TLoadFrame::start(TFtpClient* borrowed)
 {
     if (borrowed)
         display_.closeWhenDone = true;
-    ftpSite site = setup_.site;
-    OperationPriority priority = OperationPriority::Normal;
-    if (operation_) {
-        site = operation_->site;
-        priority = static_cast<OperationPriority>(operation_->priority);
-    }
+    TransferRequest request = operation_ ? operation_->request : setup_.request;
+    const auto priority
+        = operation_ ? static_cast<OperationPriority>(operation_->priority) : OperationPriority::Normal;
+    const ftpSite& site = request.site;
     display_.priority = priority;
     const std::string shown = site.displayAddress.empty()
         ? (site.persistent ? site.hostAddress : site.p2pUserName)
@@ -168,18 +164,10 @@ void TLoadFrame::start(TFtpClient* borrowed)
     display_.host = QString::fromStdString(site.persistent ? shown : "<" + shown + ">");
 
     LoaderInputs inputs;
-    inputs.site = std::move(site);
+    inputs.request = std::move(request);
     inputs.options = *setup_.options;
-    inputs.kind = kind_;
     inputs.borrowed = borrowed;
     inputs.operation = operation_;
-    inputs.path = setup_.path;
-    inputs.pathGiven = setup_.pathGiven;
-    inputs.selectedLocalFolder = setup_.selectedLocalFolder;
-    inputs.files = setup_.files;
-    inputs.folders = setup_.folders;
-    inputs.links = setup_.links;
-    inputs.displayNames = setup_.displayNames;
     inputs.prompter = setup_.prompter;
     inputs.window = this;
     inputs.progress = progress_;
@@ -383,10 +371,7 @@ void TLoadFrame::render()
 
 QString TLoadFrame::operationName() const
 {
-    QStringList names;
-    for (const std::string& name : setup_.displayNames)
-        names << QString::fromStdString(name);
-    return names.join(QStringLiteral(", "));
+    return itemsColumnText(displayNamesOf(setup_.request.items));
 }
 
 // ---------------------------------------------------------------- destroy

@@ -92,13 +92,9 @@ struct LoadFrameSetup {
     Prompter* prompter = nullptr; // required
     QStringList speedLabels; // the shell's connection-speed labels
     bool embedded = false; // inside a session's tab rather than a window of its own
-    ftpSite site; // with its P2P network
-    OperationKind kind = OperationKind::Download;
-    // A download's local folder.
-    QString path;
-    bool pathGiven = false;
-    QString selectedLocalFolder;
-    std::vector<std::string> files, folders, links, displayNames;
+    // What to transfer; the operation's own request, when there is one, is
+    // what the worker is given.
+    TransferRequest request;
     // Embedded use: gets the borrowed connection back (null when none) once
     // the worker is gone.
     std::function<void(TFtpClient* returned)> handBack;

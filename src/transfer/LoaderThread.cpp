@@ -13,7 +13,6 @@
 #include "transfer/DirectoryCache.h"
 #include "transfer/DownloadBranch.h"
 #include "transfer/DownloadWalk.h"
-#include "transfer/EntryFields.h"
 #include "transfer/LoaderTexts.h"
 #include "transfer/LocalName.h"
 #include "transfer/RemoteName.h"
@@ -22,7 +21,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTimer>
 
 #include <chrono>
@@ -33,23 +31,11 @@ namespace
 constexpr std::chrono::milliseconds watchdogPeriod { 250 };
 constexpr int quitTimeoutSeconds = 3;
 
-QString withSlash(QString folder)
-{
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    return folder;
-}
-
 std::string withSlash(std::string folder)
 {
     if (folder.empty() || folder.back() != '/')
         folder += '/';
     return folder;
-}
-
-QString parentOfLocal(const std::string& path)
-{
-    return QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).path();
 }
 
 QThread::Priority threadPriority(OperationPriority priority)
@@ -69,55 +55,27 @@ QThread::Priority threadPriority(OperationPriority priority)
 
 LoaderThread::LoaderThread(LoaderInputs inputs, QObject* parent)
     : QThread(parent)
-    , kind_(inputs.kind)
+    , kind_(inputs.request.kind)
     , options_(std::move(inputs.options))
     , borrowedClient_(inputs.borrowed)
     , prompter_(inputs.prompter)
     , progress_(inputs.progress ? std::move(inputs.progress) : std::make_shared<LoaderProgress>())
     , localNames_(inputs.localNames ? std::move(inputs.localNames) : std::make_shared<LocalNameClaims>())
-    , files_(std::move(inputs.files))
-    , folders_(std::move(inputs.folders))
-    , links_(std::move(inputs.links))
-    , displayNames_(std::move(inputs.displayNames))
+    , localBase_(localBaseOf(inputs.request))
+    , items_(std::move(inputs.request.items))
     , window_(inputs.window)
     , operation_(inputs.operation)
     , hasWindow_(inputs.window != nullptr)
     , onOperationChanged_(std::move(inputs.onOperationChanged))
-    , site_(std::move(inputs.site))
+    , site_(std::move(inputs.request.site))
 {
     hostText_ = QString::fromStdString(site_.persistent ? site_.hostAddress : site_.p2pUserName);
     // An upload goes into its site's initial directory, which keeps the
     // server's bytes.
     remoteBase_ = withSlash(site_.initialDirectory);
-    if (kind_ == OperationKind::Upload) {
-        if (!files_.empty()) {
-            if (const auto fields = parseUploadFileEntry(files_.front()))
-                localBase_ = parentOfLocal(fields->localPath);
-        } else if (!folders_.empty()) {
-            localBase_ = parentOfLocal(folders_.front());
-        }
-    } else if (inputs.pathGiven) {
-        localBase_ = inputs.path;
-        if (kind_ == OperationKind::Download)
-            QDir().mkpath(localBase_);
-    } else if (!inputs.selectedLocalFolder.isEmpty()) {
-        localBase_ = inputs.selectedLocalFolder;
-    } else {
-        localBase_ = defaultDownloadFolder();
+    if (kind_ == OperationKind::Download)
         QDir().mkpath(localBase_);
-    }
-    localBase_ = withSlash(localBase_);
-
-    std::int64_t total = 0;
-    for (const std::string& entry : files_) {
-        if (kind_ == OperationKind::Upload) {
-            if (const auto fields = parseUploadFileEntry(entry))
-                total += static_cast<std::int64_t>(fields->size);
-        } else if (const auto fields = parseRemoteFileEntry(entry)) {
-            total += static_cast<std::int64_t>(fields->size);
-        }
-    }
-    progress_->totalBytes = total;
+    progress_->totalBytes = static_cast<std::int64_t>(totalSizeOf(items_.files));
 }
 
 LoaderThread::~LoaderThread()

@@ -5,6 +5,7 @@
 #include "settings/ConnectionOptions.h"
 #include "transfer/FtpOperation.h"
 #include "transfer/LoaderWindow.h"
+#include "transfer/TransferRequest.h"
 #include "transfer/TransferType.h"
 
 #include <QString>
@@ -27,9 +28,8 @@ class THttpCli;
 
 // What a worker is given when its window creates it.
 struct LoaderInputs {
-    ftpSite site; // with its P2P network, for look-ups by user name
+    TransferRequest request; // its site with its P2P network, for look-ups by user name
     connectionOptions options;
-    OperationKind kind = OperationKind::Download;
     // The browsing session's connection, already detached from its thread
     // (TCustomFtpCli::ThreadDetach): the worker uses it as connection 0 and
     // hands it back detached; the lender takes it with takeBackBorrowed().
@@ -37,12 +37,6 @@ struct LoaderInputs {
     // Resume state and capabilities are written back into it on the main
     // thread; may be null.
     ftpOperationObject* operation = nullptr;
-    // A download's local folder.
-    QString path;
-    bool pathGiven = false;
-    // The folder selected in the main window's local view; empty: none.
-    QString selectedLocalFolder;
-    std::vector<std::string> files, folders, links, displayNames;
     Prompter* prompter = nullptr; // required
     LoaderWindow* window = nullptr; // may be null: nothing is shown
     std::shared_ptr<LoaderProgress> progress; // made when null
@@ -116,9 +110,8 @@ public:
     LoaderProgress& progressBlock() { return *progress_; }
     Prompter& prompter() { return *prompter_; }
     const QString& listingFile() const { return listingFile_; }
-    std::vector<std::string>& files() { return files_; }
-    std::vector<std::string>& folders() { return folders_; }
-    std::vector<std::string>& links() { return links_; }
+    // The operation's items; a walk adds the files it finds.
+    TransferItems& items() { return items_; }
     void setRemoteBase(std::string base) { remoteBase_ = std::move(base); }
     void setLocalBase(QString base) { localBase_ = std::move(base); }
 
@@ -205,7 +198,7 @@ private:
     QString hostText_;
     std::string remoteBase_;
     QString localBase_;
-    std::vector<std::string> files_, folders_, links_, displayNames_;
+    TransferItems items_;
 
     // Main thread only.
     LoaderWindow* window_;

@@ -4,6 +4,7 @@
 
 #include "common/ComplementText.h"
 #include "common/IniFile.h"
+#include "transfer/EntryText.h"
 
 #include <algorithm>
 #include <charconv>
@@ -40,8 +41,10 @@ std::int64_t readInt64(
     return ec == std::errc() && end == text->data() + text->size() && !text->empty() ? value : dflt;
 }
 
-std::vector<std::string> readEntries(
-    const IniFile& store, const std::string& section, std::string_view countKey, std::string_view entryKey)
+// An entry whose text is damaged names nothing that could be transferred:
+// it is left out.
+std::vector<TransferEntry> readEntries(const IniFile& store, const std::string& section,
+    std::string_view countKey, std::string_view entryKey, EntryForm form)
 {
     // A list never holds more entries than its section has keys: a count
     // beyond that would only add empty entries, as many as a damaged store
@@ -49,34 +52,34 @@ std::vector<std::string> readEntries(
     const auto present
         = static_cast<std::int32_t>(std::min<std::size_t>(store.keyCount(section), maxEntriesPerList));
     const std::int32_t count = std::clamp(store.readInteger(section, countKey, 0), 0, present);
-    std::vector<std::string> entries;
-    for (std::int32_t i = 0; i < count; ++i)
-        entries.push_back(store.readString(section, std::string(entryKey) + std::to_string(i), ""));
+    std::vector<TransferEntry> entries;
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::string text = store.readString(section, std::string(entryKey) + std::to_string(i), "");
+        if (auto entry = parseEntryText(text, form))
+            entries.push_back(std::move(*entry));
+    }
     return entries;
 }
 
 void writeEntries(IniFile& store, const std::string& section, std::string_view entryKey,
-    const std::vector<std::string>& entries)
+    const std::vector<TransferEntry>& entries, EntryForm form)
 {
     for (size_t i = 0; i < entries.size(); ++i)
-        store.writeString(section, std::string(entryKey) + std::to_string(i), entries[i]);
+        store.writeString(section, std::string(entryKey) + std::to_string(i), entryText(entries[i], form));
 }
 
 std::unique_ptr<ftpOperationObject> readOperation(
     const IniFile& store, const std::string& section, const std::string& anonymousPassword)
 {
     auto op = std::make_unique<ftpOperationObject>();
-    op->kind = static_cast<OperationKind>(store.readInteger(section, "Operation", -1));
-    op->files = readEntries(store, section, "FileCount", "File");
-    op->folders = readEntries(store, section, "FolderCount", "Folder");
-    op->links = readEntries(store, section, "LinkCount", "Link");
-    for (const auto& [list, form] : { std::pair { &op->files, fileEntryForm(op->kind) },
-             std::pair { &op->folders, folderEntryForm(op->kind) },
-             std::pair { &op->links, EntryForm::RemoteFile } })
-        for (const std::string& entry : *list)
-            op->displayNames.push_back(displayNameOf(entry, form));
+    TransferRequest& request = op->request;
+    request.kind = static_cast<OperationKind>(store.readInteger(section, "Operation", -1));
+    TransferItems& items = request.items;
+    items.files = readEntries(store, section, "FileCount", "File", fileEntryForm(request.kind));
+    items.folders = readEntries(store, section, "FolderCount", "Folder", folderEntryForm(request.kind));
+    items.links = readEntries(store, section, "LinkCount", "Link", EntryForm::RemoteFile);
 
-    ftpSite& site = op->site;
+    ftpSite& site = request.site;
     site.name = store.readString(section, "SiteName", "");
     site.persistent = store.readBool(section, "SitePersistent", false);
     const std::string address = store.readString(section, "SiteAddress", "");
@@ -100,7 +103,7 @@ std::unique_ptr<ftpOperationObject> readOperation(
     // The historic default "c:\" names no folder here: the user's download
     // folder stands in for it.
     const std::string localPath = store.readString(section, "LocalPath", "");
-    op->localPath = localPath.empty() ? defaultDownloadFolder() : QString::fromStdString(localPath);
+    request.destination = localPath.empty() ? defaultDownloadFolder() : QString::fromStdString(localPath);
     op->status = static_cast<OperationStatus>(store.readInteger(section, "Status", -1));
     op->cacheFile = store.readString(section, "CacheFile", "");
     op->lastFileIndex = store.readInteger(section, "LastFileIndex", 0);
@@ -116,13 +119,15 @@ std::unique_ptr<ftpOperationObject> readOperation(
 
 void writeOperation(IniFile& store, const std::string& section, const ftpOperationObject& op)
 {
-    store.writeInteger(section, "FileCount", static_cast<std::int64_t>(op.files.size()));
-    store.writeInteger(section, "FolderCount", static_cast<std::int64_t>(op.folders.size()));
-    store.writeInteger(section, "LinkCount", static_cast<std::int64_t>(op.links.size()));
-    writeEntries(store, section, "File", op.files);
-    writeEntries(store, section, "Folder", op.folders);
-    writeEntries(store, section, "Link", op.links);
-    const ftpSite& site = op.site;
+    const TransferRequest& request = op.request;
+    const TransferItems& items = request.items;
+    store.writeInteger(section, "FileCount", static_cast<std::int64_t>(items.files.size()));
+    store.writeInteger(section, "FolderCount", static_cast<std::int64_t>(items.folders.size()));
+    store.writeInteger(section, "LinkCount", static_cast<std::int64_t>(items.links.size()));
+    writeEntries(store, section, "File", items.files, fileEntryForm(request.kind));
+    writeEntries(store, section, "Folder", items.folders, folderEntryForm(request.kind));
+    writeEntries(store, section, "Link", items.links, EntryForm::RemoteFile);
+    const ftpSite& site = request.site;
     store.writeString(section, "SiteName", site.name);
     store.writeBool(section, "SitePersistent", site.persistent);
     store.writeString(
@@ -135,8 +140,8 @@ void writeOperation(IniFile& store, const std::string& section, const ftpOperati
         store.writeString(section, "SitePassword", complementText(site.password));
     }
     store.writeString(section, "SiteInitialDirectory", site.initialDirectory);
-    store.writeString(section, "LocalPath", op.localPath.toStdString());
-    store.writeInteger(section, "Operation", static_cast<std::int32_t>(op.kind));
+    store.writeString(section, "LocalPath", request.destination.toStdString());
+    store.writeInteger(section, "Operation", static_cast<std::int32_t>(request.kind));
     store.writeInteger(section, "Status", static_cast<std::int32_t>(op.status));
     store.writeString(section, "CacheFile", op.cacheFile);
     store.writeInteger(section, "LastFileIndex", op.lastFileIndex);

@@ -1,7 +1,7 @@
 #include "transfer/TreeWalker.h"
 
 #include "net/TFtpClient.h"
-#include "transfer/EntryFields.h"
+#include "remote/RemotePath.h"
 #include "transfer/LoaderTexts.h"
 #include "transfer/LoaderThread.h"
 #include "transfer/RemoteName.h"
@@ -9,6 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
+#include <iterator>
 
 namespace
 {
@@ -162,37 +165,39 @@ bool TreeWalker::acceptableName(const ftpObject& entry)
     return false;
 }
 
-std::optional<TreeWalker::Listed> TreeWalker::listCurrentFolder()
+std::optional<TransferItems> TreeWalker::listCurrentFolder()
 {
     if (!listRemoteFolder() || worker_.stopping())
         return std::nullopt;
     source_.directory = currentFolder_;
-    Listed listed;
-    std::vector<ftpObject> files;
+    TransferItems listed;
     std::vector<std::string> paths;
     readListing([&](ftpObject&& entry, lineKind kind) {
         if (!acceptableName(entry))
             return true;
-        std::string path = currentFolder_ + entry.name;
+        TransferEntry item = entryAt(currentFolder_ + entry.name);
+        item.dateText = std::move(entry.dateText);
         if (kind == lineKind::Folder) {
-            listed.folders.push_back(folderEntry(entry.dateText, path));
-        } else if (kind == lineKind::SymbolicLink) {
-            listed.links.push_back(linkEntry(entry.dateText, path, static_cast<std::uint64_t>(entry.size)));
+            listed.folders.push_back(std::move(item));
+            return !worker_.stopping();
+        }
+        item.size = static_cast<std::uint64_t>(std::max<std::int64_t>(entry.size, 0));
+        if (kind == lineKind::SymbolicLink) {
+            listed.links.push_back(std::move(item));
         } else {
-            paths.push_back(std::move(path));
-            files.push_back(std::move(entry));
+            paths.push_back(item.path);
+            listed.files.push_back(std::move(item));
         }
         return !worker_.stopping();
     });
-    const std::vector<std::string> digests = worker_.queryDigests(paths);
-    for (std::size_t i = 0; i < files.size(); ++i)
-        listed.files.push_back(
-            fileEntry(digests[i], files[i].dateText, paths[i], static_cast<std::uint64_t>(files[i].size)));
+    std::vector<std::string> digests = worker_.queryDigests(paths);
+    for (std::size_t i = 0; i < listed.files.size(); ++i)
+        listed.files[i].digest = std::move(digests[i]);
     return listed;
 }
 
 std::vector<std::string> TreeWalker::walkRemoteFolders(
-    const std::vector<std::string>& folders, std::vector<std::string>& files)
+    const std::vector<std::string>& folders, std::vector<TransferEntry>& files)
 {
     struct Pending {
         std::string path;
@@ -207,7 +212,7 @@ std::vector<std::string> TreeWalker::walkRemoteFolders(
     while (!pending.empty() && !worker_.stopping()) {
         Pending next = std::move(pending.back());
         pending.pop_back();
-        std::optional<Listed> listed;
+        std::optional<TransferItems> listed;
         if (next.depth <= deepestFolder)
             listed = openAndList(next.path);
         // A listing cut short by a stop is walked again as a whole.
@@ -217,20 +222,17 @@ std::vector<std::string> TreeWalker::walkRemoteFolders(
             notWalked.push_back(std::move(next.path));
             continue;
         }
-        for (const std::string& entry : listed->files) {
-            files.push_back(entry);
-            if (const auto fields = parseRemoteFileEntry(entry))
-                progress.totalBytes += static_cast<std::int64_t>(fields->size);
-        }
+        progress.totalBytes += static_cast<std::int64_t>(totalSizeOf(listed->files));
+        std::move(listed->files.begin(), listed->files.end(), std::back_inserter(files));
         for (auto folder = listed->folders.rbegin(); folder != listed->folders.rend(); ++folder)
-            pending.push_back({ withSlash(folderEntryPath(*folder)), next.depth + 1 });
+            pending.push_back({ withSlash(folder->path), next.depth + 1 });
     }
     for (auto folder = pending.rbegin(); folder != pending.rend(); ++folder)
         notWalked.push_back(std::move(folder->path));
     return notWalked;
 }
 
-std::optional<TreeWalker::Listed> TreeWalker::openAndList(const std::string& folder)
+std::optional<TransferItems> TreeWalker::openAndList(const std::string& folder)
 {
     // The folder connection 0 is in already is listed without a CWD.
     if (folder != currentFolder_ && (!changeRemoteFolder(folder) || worker_.stopping()))
@@ -246,28 +248,26 @@ void TreeWalker::reportNotOpened(const std::string& folder)
     worker_.setStatus(LoaderTexts::folderNotOpened(shown(folder)));
 }
 
-void TreeWalker::resolveLinks(
-    const std::vector<std::string>& links, std::vector<std::string>& files, std::vector<std::string>& folders)
+void TreeWalker::resolveLinks(const std::vector<TransferEntry>& links, std::vector<TransferEntry>& files,
+    std::vector<TransferEntry>& folders)
 {
     if (links.empty() || !changeRemoteFolder(currentFolder_))
         return;
     const std::string base = currentFolder_;
-    for (const std::string& link : links) {
+    for (const TransferEntry& link : links) {
         if (worker_.stopping())
             return;
-        const auto fields = parseRemoteFileEntry(link);
-        if (!fields || fields->remotePath.empty())
+        if (link.path.empty())
             continue;
-        const std::string joined
-            = fields->remotePath.front() == '/' ? fields->remotePath : base + fields->remotePath;
+        const std::string joined = link.path.front() == '/' ? link.path : base + link.path;
         if (changeRemoteFolder(joined) && !worker_.stopping()) {
             // Connection 0 is in the link's folder now.
             currentFolder_ = withSlash(joined);
-            folders.push_back(folderEntry({}, joined));
+            folders.push_back(entryAt(joined));
         } else {
-            std::uint64_t size = fields->size;
-            latestRemoteSize(joined, size, true);
-            files.push_back(fileEntry(zeroDigest, {}, joined, size));
+            TransferEntry file = entryAt(joined, link.size);
+            latestRemoteSize(joined, file.size, true);
+            files.push_back(std::move(file));
         }
     }
 }
@@ -281,13 +281,13 @@ std::optional<std::string> TreeWalker::remotePathOfLocal(
 }
 
 void TreeWalker::walkLocalFolder(
-    const QString& folder, const QString& localBase, std::vector<std::string>& files)
+    const QString& folder, const QString& localBase, std::vector<TransferEntry>& files)
 {
     walkLocalFolder(folder, { localBase, QFileInfo(localBase).canonicalFilePath() }, files, 0);
 }
 
 void TreeWalker::walkLocalFolder(
-    const QString& folder, const LocalWalk& walk, std::vector<std::string>& files, int depth)
+    const QString& folder, const LocalWalk& walk, std::vector<TransferEntry>& files, int depth)
 {
     if (depth > deepestFolder)
         return;
@@ -311,14 +311,14 @@ void TreeWalker::walkLocalFolder(
         if (entry.isDir()) {
             subfolders.push_back(entry.filePath());
         } else if (entry.isFile()) {
-            files.push_back(uploadFileEntry(
+            files.push_back(entryAt(
                 QFile::encodeName(entry.filePath()).toStdString(), static_cast<std::uint64_t>(entry.size())));
             progress.totalBytes += entry.size();
         }
     }
     const auto remoteFolder = remotePathOfLocal(path, walk.base);
     if (remoteFolder && !worker_.stopping()) {
-        listRemoteParent(parentFolderOf(*remoteFolder), false);
+        listRemoteParent(remotePath::parentOf(*remoteFolder), false);
         if (!remoteFolderExists(*remoteFolder))
             createRemoteFolder(*remoteFolder);
     }

@@ -2,6 +2,7 @@
 
 #include "remote/FtpObject.h"
 #include "remote/ListingParser.h"
+#include "transfer/TransferRequest.h"
 
 #include <QString>
 
@@ -44,15 +45,9 @@ public:
     void latestRemoteSize(const std::string& path, std::uint64_t& size, bool force);
 
     // Downloads and deletions: lists the current folder and hands its files
-    // (fileEntry texts, with digests when the server has them), its
-    // subfolders (folderEntry texts) and its UNIX links (linkEntry texts;
-    // walks never follow them, a deletion removes them as they are).
-    struct Listed {
-        std::vector<std::string> files;
-        std::vector<std::string> folders;
-        std::vector<std::string> links;
-    };
-    std::optional<Listed> listCurrentFolder();
+    // (with digests when the server has them), its subfolders and its UNIX
+    // links (walks never follow them, a deletion removes them as they are).
+    std::optional<TransferItems> listCurrentFolder();
 
     // Walks remote trees (folder paths), one after the other, depth first,
     // each folder's files before those of its subfolders; found files are
@@ -63,20 +58,20 @@ public:
     // have come: those, and after a stop every folder not yet listed whole,
     // so that a later run can walk on from there.
     std::vector<std::string> walkRemoteFolders(
-        const std::vector<std::string>& folders, std::vector<std::string>& files);
+        const std::vector<std::string>& folders, std::vector<TransferEntry>& files);
 
     // UNIX links of the operation: a link to a folder joins `folders`, any
     // other link `files` (with an unknown digest). A link's path is the
     // session's full path; a relative one lies in the current folder.
-    void resolveLinks(const std::vector<std::string>& links, std::vector<std::string>& files,
-        std::vector<std::string>& folders);
+    void resolveLinks(const std::vector<TransferEntry>& links, std::vector<TransferEntry>& files,
+        std::vector<TransferEntry>& folders);
 
     // Uploads: walks a local tree that lies below `localBase` (its dropped
-    // item's own folder, ending in "/"), appending its files (upload
-    // fileEntry texts) to `files` and creating the remote folders that are
+    // item's own folder, ending in "/"), appending its files to `files` and
+    // creating the remote folders that are
     // missing. A symbolic link is followed only to a file inside that base;
     // links to folders are never followed, so no cycle can hold the walk.
-    void walkLocalFolder(const QString& folder, const QString& localBase, std::vector<std::string>& files);
+    void walkLocalFolder(const QString& folder, const QString& localBase, std::vector<TransferEntry>& files);
     // Lists a remote folder when it is not the one listed last (or when
     // `fresh`), remembering its folders and files.
     void listRemoteParent(const std::string& folder, bool fresh);
@@ -91,14 +86,14 @@ private:
     template <typename Accept> bool readListing(Accept&& accept);
     bool acceptableName(const ftpObject& entry);
     // CWD (unless connection 0 is there already) and listing of one folder.
-    std::optional<Listed> openAndList(const std::string& folder);
+    std::optional<TransferItems> openAndList(const std::string& folder);
     void reportNotOpened(const std::string& folder);
     struct LocalWalk {
         QString base; // ends in "/"
         QString canonicalBase;
     };
     void walkLocalFolder(
-        const QString& folder, const LocalWalk& walk, std::vector<std::string>& files, int depth);
+        const QString& folder, const LocalWalk& walk, std::vector<TransferEntry>& files, int depth);
 
     LoaderThread& worker_;
     listingSource source_;

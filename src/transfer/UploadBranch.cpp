@@ -1,7 +1,7 @@
 #include "transfer/UploadBranch.h"
 
 #include "net/TFtpClient.h"
-#include "transfer/EntryFields.h"
+#include "remote/RemotePath.h"
 #include "transfer/LoaderTexts.h"
 #include "transfer/LoaderThread.h"
 #include "transfer/RemoteName.h"
@@ -50,30 +50,29 @@ void UploadBranch::run()
 
 void UploadBranch::probeResume()
 {
-    worker_.withOperation([](ftpOperationObject& operation) { operation.kind = OperationKind::Upload; });
+    worker_.withOperation(
+        [](ftpOperationObject& operation) { operation.request.kind = OperationKind::Upload; });
     worker_.setStatus(LoaderTexts::checkingServerResume());
     worker_.probeResume();
 }
 
 void UploadBranch::takeOwnFiles()
 {
-    for (const std::string& entry : worker_.files()) {
-        const auto fields = parseUploadFileEntry(entry);
-        localBases_.push_back(
-            fields ? folderOf(QFile::decodeName(QByteArray::fromStdString(fields->localPath))) : QString());
-    }
+    for (const TransferEntry& file : worker_.items().files)
+        localBases_.push_back(folderOf(QFile::decodeName(QByteArray::fromStdString(file.path))));
 }
 
 void UploadBranch::walkLocalFolders()
 {
     worker_.setStatus(LoaderTexts::walkingLocal());
-    for (const std::string& entry : worker_.folders()) {
+    TransferItems& items = worker_.items();
+    for (const TransferEntry& entry : items.folders) {
         if (worker_.stopping())
             return;
-        const QString folder = QFile::decodeName(QByteArray::fromStdString(entry));
+        const QString folder = QFile::decodeName(QByteArray::fromStdString(entry.path));
         const QString base = folderOf(folder);
-        walker_.walkLocalFolder(folder, base, worker_.files());
-        localBases_.resize(worker_.files().size(), base);
+        walker_.walkLocalFolder(folder, base, items.files);
+        localBases_.resize(items.files.size(), base);
     }
 }
 
@@ -84,19 +83,16 @@ void UploadBranch::announceWalking()
 
 void UploadBranch::uploadFiles()
 {
-    const std::vector<std::string>& files = worker_.files();
+    const std::vector<TransferEntry>& files = worker_.items().files;
     for (std::size_t index = files.size(); index-- > 0 && !worker_.stopping();) {
-        const auto fields = parseUploadFileEntry(files[index]);
-        if (!fields)
-            continue;
-        const QString localPath = QFile::decodeName(QByteArray::fromStdString(fields->localPath));
+        const QString localPath = QFile::decodeName(QByteArray::fromStdString(files[index].path));
         const QString& base = localBases_[index];
         const auto remotePath = walker_.remotePathOfLocal(localPath, base);
         if (!remotePath) {
             worker_.setStatus(LoaderTexts::unsafeName(localPath));
             continue;
         }
-        uploadOne(localPath, base, *remotePath, fields->size);
+        uploadOne(localPath, base, *remotePath, files[index].size);
     }
 }
 
@@ -105,7 +101,7 @@ void UploadBranch::uploadOne(
 {
     worker_.progressBlock().setCurrentFile(localPath);
     worker_.setStatus(LoaderTexts::changingMode());
-    const QString remoteFolder = shownName(parentFolderOf(remotePath));
+    const QString remoteFolder = shownName(remotePath::parentOf(remotePath));
     worker_.withWindow([&](LoaderWindow& window) { window.showFolders(localBase, remoteFolder); });
     worker_.setStatus(LoaderTexts::walkingRemote());
     const RemoteState remote = remoteState(size, remotePath, firstCheck_);
@@ -158,7 +154,7 @@ UploadBranch::RemoteState UploadBranch::remoteState(
     std::uint64_t size = 0;
     walker_.latestRemoteSize(remotePath, size, false);
     if (size == 0) {
-        walker_.listRemoteParent(parentFolderOf(remotePath), freshListing);
+        walker_.listRemoteParent(remotePath::parentOf(remotePath), freshListing);
         size = walker_.listedRemoteSize(remotePath);
     }
     if (size == 0)

@@ -400,7 +400,8 @@ TEST_F(ShellTest, StoredOperationsAreLoadedAtStart)
     TMainForm shell({}, prompter);
     ASSERT_EQ(shell.actions().rowCount(), 1);
     EXPECT_EQ(shell.actions().row(0).statusText, QStringLiteral("Connection error"));
-    EXPECT_EQ(shell.actions().row(0).operation->displayNames, std::vector<std::string> { "docs/" });
+    EXPECT_EQ(displayNamesOf(shell.actions().row(0).operation->request.items),
+        std::vector<std::string> { "docs/" });
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // server through headless transfer windows.
 
 #include "app/OperationsList.h"
+#include "TransferEntries.h"
 #include "app/MainForm.h"
 #include "app/OperationOutcomes.h"
 #include "common/IniFile.h"
@@ -10,7 +11,6 @@
 #include "common/Prompter.h"
 #include "net/EventWait.h"
 #include "transfer/ActionsList.h"
-#include "transfer/EntryFields.h"
 #include "transfer/LoaderManager.h"
 
 #include "FtpTestServer.h"
@@ -110,16 +110,15 @@ public:
 ftpOperationObject uploadOf(const QString& localFile, std::uint64_t size, quint16 port)
 {
     ftpOperationObject operation;
-    operation.kind = OperationKind::Upload;
-    operation.files = { uploadFileEntry(localFile.toStdString(), size) };
-    operation.displayNames = { QFileInfo(localFile).fileName().toStdString() };
-    operation.site.hostAddress = "127.0.0.1";
-    operation.site.displayAddress = "127.0.0.1";
-    operation.site.port = port;
-    operation.site.anonymous = false;
-    operation.site.userId = "tester";
-    operation.site.password = "secret";
-    operation.site.initialDirectory = "/";
+    operation.request.kind = OperationKind::Upload;
+    operation.request.items.files = { entryAt(localFile.toStdString(), size) };
+    operation.request.site.hostAddress = "127.0.0.1";
+    operation.request.site.displayAddress = "127.0.0.1";
+    operation.request.site.port = port;
+    operation.request.site.anonymous = false;
+    operation.request.site.userId = "tester";
+    operation.request.site.password = "secret";
+    operation.request.site.initialDirectory = "/";
     return operation;
 }
 
@@ -340,15 +339,14 @@ TEST_F(OperationsAgainstTheServer, ADownloadMissingAFolderIsIncompleteAndTheAuto
     ASSERT_TRUE(server->running()) << server->error().toStdString();
 
     ftpOperationObject download;
-    download.kind = OperationKind::Download;
-    download.folders = { folderEntry("", "/pub/t") };
-    download.displayNames = { "[t]" };
-    download.site.hostAddress = "127.0.0.1";
-    download.site.displayAddress = "127.0.0.1";
-    download.site.port = server->port();
-    download.site.anonymous = true;
-    download.site.initialDirectory = "/";
-    download.localPath = local.path();
+    download.request.kind = OperationKind::Download;
+    download.request.items.folders = { entryAt("/pub/t") };
+    download.request.site.hostAddress = "127.0.0.1";
+    download.request.site.displayAddress = "127.0.0.1";
+    download.request.site.port = server->port();
+    download.request.site.anonymous = true;
+    download.request.site.initialDirectory = "/";
+    download.request.destination = local.path();
     download.autoTry = true;
     ftpOperationObject* row = actions.addOperation(std::move(download));
     actions.setStatus(row, OperationStatus::Stopped, 0);
@@ -433,7 +431,7 @@ TEST(OperationOutcomes, OnlyAnOperationUnderWayThatEndsIsAnnounced)
             announced << title + QLatin1Char('|') + outcome;
         });
     ftpOperationObject operation = uploadOf(QStringLiteral("/tmp/a b.txt"), 1, 21);
-    operation.displayNames = { "a b.txt", "docs/" };
+    operation.request.items.folders = { entryAt("/tmp/docs") };
     ftpOperationObject* row = actions.addOperation(std::move(operation));
     actions.setStatus(row, OperationStatus::Stopped, 0);
     actions.setStatus(row, OperationStatus::Completed, 0);

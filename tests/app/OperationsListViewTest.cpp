@@ -2,12 +2,12 @@
 // real view and its stand-alone window against the family FTP server.
 
 #include "app/ui/OperationsListView.h"
+#include "TransferEntries.h"
 #include "app/OperationsList.h"
 #include "common/ProgramFolders.h"
 #include "common/Prompter.h"
 #include "net/EventWait.h"
 #include "transfer/ActionsList.h"
-#include "transfer/EntryFields.h"
 #include "transfer/LoaderManager.h"
 #include "transfer/ui/LoadForm.h"
 
@@ -56,17 +56,16 @@ TEST(OperationsListView, ARestartedRowRunsInItsOwnWindowToCompleted)
     SilentPrompter prompter;
     OperationsList core(actions, manager, options, prompter, QStringList());
     ftpOperationObject operation;
-    operation.kind = OperationKind::Upload;
-    operation.files = { uploadFileEntry(file.toStdString(), 50000) };
-    operation.displayNames = { "report.pdf" };
-    operation.site.hostAddress = "127.0.0.1";
-    operation.site.displayAddress = "someone";
-    operation.site.persistent = true;
-    operation.site.port = server.port();
-    operation.site.anonymous = false;
-    operation.site.userId = "tester";
-    operation.site.password = "secret";
-    operation.site.initialDirectory = "/";
+    operation.request.kind = OperationKind::Upload;
+    operation.request.items.files = { entryAt(file.toStdString(), 50000) };
+    operation.request.site.hostAddress = "127.0.0.1";
+    operation.request.site.displayAddress = "someone";
+    operation.request.site.persistent = true;
+    operation.request.site.port = server.port();
+    operation.request.site.anonymous = false;
+    operation.request.site.userId = "tester";
+    operation.request.site.password = "secret";
+    operation.request.site.initialDirectory = "/";
     ftpOperationObject* row = actions.addOperation(std::move(operation));
     actions.setStatus(row, OperationStatus::Stopped, 0);
 

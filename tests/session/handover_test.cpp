@@ -220,11 +220,11 @@ TEST_F(HandOverTest, AFolderDownloadsOnNewConnectionsInEightPartsIntoTheLocalFol
     EXPECT_GE(countOf("USER tester"), 2) << "the worker logs in on its own";
     ASSERT_EQ(actions.rowCount(), 1);
     const ftpOperationObject& operation = *actions.row(0).operation;
-    EXPECT_EQ(operation.kind, OperationKind::Download);
-    EXPECT_EQ(QDir::cleanPath(operation.localPath), localFolder.path());
-    EXPECT_EQ(operation.displayNames, std::vector<std::string> { "[big]" });
-    ASSERT_EQ(operation.folders.size(), 1u);
-    EXPECT_TRUE(operation.folders.front().ends_with("?/pub/big")) << operation.folders.front();
+    EXPECT_EQ(operation.request.kind, OperationKind::Download);
+    EXPECT_EQ(QDir::cleanPath(operation.request.destination), localFolder.path());
+    EXPECT_EQ(displayNamesOf(operation.request.items), std::vector<std::string> { "big/" });
+    ASSERT_EQ(operation.request.items.folders.size(), 1u);
+    EXPECT_EQ(operation.request.items.folders.front().path, "/pub/big");
     EXPECT_TRUE(prompter.texts.isEmpty()) << prompter.texts.join(QLatin1Char('|')).toStdString();
 }
 
@@ -342,7 +342,7 @@ TEST_F(HandOverTest, FilesDroppedOnAFolderEntryUploadIntoThatFolderButNoLinkLead
     EXPECT_EQ(countOf("STOR"), 2);
     EXPECT_FALSE(shownNames().contains(QStringLiteral("dropped.txt"))) << "it went into Archive, not here";
     ASSERT_EQ(actions.rowCount(), 1);
-    EXPECT_EQ(actions.row(0).operation->site.initialDirectory, "/pub/Archive");
+    EXPECT_EQ(actions.row(0).operation->request.site.initialDirectory, "/pub/Archive");
 }
 
 TEST_F(HandOverTest, FilesDroppedOnAFolderWhoseNameIsNoUtf8LandInThatFolder)
@@ -387,13 +387,13 @@ TEST_F(HandOverTest, FilesDroppedOnAFolderWhoseNameIsNoUtf8LandInThatFolder)
         << commands().join('\n').toStdString();
     EXPECT_FALSE(QFileInfo::exists(root.path() + QStringLiteral("/pub/dropped.txt")));
     ASSERT_EQ(actions.rowCount(), 1);
-    EXPECT_EQ(actions.row(0).operation->site.initialDirectory, "/pub/" + folderName.toStdString());
+    EXPECT_EQ(actions.row(0).operation->request.site.initialDirectory, "/pub/" + folderName.toStdString());
     // Stored and read back, a restart goes to the same bytes.
     ASSERT_TRUE(actions.storeAll());
     ActionsList stored { home.file(QStringLiteral("Registry.ini")) };
     stored.loadAll("guest@example.com");
     ASSERT_EQ(stored.rowCount(), 1);
-    EXPECT_EQ(stored.row(0).operation->site.initialDirectory, "/pub/" + folderName.toStdString());
+    EXPECT_EQ(stored.row(0).operation->request.site.initialDirectory, "/pub/" + folderName.toStdString());
     EXPECT_TRUE(prompter.texts.isEmpty()) << prompter.texts.join(QLatin1Char('|')).toStdString();
 }
 

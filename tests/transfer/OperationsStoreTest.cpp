@@ -3,9 +3,11 @@
 #include "common/IniFile.h"
 #include "common/ProgramFolders.h"
 #include "transfer/ActionsList.h"
+#include "transfer/EntryText.h"
 
 #include "RegistryWait.h"
 #include "TempHome.h"
+#include "TransferEntries.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,26 +23,23 @@ namespace
 ftpOperationObject sampleDownload(std::string password)
 {
     ftpOperationObject op;
-    op.files
-        = { fileEntry("0123456789ABCDEF0123456789ABCDEF", "Jan 01 2020", "/pub/a.txt", 5'000'000'000ULL) };
-    op.folders = { folderEntry("Feb 02 2021", "/pub/docs") };
-    op.links = { linkEntry("Mar 03 2022", "/pub/latest", 12) };
-    op.displayNames = { displayNameOf(op.files[0], EntryForm::RemoteFile),
-        displayNameOf(op.folders[0], EntryForm::RemoteFolder),
-        displayNameOf(op.links[0], EntryForm::RemoteFile) };
-    op.site.name = "Mirror";
-    op.site.persistent = true;
-    op.site.hostAddress = "ftp.example.org";
-    op.site.displayAddress = "ftp.example.org";
-    op.site.port = 2121;
-    op.site.anonymous = false;
-    op.site.userId = "jan";
-    op.site.password = std::move(password);
-    op.site.initialDirectory = "/pub";
-    op.site.supportsRest = true;
-    op.site.supportsMd5 = true;
-    op.localPath = QStringLiteral("/home/jan/Downloads");
-    op.kind = OperationKind::Download;
+    op.request.items.files
+        = { listedEntry("/pub/a.txt", "Jan 01 2020", 5'000'000'000ULL, "0123456789ABCDEF0123456789ABCDEF") };
+    op.request.items.folders = { listedEntry("/pub/docs", "Feb 02 2021") };
+    op.request.items.links = { listedEntry("/pub/latest", "Mar 03 2022", 12) };
+    op.request.site.name = "Mirror";
+    op.request.site.persistent = true;
+    op.request.site.hostAddress = "ftp.example.org";
+    op.request.site.displayAddress = "ftp.example.org";
+    op.request.site.port = 2121;
+    op.request.site.anonymous = false;
+    op.request.site.userId = "jan";
+    op.request.site.password = std::move(password);
+    op.request.site.initialDirectory = "/pub";
+    op.request.site.supportsRest = true;
+    op.request.site.supportsMd5 = true;
+    op.request.destination = QStringLiteral("/home/jan/Downloads");
+    op.request.kind = OperationKind::Download;
     op.status = OperationStatus::Running;
     op.cacheFile = "directoryCache1234.fch";
     op.lastFileIndex = 3;
@@ -63,23 +62,23 @@ TEST(OperationsStore, RoundTripKeepsEveryStoredField)
     auto loaded = operationsStore(registryFilePath()).loadAll("anon@x");
     ASSERT_EQ(loaded.size(), 1u);
     const ftpOperationObject& op = *loaded[0];
-    EXPECT_EQ(op.files, original.files);
-    EXPECT_EQ(op.folders, original.folders);
-    EXPECT_EQ(op.links, original.links);
-    EXPECT_EQ(op.displayNames, (std::vector<std::string> { "a.txt", "docs/", "latest" }));
-    EXPECT_EQ(op.site.password, password);
-    EXPECT_EQ(op.site.userId, "jan");
-    EXPECT_EQ(op.site.hostAddress, "ftp.example.org");
-    EXPECT_EQ(op.site.displayAddress, "ftp.example.org");
-    EXPECT_EQ(op.site.port, 2121u);
-    EXPECT_FALSE(op.site.anonymous);
-    EXPECT_TRUE(op.site.persistent);
-    EXPECT_EQ(op.site.initialDirectory, "/pub");
-    EXPECT_TRUE(op.site.supportsRest);
-    EXPECT_TRUE(op.site.supportsMd5);
-    EXPECT_FALSE(op.site.supportsWebLink);
-    EXPECT_EQ(op.localPath, original.localPath);
-    EXPECT_EQ(op.kind, OperationKind::Download);
+    EXPECT_EQ(op.request.items.files, original.request.items.files);
+    EXPECT_EQ(op.request.items.folders, original.request.items.folders);
+    EXPECT_EQ(op.request.items.links, original.request.items.links);
+    EXPECT_EQ(displayNamesOf(op.request.items), (std::vector<std::string> { "a.txt", "docs/", "latest" }));
+    EXPECT_EQ(op.request.site.password, password);
+    EXPECT_EQ(op.request.site.userId, "jan");
+    EXPECT_EQ(op.request.site.hostAddress, "ftp.example.org");
+    EXPECT_EQ(op.request.site.displayAddress, "ftp.example.org");
+    EXPECT_EQ(op.request.site.port, 2121u);
+    EXPECT_FALSE(op.request.site.anonymous);
+    EXPECT_TRUE(op.request.site.persistent);
+    EXPECT_EQ(op.request.site.initialDirectory, "/pub");
+    EXPECT_TRUE(op.request.site.supportsRest);
+    EXPECT_TRUE(op.request.site.supportsMd5);
+    EXPECT_FALSE(op.request.site.supportsWebLink);
+    EXPECT_EQ(op.request.destination, original.request.destination);
+    EXPECT_EQ(op.request.kind, OperationKind::Download);
     EXPECT_EQ(op.status, OperationStatus::Running);
     EXPECT_EQ(op.cacheFile, original.cacheFile);
     EXPECT_EQ(op.lastFileIndex, 3);
@@ -94,9 +93,9 @@ TEST(OperationsStore, SecretsAreStoredComplementedAndP2pNamesInPlainText)
     TempHome home;
     ftpOperationObject persistent = sampleDownload("secret");
     ftpOperationObject p2p = sampleDownload("secret");
-    p2p.site.persistent = false;
-    p2p.site.p2pUserName = "alice";
-    p2p.site.displayAddress = "alice";
+    p2p.request.site.persistent = false;
+    p2p.request.site.p2pUserName = "alice";
+    p2p.request.site.displayAddress = "alice";
     ASSERT_TRUE(operationsStore(registryFilePath()).storeAll({ &persistent, &p2p }));
 
     const IniFile ini(registryFilePath());
@@ -106,8 +105,8 @@ TEST(OperationsStore, SecretsAreStoredComplementedAndP2pNamesInPlainText)
 
     auto loaded = operationsStore(registryFilePath()).loadAll("anon@x");
     ASSERT_EQ(loaded.size(), 2u);
-    EXPECT_EQ(loaded[1]->site.p2pUserName, "alice");
-    EXPECT_EQ(loaded[1]->site.hostAddress, "");
+    EXPECT_EQ(loaded[1]->request.site.p2pUserName, "alice");
+    EXPECT_EQ(loaded[1]->request.site.hostAddress, "");
 }
 
 TEST(OperationsStore, SectionKeysAreWrittenInTheirFixedOrder)
@@ -139,16 +138,17 @@ TEST(OperationsStore, MissingValuesTakeTheirDefaults)
     ASSERT_EQ(loaded.size(), 2u);
     const ftpOperationObject& first = *loaded[0];
     EXPECT_EQ(first.status, OperationStatus::Stopped);
-    EXPECT_EQ(first.kind, OperationKind::Download);
-    EXPECT_EQ(first.site.port, 21u);
-    EXPECT_TRUE(first.site.anonymous);
-    EXPECT_EQ(first.site.userId, "anonymous");
-    EXPECT_EQ(first.site.password, "me@example");
+    EXPECT_EQ(first.request.kind, OperationKind::Download);
+    EXPECT_EQ(first.request.site.port, 21u);
+    EXPECT_TRUE(first.request.site.anonymous);
+    EXPECT_EQ(first.request.site.userId, "anonymous");
+    EXPECT_EQ(first.request.site.password, "me@example");
     EXPECT_EQ(first.priority, 1);
-    EXPECT_EQ(first.localPath, defaultDownloadFolder()) << "a missing LocalPath is the download folder";
-    EXPECT_EQ(first.displayNames, std::vector<std::string> { "y.bin" });
-    EXPECT_EQ(loaded[1]->site.userId, "bob");
-    EXPECT_EQ(loaded[1]->site.port, 21u);
+    EXPECT_EQ(first.request.destination, defaultDownloadFolder())
+        << "a missing LocalPath is the download folder";
+    EXPECT_EQ(displayNamesOf(first.request.items), std::vector<std::string> { "y.bin" });
+    EXPECT_EQ(loaded[1]->request.site.userId, "bob");
+    EXPECT_EQ(loaded[1]->request.site.port, 21u);
 }
 
 TEST(OperationsStore, StoreWithoutOperationsLoadsNothingAndSurvivesGarbage)
@@ -160,7 +160,7 @@ TEST(OperationsStore, StoreWithoutOperationsLoadsNothingAndSurvivesGarbage)
     home.write(QStringLiteral("Registry.ini"), "[Operations]\nCount=1\n[Operation0]\nFileCount=2147483647\n");
     auto loaded = operationsStore(registryFilePath()).loadAll("a");
     ASSERT_EQ(loaded.size(), 1u);
-    EXPECT_LE(loaded[0]->files.size(), 1'000'000u);
+    EXPECT_LE(loaded[0]->request.items.files.size(), 1'000'000u);
 }
 
 // Stores whose counts promise more than they hold: loading builds no more
@@ -175,11 +175,11 @@ struct DamagedListCase {
 const DamagedListCase damagedLists[] = {
     // Found by fuzzing: a count of two thousand million with one entry made
     // the load build a million empty entries and the store write them all.
-    { "huge_count_one_entry", "FileCount=2000000000\nFile0=x?d?/a?1\n", 2, 0 },
+    { "huge_count_one_entry", "FileCount=2000000000\nFile0=x?d?/a?1\n", 1, 0 },
     { "count_beyond_32_bits", "FileCount=20000000000\nFile0=x?d?/a?1\n", 0, 0 },
     { "negative_count", "FolderCount=-5\nFolder0=d?/a\n", 0, 0 },
     { "count_matching_the_keys", "FileCount=2\nFile0=x?d?/a?1\nFile1=x?d?/b?2\n", 2, 0 },
-    { "missing_entry_within_the_keys", "FileCount=2\nFolderCount=1\nFile0=x?d?/a?1\nFolder0=d?/f\n", 2, 1 },
+    { "missing_entry_within_the_keys", "FileCount=2\nFolderCount=1\nFile0=x?d?/a?1\nFolder0=d?/f\n", 1, 1 },
 };
 
 class DamagedStoreList : public testing::TestWithParam<DamagedListCase>
@@ -194,8 +194,8 @@ TEST_P(DamagedStoreList, LoadsAndStoresNoMoreEntriesThanItHolds)
     operationsStore store(registryFilePath());
     const auto loaded = store.loadAll("a");
     ASSERT_EQ(loaded.size(), 1u);
-    EXPECT_EQ(loaded[0]->files.size(), GetParam().files);
-    EXPECT_EQ(loaded[0]->folders.size(), GetParam().folders);
+    EXPECT_EQ(loaded[0]->request.items.files.size(), GetParam().files);
+    EXPECT_EQ(loaded[0]->request.items.folders.size(), GetParam().folders);
     ASSERT_TRUE(store.storeAll({ loaded[0].get() }));
     const IniFile written(registryFilePath());
     EXPECT_EQ(written.readString("Operation0", "FileCount", ""), std::to_string(GetParam().files));
@@ -215,7 +215,7 @@ TEST(OperationsStore, AnOperationCountBeyondTheStoredSectionsLoadsNoEmptyRows)
     const auto loaded = operationsStore(registryFilePath()).loadAll("a");
     ASSERT_GE(loaded.size(), 1u);
     EXPECT_LE(loaded.size(), 2u);
-    EXPECT_EQ(loaded[0]->folders, std::vector<std::string> { "d?/a" });
+    EXPECT_EQ(loaded[0]->request.items.folders, std::vector<TransferEntry> { listedEntry("/a", "d") });
 }
 
 TEST(OperationsStore, ShrinkingListStoresTheSmallerCountAndLoadsOnlyThat)
@@ -230,7 +230,7 @@ TEST(OperationsStore, ShrinkingListStoresTheSmallerCountAndLoadsOnlyThat)
     EXPECT_EQ(IniFile(registryFilePath()).readString("Operations", "Count", ""), "1");
     auto loaded = operationsStore(registryFilePath()).loadAll("x");
     ASSERT_EQ(loaded.size(), 1u);
-    EXPECT_EQ(loaded[0]->site.password, "2");
+    EXPECT_EQ(loaded[0]->request.site.password, "2");
 }
 
 TEST(OperationsStore, StoringKeepsTheUpgradeFlag)
@@ -242,65 +242,88 @@ TEST(OperationsStore, StoringKeepsTheUpgradeFlag)
     EXPECT_EQ(IniFile(registryFilePath()).readString("v5", "AutoUpdateCheckAtStartup", ""), "0");
 }
 
-TEST(OperationEntries, DisplayNamesOfEveryEntryForm)
+TEST(OperationEntries, DisplayNamesOfEveryKindOfItem)
 {
     const struct {
-        std::string entry;
-        EntryForm form;
-        std::string name;
+        const char* what;
+        TransferItems items;
+        std::vector<std::string> names;
     } cases[] = {
-        { folderEntry("Jan 1", "/pub/docs"), EntryForm::RemoteFolder, "docs/" },
-        { fileEntry("", "Jan 1", "/pub/a.txt", 100), EntryForm::RemoteFile, "a.txt" },
-        { uploadFileEntry("C:\\data\\b.bin", 100), EntryForm::UploadFile, "b.bin" },
-        { uploadFileEntry("/home/u/b.bin", 100), EntryForm::UploadFile, "b.bin" },
-        { uploadFolderEntry("/home/u/photos"), EntryForm::UploadFolder, "photos/" },
-        { folderEntry("12/31/03", "/pub/old/"), EntryForm::RemoteFolder, "/" },
-        { linkEntry("Jan 1", "/pub/current", 7), EntryForm::RemoteFile, "current" },
-        // Names holding the entries' separator.
-        { fileEntry("", "Jan 1", "/pub/what?.txt", 3), EntryForm::RemoteFile, "what?.txt" },
-        { fileEntry("", "Jan 1", "/pub/a?b/c?d", 3), EntryForm::RemoteFile, "c?d" },
-        { folderEntry("Jan 1", "/pub/why?"), EntryForm::RemoteFolder, "why?/" },
-        { uploadFileEntry("/home/u/what?.txt", 5), EntryForm::UploadFile, "what?.txt" },
-        { uploadFolderEntry("/home/u/why?not"), EntryForm::UploadFolder, "why?not/" },
-        { linkEntry("Jan 1", "/pub/now?", 7), EntryForm::RemoteFile, "now?" },
+        { "remote file, folder and link",
+            { { listedEntry("/pub/a.txt", "Jan 1", 100) }, { listedEntry("/pub/docs", "Jan 1") },
+                { listedEntry("/pub/current", "Jan 1", 7) } },
+            { "a.txt", "docs/", "current" } },
+        { "a folder given with its trailing slash", { {}, { entryAt("/pub/old/") }, {} }, { "old/" } },
+        { "upload paths of this system and of the older program's stores",
+            { { entryAt("/home/u/b.bin", 100), entryAt("C:\\data\\c.bin", 100) },
+                { entryAt("/home/u/photos") }, {} },
+            { "b.bin", "c.bin", "photos/" } },
+        { "names holding the stores' separator",
+            { { listedEntry("/pub/what?.txt", "Jan 1", 3), listedEntry("/pub/a?b/c?d", "Jan 1", 3) },
+                { listedEntry("/pub/why?", "Jan 1") }, { listedEntry("/pub/now?", "Jan 1", 7) } },
+            { "what?.txt", "c?d", "why?/", "now?" } },
     };
-    for (const auto& [entry, form, name] : cases)
-        EXPECT_EQ(displayNameOf(entry, form), name) << entry;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(displayNamesOf(c.items), c.names);
+    }
+}
+
+// Every text form reads back into the entry it was written from, whatever
+// "?" its path holds: the form says where each field ends.
+TEST(OperationEntries, EveryTextFormReadsBackWhole)
+{
+    const struct {
+        TransferEntry entry;
+        EntryForm form;
+        std::string text;
+    } cases[] = {
+        { listedEntry("/pub/a?1?2", "Jan 1", 3, "0123456789ABCDEF0123456789ABCDEF"), EntryForm::RemoteFile,
+            "0123456789ABCDEF0123456789ABCDEF?Jan 1?/pub/a?1?2?3" },
+        { listedEntry("/pub/why?", "Jan 1"), EntryForm::RemoteFolder, "Jan 1?/pub/why?" },
+        { entryAt("/home/u/what?.txt", 5), EntryForm::UploadFile, "/home/u/what?.txt?5" },
+        { entryAt("/home/u/why?not"), EntryForm::UploadFolder, "/home/u/why?not" },
+    };
+    for (const auto& [entry, form, text] : cases) {
+        EXPECT_EQ(entryText(entry, form), text);
+        EXPECT_EQ(parseEntryText(text, form), entry) << text;
+    }
+    // A file's text without a size after its last "?" names nothing.
+    EXPECT_FALSE(parseEntryText("x?d?/a?", EntryForm::RemoteFile));
+    EXPECT_FALSE(parseEntryText("/home/u/a", EntryForm::UploadFile));
 }
 
 TEST(OperationsStore, NamesHoldingTheSeparatorComeBackWhole)
 {
     TempHome home;
     ftpOperationObject download = sampleDownload("pw");
-    download.files = { fileEntry("", "Jan 1", "/pub/what?.txt", 9) };
-    download.folders = { folderEntry("Jan 1", "/pub/why?") };
-    download.links = {};
-    download.displayNames = { "what?.txt", "why?/" };
+    download.request.items.files = { listedEntry("/pub/what?.txt", "Jan 1", 9) };
+    download.request.items.folders = { listedEntry("/pub/why?", "Jan 1") };
+    download.request.items.links = {};
     ftpOperationObject upload = sampleDownload("pw");
-    upload.kind = OperationKind::Upload;
-    upload.files = { uploadFileEntry("/home/jan/what?.txt", 9) };
-    upload.folders = { uploadFolderEntry("/home/jan/why?not") };
-    upload.links = {};
-    upload.displayNames = { "what?.txt", "why?not/" };
+    upload.request.kind = OperationKind::Upload;
+    upload.request.items.files = { entryAt("/home/jan/what?.txt", 9) };
+    upload.request.items.folders = { entryAt("/home/jan/why?not") };
+    upload.request.items.links = {};
     ASSERT_TRUE(operationsStore(registryFilePath()).storeAll({ &download, &upload }));
 
     const auto loaded = operationsStore(registryFilePath()).loadAll("anon@x");
     ASSERT_EQ(loaded.size(), 2u);
     for (size_t i = 0; i < loaded.size(); ++i) {
         const ftpOperationObject& original = i == 0 ? download : upload;
-        EXPECT_EQ(loaded[i]->files, original.files);
-        EXPECT_EQ(loaded[i]->folders, original.folders);
-        EXPECT_EQ(loaded[i]->displayNames, original.displayNames);
-        EXPECT_EQ(itemsColumnText(loaded[i]->displayNames), itemsColumnText(original.displayNames));
+        EXPECT_EQ(loaded[i]->request.items.files, original.request.items.files);
+        EXPECT_EQ(loaded[i]->request.items.folders, original.request.items.folders);
+        EXPECT_EQ(displayNamesOf(loaded[i]->request.items), displayNamesOf(original.request.items));
     }
 }
 
 TEST(OperationEntries, ShortDigestsAreReplacedByTheZeroDigest)
 {
-    EXPECT_EQ(fileEntry("ABC", "d", "/f", 1), std::string(zeroDigest) + "?d?/f?1");
-    EXPECT_EQ(fileEntry("0123456789ABCDEF0123456789ABCDEF", "d", "/f", 1),
+    EXPECT_EQ(entryText(listedEntry("/f", "d", 1, "ABC"), EntryForm::RemoteFile),
+        std::string(zeroDigest) + "?d?/f?1");
+    EXPECT_EQ(entryText(listedEntry("/f", "d", 1, "0123456789ABCDEF0123456789ABCDEF"), EntryForm::RemoteFile),
         "0123456789ABCDEF0123456789ABCDEF?d?/f?1");
-    EXPECT_EQ(linkEntry("d", "/l", 2), std::string(zeroDigest) + "?d?/l?2");
+    EXPECT_EQ(parseEntryText("ABC?d?/f?1", EntryForm::RemoteFile)->digest, zeroDigest);
 }
 
 TEST(OperationEntries, RowTextsOfTheActionsList)
@@ -371,7 +394,7 @@ TEST(ActionsList, AnOperationAddedBeforeACrashIsInTheStore)
     ActionsList actions(registryFilePath());
     actions.loadAll("anon");
     ASSERT_EQ(actions.rowCount(), 1);
-    EXPECT_EQ(actions.row(0).operation->site.password, "pw");
+    EXPECT_EQ(actions.row(0).operation->request.site.password, "pw");
     // It was running when the process died: no window is behind it now.
     EXPECT_EQ(actions.row(0).statusText, QStringLiteral("Incomplete (Stopped)"));
     EXPECT_EQ(actions.row(0).operation->status, OperationStatus::Stopped);

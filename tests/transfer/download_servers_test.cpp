@@ -5,9 +5,9 @@
 
 #include "FtpTestServer.h"
 #include "TempHome.h"
+#include "TransferEntries.h"
 #include "loader_test_support.h"
 #include "transfer/DirectoryCache.h"
-#include "transfer/EntryFields.h"
 #include "transfer/LoaderTexts.h"
 #include "transfer/PartPlan.h"
 #include "transfer/PartRecord.h"
@@ -80,21 +80,20 @@ protected:
     LoaderInputs inputs()
     {
         LoaderInputs in;
-        in.site.hostAddress = "127.0.0.1";
-        in.site.displayAddress = "127.0.0.1";
-        in.site.port = server->port();
-        in.site.anonymous = server->user() == "anonymous" || server->user().isEmpty();
-        in.site.userId = server->user().toStdString();
-        in.site.password = server->password().toStdString();
-        in.site.initialDirectory = "/";
+        in.request.site.hostAddress = "127.0.0.1";
+        in.request.site.displayAddress = "127.0.0.1";
+        in.request.site.port = server->port();
+        in.request.site.anonymous = server->user() == "anonymous" || server->user().isEmpty();
+        in.request.site.userId = server->user().toStdString();
+        in.request.site.password = server->password().toStdString();
+        in.request.site.initialDirectory = "/";
         in.options.Attempts = 1;
         in.options.TimeoutPeriod = 20;
-        in.kind = OperationKind::Download;
+        in.request.kind = OperationKind::Download;
         in.operation = &operation;
         in.prompter = &prompter;
         in.window = &window;
-        in.path = local.path();
-        in.pathGiven = true;
+        in.request.destination = local.path();
         return in;
     }
 
@@ -104,10 +103,10 @@ protected:
     {
         LoaderInputs in = inputs();
         for (const std::string& path : paths)
-            in.files.push_back(fileEntry(zeroDigest, "", path,
+            in.request.items.files.push_back(entryAt(path,
                 static_cast<std::uint64_t>(QFileInfo(remote.path() + QString::fromStdString(path)).size())));
         for (const std::string& folder : folders)
-            in.folders.push_back(folderEntry("", folder));
+            in.request.items.folders.push_back(entryAt(folder));
         return in;
     }
 
@@ -378,7 +377,7 @@ TEST_P(DownloadStop, NoDeletesTargetAndPartsYesKeepsThemForTheNextRun)
     prompter.answer = keep;
     {
         LoaderInputs in = inputs();
-        in.files = { fileEntry(zeroDigest, "", "/pub/s.bin", 4000000) };
+        in.request.items.files = { entryAt("/pub/s.bin", 4000000) };
         LoaderThread worker(std::move(in));
         worker.start(OperationPriority::Normal);
         processEventsUntil(
@@ -425,15 +424,15 @@ TEST_F(DownloadServers, ADigestThatDiffersIsReportedAndTheRunDoesNotFinish)
     // A cached entry carries the digest the server gave earlier.
     const std::string wrong = "0123456789ABCDEF0123456789ABCDEF";
     directoryCache cache;
-    cache.add(fileEntry(wrong, "", "/pub/x.bin", 300000));
+    cache.add(listedEntry("/pub/x.bin", "", 300000, wrong));
     QDir().mkpath(cacheFolder());
     ASSERT_TRUE(cache.save(cacheFolder() + QStringLiteral("/directoryCacheTest.fch")));
     operation.cacheFile = "directoryCacheTest.fch";
-    operation.site.supportsRest = true;
-    operation.site.supportsMd5 = true;
+    operation.request.site.supportsRest = true;
+    operation.request.site.supportsMd5 = true;
     prompter.answer = true;
     LoaderInputs in = inputs();
-    in.files = { fileEntry(wrong, "", "/pub/x.bin", 300000) };
+    in.request.items.files = { listedEntry("/pub/x.bin", "", 300000, wrong) };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
     EXPECT_FALSE(worker.progress()->finished);
@@ -702,7 +701,7 @@ TEST_P(DownloadFileThere, IsAnotherFileUnlessItIsThisDownloadsOwn)
     LoaderInputs in = inputs();
     if (!c.windowShown)
         in.window = nullptr;
-    in.files = { fileEntry(zeroDigest, "", "/pub/a.bin", 300000) };
+    in.request.items.files = { entryAt("/pub/a.bin", 300000) };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
     if (c.windowShown) {

@@ -1,10 +1,10 @@
 // The transfer window's widgets offscreen: the overwrite question, and whole
 // operations run through TLoadForm against the family FTP server.
 
+#include "TransferEntries.h"
 #include "common/ProgramFolders.h"
 #include "net/EventWait.h"
 #include "transfer/ActionsList.h"
-#include "transfer/EntryFields.h"
 #include "transfer/LoaderManager.h"
 #include "transfer/LoaderThread.h"
 #include "transfer/ui/LoadForm.h"
@@ -156,43 +156,39 @@ protected:
     {
         writeFile(local.filePath(name), size);
         ftpOperationObject operation;
-        operation.kind = OperationKind::Upload;
-        operation.files
-            = { uploadFileEntry(local.filePath(name).toStdString(), static_cast<std::uint64_t>(size)) };
-        operation.displayNames = { name.toStdString() };
-        operation.site.hostAddress = "127.0.0.1";
-        operation.site.displayAddress = "127.0.0.1";
-        operation.site.port = server ? server->port() : freeTcpPort();
-        operation.site.anonymous = false;
-        operation.site.userId = "tester";
-        operation.site.password = "secret";
-        operation.site.initialDirectory = "/";
+        operation.request.kind = OperationKind::Upload;
+        operation.request.items.files
+            = { entryAt(local.filePath(name).toStdString(), static_cast<std::uint64_t>(size)) };
+        operation.request.site.hostAddress = "127.0.0.1";
+        operation.request.site.displayAddress = "127.0.0.1";
+        operation.request.site.port = server ? server->port() : freeTcpPort();
+        operation.request.site.anonymous = false;
+        operation.request.site.userId = "tester";
+        operation.request.site.password = "secret";
+        operation.request.site.initialDirectory = "/";
         return actions.addOperation(std::move(operation));
     }
 
     ftpOperationObject* addDownload(const std::vector<std::pair<std::string, std::uint64_t>>& files)
     {
         ftpOperationObject operation;
-        operation.kind = OperationKind::Download;
-        for (const auto& [path, size] : files) {
-            operation.files.push_back(fileEntry(zeroDigest, "", path, size));
-            operation.displayNames.push_back(displayNameOf(operation.files.back(), EntryForm::RemoteFile));
-        }
-        operation.site.hostAddress = "127.0.0.1";
-        operation.site.displayAddress = "127.0.0.1";
-        operation.site.port = server->port();
-        operation.site.anonymous = false;
-        operation.site.userId = "tester";
-        operation.site.password = "secret";
-        operation.site.initialDirectory = "/";
+        operation.request.kind = OperationKind::Download;
+        for (const auto& [path, size] : files)
+            operation.request.items.files.push_back(entryAt(path, size));
+        operation.request.site.hostAddress = "127.0.0.1";
+        operation.request.site.displayAddress = "127.0.0.1";
+        operation.request.site.port = server->port();
+        operation.request.site.anonymous = false;
+        operation.request.site.userId = "tester";
+        operation.request.site.password = "secret";
+        operation.request.site.initialDirectory = "/";
         return actions.addOperation(std::move(operation));
     }
 
     TLoadForm* openDownload(ftpOperationObject* row)
     {
-        LoadFrameSetup setup = setupFor(row);
-        setup.path = local.filePath(QStringLiteral("in"));
-        return TLoadForm::startFor(std::move(setup), false);
+        row->request.destination = local.filePath(QStringLiteral("in"));
+        return TLoadForm::startFor(setupFor(row), false);
     }
 
     TLoadForm* open(ftpOperationObject* row)
@@ -211,12 +207,7 @@ protected:
         setup.manager = &manager;
         setup.options = &options;
         setup.prompter = &prompter;
-        setup.site = row->site;
-        setup.kind = row->kind;
-        setup.path = QStringLiteral("/");
-        setup.pathGiven = true;
-        setup.files = row->files;
-        setup.displayNames = row->displayNames;
+        setup.request = row->request;
         return setup;
     }
 
@@ -389,7 +380,7 @@ TEST_F(LoadFormRuns, DetailsCollapseTheWindowAndRestoreItsHeight)
     setup.manager = &manager;
     setup.options = &options;
     setup.prompter = &prompter;
-    setup.kind = OperationKind::Delete;
+    setup.request.kind = OperationKind::Delete;
     TLoadForm form(std::move(setup));
     form.resize(600, 400);
     button(form, QStringLiteral("<< &Details"))->click();

@@ -35,10 +35,10 @@ protected:
     std::unique_ptr<TLoadFrame> makeFrame(OperationKind kind)
     {
         ftpOperationObject operation;
-        operation.kind = kind;
-        operation.displayNames = { "big.iso" };
-        operation.site.displayAddress = "10.1.2.3";
-        operation.site.hostAddress = "10.1.2.3";
+        operation.request.kind = kind;
+        operation.request.items.files = { entryAt("/big.iso", 1) };
+        operation.request.site.displayAddress = "10.1.2.3";
+        operation.request.site.hostAddress = "10.1.2.3";
         row = actions.addOperation(std::move(operation));
         LoadFrameSetup setup;
         setup.actions = &actions;
@@ -46,7 +46,7 @@ protected:
         setup.manager = &manager;
         setup.options = &options;
         setup.prompter = &prompter;
-        setup.kind = kind;
+        setup.request.kind = kind;
         auto frame = std::make_unique<TLoadFrame>(std::move(setup));
         frame->attachView(&view);
         return frame;

@@ -2,9 +2,11 @@
 // types, entry fields, local paths from remote names, the cache file.
 
 #include "TempHome.h"
+#include "TransferEntries.h"
+#include "remote/RemotePath.h"
 #include "transfer/DigestReply.h"
 #include "transfer/DirectoryCache.h"
-#include "transfer/EntryFields.h"
+#include "transfer/EntryText.h"
 #include "transfer/FtpOperation.h"
 #include "transfer/RemoteName.h"
 #include "transfer/TransferType.h"
@@ -59,17 +61,20 @@ TEST(WorkerTransferType, AutomaticModeGoesByTheExtensionIgnoringCase)
 
 TEST(WorkerEntries, SizesAreSixtyFourBitAndAQuestionMarkInThePathDoesNoHarm)
 {
-    const auto file = parseRemoteFileEntry(fileEntry(zeroDigest, "Jan 1", "/pub/a?b.iso", 5368709120ull));
+    const auto file = parseEntryText(
+        entryText(listedEntry("/pub/a?b.iso", "Jan 1", 5368709120ull), EntryForm::RemoteFile),
+        EntryForm::RemoteFile);
     ASSERT_TRUE(file);
-    EXPECT_EQ(file->remotePath, "/pub/a?b.iso");
+    EXPECT_EQ(file->path, "/pub/a?b.iso");
     EXPECT_EQ(file->size, 5368709120ull);
-    const auto upload = parseUploadFileEntry(uploadFileEntry("/home/u/big.iso", 5368709120ull));
+    const auto upload = parseEntryText(
+        entryText(entryAt("/home/u/big.iso", 5368709120ull), EntryForm::UploadFile), EntryForm::UploadFile);
     ASSERT_TRUE(upload);
     EXPECT_EQ(upload->size, 5368709120ull);
-    EXPECT_FALSE(parseRemoteFileEntry("0?date?/pub/a?12x"));
-    EXPECT_FALSE(parseRemoteFileEntry("/pub/a?12"));
-    EXPECT_EQ(parentFolderOf("/pub/a/"), "/pub/");
-    EXPECT_EQ(parentFolderOf("/a"), "/");
+    EXPECT_FALSE(parseEntryText("0?date?/pub/a?12x", EntryForm::RemoteFile));
+    EXPECT_FALSE(parseEntryText("/pub/a?12", EntryForm::RemoteFile));
+    EXPECT_EQ(remotePath::parentOf("/pub/a/"), "/pub/");
+    EXPECT_EQ(remotePath::parentOf("/a"), "/");
 }
 
 TEST(WorkerLocalPaths, NamesThatWouldLeaveTheLocalBaseAreRefused)
@@ -97,8 +102,8 @@ TEST(WorkerCache, IsWrittenPrivatelyAndReadBackEntryByEntry)
         first->startsWith(QStringLiteral("directoryCache")) && first->endsWith(QStringLiteral(".fch")));
 
     directoryCache cache;
-    cache.add(fileEntry(zeroDigest, "Jan 1", "/pub/b", 2));
-    cache.add(fileEntry(zeroDigest, "Jan 1", "/pub/a", 1));
+    cache.add(listedEntry("/pub/b", "Jan 1", 2));
+    cache.add(listedEntry("/pub/a", "Jan 1", 1));
     const QString path = cacheFolder() + QLatin1Char('/') + *first;
     ASSERT_TRUE(cache.save(path));
     EXPECT_EQ(QFile(path).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
@@ -110,7 +115,7 @@ TEST(WorkerCache, IsWrittenPrivatelyAndReadBackEntryByEntry)
     const auto loaded = directoryCache::load(path);
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->files.size(), 2u);
-    EXPECT_EQ(loaded->files.front(), fileEntry(zeroDigest, "Jan 1", "/pub/b", 2));
+    EXPECT_EQ(loaded->files.front(), listedEntry("/pub/b", "Jan 1", 2));
 }
 
 // A walk that did not get through its tree keeps the folders it left; no
@@ -119,14 +124,14 @@ TEST(WorkerCache, KeepsTheFoldersAWalkLeftApartFromItsFiles)
 {
     TempHome home;
     directoryCache cache;
-    cache.add(fileEntry(zeroDigest, "Jan 1", "/pub/a?1?2", 3));
+    cache.add(listedEntry("/pub/a?1?2", "Jan 1", 3));
     cache.addUnwalkedFolder("/pub/b?1?2/");
     cache.addUnwalkedFolder("/pub/c");
     const QString path = cacheFolder() + QStringLiteral("/directoryCacheLeft.fch");
     ASSERT_TRUE(cache.save(path));
     const auto loaded = directoryCache::load(path);
     ASSERT_TRUE(loaded);
-    EXPECT_EQ(loaded->files, std::vector<std::string> { fileEntry(zeroDigest, "Jan 1", "/pub/a?1?2", 3) });
+    EXPECT_EQ(loaded->files, std::vector<TransferEntry> { listedEntry("/pub/a?1?2", "Jan 1", 3) });
     EXPECT_EQ(loaded->unwalkedFolders, (std::vector<std::string> { "/pub/b?1?2/", "/pub/c/" }));
 }
 

@@ -6,10 +6,10 @@
 #include "FtpTestServer.h"
 #include "ScriptedFtpServer.h"
 #include "TempHome.h"
+#include "TransferEntries.h"
 #include "loader_test_support.h"
 #include "net/TFtpClient.h"
 #include "transfer/DirectoryCache.h"
-#include "transfer/EntryFields.h"
 #include "transfer/LoaderManager.h"
 
 #include <QDir>
@@ -63,21 +63,20 @@ protected:
     LoaderInputs inputs(OperationKind kind, quint16 port = 0)
     {
         LoaderInputs in;
-        in.site.hostAddress = "127.0.0.1";
-        in.site.displayAddress = "127.0.0.1";
-        in.site.port = port != 0 ? port : server->port();
-        in.site.anonymous = false;
-        in.site.userId = "tester";
-        in.site.password = "secret";
-        in.site.initialDirectory = "/";
+        in.request.site.hostAddress = "127.0.0.1";
+        in.request.site.displayAddress = "127.0.0.1";
+        in.request.site.port = port != 0 ? port : server->port();
+        in.request.site.anonymous = false;
+        in.request.site.userId = "tester";
+        in.request.site.password = "secret";
+        in.request.site.initialDirectory = "/";
         in.options.Attempts = 1;
         in.options.TimeoutPeriod = 20;
-        in.kind = kind;
+        in.request.kind = kind;
         in.operation = &operation;
         in.prompter = &prompter;
         in.window = &window;
-        in.path = local.path();
-        in.pathGiven = kind == OperationKind::Download;
+        in.request.destination = local.path();
         return in;
     }
 
@@ -87,7 +86,7 @@ protected:
     {
         LoaderInputs in = inputs(kind, port);
         in.options.AlwaysUsePassiveMode = true;
-        in.folders = { folderEntry("", folder) };
+        in.request.items.folders = { entryAt(folder) };
         return in;
     }
 
@@ -142,7 +141,7 @@ TEST_F(WorkerServers, NothingListeningGivesTheConnectMessageAfterEveryAttempt)
 {
     ASSERT_TRUE(startServer());
     LoaderInputs in = inputs(OperationKind::Delete);
-    in.site.port = freeTcpPort();
+    in.request.site.port = freeTcpPort();
     in.options.Attempts = 2;
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
@@ -156,7 +155,7 @@ TEST_F(WorkerServers, AServerRefusingRestHasNoResumeAndDigestsFollowTheProbe)
     makeTree();
     ASSERT_TRUE(startServer({ QStringLiteral("--refuse"), QStringLiteral("REST") }));
     LoaderInputs in = inputs(OperationKind::Download);
-    in.folders = { folderEntry("", "/pub/a") };
+    in.request.items.folders = { entryAt("/pub/a") };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
     EXPECT_EQ(worker.progress()->resumeIndicator, -1);
@@ -164,8 +163,8 @@ TEST_F(WorkerServers, AServerRefusingRestHasNoResumeAndDigestsFollowTheProbe)
     EXPECT_FALSE(window.statuses.contains(QStringLiteral("Resume (REST) support detected.")));
     EXPECT_TRUE(commands().contains("REST 100"));
     EXPECT_TRUE(commands().contains("SITE MD5 /pub/a/one.txt"));
-    EXPECT_FALSE(operation.site.supportsRest);
-    EXPECT_TRUE(operation.site.supportsMd5);
+    EXPECT_FALSE(operation.request.site.supportsRest);
+    EXPECT_TRUE(operation.request.site.supportsMd5);
 }
 
 TEST_F(WorkerServers, ADownloadWalkListsTheTreeDepthFirstSkipsLinksAndCachesIt)
@@ -173,8 +172,8 @@ TEST_F(WorkerServers, ADownloadWalkListsTheTreeDepthFirstSkipsLinksAndCachesIt)
     makeTree();
     ASSERT_TRUE(startServer({ QStringLiteral("--refuse"), QStringLiteral("MD5") }));
     LoaderInputs in = inputs(OperationKind::Download);
-    in.files = { fileEntry(zeroDigest, "", "/pub/top.bin", 10) };
-    in.folders = { folderEntry("", "/pub/a") };
+    in.request.items.files = { entryAt("/pub/top.bin", 10) };
+    in.request.items.folders = { entryAt("/pub/a") };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
     EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
@@ -187,8 +186,8 @@ TEST_F(WorkerServers, ADownloadWalkListsTheTreeDepthFirstSkipsLinksAndCachesIt)
     ASSERT_TRUE(cached);
     EXPECT_TRUE(cached->unwalkedFolders.empty());
     std::vector<std::string> paths;
-    for (const std::string& entry : cached->files)
-        paths.push_back(parseRemoteFileEntry(entry)->remotePath);
+    for (const TransferEntry& file : cached->files)
+        paths.push_back(file.path);
     EXPECT_EQ(paths,
         std::vector<std::string>(
             { "/pub/top.bin", "/pub/a/one.txt", "/pub/a/b/two words.bin", "/pub/a/b/c/three.bin" }));
@@ -203,7 +202,7 @@ TEST_F(WorkerServers, ADownloadWalkListsTheTreeDepthFirstSkipsLinksAndCachesIt)
     const int listsBefore = commands().count("LIST");
     prompter.messages.clear();
     LoaderInputs again = inputs(OperationKind::Download);
-    again.folders = { folderEntry("", "/pub/a") };
+    again.request.items.folders = { entryAt("/pub/a") };
     LoaderThread resumed(std::move(again));
     ASSERT_TRUE(runToEnd(resumed));
     ASSERT_EQ(prompter.messages.size(), 1);
@@ -227,9 +226,9 @@ TEST_F(WorkerServers, AnUploadCreatesTheMissingFoldersAndSendsEveryFileLastFirst
     QDir().mkpath(remote.path() + QStringLiteral("/up/tree"));
 
     LoaderInputs in = inputs(OperationKind::Upload);
-    in.site.initialDirectory = "/up";
-    in.files = { uploadFileEntry((local.path() + QStringLiteral("/single.bin")).toStdString(), 7) };
-    in.folders = { (local.path() + QStringLiteral("/tree")).toStdString() };
+    in.request.site.initialDirectory = "/up";
+    in.request.items.files = { entryAt((local.path() + QStringLiteral("/single.bin")).toStdString(), 7) };
+    in.request.items.folders = { entryAt((local.path() + QStringLiteral("/tree")).toStdString()) };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
     EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
@@ -262,8 +261,8 @@ TEST_F(WorkerServers, AnUploadOfAPartialFileResumesFromTheServersSize)
     writeFile(remote.path() + QStringLiteral("/up/part.bin"), 1200);
     window.overwriteAnswer = OverwriteAnswer::Resume;
     LoaderInputs in = inputs(OperationKind::Upload);
-    in.site.initialDirectory = "/up";
-    in.files = { uploadFileEntry((local.path() + QStringLiteral("/part.bin")).toStdString(), 5000) };
+    in.request.site.initialDirectory = "/up";
+    in.request.items.files = { entryAt((local.path() + QStringLiteral("/part.bin")).toStdString(), 5000) };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
     EXPECT_EQ(window.questions, QList<ExistenceKind>({ ExistenceKind::Partially }));
@@ -276,8 +275,8 @@ TEST_F(WorkerServers, ADeleteRemovesEachFoldersFilesBeforeItsSubfoldersAndTheFol
     makeTree();
     ASSERT_TRUE(startServer());
     LoaderInputs in = inputs(OperationKind::Delete);
-    in.folders = { folderEntry("", "/pub/a") };
-    in.files = { fileEntry(zeroDigest, "", "/pub/top.bin", 10) };
+    in.request.items.folders = { entryAt("/pub/a") };
+    in.request.items.files = { entryAt("/pub/top.bin", 10) };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
     EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
@@ -297,7 +296,8 @@ TEST_F(WorkerServers, AStopDuringARateLimitedUploadEndsItPromptly)
     ASSERT_TRUE(startServer({ QStringLiteral("--rate"), QStringLiteral("20000") }));
     writeFile(local.path() + QStringLiteral("/slow.bin"), 2'000'000);
     LoaderInputs in = inputs(OperationKind::Upload);
-    in.files = { uploadFileEntry((local.path() + QStringLiteral("/slow.bin")).toStdString(), 2'000'000) };
+    in.request.items.files
+        = { entryAt((local.path() + QStringLiteral("/slow.bin")).toStdString(), 2'000'000) };
     bool uploading = false;
     window.onStatus = [&](const QString& text) { uploading |= text == QStringLiteral("Upload starting..."); };
     LoaderThread worker(std::move(in));
@@ -325,7 +325,7 @@ TEST_F(WorkerServers, TheManagerStopsThreeRunningWorkersAndTheirWindowsHearNothi
         windows.push_back(std::make_unique<RecordingWindow>());
         LoaderInputs in = inputs(OperationKind::Upload);
         in.window = windows.back().get();
-        in.files = { uploadFileEntry(name.toStdString(), 2'000'000) };
+        in.request.items.files = { entryAt(name.toStdString(), 2'000'000) };
         workers.push_back(std::make_unique<LoaderThread>(std::move(in)));
         manager.addWorker(workers.back().get());
         workers.back()->start(OperationPriority::Normal);
@@ -370,7 +370,7 @@ TEST_F(WorkerServers, ABorrowedConnectionListsAgainAfterItIsHandedBack)
 
     LoaderInputs in = inputs(OperationKind::Delete);
     in.borrowed = &session;
-    in.files = { fileEntry(zeroDigest, "", "/pub/a/one.txt", 11) };
+    in.request.items.files = { entryAt("/pub/a/one.txt", 11) };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
     ASSERT_EQ(worker.takeBackBorrowed(), &session);
@@ -391,7 +391,7 @@ TEST_F(WorkerServers, AFailedLoginSwitchesTheNextAttemptToPassive)
     LoaderInputs in = inputs(OperationKind::Download);
     in.options.Attempts = 2;
     in.options.AlwaysUsePassiveMode = false;
-    in.folders = { folderEntry("", "/pub/a/b") };
+    in.request.items.folders = { entryAt("/pub/a/b") };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
     EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
@@ -417,11 +417,11 @@ TEST_P(WorkerPassiveOnly, ListsOnlyInPassiveMode)
     ASSERT_TRUE(startServer({ QStringLiteral("port_enable=NO") }, FtpServerKind::Vsftpd))
         << server->error().toStdString();
     LoaderInputs in = inputs(OperationKind::Download);
-    in.site.anonymous = true;
-    in.site.password = server->password().toStdString();
+    in.request.site.anonymous = true;
+    in.request.site.password = server->password().toStdString();
     in.options.AlwaysUsePassiveMode = passive;
     in.options.Attempts = 1;
-    in.folders = { folderEntry("", "/pub") };
+    in.request.items.folders = { entryAt("/pub") };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
     if (passive) {
@@ -469,7 +469,7 @@ TEST_F(WorkerServers, AServerThatLogsInAtUserGetsNoPass)
     scripted.replies["DELE"] = "250 Deleted\r\n";
     ASSERT_TRUE(scripted.start());
     LoaderInputs in = inputs(OperationKind::Delete, scripted.port());
-    in.files = { fileEntry(zeroDigest, "", "/pub/a/one.txt", 11) };
+    in.request.items.files = { entryAt("/pub/a/one.txt", 11) };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
     EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
@@ -492,7 +492,7 @@ TEST_F(WorkerServers, TwoAsciiFilesInAutomaticModeSendTypeOnce)
     LoaderInputs in = inputs(OperationKind::Download);
     in.options.Mode = connectionOptions::Auto;
     in.options.ASCIITypes = { "txt" };
-    in.folders = { folderEntry("", "/pub/t") };
+    in.request.items.folders = { entryAt("/pub/t") };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
     EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
@@ -525,7 +525,7 @@ TEST_F(WorkerServers, APausedUploadResumesFromTheSizeTheServerHolds)
     }
     const QString onServer = remote.path() + QStringLiteral("/paced.bin");
     LoaderInputs in = inputs(OperationKind::Upload);
-    in.files = { uploadFileEntry((local.path() + QStringLiteral("/paced.bin")).toStdString(), size) };
+    in.request.items.files = { entryAt((local.path() + QStringLiteral("/paced.bin")).toStdString(), size) };
     LoaderThread worker(std::move(in));
     worker.start(OperationPriority::Normal);
     const QDeadlineTimer limit(std::chrono::seconds(60));
@@ -587,11 +587,11 @@ TEST_P(WorkerDeleteServers, AFolderOfManyFilesIsDeletedWholeFilesFirst)
     for (const QString& made : { local, local + QStringLiteral("/sub") })
         QFile::setPermissions(made, QFile::Permissions(0x7777));
     LoaderInputs in = inputs(OperationKind::Delete);
-    in.site.anonymous = server->user() == "anonymous";
-    in.site.userId = server->user().toStdString();
-    in.site.password = server->password().toStdString();
+    in.request.site.anonymous = server->user() == "anonymous";
+    in.request.site.userId = server->user().toStdString();
+    in.request.site.password = server->password().toStdString();
     in.options.AlwaysUsePassiveMode = true;
-    in.folders = { folderEntry("", folder.toStdString()) };
+    in.request.items.folders = { entryAt(folder.toStdString()) };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
     EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
@@ -634,14 +634,14 @@ TEST_P(WorkerDeleteServers, LinksAreRemovedAsLinksAndWhatTheyLeadToStays)
     for (const QString& made : { onDisk, onDisk + QStringLiteral("/gone"), onDisk + QStringLiteral("/kept"),
              onDisk + QStringLiteral("/kept/sub") })
         QFile::setPermissions(made, QFile::Permissions(0x7777));
-    const auto deleting = [&](std::vector<std::string> folders, std::vector<std::string> links) {
+    const auto deleting = [&](std::vector<TransferEntry> folders, std::vector<TransferEntry> links) {
         LoaderInputs in = inputs(OperationKind::Delete);
-        in.site.anonymous = server->user() == "anonymous";
-        in.site.userId = server->user().toStdString();
-        in.site.password = server->password().toStdString();
+        in.request.site.anonymous = server->user() == "anonymous";
+        in.request.site.userId = server->user().toStdString();
+        in.request.site.password = server->password().toStdString();
         in.options.AlwaysUsePassiveMode = true;
-        in.folders = std::move(folders);
-        in.links = std::move(links);
+        in.request.items.folders = std::move(folders);
+        in.request.items.links = std::move(links);
         return in;
     };
     const auto keptIsWhole = [&] {
@@ -649,7 +649,7 @@ TEST_P(WorkerDeleteServers, LinksAreRemovedAsLinksAndWhatTheyLeadToStays)
             && QFileInfo(onDisk + QStringLiteral("/kept/sub/k2.bin")).size() == 4;
     };
 
-    LoaderThread chosen(deleting({}, { linkEntry("", (base + "/chosenlink").toStdString(), 4) }));
+    LoaderThread chosen(deleting({}, { entryAt((base + "/chosenlink").toStdString(), 4) }));
     ASSERT_TRUE(runToEnd(chosen));
     EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(chosen.progress()->finished);
@@ -657,7 +657,7 @@ TEST_P(WorkerDeleteServers, LinksAreRemovedAsLinksAndWhatTheyLeadToStays)
     EXPECT_TRUE(keptIsWhole());
     EXPECT_EQ(removalCommands(), QList<QByteArray>({ "DELE " + base + "/chosenlink" }));
 
-    LoaderThread folder(deleting({ folderEntry("", (base + "/gone").toStdString()) }, {}));
+    LoaderThread folder(deleting({ entryAt((base + "/gone").toStdString()) }, {}));
     ASSERT_TRUE(runToEnd(folder));
     EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(folder.progress()->finished);
@@ -724,14 +724,12 @@ TEST_F(WorkerServers, OnVsftpdOnlyTheRefusedFilesOfABatchAreNamedAndTheRunEndsSt
     QFile::setPermissions(incoming + QStringLiteral("/free"), QFile::Permissions(0x7777));
     QFile::setPermissions(incoming + QStringLiteral("/locked"), QFile::Permissions(0x5555));
     LoaderInputs in = inputs(OperationKind::Delete);
-    in.site.anonymous = true;
-    in.site.userId = server->user().toStdString();
-    in.site.password = server->password().toStdString();
+    in.request.site.anonymous = true;
+    in.request.site.userId = server->user().toStdString();
+    in.request.site.password = server->password().toStdString();
     in.options.AlwaysUsePassiveMode = true;
-    in.files = { fileEntry(zeroDigest, "", "/incoming/free/x.bin", 1),
-        fileEntry(zeroDigest, "", "/incoming/locked/a.bin", 1),
-        fileEntry(zeroDigest, "", "/incoming/free/y.bin", 1),
-        fileEntry(zeroDigest, "", "/incoming/locked/b.bin", 1) };
+    in.request.items.files = { entryAt("/incoming/free/x.bin", 1), entryAt("/incoming/locked/a.bin", 1),
+        entryAt("/incoming/free/y.bin", 1), entryAt("/incoming/locked/b.bin", 1) };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
     ASSERT_EQ(prompter.messages.size(), 1);
@@ -772,7 +770,7 @@ TEST_F(WorkerServers, AHostileListingWritesNothingOutsideTheLocalBase)
     scripted.download = hostileListing();
     ASSERT_TRUE(scripted.start());
     LoaderInputs in = passiveFolderInputs(OperationKind::Download, scripted.port(), "/pub");
-    in.path = local.path() + QStringLiteral("/base");
+    in.request.destination = local.path() + QStringLiteral("/base");
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
 
@@ -810,7 +808,7 @@ TEST_F(WorkerServers, ATransferTheServerEndsEarlyStaysPartialForARetryAndIsNever
     ASSERT_TRUE(scripted.start());
     LoaderInputs in = inputs(OperationKind::Download, scripted.port());
     in.options.AlwaysUsePassiveMode = true;
-    in.files = { fileEntry(zeroDigest, "", "/pub/early.bin", 40000) };
+    in.request.items.files = { entryAt("/pub/early.bin", 40000) };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
 
@@ -840,9 +838,9 @@ TEST_F(WorkerServers, ATransferTheServerEndsEarlyStaysPartialForARetryAndIsNever
 // Logs in as the server started last takes it (vsftpd: anonymous).
 void loginAs(LoaderInputs& in, const FtpTestServer& server)
 {
-    in.site.anonymous = server.user() == "anonymous";
-    in.site.userId = server.user().toStdString();
-    in.site.password = server.password().toStdString();
+    in.request.site.anonymous = server.user() == "anonymous";
+    in.request.site.userId = server.user().toStdString();
+    in.request.site.password = server.password().toStdString();
 }
 
 class WorkerLinks : public WorkerServers, public testing::WithParamInterface<FtpServerKind>
@@ -865,9 +863,9 @@ TEST_P(WorkerLinks, LinksSelectedInASubfolderFetchTheFolderAndTheFilesTheyPointT
     ASSERT_TRUE(startServer({}, GetParam())) << server->error().toStdString();
     LoaderInputs in = inputs(OperationKind::Download);
     loginAs(in, *server);
-    in.site.initialDirectory = "/pub/a";
-    in.links = { linkEntry("", "/pub/a/folderlink", 0), linkEntry("", "/pub/a/filelink", 0),
-        linkEntry("", "nearlink", 0) };
+    in.request.site.initialDirectory = "/pub/a";
+    in.request.items.links
+        = { entryAt("/pub/a/folderlink", 0), entryAt("/pub/a/filelink", 0), entryAt("nearlink", 0) };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
     EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
@@ -886,9 +884,9 @@ TEST_P(WorkerLinks, LinksSelectedInASubfolderFetchTheFolderAndTheFilesTheyPointT
     QDir(local.filePath(QStringLiteral("folderlink"))).removeRecursively();
     LoaderInputs again = inputs(OperationKind::Download);
     loginAs(again, *server);
-    again.site.initialDirectory = "/pub/a";
-    again.links = { linkEntry("", "/pub/a/folderlink", 0), linkEntry("", "/pub/a/filelink", 0),
-        linkEntry("", "nearlink", 0) };
+    again.request.site.initialDirectory = "/pub/a";
+    again.request.items.links
+        = { entryAt("/pub/a/folderlink", 0), entryAt("/pub/a/filelink", 0), entryAt("nearlink", 0) };
     window.overwriteAnswer = OverwriteAnswer::Skip;
     LoaderThread resumed(std::move(again));
     ASSERT_TRUE(runToEnd(resumed));
@@ -915,7 +913,7 @@ TEST_F(WorkerServers, AFolderThatCannotBeOpenedIsNamedAndTheRunEndsIncompleteUnt
     const auto download = [&] {
         LoaderInputs in = inputs(OperationKind::Download);
         loginAs(in, *server);
-        in.folders = { folderEntry("", "/pub/t") };
+        in.request.items.folders = { entryAt("/pub/t") };
         auto worker = std::make_unique<LoaderThread>(std::move(in));
         EXPECT_TRUE(runToEnd(*worker));
         return worker;
@@ -963,10 +961,10 @@ TEST_F(WorkerServers, ItemsDroppedFromTwoLocalFoldersEachUploadBelowTheRemoteFol
         local.path() + QStringLiteral("/one/x.bin"), local.path() + QStringLiteral("/three/tree/away"));
     QDir().mkpath(remote.path() + QStringLiteral("/up"));
     LoaderInputs in = inputs(OperationKind::Upload);
-    in.site.initialDirectory = "/up";
-    in.files = { uploadFileEntry((local.path() + QStringLiteral("/one/x.bin")).toStdString(), 100),
-        uploadFileEntry((local.path() + QStringLiteral("/two/y.bin")).toStdString(), 200) };
-    in.folders = { (local.path() + QStringLiteral("/three/tree")).toStdString() };
+    in.request.site.initialDirectory = "/up";
+    in.request.items.files = { entryAt((local.path() + QStringLiteral("/one/x.bin")).toStdString(), 100),
+        entryAt((local.path() + QStringLiteral("/two/y.bin")).toStdString(), 200) };
+    in.request.items.folders = { entryAt((local.path() + QStringLiteral("/three/tree")).toStdString()) };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));
     EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
@@ -997,8 +995,8 @@ TEST_F(WorkerServers, AnAsciiUploadSendsEveryLineEndAsCrLfAndTheServerKeepsTheBy
     LoaderInputs in = inputs(OperationKind::Upload);
     in.options.Mode = connectionOptions::Auto;
     in.options.ASCIITypes = { "txt" };
-    in.site.initialDirectory = "/up";
-    in.files = { uploadFileEntry((local.path() + QStringLiteral("/notes.txt")).toStdString(),
+    in.request.site.initialDirectory = "/up";
+    in.request.items.files = { entryAt((local.path() + QStringLiteral("/notes.txt")).toStdString(),
         static_cast<std::uint64_t>(text.size())) };
     LoaderThread worker(std::move(in));
     ASSERT_TRUE(runToEnd(worker));

@@ -103,11 +103,11 @@ void OperationsListView::fillRow(int index)
     const ActionsList::Row& row = actions_.row(index);
     const ftpOperationObject& operation = *row.operation;
     filling_ = true;
-    item->setText(TypeColumn, kindText(operation.kind));
-    item->setIcon(TypeColumn, style()->standardIcon(kindIcon(operation.kind)));
+    item->setText(TypeColumn, kindText(operation.request.kind));
+    item->setIcon(TypeColumn, style()->standardIcon(kindIcon(operation.request.kind)));
     item->setCheckState(TypeColumn, operation.autoTry ? Qt::Checked : Qt::Unchecked);
-    item->setText(AddressColumn, siteColumnText(operation.site));
-    item->setText(ItemsColumn, itemsColumnText(operation.displayNames));
+    item->setText(AddressColumn, siteColumnText(operation.request.site));
+    item->setText(ItemsColumn, itemsColumnText(displayNamesOf(operation.request.items)));
     item->setText(ProgressColumn, row.statusText);
     filling_ = false;
 }
