@@ -47,16 +47,14 @@ bool sameRecord(const PartRecord& a, const PartRecord& b)
         && a.date == b.date;
 }
 
-// A file of `length` bytes whose head differs from one offset to the next,
-// so a part copied to the wrong place would not pass for the right one; the
-// rest is a hole, so long files cost a run nothing.
-bool writeFilled(const QString& path, std::uint64_t length, char seed)
+// A file of `length` bytes: a head of data, then a hole, so that long files
+// cost a run nothing.
+bool writeFilled(const QString& path, std::uint64_t length, char fill)
 {
-    QByteArray head(static_cast<qsizetype>(std::min<std::uint64_t>(length, 4096)), Qt::Uninitialized);
-    for (qsizetype i = 0; i < head.size(); ++i)
-        head[i] = static_cast<char>(seed + i % 251);
     QFile file(path);
-    return writeFuzzFile(path, head) && file.resize(static_cast<qint64>(length));
+    return writeFuzzFile(
+               path, QByteArray(static_cast<qsizetype>(std::min<std::uint64_t>(length, 4096)), fill))
+        && file.resize(static_cast<qint64>(length));
 }
 
 void checkReadRecord(const PartRecord& record)
