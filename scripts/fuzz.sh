@@ -12,8 +12,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${RANQUIL_FUZZ_DIR:-$root/build-fuzz}
 seconds=${1:-60}
 shift || true
-all=(fuzz_listing fuzz_ftp_reply fuzz_http_head fuzz_http_url fuzz_socks fuzz_index_reply fuzz_ini
-  fuzz_settings fuzz_operations_store fuzz_directory_cache)
+# Every target has its source in fuzz/ under its own name.
+mapfile -t all < <(cd "$root/fuzz" && ls fuzz_*.cpp | sed 's/\.cpp$//')
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 

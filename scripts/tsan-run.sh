@@ -4,6 +4,7 @@
 # in our own code (scripts/tsan_reports.py sorts them after the run).
 #
 # Usage: tsan-run.sh <target>... -- <ctest arguments selecting the cases>
+# (the whole threads run: tsan-run.sh threads_tests -- -L threads)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${RANQUIL_TSAN_DIR:-$root/build-tsan}
