@@ -17,7 +17,8 @@ import subprocess
 import sys
 
 from demofiles import (DEMO_PASSWORD, DEMO_USER, P2P_USER, ROAMING_P2P_USER, WEBLINK_FOLDER,
-                       free_port, make_tree, write_links, write_network_list)
+                       free_port, make_tree, next_version, write_links, write_network_list,
+                       write_upgrade_address)
 from serverprocess import FAMILY_FTPD, INDEX_SERVER, ServerError, ServerProcess
 
 # The servers end with the program; this only bounds a demo left running.
@@ -55,6 +56,11 @@ def processes_running(executable, group):
         except OSError:
             continue
     return found
+
+
+def program_version(program):
+    return subprocess.run([program, "--version"], check=True, capture_output=True,
+                          text=True, timeout=30).stdout
 
 
 def run_program(executable, command, environment):
@@ -104,10 +110,13 @@ def run_demo(program, arguments):
         index_arguments = ["--port", str(index_port), "--lifetime", str(SERVER_LIFETIME),
                            "--server", f"{P2P_USER},127.0.0.1,{ftp.port},1,6,US,{tree}",
                            "--server", f"{ROAMING_P2P_USER},127.0.0.1,{ftp.port},0,3,DE,{tree}",
-                           "--request-log", os.path.join(logs, "index-requests.log")]
+                           "--request-log", os.path.join(logs, "index-requests.log"),
+                           # The upgrade check finds a newer version and shows its link.
+                           "--latest-version", next_version(program_version(program))]
         with ServerProcess(INDEX_SERVER, index_arguments,
                            os.path.join(logs, "indexserver.log")) as index:
             write_network_list(home, index.fields["base"])
+            write_upgrade_address(home, f"http://127.0.0.1:{index.port}/ranquil/latest.txt")
             print(f"demo: FTP server on 127.0.0.1:{ftp.port} (anonymous, or {DEMO_USER}/"
                   f"{DEMO_PASSWORD}); index server at {index.fields['base']}\n"
                   f"demo: program folder {home}; server logs in {logs}", file=sys.stderr)

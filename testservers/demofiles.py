@@ -107,6 +107,32 @@ def write_network_list(home, base):
         stream.write(b"".join(lines))
 
 
+def write_upgrade_address(home, url):
+    """[Upgrade] InformationURL of Ranquil.ini, keeping every other section."""
+    path = os.path.join(home, "Ranquil.ini")
+    try:
+        with open(path, encoding="utf8", errors="surrogateescape") as stream:
+            lines = stream.read().splitlines()
+    except FileNotFoundError:
+        lines = []
+    kept, in_upgrade = [], False
+    for line in lines:
+        if line.strip().startswith("["):
+            in_upgrade = line.strip().lower() == "[upgrade]"
+        if not in_upgrade:
+            kept.append(line)
+    kept += ["[Upgrade]", f"InformationURL={url}"]
+    descriptor = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600)
+    with open(descriptor, "w", encoding="utf8", errors="surrogateescape") as stream:
+        stream.write("\n".join(kept) + "\n")
+
+
+def next_version(version_line):
+    """The release after the program's own ("ranquil 5.6.0" -> "5.7.0")."""
+    numbers = [int(part) for part in version_line.split()[-1].split(".")]
+    return f"{numbers[0]}.{numbers[1] + 1}.0"
+
+
 def free_port():
     """A port nobody listens on right now."""
     with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as probe:

@@ -11,6 +11,8 @@ from urllib.parse import parse_qs, urlsplit
 from indexcatalog import RESULT_COUNTS
 
 BASE_PATH = "/p2p/v6"
+LATEST_PATH = "/ranquil/latest.txt"
+RELEASE_PAGE_PATH = "/ranquil/"
 MAX_BODY = 64 * 1024
 GARBAGE_LINE = "this line is no result line"
 UPDATE_FIELDS = ("protocol", "filename", "pathname", "ip", "port", "filesize", "md5", "date",
@@ -24,6 +26,7 @@ class IndexServer(ThreadingHTTPServer):
         super().__init__(address, IndexHandler)
         self.catalog = catalog
         self.faults = settings.faults
+        self.latest_version = settings.latest_version
         self._records = []
         self._lock = threading.Lock()
         self._request_log = open(settings.request_log, "a", encoding="utf8") \
@@ -68,6 +71,8 @@ class IndexHandler(BaseHTTPRequestHandler):
         ("POST", BASE_PATH + "/resume.php"): ("resume", "_resume"),
         ("GET", BASE_PATH + "/getpindex.php"): ("getpindex", "_update_server"),
         ("POST", BASE_PATH + "/updatemd5.php"): ("updatemd5", "_update_md5"),
+        ("GET", LATEST_PATH): ("latest", "_latest"),
+        ("GET", RELEASE_PAGE_PATH): (None, "_release_page"),
         ("GET", "/records"): (None, "_records"),
         ("GET", "/"): (None, "_about"),
     }
@@ -194,6 +199,20 @@ class IndexHandler(BaseHTTPRequestHandler):
             self._reply(200, f"500 Missing or wrong fields: {', '.join(missing) or 'action'}.")
         else:
             self._reply(200, "200 MD5 record stored.")
+
+    def _latest(self, fields):
+        version = self.server.latest_version
+        if version is None:
+            self._reply(404, "404 Not found.")
+            return
+        self._reply(200, f"[Ranquil]\nVersion={version}\nPage={self.server.origin}{RELEASE_PAGE_PATH}\n")
+
+    def _release_page(self, fields):
+        version = html.escape(self.server.latest_version or "")
+        self._reply(200, f"<html><head><title>Quorvane Ranquil {version}</title></head><body>"
+                         f"<h1>Quorvane Ranquil {version}</h1><p>The demo's release page: this "
+                         f"version exists only here.</p></body></html>",
+                    content_type="text/html; charset=utf-8")
 
     def _records(self, fields):
         self._reply(200, json.dumps(self.server.records()), content_type="application/json")

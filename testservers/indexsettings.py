@@ -5,7 +5,7 @@ import argparse
 import os
 from dataclasses import dataclass
 
-ENDPOINTS = ("getsindex", "search", "resume", "getpindex", "updatemd5")
+ENDPOINTS = ("getsindex", "search", "resume", "getpindex", "updatemd5", "latest")
 _FORBIDDEN_IN_FIELDS = ("*", "\r", "\n")
 
 
@@ -41,6 +41,7 @@ class IndexSettings:
     port: int = 0
     lifetime: float = 600.0
     request_log: str | None = None
+    latest_version: str | None = None
 
 
 def _server(text):
@@ -100,6 +101,9 @@ def _parser():
                         help="put a line that is no result line after the first result line")
     parser.add_argument("--offline-user", action="append", default=[],
                         help="a P2P user whose address cannot be resolved")
+    parser.add_argument("--latest-version",
+                        help="serve the program's upgrade information file naming this version "
+                             "(taken as it is, so a malformed one can be served too)")
     parser.add_argument("--fault-endpoint", choices=ENDPOINTS, action="append", default=[],
                         help="limit the faults above to these endpoints (default: all)")
     return parser
@@ -116,4 +120,5 @@ def parse_arguments(argv=None):
         endpoints=frozenset(options.fault_endpoint or ENDPOINTS),
     )
     return IndexSettings(servers=tuple(options.server), faults=faults, port=options.port,
-                         lifetime=options.lifetime, request_log=options.request_log)
+                         lifetime=options.lifetime, request_log=options.request_log,
+                         latest_version=options.latest_version)

@@ -65,6 +65,10 @@ std::optional<GetCommand> parseGetCommand(const QStringList& arguments, QString*
             command.help = true;
             return command;
         }
+        if (argument == QStringLiteral("--version")) {
+            command.version = true;
+            return command;
+        }
         if (argument == QStringLiteral("--passive")) {
             command.passive = true;
         } else if (argument == QStringLiteral("--active")) {
@@ -149,6 +153,7 @@ QString getUsage()
                           "  --skip             leave every file that exists alone\n"
                           "  --verbose          every status line of every connection, with its time\n"
                           "  --help             this text\n"
+                          "  --version          the program's version\n"
                           "\n"
                           "Exit status:\n"
                           "  0  every file arrived whole (and matched its digest when one was known)\n"
@@ -156,5 +161,8 @@ QString getUsage()
                           "  2  cannot connect or log in\n"
                           "  3  a transfer failed or was stopped\n"
                           "  4  a file does not match the server's digest\n"
-                          "  5  a local file or folder cannot be written\n");
+                          "  5  a local file or folder cannot be written\n"
+                          "\n"
+                          "See also:\n"
+                          "  ranquil(1)\n");
 }

@@ -32,6 +32,7 @@ struct GetCommand {
     enum class Existing { Resume, Overwrite, Skip } existing = Existing::Resume;
     bool verbose = false; // every status line, with the time since the start
     bool help = false;
+    bool version = false;
 };
 
 // Nothing, with `error` set, when the line cannot be used.

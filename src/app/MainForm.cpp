@@ -1,8 +1,10 @@
 #include "app/MainForm.h"
 
 #include "app/BookmarkTree.h"
+#include "app/BuildInfo.h"
 #include "app/LinkFileRegistration.h"
 #include "app/ShellView.h"
+#include "app/UpgradeCheck.h"
 #include "common/Notices.h"
 #include "common/ProgramFolders.h"
 #include "common/Prompter.h"
@@ -38,6 +40,8 @@ TMainForm::TMainForm(QStringList arguments, Prompter& prompter, QObject* parent)
 {
     loaders_ = std::make_unique<loaderManager>();
     autoUpgradeCheck_ = readAutoUpdateFlag(registryFilePath());
+    if (autoUpgradeCheck_)
+        startUpgradeCheck();
     connectionSpeedLabels_ = { QStringLiteral("Unknown"), QStringLiteral("Multiple T3"), QStringLiteral("T3"),
         QStringLiteral("T1"), QStringLiteral("Cable"), QStringLiteral("DSL"), QStringLiteral("56K"),
         QStringLiteral("33.6K"), QStringLiteral("28.8K") };
@@ -48,7 +52,9 @@ TMainForm::TMainForm(QStringList arguments, Prompter& prompter, QObject* parent)
     operations_->startLoadTimer();
     bookmarks_ = std::make_unique<BookmarkTree>(joinPath(programFolder(), BookmarkTree::rootText()),
         prompter_, [this] { return connection_.AnonymousPassword; });
-    registerLinkFileType(QCoreApplication::applicationFilePath());
+    // An installed program's file type comes with its package.
+    if (runsFromBuildFolder(QCoreApplication::applicationDirPath()))
+        registerLinkFileType(QCoreApplication::applicationFilePath());
 }
 
 TMainForm::~TMainForm()
@@ -56,6 +62,22 @@ TMainForm::~TMainForm()
     actions_->discardAll();
     GUIOptionsStore().save(guiOptions_);
     connectionOptionsStore().save(connection_);
+}
+
+QString TMainForm::windowTitle()
+{
+    return QStringLiteral("Quorvane Ranquil ") + programMajorMinor();
+}
+
+void TMainForm::startUpgradeCheck()
+{
+    const QString address = readUpgradeInformationUrl(settingsFilePath(), builtInUpgradeInformationUrl());
+    if (address.isEmpty())
+        return;
+    upgradeCheck_ = std::make_unique<UpgradeCheck>(address, programVersion(), connection_);
+    connect(
+        upgradeCheck_.get(), &UpgradeCheck::newerVersionAvailable, this, &TMainForm::newerVersionAvailable);
+    upgradeCheck_->start();
 }
 
 void TMainForm::startLocalServer() const

@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QStringList>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -22,6 +23,7 @@ struct ftpSite;
 class ShellSearch;
 class ShellSession;
 class ShellView;
+class UpgradeCheck;
 
 // The main window's state and behaviour, without widgets: start-up, the
 // quit questions, the shut-down sequence and the notices through which
@@ -37,8 +39,9 @@ public:
     static constexpr int sessionTabTag = 2;
     static constexpr int searchTabTag = 1;
 
-    // Runs the start-up sequence: settings, transfer manager, stored
-    // operations, link-file type. `arguments` are the command-line arguments
+    // Runs the start-up sequence: settings, transfer manager, the upgrade
+    // check (when on and an address is set), stored operations, and the
+    // link-file type when run from the build folder. `arguments` are the command-line arguments
     // after the program name.
     // `prompter` (not owned) asks the user wherever the shell must.
     TMainForm(QStringList arguments, Prompter& prompter, QObject* parent = nullptr);
@@ -101,11 +104,17 @@ public:
     // The Start tab's bookmarks over "My FTP Links" of the program folder.
     BookmarkTree& bookmarks() { return *bookmarks_; }
 
-    static QString windowTitle() { return QStringLiteral("Quorvane Ranquil 5.6"); }
+    // The upgrade check of this start (null when none runs).
+    const UpgradeCheck* upgradeCheck() const { return upgradeCheck_.get(); }
+
+    // "Quorvane Ranquil 5.6", after this build's version.
+    static QString windowTitle();
 
 Q_SIGNALS:
     // The destroy request was handled: the main loop must end.
     void destroyRequested();
+    // The upgrade check found a newer version, described at `page`.
+    void newerVersionAvailable(const QString& version, const QUrl& page);
 
 protected:
     bool event(QEvent* event) override;
@@ -114,6 +123,7 @@ private:
     void runShutdownSequence();
     void saveWindowSettings();
     void startLocalServer() const;
+    void startUpgradeCheck();
     void postDestroyRequest();
 
     QStringList arguments_;
@@ -126,6 +136,7 @@ private:
     std::unique_ptr<ActionsList> actions_;
     std::unique_ptr<OperationsList> operations_;
     std::unique_ptr<BookmarkTree> bookmarks_;
+    std::unique_ptr<UpgradeCheck> upgradeCheck_;
     std::vector<ShellSession*> sessions_;
     std::vector<ShellSearch*> searches_;
     QStringList connectionSpeedLabels_;

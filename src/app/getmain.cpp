@@ -2,6 +2,7 @@
 
 #include "app/GetCommandLine.h"
 #include "app/GetRun.h"
+#include "app/ProgramCommandLine.h"
 #include "app/TerminationSignals.h"
 #include "settings/ConnectionOptions.h"
 #include "transfer/LocalName.h"
@@ -23,6 +24,10 @@ int main(int argc, char** argv)
     }
     if (command->help) {
         std::fputs(getUsage().toLocal8Bit().constData(), stdout);
+        return GetSucceeded;
+    }
+    if (command->version) {
+        std::fputs(versionText(QStringLiteral("ranquil-get")).toLocal8Bit().constData(), stdout);
         return GetSucceeded;
     }
     const connectionOptions options = connectionOptionsStore().load();

@@ -8,6 +8,8 @@ constexpr std::string_view mainWindow = "MainWindow";
 constexpr std::string_view preferences = "Preferences";
 constexpr std::string_view upgradeSection = "v5";
 constexpr std::string_view upgradeKey = "AutoUpdateCheckAtStartup";
+constexpr std::string_view informationSection = "Upgrade";
+constexpr std::string_view informationKey = "InformationURL";
 } // namespace
 
 MainWindowSettings MainWindowSettings::load(const QString& iniPath)
@@ -44,4 +46,10 @@ bool writeAutoUpdateFlag(const QString& registryPath, bool enabled)
     IniFile registry(registryPath);
     registry.writeInteger(upgradeSection, upgradeKey, enabled ? 1 : 0);
     return registry.update();
+}
+
+QString readUpgradeInformationUrl(const QString& iniPath, const QString& builtIn)
+{
+    const auto stored = IniFile(iniPath).value(informationSection, informationKey);
+    return stored ? QString::fromStdString(*stored).trimmed() : builtIn;
 }

@@ -23,3 +23,8 @@ struct MainWindowSettings {
 // "AutoUpdateCheckAtStartup" under "v5" of the registry store: default on.
 bool readAutoUpdateFlag(const QString& registryPath);
 bool writeAutoUpdateFlag(const QString& registryPath, bool enabled);
+
+// [Upgrade] "InformationURL" of Ranquil.ini: where the upgrade check reads
+// the newest version. `builtIn` (the package's address) when the key is
+// missing; a key present but empty turns the request off.
+QString readUpgradeInformationUrl(const QString& iniPath, const QString& builtIn);

@@ -24,6 +24,9 @@ STAND_IN = textwrap.dedent("""\
     #!/usr/bin/python3
     import configparser, ftplib, io, json, os, sys, urllib.request
 
+    if sys.argv[1:] == ["--version"]:
+        print("ranquil 5.6.0")
+        sys.exit(0)
     home = os.environ["RANQUIL_HOME"]
     report = {"arguments": sys.argv[2:], "home": home, "display": os.environ.get("DISPLAY", ""),
               "pid": os.getpid()}
@@ -63,6 +66,10 @@ STAND_IN = textwrap.dedent("""\
     with urllib.request.urlopen(report["weblink"][4:], timeout=10) as reply:
         report["weblink_status"] = reply.status
     report["index_port"] = int(base.split(":")[2].split("/")[0])
+    settings = configparser.ConfigParser(interpolation=None)
+    settings.read(os.path.join(home, "Ranquil.ini"), encoding="utf8")
+    with urllib.request.urlopen(settings["Upgrade"]["InformationURL"], timeout=10) as reply:
+        report["upgrade_information"] = reply.read().decode()
     with open(sys.argv[1], "w") as stream:
         json.dump(report, stream)
     if len(sys.argv) > 2 and sys.argv[2] == "--wait":
@@ -135,6 +142,8 @@ class DemoTest(unittest.TestCase):
         self.assertEqual(report["network"][0], "Family Demo Network")
         self.assertEqual(report["network_password"], "demo")
         self.assertTrue(os.path.isfile(os.path.join(tree, "incoming/from-demo.txt")))
+        # The release after the program's own, so the demo shows the upgrade hint.
+        self.assertIn("Version=5.7.0\n", report["upgrade_information"])
         self.assertTrue(port_is_closed(ftp_port), "the FTP server outlived the program")
         self.assertTrue(port_is_closed(report["index_port"]), "the index server outlived it")
 

@@ -1,9 +1,12 @@
 #include "app/ui/MainFormView.h"
 
+#include "app/AboutFacts.h"
+#include "app/BuildInfo.h"
 #include "app/MainForm.h"
 #include "app/OperationOutcomes.h"
 #include "app/ui/OperationsListView.h"
 #include "app/ui/StartTabView.h"
+#include "app/ui/TAboutForm.h"
 #include "common/Prompter.h"
 #include "settings/ui/TFirewallProxyForm.h"
 #include "settings/ui/TOptionsForm.h"
@@ -12,10 +15,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
+#include <QStatusBar>
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
@@ -27,12 +32,34 @@ MainFormView::MainFormView(TMainForm& shell, QWidget* parent)
     , shell_(shell)
 {
     QApplication::setApplicationDisplayName(QString());
-    setWindowIcon(style()->standardIcon(QStyle::SP_DriveNetIcon));
+    // The installed icon; a program run from its build folder has none in the theme.
+    setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("ranquil"), style()->standardIcon(QStyle::SP_DriveNetIcon)));
     optionsForm_ = new TOptionsForm(shell_.connection(), this);
     firewallProxyForm_ = new TFirewallProxyForm(shell_.connection(), this);
     buildTabs();
     buildMenus();
     buildTray();
+    connect(&shell_, &TMainForm::newerVersionAvailable, this, &MainFormView::showUpgradeHint);
+}
+
+// A line in the status bar rather than a box: a message box would close by
+// itself with "yes" after ten seconds, and nothing is to be opened unasked.
+void MainFormView::showUpgradeHint(const QString& version, const QUrl& page)
+{
+    auto* hint = findChild<QLabel*>(QStringLiteral("upgradeHint"));
+    if (!hint) {
+        hint = new QLabel;
+        hint->setObjectName(QStringLiteral("upgradeHint"));
+        hint->setTextFormat(Qt::RichText);
+        hint->setOpenExternalLinks(true);
+        statusBar()->addPermanentWidget(hint);
+    }
+    const QString address = page.toString(QUrl::FullyEncoded);
+    hint->setText(
+        QStringLiteral("Quorvane Ranquil %1 is available: <a href=\"%2\">%3</a>")
+            .arg(version.toHtmlEscaped(), address.toHtmlEscaped(), page.toDisplayString().toHtmlEscaped()));
+    hint->setToolTip(address);
 }
 
 void MainFormView::buildTabs()
@@ -135,9 +162,10 @@ void MainFormView::buildMenus()
     const std::pair<QString, QString> links[] = {
         { QStringLiteral("&Visit Quorvane's Web Site"), QStringLiteral("https://www.quorvane.example/") },
         { QStringLiteral("Send &Bug Report"),
-            QStringLiteral("mailto:bugs@quorvane.example?subject=Ranquil%205.6%20bug") },
+            QStringLiteral("mailto:bugs@quorvane.example?subject=Ranquil%20") + programMajorMinor()
+                + QStringLiteral("%20bug") },
         { QStringLiteral("Send &Feedback"),
-            QStringLiteral("mailto:feedback@quorvane.example?subject=Ranquil%205.6") },
+            QStringLiteral("mailto:feedback@quorvane.example?subject=Ranquil%20") + programMajorMinor() },
     };
     for (const auto& [text, url] : links)
         connect(help->addAction(text), &QAction::triggered, this,
@@ -146,8 +174,8 @@ void MainFormView::buildMenus()
     help->addAction(QStringLiteral("Show Tips"))->setEnabled(false);
     connect(addCommand(help, QStringLiteral("&About"), QKeySequence(Qt::Key_F12)), &QAction::triggered, this,
         [this] {
-            QMessageBox::about(this, QStringLiteral("About"),
-                QStringLiteral("Quorvane Ranquil 5.6\nFTP client with peer-to-peer search."));
+            TAboutForm about(aboutFacts(), this);
+            runModal(about);
         });
 }
 
@@ -187,8 +215,8 @@ void MainFormView::buildTray()
 
 void MainFormView::openHelp()
 {
-    const QString helpFile = QApplication::applicationDirPath() + QStringLiteral("/RanquilHelp.html");
-    if (!QFileInfo::exists(helpFile) || !QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile)))
+    const QString helpFile = helpFilePath(QApplication::applicationDirPath());
+    if (helpFile.isEmpty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile)))
         shell_.prompter().showErrorBox(QStringLiteral("Could not open help file. Please re-install."));
 }
 

@@ -13,6 +13,7 @@ class TOptionsForm;
 class QMenu;
 class QSystemTrayIcon;
 class QTabWidget;
+class QUrl;
 class TMainForm;
 
 // The main window: tabs, menus and tray. It holds no rule; every command goes
@@ -48,6 +49,9 @@ public:
     void markSessionCommandWired(QAction* action);
     // Edit > View: the menus "&FTP View" and "&My Computer View".
     QMenu* viewMenu() const { return viewMenu_; }
+
+    // The status bar's link to the page of a newer version.
+    void showUpgradeHint(const QString& version, const QUrl& page);
 
     // The tab pages carry their kind tag in this property.
     static constexpr const char* tabTagProperty = "ranquilTabTag";
