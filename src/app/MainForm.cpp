@@ -7,6 +7,7 @@
 #include "common/ProgramFolders.h"
 #include "common/Prompter.h"
 #include "common/ShellMembers.h"
+#include "common/UnreadableStore.h"
 #include "settings/MainWindowSettings.h"
 
 #include <QCoreApplication>
@@ -26,6 +27,17 @@ QString absoluteLinkFile(const QStringList& arguments)
     const QString& path = arguments.first();
     return path.startsWith(QLatin1Char('/')) ? path : joinPath(QDir::currentPath(), path);
 }
+
+// Sets aside every store that cannot be read; what the user is to be told
+// of them ("" when both read).
+QString setAsideUnreadableStores()
+{
+    QStringList texts;
+    for (const QString& path : { settingsFilePath(), registryFilePath() })
+        if (const std::optional<UnreadableStore> store = setAsideUnreadableStore(path))
+            texts << unreadableStoreText(*store);
+    return texts.join(QStringLiteral("\n\n"));
+}
 } // namespace
 
 TMainForm::TMainForm(QStringList arguments, Prompter& prompter, QObject* parent)
@@ -33,9 +45,12 @@ TMainForm::TMainForm(QStringList arguments, Prompter& prompter, QObject* parent)
     , arguments_(std::move(arguments))
     , commandLineLinkFile_(absoluteLinkFile(arguments_))
     , prompter_(prompter)
+    , unreadableStores_(setAsideUnreadableStores())
     , guiOptions_(GUIOptionsStore().load())
     , connection_(connectionOptionsStore().load())
 {
+    if (!unreadableStores_.isEmpty())
+        prompter_.showErrorBox(unreadableStores_);
     loaders_ = std::make_unique<loaderManager>();
     autoUpgradeCheck_ = readAutoUpdateFlag(registryFilePath());
     connectionSpeedLabels_ = { QStringLiteral("Unknown"), QStringLiteral("Multiple T3"), QStringLiteral("T3"),

@@ -403,4 +403,37 @@ TEST_F(ShellTest, StoredOperationsAreLoadedAtStart)
     EXPECT_EQ(shell.actions().row(0).operation->displayNames, std::vector<std::string> { "docs/" });
 }
 
+TEST_F(ShellTest, DamagedStoresAreKeptAsideAndTheUserIsToldOnce)
+{
+    const QByteArray settings("[Connection]\nAttempts=7\n\0\0binary", 32);
+    const QByteArray registry = "[Operations]\nCount=1\n[Operation0]\nFolderCount=1\nFolder0=d?/"
+        + QByteArray(200000, 'x') + "\nStatus=4\n";
+    home.write(QStringLiteral("Ranquil.ini"), settings);
+    home.write(QStringLiteral("Registry.ini"), registry);
+    {
+        TMainForm shell({}, prompter);
+        ASSERT_EQ(prompter.asked.size(), 1) << prompter.asked.join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(prompter.asked[0].contains(settingsFilePath() + QStringLiteral(".bad")))
+            << prompter.asked[0].toStdString();
+        EXPECT_TRUE(prompter.asked[0].contains(registryFilePath() + QStringLiteral(".bad")));
+        EXPECT_EQ(shell.connection().Attempts, 3) << "the defaults, not a part of the damaged file";
+        EXPECT_EQ(shell.actions().rowCount(), 0);
+        shell.shutDown();
+    }
+    EXPECT_EQ(home.read(QStringLiteral("Ranquil.ini.bad")), settings);
+    EXPECT_EQ(home.read(QStringLiteral("Registry.ini.bad")), registry);
+    EXPECT_EQ(QFileInfo(settingsFilePath() + QStringLiteral(".bad")).permissions(),
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+
+    // The files written at shut-down read again, and the copies stay.
+    prompter.asked.clear();
+    {
+        TMainForm shell({}, prompter);
+        EXPECT_TRUE(prompter.asked.isEmpty()) << prompter.asked.join(QLatin1Char('|')).toStdString();
+        shell.shutDown();
+    }
+    EXPECT_EQ(home.read(QStringLiteral("Ranquil.ini.bad")), settings);
+    EXPECT_EQ(home.read(QStringLiteral("Registry.ini.bad")), registry);
+}
+
 } // namespace
