@@ -58,6 +58,11 @@ TMainForm::TMainForm(QStringList arguments, Prompter& prompter, QObject* parent)
         QStringLiteral("33.6K"), QStringLiteral("28.8K") };
     actions_ = std::make_unique<ActionsList>(registryFilePath());
     actions_->loadAll(connection_.AnonymousPassword);
+    if (const std::uint64_t leftOut = actions_->operationsLeftOut())
+        prompter_.showErrorBox(
+            QStringLiteral("The list of actions holds more than can be loaded: the last %1 "
+                           "actions were left out.")
+                .arg(leftOut));
     operations_ = std::make_unique<OperationsList>(
         *actions_, *loaders_, connection_, prompter_, connectionSpeedLabels_);
     operations_->startLoadTimer();

@@ -394,5 +394,15 @@ bool IniFile::update(QString* error) const
                          .arg(path_, readProblem_);
         return false;
     }
-    return writeFileAtomically(path_, text(), mode_, error);
+    const std::string out = text();
+    // Escapes make a value up to four times longer: a file this reader would
+    // refuse at the next start is not written at all.
+    const QString unreadable = fromText(path_, out, mode_).readProblem();
+    if (!unreadable.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("%1 was not written: it could not be read back, as %2.")
+                         .arg(path_, unreadable);
+        return false;
+    }
+    return writeFileAtomically(path_, out, mode_, error);
 }

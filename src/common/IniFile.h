@@ -72,7 +72,8 @@ public:
     // The whole file as it would be written.
     std::string text() const;
     // Writes the file atomically with its mode. False (with `error`) on
-    // failure, and when the file could not be read.
+    // failure, when the file could not be read, and when what it would write
+    // is beyond the limits above (nothing is written then).
     bool update(QString* error = nullptr) const;
 
     static std::optional<std::int32_t> parseInteger(std::string_view text);

@@ -436,4 +436,19 @@ TEST_F(ShellTest, DamagedStoresAreKeptAsideAndTheUserIsToldOnce)
     EXPECT_EQ(home.read(QStringLiteral("Registry.ini.bad")), registry);
 }
 
+TEST_F(ShellTest, AnActionsListBeyondWhatIsLoadedIsCutAndSaidSo)
+{
+    QByteArray store = "[Operations]\nCount=10002\n";
+    for (int i = 0; i < 10002; ++i)
+        store += "[Operation" + QByteArray::number(i) + "]\nFolderCount=1\nFolder0=d?/pub/"
+            + QByteArray::number(i) + "\nStatus=4\n";
+    home.write(QStringLiteral("Registry.ini"), store);
+
+    TMainForm shell({}, prompter);
+    EXPECT_EQ(shell.actions().rowCount(), 10000);
+    EXPECT_EQ(prompter.asked,
+        QStringList { QStringLiteral(
+            "The list of actions holds more than can be loaded: the last 2 actions were left out.") });
+}
+
 } // namespace

@@ -272,6 +272,27 @@ TEST(IniFile, FilesOfEarlierVersionsStillLoad)
     EXPECT_EQ(ini.readInteger("Operations", "Count", 0), 1);
 }
 
+TEST(IniFile, NothingIsWrittenThatCouldNotBeReadBack)
+{
+    TempHome home;
+    home.write(QStringLiteral("t.ini"), "[S]\nkept=1\n");
+    IniFile ini(home.file(QStringLiteral("t.ini")));
+    // Within the limit as a value; the CR has it quoted, and its escapes
+    // make it four times longer.
+    ini.writeString("S", "controls", std::string(IniFile::maxLineLength / 2, '\x01') + '\r');
+    QString error;
+    EXPECT_FALSE(ini.update(&error));
+    EXPECT_TRUE(
+        error.endsWith(QStringLiteral("could not be read back, as a line is longer than 65536 bytes.")))
+        << error.toStdString();
+    EXPECT_EQ(home.read(QStringLiteral("t.ini")), QByteArray("[S]\nkept=1\n"));
+
+    ini.writeString("S", "controls", std::string(IniFile::maxLineLength / 5, '\x01') + '\r');
+    ASSERT_TRUE(ini.update(&error)) << error.toStdString();
+    EXPECT_EQ(IniFile(home.file(QStringLiteral("t.ini"))).readString("S", "controls", "").size(),
+        IniFile::maxLineLength / 5 + 1);
+}
+
 TEST(IniFile, TextGivenWholeHasTheSameLimits)
 {
     const std::string tooLong = "[S]\nk=" + std::string(IniFile::maxLineLength, 'x') + "\n";
