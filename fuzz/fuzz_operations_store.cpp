@@ -47,7 +47,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         operations.push_back(operation.get());
     }
     operationsStore store(again);
-    FUZZ_CHECK(store.storeAll(operations));
+    QString error;
+    if (!store.storeAll(operations, &error)) {
+        // Operations without most of their keys take more room written
+        // back: a list beyond the ini file's limits is refused, never
+        // written in a form that would not load.
+        FUZZ_CHECK(error.contains(QStringLiteral("could not be read back")));
+        return 0;
+    }
     const auto reloaded = operationsStore(again).loadAll("guest@example.org");
     FUZZ_CHECK(reloaded.size() == loaded.size());
     for (std::size_t i = 0; i < loaded.size(); ++i)

@@ -191,6 +191,9 @@ class FamilyHandler(FTPHandler):
         if not self.fs.isfile(path):
             self.respond(f"550 {self.fs.fs2ftp(path)} is not retrievable.")
             return
+        if self.settings.size_reply is not None:
+            self.respond(f"213 {self.settings.size_reply}")
+            return
         try:
             size = self.run_as_current_user(self.fs.getsize, path)
         except OSError as err:

@@ -51,6 +51,7 @@ class FtpSettings:
     drop_idle_passive: int = 0
     reply_delay: float = 0.0
     command_log: str | None = None
+    size_reply: int | None = None
 
     @property
     def search_enabled(self):
@@ -141,6 +142,9 @@ def _parser():
     parser.add_argument("--reply-delay", type=_non_negative(int), default=0,
                         help="milliseconds every reply is held back")
     parser.add_argument("--command-log", help="file that receives every command line received")
+    parser.add_argument("--size-reply", type=_non_negative(int),
+                        help="the size SIZE answers for every file, whatever the file holds "
+                             "(a file changed since, or a server that lies)")
     return parser
 
 
@@ -176,4 +180,5 @@ def parse_arguments(argv=None):
         drop_idle_passive=options.drop_idle_passive,
         reply_delay=options.reply_delay / 1000.0,
         command_log=options.command_log,
+        size_reply=options.size_reply,
     )

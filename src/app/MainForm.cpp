@@ -9,6 +9,7 @@
 #include "common/ProgramFolders.h"
 #include "common/Prompter.h"
 #include "common/ShellMembers.h"
+#include "common/UnreadableStore.h"
 #include "settings/MainWindowSettings.h"
 
 #include <QCoreApplication>
@@ -28,6 +29,17 @@ QString absoluteLinkFile(const QStringList& arguments)
     const QString& path = arguments.first();
     return path.startsWith(QLatin1Char('/')) ? path : joinPath(QDir::currentPath(), path);
 }
+
+// Sets aside every store that cannot be read; what the user is to be told
+// of them ("" when both read).
+QString setAsideUnreadableStores()
+{
+    QStringList texts;
+    for (const QString& path : { settingsFilePath(), registryFilePath() })
+        if (const std::optional<UnreadableStore> store = setAsideUnreadableStore(path))
+            texts << unreadableStoreText(*store);
+    return texts.join(QStringLiteral("\n\n"));
+}
 } // namespace
 
 TMainForm::TMainForm(QStringList arguments, Prompter& prompter, QObject* parent)
@@ -35,9 +47,12 @@ TMainForm::TMainForm(QStringList arguments, Prompter& prompter, QObject* parent)
     , arguments_(std::move(arguments))
     , commandLineLinkFile_(absoluteLinkFile(arguments_))
     , prompter_(prompter)
+    , unreadableStores_(setAsideUnreadableStores())
     , guiOptions_(GUIOptionsStore().load())
     , connection_(connectionOptionsStore().load())
 {
+    if (!unreadableStores_.isEmpty())
+        prompter_.showErrorBox(unreadableStores_);
     loaders_ = std::make_unique<loaderManager>();
     autoUpgradeCheck_ = readAutoUpdateFlag(registryFilePath());
     if (autoUpgradeCheck_)
@@ -47,6 +62,11 @@ TMainForm::TMainForm(QStringList arguments, Prompter& prompter, QObject* parent)
         QStringLiteral("33.6K"), QStringLiteral("28.8K") };
     actions_ = std::make_unique<ActionsList>(registryFilePath());
     actions_->loadAll(connection_.AnonymousPassword);
+    if (const std::uint64_t leftOut = actions_->operationsLeftOut())
+        prompter_.showErrorBox(
+            QStringLiteral("The list of actions holds more than can be loaded: the last %1 "
+                           "actions were left out.")
+                .arg(leftOut));
     operations_ = std::make_unique<OperationsList>(
         *actions_, *loaders_, connection_, prompter_, connectionSpeedLabels_);
     operations_->startLoadTimer();

@@ -130,6 +130,8 @@ private:
     QString commandLineLinkFile_;
     ShellView* view_ = nullptr;
     Prompter& prompter_;
+    // Before the settings: read after a damaged file was set aside.
+    QString unreadableStores_;
     GUIOptions guiOptions_;
     connectionOptions connection_;
     std::unique_ptr<loaderManager> loaders_;

@@ -3,6 +3,7 @@
 #include "common/AtomicFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <charconv>
 
@@ -88,6 +89,16 @@ int hexDigit(char c)
     return -1;
 }
 
+QString tooLargeText()
+{
+    return QStringLiteral("it is larger than %1 bytes").arg(IniFile::maxFileSize);
+}
+
+QString lineTooLongText()
+{
+    return QStringLiteral("a line is longer than %1 bytes").arg(IniFile::maxLineLength);
+}
+
 // The inverse of quotedValue(); anything it cannot read is kept as it stands.
 std::string unquotedValue(std::string_view text)
 {
@@ -130,11 +141,7 @@ std::string unquotedValue(std::string_view text)
 IniFile::IniFile(QString path, unsigned mode)
     : IniFile(std::move(path), mode, Unread {})
 {
-    QFile file(path_);
-    if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = file.readAll();
-        parse(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-    }
+    read();
 }
 
 IniFile::IniFile(QString path, unsigned mode, Unread)
@@ -150,27 +157,96 @@ IniFile IniFile::fromText(QString path, std::string_view text, unsigned mode)
     return ini;
 }
 
+void IniFile::read()
+{
+    const QFileInfo info(path_);
+    if (!info.exists())
+        return;
+    // A folder, a device or a pipe in its place would block or never end.
+    if (!info.isFile())
+        return reject(QStringLiteral("it is not a regular file"));
+    if (info.size() > maxFileSize)
+        return reject(tooLargeText());
+    QFile file(path_);
+    if (!file.open(QIODevice::ReadOnly))
+        return reject(QStringLiteral("it cannot be opened: %1").arg(file.errorString()));
+    ReadState state;
+    std::int64_t total = 0;
+    while (!file.atEnd()) {
+        // Room for the longest line, its CR LF and one byte more (readLine
+        // keeps one for a terminator), so that a longer line is seen as such.
+        const QByteArray line = file.readLine(static_cast<qint64>(maxLineLength) + 3);
+        if (line.isEmpty() && file.error() != QFileDevice::NoError)
+            return reject(QStringLiteral("it cannot be read: %1").arg(file.errorString()));
+        total += line.size();
+        if (total > maxFileSize)
+            return reject(tooLargeText());
+        if (!line.endsWith('\n') && !file.atEnd())
+            return reject(lineTooLongText());
+        if (!takeLine(std::string_view(line.constData(), static_cast<size_t>(line.size())), state))
+            return;
+    }
+}
+
 void IniFile::parse(std::string_view text)
 {
-    Section* current = nullptr;
+    if (text.size() > static_cast<std::uint64_t>(maxFileSize))
+        return reject(tooLargeText());
+    ReadState state;
     while (!text.empty()) {
         const size_t end = text.find('\n');
-        const std::string_view line = trimmed(text.substr(0, end));
+        const std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (line.empty() || line.front() == ';')
-            continue;
-        if (line.front() == '[' && line.back() == ']') {
-            current = &sectionFor(trimmed(line.substr(1, line.size() - 2)));
-            continue;
-        }
-        const size_t eq = line.find('=');
-        if (!current || eq == std::string_view::npos)
-            continue;
-        const std::string_view key = trimmed(line.substr(0, eq));
-        if (key.empty())
-            continue;
-        current->add(key, unquotedValue(trimmed(line.substr(eq + 1))));
+        if (!takeLine(line, state))
+            return;
     }
+}
+
+bool IniFile::takeLine(std::string_view rawLine, ReadState& state)
+{
+    std::string_view content = rawLine.substr(0, rawLine.find('\n'));
+    if (content.ends_with('\r'))
+        content.remove_suffix(1);
+    if (content.size() > maxLineLength) {
+        reject(lineTooLongText());
+        return false;
+    }
+    const std::string_view line = trimmed(content);
+    if (line.find('\0') != std::string_view::npos) {
+        reject(QStringLiteral("it holds binary data (a NUL byte)"));
+        return false;
+    }
+    if (line.empty() || line.front() == ';')
+        return true;
+    if (line.front() == '[' && line.back() == ']') {
+        const std::string_view name = trimmed(line.substr(1, line.size() - 2));
+        if (sections_.size() == maxSections && !findSection(name)) {
+            reject(QStringLiteral("it holds more than %1 sections").arg(maxSections));
+            return false;
+        }
+        state.section = sectionPosition(name);
+        return true;
+    }
+    const size_t eq = line.find('=');
+    if (state.section == ReadState::noSection || eq == std::string_view::npos)
+        return true;
+    const std::string_view key = trimmed(line.substr(0, eq));
+    if (key.empty())
+        return true;
+    if (state.keys == maxKeys) {
+        reject(QStringLiteral("it holds more than %1 keys").arg(maxKeys));
+        return false;
+    }
+    if (sections_[state.section].add(key, unquotedValue(trimmed(line.substr(eq + 1)))))
+        ++state.keys;
+    return true;
+}
+
+void IniFile::reject(QString problem)
+{
+    sections_.clear();
+    sectionIndex_.clear();
+    readProblem_ = std::move(problem);
 }
 
 IniFile::Entry* IniFile::Section::find(std::string_view key)
@@ -198,12 +274,17 @@ const IniFile::Section* IniFile::findSection(std::string_view name) const
     return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
 }
 
-IniFile::Section& IniFile::sectionFor(std::string_view name)
+std::size_t IniFile::sectionPosition(std::string_view name)
 {
     const auto [it, added] = sectionIndex_.try_emplace(folded(name), sections_.size());
     if (added)
         sections_.push_back({ std::string(name), {}, {} });
-    return sections_[it->second];
+    return it->second;
+}
+
+IniFile::Section& IniFile::sectionFor(std::string_view name)
+{
+    return sections_[sectionPosition(name)];
 }
 
 std::optional<std::string> IniFile::value(std::string_view section, std::string_view key) const
@@ -307,5 +388,21 @@ std::string IniFile::text() const
 
 bool IniFile::update(QString* error) const
 {
-    return writeFileAtomically(path_, text(), mode_, error);
+    if (!readProblem_.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("%1 was not replaced: it could not be read, as %2.")
+                         .arg(path_, readProblem_);
+        return false;
+    }
+    const std::string out = text();
+    // Escapes make a value up to four times longer: a file this reader would
+    // refuse at the next start is not written at all.
+    const QString unreadable = fromText(path_, out, mode_).readProblem();
+    if (!unreadable.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("%1 was not written: it could not be read back, as %2.")
+                         .arg(path_, unreadable);
+        return false;
+    }
+    return writeFileAtomically(path_, out, mode_, error);
 }

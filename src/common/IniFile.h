@@ -18,10 +18,23 @@
 // blanks at either end, or a leading double quote) is written in double
 // quotes with backslash escapes; every other value is written verbatim, so
 // ordinary files stay as a person would write them.
+//
+// A damaged or hostile file may not take unbounded memory: the file is read
+// line by line, and one that breaks a limit below, holds a NUL byte (no file
+// this program writes does), is no regular file or cannot be read is not
+// read at all. `readProblem()` then says why, the object holds nothing, and
+// `update()` refuses to replace the file, so what the user may still want
+// back is never overwritten.
 class IniFile
 {
 public:
-    // Reads `path` when it exists; a missing or unreadable file is empty.
+    // Far above what any store of this program holds.
+    static constexpr std::size_t maxLineLength = 64 * 1024;
+    static constexpr std::size_t maxSections = 50'000;
+    static constexpr std::size_t maxKeys = 400'000;
+    static constexpr std::int64_t maxFileSize = std::int64_t(16) << 20;
+
+    // Reads `path` when it exists; a missing file is empty.
     // `mode` is given to the file whenever it is written; the default suits
     // files that hold passwords (the settings hold proxy passwords).
     explicit IniFile(QString path, unsigned mode = 0600);
@@ -29,6 +42,8 @@ public:
     static IniFile fromText(QString path, std::string_view text, unsigned mode = 0600);
 
     const QString& path() const { return path_; }
+    // Why the file could not be read ("" when it was read or did not exist).
+    const QString& readProblem() const { return readProblem_; }
 
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
     std::string readString(
@@ -56,7 +71,9 @@ public:
 
     // The whole file as it would be written.
     std::string text() const;
-    // Writes the file atomically with its mode. False (with `error`) on failure.
+    // Writes the file atomically with its mode. False (with `error`) on
+    // failure, when the file could not be read, and when what it would write
+    // is beyond the limits above (nothing is written then).
     bool update(QString* error = nullptr) const;
 
     static std::optional<std::int32_t> parseInteger(std::string_view text);
@@ -84,12 +101,25 @@ private:
     };
     IniFile(QString path, unsigned mode, Unread);
 
+    // Where a read stands between lines.
+    struct ReadState {
+        static constexpr std::size_t noSection = std::size_t(-1);
+        std::size_t section = noSection; // index in sections_
+        std::size_t keys = 0;
+    };
+    void read();
     void parse(std::string_view text);
+    // False (with readProblem_) when the line shows a file this reader does not take.
+    bool takeLine(std::string_view line, ReadState& state);
+    void reject(QString problem);
     const Section* findSection(std::string_view name) const;
+    // The section's index in sections_, added when missing.
+    std::size_t sectionPosition(std::string_view name);
     Section& sectionFor(std::string_view name);
 
     QString path_;
     unsigned mode_;
     std::vector<Section> sections_;
     NameIndex sectionIndex_;
+    QString readProblem_;
 };

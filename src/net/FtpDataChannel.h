@@ -89,6 +89,7 @@ public:
     qint64 position() const { return limit_.position(); }
     bool endedShort() const { return limit_.endedShort(); }
     qint64 expectedEnd() const { return limit_.expectedEnd(); }
+    qint64 reached() const { return limit_.reached(); }
     // Milliseconds since the connection was established (0 before).
     qint64 elapsedMs() const;
     // The error the connection closed with, and why this side ended it.

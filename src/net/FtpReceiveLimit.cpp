@@ -23,11 +23,13 @@ FtpReceiveLimit::FtpReceiveLimit(const FtpReceiveBounds& bounds, qint64 start)
     : bounds_(bounds)
     , start_(start)
     , position_(start)
+    , reached_(start)
 {
 }
 
 FtpReceiveLimit::Decision FtpReceiveLimit::judge(const char* data, qint64 length)
 {
+    reached_ = std::max(reached_, position_ + length);
     if (bounds_.stopAt >= 0 && position_ + length >= bounds_.stopAt) {
         const qint64 keep = std::max<qint64>(0, bounds_.stopAt - position_);
         position_ += keep;

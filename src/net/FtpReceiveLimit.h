@@ -40,6 +40,9 @@ public:
     qint64 start() const { return start_; }
     // Where the next byte belongs.
     qint64 position() const { return position_; }
+    // How far the server's data reached, kept or not: past position() when
+    // it sent more than the file holds.
+    qint64 reached() const { return reached_; }
     // Where the data should end (the part's end, else the file's); -1 when
     // unknown.
     qint64 expectedEnd() const { return bounds_.stopAt >= 0 ? bounds_.stopAt : bounds_.expectedEnd; }
@@ -51,5 +54,6 @@ private:
     FtpReceiveBounds bounds_;
     qint64 start_ = 0;
     qint64 position_ = 0;
+    qint64 reached_ = 0;
     qint64 lines_ = 0;
 };

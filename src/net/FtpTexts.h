@@ -54,6 +54,12 @@ inline QString unsafeCommand()
 {
     return QStringLiteral("FTP command refused: it contains CR, LF or NUL");
 }
+inline QString commandTooLong(qsizetype length, qsizetype limit)
+{
+    return QStringLiteral("FTP command refused: %1 bytes long, more than the %2 servers accept")
+        .arg(length)
+        .arg(limit);
+}
 
 // Reply lines for failures found on this side.
 inline QString winsockSuffix(int code)
@@ -149,11 +155,12 @@ inline QString endedShort(qint64 position, qint64 expectedEnd)
         .arg(position)
         .arg(expectedEnd);
 }
-inline QString moreThanExpected(qint64 expectedEnd)
+inline QString moreThanExpected(qint64 expectedEnd, qint64 reached)
 {
-    return QStringLiteral(
-        "426 The server sent more than the %1 bytes expected: the transfer's data was discarded")
-        .arg(expectedEnd);
+    return QStringLiteral("426 The server sent more than the %1 bytes expected (at least %2): the "
+                          "transfer's data was discarded")
+        .arg(expectedEnd)
+        .arg(reached);
 }
 inline QString listingTooLong(qint64 maxBytes, qint64 maxLines)
 {

@@ -99,11 +99,13 @@ bool TCustomFtpCli::Idle() const
 
 bool TCustomFtpCli::startRequest(TFtpRequest request, std::vector<TFtpFct> steps, bool whileBusy)
 {
+    bool replacing = false;
     try {
         if (!whileBusy && !Idle())
             throw FtpException(ftptext::notReady());
         if (steps.front() == ftpFctOpen && connected_)
             throw FtpException(ftptext::alreadyConnected());
+        replacing = true;
         if (!requestDone_)
             giveUpRunningRequest();
         request_ = request;
@@ -118,10 +120,14 @@ bool TCustomFtpCli::startRequest(TFtpRequest request, std::vector<TFtpFct> steps
         runNextStep();
     } catch (const FtpException& error) {
         // Every step checks what it needs before it changes anything, so
-        // the component is as it was.
-        requestDone_ = true;
-        stepDone_ = true;
-        pendingSteps_.clear();
+        // the component is as it was; a request that was running when this
+        // one was refused goes on.
+        if (replacing) {
+            requestDone_ = true;
+            stepDone_ = true;
+            pendingSteps_.clear();
+            errorMessage_ = visibleText(error.message());
+        }
         if (!OnUsageError)
             throw;
         OnUsageError(error.message());
@@ -545,8 +551,7 @@ void TCustomFtpCli::send(
     for (QByteArray& line : commands) {
         if (OnCommand)
             OnCommand(line);
-        if (!isSafeCommandLine(line))
-            throw FtpException(ftptext::unsafeCommand());
+        checkCommandLine(line);
         lines += line + "\r\n";
     }
     acceptedCodes_ = std::move(acceptedCodes);
@@ -562,6 +567,14 @@ void TCustomFtpCli::send(
     }
     awaitedReplies_ = static_cast<int>(commands.size());
     control_->SendStr(lines);
+}
+
+void TCustomFtpCli::checkCommandLine(const QByteArray& line)
+{
+    if (!isSafeCommandLine(line))
+        throw FtpException(ftptext::unsafeCommand());
+    if (line.size() > commandLineMaxBytes)
+        throw FtpException(ftptext::commandTooLong(line.size(), commandLineMaxBytes));
 }
 
 bool TCustomFtpCli::judgeReply(int code)
@@ -839,8 +852,7 @@ void TCustomFtpCli::startDownload(const QByteArray& command)
     if (!connected_)
         throw FtpException(ftptext::transferNotConnected(QString::fromLatin1(command)));
     // Refused before the sink starts, which may empty a local file.
-    if (!isSafeCommandLine(transferCommand(command)))
-        throw FtpException(ftptext::unsafeCommand());
+    checkCommandLine(transferCommand(command));
     usedDownloadOptions_ = true;
     FtpDataSink& sink = downloadTarget();
     currentSink_ = &sink;
@@ -1059,7 +1071,7 @@ int TCustomFtpCli::transferOutcome()
         failRequest(426, ftptext::readFailed(localFileName_));
         return requestResult_;
     case FtpDataChannel::StopReason::BeyondExpectedEnd:
-        failRequest(426, ftptext::moreThanExpected(data_.expectedEnd()));
+        failRequest(426, ftptext::moreThanExpected(data_.expectedEnd(), data_.reached()));
         return requestResult_;
     case FtpDataChannel::StopReason::TooLong:
         failRequest(426, ftptext::listingTooLong(listingMaxBytes, listingMaxLines));

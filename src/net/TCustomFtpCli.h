@@ -40,7 +40,7 @@ class TWSocket;
 //
 // Usage errors ("FTP component not ready", ...) go to OnUsageError when it is
 // set and are thrown as FtpException otherwise; the request is then not
-// started. A usage error of a later step of a running request ends the
+// started, and ErrorMessage() tells why. A usage error of a later step of a running request ends the
 // request with status 500 instead.
 //
 // Remote names (HostFileName, HostDirName, RenameTarget, QuoteCommand) are
@@ -139,6 +139,10 @@ public:
     // stream one for ever.
     static constexpr qint64 listingMaxBytes = qint64(1) << 30;
     static constexpr qint64 listingMaxLines = 10'000'000;
+    // A longer command line is refused before it is sent: servers cut it
+    // into several commands (pyftpdlib at 2048 bytes, vsftpd at 4096) or
+    // hang up, and either leaves the replies out of step.
+    static constexpr qsizetype commandLineMaxBytes = 2048;
     // A passive data connection that the server closed before a byte moved
     // and whose transfer then has no final reply for this long was dropped
     // (pyftpdlib does that to a connection that arrives before its
@@ -285,6 +289,8 @@ private:
     void send(std::vector<QByteArray> commands, std::vector<int> acceptedCodes, ReplyHandler handler,
         bool anyState = false);
     void checkReadyAndConnected() const;
+    // Throws FtpException when `line` may not be sent as it is.
+    static void checkCommandLine(const QByteArray& line);
     bool judgeReply(int code);
     void handleCommandReply(int code);
     void handleQuitReply(int code);

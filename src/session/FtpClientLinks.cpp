@@ -36,6 +36,11 @@ void ftpClient::openLinkFile(const ftpObject& entry)
     ftp_->SetHostFileName(QByteArray(remote.data(), static_cast<qsizetype>(remote.size())));
     ftp_->SetLocalFileName(local);
     ftp_->SetBinary(true);
+    // Only in binary mode does the file arrive with the length listed; of
+    // another length it has changed since and is not the one chosen. The
+    // next listing switches back to ASCII.
+    const bool binary = ftp_->TypeSet();
+    ftp_->SetExpectedSize(binary && entry.size > 0 ? entry.size : -1);
     downloadLimit_ = static_cast<qint64>(linkFiles::maxFileSize);
     const bool fetched = ftp_->Get();
     downloadLimit_ = -1;

@@ -29,6 +29,8 @@ public:
 
     // Reads the stored operations into rows, each with its stored status.
     void loadAll(const std::string& anonymousPassword);
+    // Stored operations loadAll left out (more than the store reads).
+    std::uint64_t operationsLeftOut() const { return store_.leftOut(); }
     // Writes every row to the store and waits for it. False when the store
     // could not be written (the reason in `lastStoreError()`).
     bool storeAll();

@@ -14,7 +14,9 @@ namespace
 constexpr std::string_view countSection = "Operations";
 // A damaged or hostile store must not make us build billions of empty
 // entries; real stores stay far below these.
-constexpr std::uint64_t maxOperations = 100000;
+// Bounded so that a list read can be written back within the ini file's
+// limits (every operation takes some 26 keys).
+constexpr std::uint64_t maxOperations = 10000;
 constexpr std::int32_t maxEntriesPerList = 1000000;
 
 std::string sectionName(std::uint64_t index)
@@ -166,8 +168,9 @@ std::vector<std::unique_ptr<ftpOperationObject>> operationsStore::loadAll(
     const IniFile store(path_);
     // Never more operations than the store has sections: a damaged count
     // would otherwise fill the list with empty rows, each written back.
-    const std::uint64_t count
-        = std::min({ storedCount(store), maxOperations, std::uint64_t(store.sectionCount()) });
+    const std::uint64_t present = std::min(storedCount(store), std::uint64_t(store.sectionCount()));
+    const std::uint64_t count = std::min(present, maxOperations);
+    leftOut_ = present - count;
     knownSections_ = std::max(knownSections_, count);
     std::vector<std::unique_ptr<ftpOperationObject>> operations;
     for (std::uint64_t i = 0; i < count; ++i)

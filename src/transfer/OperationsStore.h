@@ -19,6 +19,8 @@ public:
     // "anonymous" and `anonymousPassword`. Remembers how many sections there
     // were, so that storing can erase them.
     std::vector<std::unique_ptr<ftpOperationObject>> loadAll(const std::string& anonymousPassword);
+    // Stored operations the last loadAll left out, beyond the most it reads.
+    std::uint64_t leftOut() const { return leftOut_; }
 
     // Replaces the stored operations with `operations`, in their order, and
     // writes the store atomically. False (with `error`) when it cannot be
@@ -30,4 +32,5 @@ private:
     // Sections that may exist on disk: those read at start plus every one
     // written since, so no stale section outlives a shrinking list.
     std::uint64_t knownSections_ = 0;
+    std::uint64_t leftOut_ = 0;
 };

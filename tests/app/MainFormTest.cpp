@@ -404,4 +404,52 @@ TEST_F(ShellTest, StoredOperationsAreLoadedAtStart)
         std::vector<std::string> { "docs/" });
 }
 
+TEST_F(ShellTest, DamagedStoresAreKeptAsideAndTheUserIsToldOnce)
+{
+    const QByteArray settings("[Connection]\nAttempts=7\n\0\0binary", 32);
+    const QByteArray registry = "[Operations]\nCount=1\n[Operation0]\nFolderCount=1\nFolder0=d?/"
+        + QByteArray(200000, 'x') + "\nStatus=4\n";
+    home.write(QStringLiteral("Ranquil.ini"), settings);
+    home.write(QStringLiteral("Registry.ini"), registry);
+    {
+        TMainForm shell({}, prompter);
+        ASSERT_EQ(prompter.asked.size(), 1) << prompter.asked.join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(prompter.asked[0].contains(settingsFilePath() + QStringLiteral(".bad")))
+            << prompter.asked[0].toStdString();
+        EXPECT_TRUE(prompter.asked[0].contains(registryFilePath() + QStringLiteral(".bad")));
+        EXPECT_EQ(shell.connection().Attempts, 3) << "the defaults, not a part of the damaged file";
+        EXPECT_EQ(shell.actions().rowCount(), 0);
+        shell.shutDown();
+    }
+    EXPECT_EQ(home.read(QStringLiteral("Ranquil.ini.bad")), settings);
+    EXPECT_EQ(home.read(QStringLiteral("Registry.ini.bad")), registry);
+    EXPECT_EQ(QFileInfo(settingsFilePath() + QStringLiteral(".bad")).permissions(),
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+
+    // The files written at shut-down read again, and the copies stay.
+    prompter.asked.clear();
+    {
+        TMainForm shell({}, prompter);
+        EXPECT_TRUE(prompter.asked.isEmpty()) << prompter.asked.join(QLatin1Char('|')).toStdString();
+        shell.shutDown();
+    }
+    EXPECT_EQ(home.read(QStringLiteral("Ranquil.ini.bad")), settings);
+    EXPECT_EQ(home.read(QStringLiteral("Registry.ini.bad")), registry);
+}
+
+TEST_F(ShellTest, AnActionsListBeyondWhatIsLoadedIsCutAndSaidSo)
+{
+    QByteArray store = "[Operations]\nCount=10002\n";
+    for (int i = 0; i < 10002; ++i)
+        store += "[Operation" + QByteArray::number(i) + "]\nFolderCount=1\nFolder0=d?/pub/"
+            + QByteArray::number(i) + "\nStatus=4\n";
+    home.write(QStringLiteral("Registry.ini"), store);
+
+    TMainForm shell({}, prompter);
+    EXPECT_EQ(shell.actions().rowCount(), 10000);
+    EXPECT_EQ(prompter.asked,
+        QStringList { QStringLiteral(
+            "The list of actions holds more than can be loaded: the last 2 actions were left out.") });
+}
+
 } // namespace

@@ -4,8 +4,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -154,6 +156,149 @@ TEST(IniFile, FailedUpdateReportsAndKeepsTheOldFile)
     QString error;
     EXPECT_FALSE(ini.update(&error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+// ---------------------------------------------------------------- files it does not take
+
+QByteArray repeated(const QByteArray& line, std::size_t times)
+{
+    QByteArray out;
+    out.reserve(static_cast<qsizetype>(line.size() * times));
+    for (std::size_t i = 0; i < times; ++i)
+        out += line;
+    return out;
+}
+
+QByteArray numberedLines(const char* head, const char* format, std::size_t count)
+{
+    QByteArray out(head);
+    for (std::size_t i = 0; i < count; ++i)
+        out += QByteArray(format).replace("%", QByteArray::number(static_cast<qulonglong>(i)));
+    return out;
+}
+
+struct DamagedCase {
+    const char* name;
+    std::function<QByteArray()> contents;
+    QString problem;
+};
+
+class IniDamaged : public testing::TestWithParam<DamagedCase>
+{
+};
+
+TEST_P(IniDamaged, IsReportedReadAsEmptyAndNeverReplaced)
+{
+    const DamagedCase& c = GetParam();
+    TempHome home;
+    const QByteArray contents = c.contents();
+    home.write(QStringLiteral("Registry.ini"), contents);
+
+    IniFile ini(home.file(QStringLiteral("Registry.ini")));
+    EXPECT_EQ(ini.readProblem(), c.problem);
+    EXPECT_EQ(ini.sectionCount(), 0u) << "nothing of a damaged file is taken";
+    ini.writeString("v5", "AutoUpdateCheckAtStartup", "1");
+    QString error;
+    EXPECT_FALSE(ini.update(&error));
+    EXPECT_TRUE(error.contains(c.problem)) << error.toStdString();
+    EXPECT_TRUE(home.read(QStringLiteral("Registry.ini")) == contents) << "the damaged file was replaced";
+}
+
+INSTANTIATE_TEST_SUITE_P(IniFile, IniDamaged,
+    testing::Values(
+        DamagedCase { "binary_data", [] { return QByteArray("[S]\nk=v\n\x7F\x00\x01\x02garbage", 19); },
+            QStringLiteral("it holds binary data (a NUL byte)") },
+        DamagedCase { "utf16_text", [] { return QByteArray("\xFF\xFE[\0S\0]\0\n\0k\0=\0v\0\n\0", 18); },
+            QStringLiteral("it holds binary data (a NUL byte)") },
+        DamagedCase { "a_line_beyond_the_limit",
+            [] { return "[S]\nshort=1\nk=" + QByteArray(IniFile::maxLineLength, 'x') + "\nafter=1\n"; },
+            QStringLiteral("a line is longer than 65536 bytes") },
+        DamagedCase { "an_endless_last_line",
+            [] { return "[S]\nk=" + QByteArray(8 * IniFile::maxLineLength, 'x'); },
+            QStringLiteral("a line is longer than 65536 bytes") },
+        DamagedCase { "more_sections_than_allowed",
+            [] { return numberedLines("", "[Operation%]\nStatus=4\n", IniFile::maxSections + 1); },
+            QStringLiteral("it holds more than 50000 sections") },
+        DamagedCase { "more_keys_than_allowed",
+            [] { return numberedLines("[Operation0]\n", "File%=a\n", IniFile::maxKeys + 1); },
+            QStringLiteral("it holds more than 400000 keys") },
+        DamagedCase { "larger_than_allowed",
+            [] {
+                return "[v5]\nAutoUpdateCheckAtStartup=1\n"
+                    + repeated(QByteArray(1023, ';') + '\n', IniFile::maxFileSize / 1024);
+            },
+            QStringLiteral("it is larger than 16777216 bytes") }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(IniFile, AFolderInItsPlaceIsReportedAndNotReplaced)
+{
+    TempHome home;
+    ASSERT_TRUE(QDir(home.path()).mkdir(QStringLiteral("Ranquil.ini")));
+    IniFile ini(home.file(QStringLiteral("Ranquil.ini")));
+    EXPECT_EQ(ini.readProblem(), QStringLiteral("it is not a regular file"));
+    EXPECT_FALSE(ini.update());
+    EXPECT_TRUE(QFileInfo(home.file(QStringLiteral("Ranquil.ini"))).isDir());
+}
+
+TEST(IniFile, AFileItMayNotReadIsReportedAndNotReplaced)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every file";
+    TempHome home;
+    home.write(QStringLiteral("Ranquil.ini"), "[Connection]\nAttempts=5\n");
+    const QString path = home.file(QStringLiteral("Ranquil.ini"));
+    ASSERT_TRUE(QFile::setPermissions(path, {}));
+    IniFile ini(path);
+    EXPECT_TRUE(ini.readProblem().startsWith(QStringLiteral("it cannot be opened: ")))
+        << ini.readProblem().toStdString();
+    EXPECT_FALSE(ini.update());
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(home.read(QStringLiteral("Ranquil.ini")), QByteArray("[Connection]\nAttempts=5\n"));
+}
+
+TEST(IniFile, FilesOfEarlierVersionsStillLoad)
+{
+    TempHome home;
+    // Remote names are bytes: not UTF-8, with control bytes and DEL, as they
+    // were written verbatim; a value as long as the limit, with CR LF.
+    const QByteArray longest(IniFile::maxLineLength - 2, 'p');
+    home.write(QStringLiteral("Registry.ini"),
+        "[Operation0]\r\nFile0=d?/pub/\xF2\xF5\xFF\x01\x1B\x7F\r\nk=" + longest
+            + "\r\n[Operations]\r\nCount=1");
+    const IniFile ini(home.file(QStringLiteral("Registry.ini")));
+    EXPECT_TRUE(ini.readProblem().isEmpty()) << ini.readProblem().toStdString();
+    EXPECT_EQ(ini.readString("Operation0", "File0", ""), "d?/pub/\xF2\xF5\xFF\x01\x1B\x7F");
+    EXPECT_EQ(ini.readString("Operation0", "k", "").size(), longest.size());
+    EXPECT_EQ(ini.readInteger("Operations", "Count", 0), 1);
+}
+
+TEST(IniFile, NothingIsWrittenThatCouldNotBeReadBack)
+{
+    TempHome home;
+    home.write(QStringLiteral("t.ini"), "[S]\nkept=1\n");
+    IniFile ini(home.file(QStringLiteral("t.ini")));
+    // Within the limit as a value; the CR has it quoted, and its escapes
+    // make it four times longer.
+    ini.writeString("S", "controls", std::string(IniFile::maxLineLength / 2, '\x01') + '\r');
+    QString error;
+    EXPECT_FALSE(ini.update(&error));
+    EXPECT_TRUE(
+        error.endsWith(QStringLiteral("could not be read back, as a line is longer than 65536 bytes.")))
+        << error.toStdString();
+    EXPECT_EQ(home.read(QStringLiteral("t.ini")), QByteArray("[S]\nkept=1\n"));
+
+    ini.writeString("S", "controls", std::string(IniFile::maxLineLength / 5, '\x01') + '\r');
+    ASSERT_TRUE(ini.update(&error)) << error.toStdString();
+    EXPECT_EQ(IniFile(home.file(QStringLiteral("t.ini"))).readString("S", "controls", "").size(),
+        IniFile::maxLineLength / 5 + 1);
+}
+
+TEST(IniFile, TextGivenWholeHasTheSameLimits)
+{
+    const std::string tooLong = "[S]\nk=" + std::string(IniFile::maxLineLength, 'x') + "\n";
+    const IniFile ini = IniFile::fromText(QString(), tooLong);
+    EXPECT_EQ(ini.readProblem(), QStringLiteral("a line is longer than 65536 bytes"));
+    EXPECT_FALSE(ini.hasSection("S"));
 }
 
 } // namespace

@@ -942,6 +942,27 @@ TEST_F(FtpScripted, AbortXferDuringATransferKeepsLaterRepliesInStep)
     EXPECT_EQ(client.DirResult(), QByteArray("/after-abort"));
 }
 
+TEST_F(FtpScripted, ARequestRefusedWhileAnotherRunsLeavesThatOneRunning)
+{
+    server.download = patternBytes(300000, 15);
+    server.stallTransfers = true;
+    ASSERT_TRUE(startAndLogIn());
+    client.SetPassive(true);
+    client.SetHostFileName("file.bin");
+    client.SetLocalFileName(local(QStringLiteral("file.bin")));
+    QStringList usageErrors;
+    client.OnUsageError = [&](const QString& message) { usageErrors << message; };
+
+    ASSERT_TRUE(client.GetAsync());
+    ASSERT_TRUE(runEventsUntil([&] { return log.contains(QStringLiteral("< 150")); }));
+    EXPECT_FALSE(client.PwdAsync());
+    EXPECT_EQ(usageErrors, QStringList { QStringLiteral("FTP component not ready") });
+    EXPECT_TRUE(client.RequestRunning()) << "the download was not taken for ended";
+    EXPECT_FALSE(client.Idle());
+    EXPECT_TRUE(client.AbortXfer());
+    EXPECT_TRUE(client.Pwd()) << client.ErrorMessage().toStdString();
+}
+
 TEST_F(FtpScripted, ABlockingCallTakenOverByAbortXferReportsFailure)
 {
     server.stallTransfers = true;

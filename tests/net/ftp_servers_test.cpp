@@ -274,6 +274,82 @@ TEST_F(FtpFaults, ADroppedDataConnectionFailsTheDownload)
     EXPECT_EQ(readLocalFile(local(QStringLiteral("file.bin"))), contents);
 }
 
+// What SIZE announced is the size the download must reach, from the start
+// or from a resume position.
+struct AnnouncedSizeCase {
+    const char* name;
+    qint64 announced;
+    qint64 resumeAt;
+    const char* error;
+};
+
+class FtpAnnouncedSize : public FtpFaults, public testing::WithParamInterface<AnnouncedSizeCase>
+{
+};
+
+TEST_P(FtpAnnouncedSize, ADownloadThatDoesNotEndThereFailsAndSaysWhy)
+{
+    const AnnouncedSizeCase& c = GetParam();
+    ASSERT_TRUE(start({ QStringLiteral("--size-reply"), QString::number(c.announced) }))
+        << server->error().toStdString();
+    ASSERT_TRUE(logInBinary());
+    ASSERT_TRUE(client.Size());
+    ASSERT_EQ(client.SizeResult(), c.announced);
+    client.SetExpectedSize(client.SizeResult());
+    client.SetResumeAt(c.resumeAt);
+    ASSERT_TRUE(writeLocalFile(local(QStringLiteral("file.bin")), contents.left(c.resumeAt)));
+
+    EXPECT_FALSE(c.resumeAt > 0 ? client.RestGet() : client.Get()) << log.text().toStdString();
+    EXPECT_EQ(client.RequestResult(), 426);
+    const QString error = client.ErrorMessage();
+    EXPECT_TRUE(error.startsWith(QString::fromLatin1(c.error))) << error.toStdString();
+    if (const qsizetype at = error.indexOf(QStringLiteral("(at least ")); at >= 0) {
+        EXPECT_GT(error.mid(at + 10).section(QLatin1Char(')'), 0, 0).toLongLong(), c.announced)
+            << "what arrived is said: " << error.toStdString();
+    }
+    ASSERT_TRUE(client.Pwd()) << "the transfer's final reply was read: " << log.text().toStdString();
+    EXPECT_EQ(client.StatusCode(), 257);
+    const QByteArray kept = readLocalFile(local(QStringLiteral("file.bin")));
+    EXPECT_TRUE(contents.startsWith(kept)) << "only the file's own bytes are kept";
+    EXPECT_LE(kept.size(), std::min(c.announced, fileSize));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, FtpAnnouncedSize,
+    testing::Values(AnnouncedSizeCase { "more_than_announced", 2 * 1024 * 1024, 0,
+                        "426 The server sent more than the 2097152 bytes expected (at least " },
+        AnnouncedSizeCase { "more_than_announced_after_a_resume", 2 * 1024 * 1024, 1000000,
+            "426 The server sent more than the 2097152 bytes expected (at least " },
+        AnnouncedSizeCase { "half_of_what_was_announced", 2 * fileSize, 0,
+            "426 Transfer ended at byte 3145745 of 6291490: what arrived is kept for a resume" },
+        AnnouncedSizeCase { "a_huge_announced_size", 1'000'000'000'000'000'000, 1000000,
+            "426 Transfer ended at byte 3145745 of 1000000000000000000: what arrived is kept for a resume" }),
+    [](const testing::TestParamInfo<AnnouncedSizeCase>& info) { return std::string(info.param.name); });
+
+TEST_F(FtpFaults, ACommandLineLongerThanServersAcceptIsRefusedBeforeItLeaves)
+{
+    ASSERT_TRUE(start({}));
+    ASSERT_TRUE(logInBinary());
+    const QByteArray head = "SITE MD5 /";
+    const QByteArray longest = head + QByteArray(TCustomFtpCli::commandLineMaxBytes - head.size(), 'n');
+
+    client.SetQuoteCommand(longest + 'n');
+    EXPECT_FALSE(client.Quote());
+    EXPECT_EQ(client.ErrorMessage(),
+        QStringLiteral("FTP command refused: 2049 bytes long, more than the 2048 servers accept"));
+    EXPECT_FALSE(log.contains(QStringLiteral("> SITE MD5"))) << "nothing of it was sent";
+    client.SetQuoteCommands({ "SITE MD5 /file.bin", longest + 'n' });
+    EXPECT_FALSE(client.QuoteEach());
+    EXPECT_TRUE(client.QuoteReplies().empty()) << "a batch is refused whole";
+    EXPECT_FALSE(log.contains(QStringLiteral("> SITE MD5")));
+
+    // As long as the server takes: it answers that one command, once.
+    client.SetQuoteCommand(longest);
+    EXPECT_FALSE(client.Quote());
+    EXPECT_FALSE(client.LastResponse().contains(QStringLiteral("too long"))) << log.text().toStdString();
+    ASSERT_TRUE(client.Pwd()) << "the replies stay in step: " << log.text().toStdString();
+    EXPECT_EQ(client.StatusCode(), 257);
+}
+
 TEST_F(FtpFaults, AMultiLineBannerIsReadToItsEnd)
 {
     ASSERT_TRUE(start(

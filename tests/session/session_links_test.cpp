@@ -137,6 +137,41 @@ INSTANTIATE_TEST_SUITE_P(Session, BadLinks,
         badLinkCase { "NotALink", QByteArray("hello\0world", 11) }),
     [](const testing::TestParamInfo<badLinkCase>& info) { return info.param.name; });
 
+struct changedLinkCase {
+    const char* name;
+    QByteArray padding; // after the link text, listed
+    QByteArray changedPadding; // after the link text, fetched
+};
+
+class ChangedLinks : public LinkTest, public testing::WithParamInterface<changedLinkCase>
+{
+};
+
+// The listing said how long the file is; a file of another length when
+// fetched is not the one listed, however sound it looks.
+TEST_P(ChangedLinks, AreNotFollowed)
+{
+    const QString path = root.path() + QStringLiteral("/pub/site.wkt");
+    makeFile(path, linkText(other.port()) + GetParam().padding);
+    ftpClient& s = open(familySite());
+    const ftpObject* link = entryNamed("site.wkt");
+    ASSERT_NE(link, nullptr);
+    writeLocalFile(path, linkText(other.port()) + GetParam().changedPadding);
+
+    s.openEntry(*link);
+    ASSERT_FALSE(prompter.texts.isEmpty());
+    EXPECT_TRUE(prompter.texts.last().contains(QStringLiteral("Unable to get link file.")));
+    EXPECT_EQ(s.site().port, server.port());
+    EXPECT_TRUE(s.component().GetConnected());
+    EXPECT_FALSE(other.commandLog().contains("USER"));
+    EXPECT_TRUE(server.commandLog().contains("RETR /pub/site.wkt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Session, ChangedLinks,
+    testing::Values(changedLinkCase { "Grown", "", "; changed since\n" },
+        changedLinkCase { "Shrunk", "; to be cut\n", "" }),
+    [](const testing::TestParamInfo<changedLinkCase>& info) { return info.param.name; });
+
 TEST_F(LinkTest, ALocalLinkFileOpensItsSite)
 {
     const QString path = home.file(QStringLiteral("local.wkt"));

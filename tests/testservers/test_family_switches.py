@@ -362,5 +362,17 @@ class PortsAndLifetimeTest(ServerTestCase):
         self.assertEqual(lines, ["USER anonymous", "PASS guest@", "SITE MD5 /big.bin", "QUIT"])
 
 
+class SizeReplyTest(ServerTestCase):
+    def test_size_answers_the_given_number_while_the_file_is_sent_as_it_is(self):
+        server = self.start_ftp("--size-reply", "200000")
+        client = self.login(server)
+        client.voidcmd("TYPE I")
+        self.assertEqual(client.sendcmd("SIZE /big.bin"), "213 200000")
+        self.assertRefused(lambda: client.sendcmd("SIZE /missing.bin"), "550")
+        received = io.BytesIO()
+        client.retrbinary("RETR /big.bin", received.write)
+        self.assertEqual(received.getvalue(), BIG)
+
+
 if __name__ == "__main__":
     unittest.main()
