@@ -103,29 +103,28 @@ void DeleteBranch::deleteTree(const std::string& folder, int depth)
 
 bool DeleteBranch::deleteEntries(const std::vector<TransferEntry>& entries)
 {
-    std::vector<std::string> batch;
-    for (auto next = entries.begin(); next != entries.end();) {
-        batch.clear();
-        for (; next != entries.end() && batch.size() < LoaderThread::commandsPerBatch; ++next) {
-            batch.push_back(next->path);
-        }
+    std::vector<QByteArray> commands;
+    for (const TransferEntry& entry : entries)
+        commands.push_back("DELE " + QByteArray::fromStdString(entry.path));
+    for (std::size_t first = 0; first < commands.size();) {
+        const std::size_t end = LoaderThread::batchEnd(commands, first);
         if (worker_.stopping())
             return false;
-        if (!batch.empty() && !deleteBatch(batch))
+        if (!deleteBatch({ entries.begin() + static_cast<std::ptrdiff_t>(first),
+                             entries.begin() + static_cast<std::ptrdiff_t>(end) },
+                { commands.begin() + static_cast<std::ptrdiff_t>(first),
+                    commands.begin() + static_cast<std::ptrdiff_t>(end) }))
             return false;
+        first = end;
     }
     return !worker_.stopping();
 }
 
-bool DeleteBranch::deleteBatch(const std::vector<std::string>& paths)
+bool DeleteBranch::deleteBatch(std::span<const TransferEntry> entries, std::vector<QByteArray> commands)
 {
-    const QString first = shownName(paths.front());
+    const QString first = shownName(entries.front().path);
     worker_.setStatus(LoaderTexts::deletingFile(first));
     worker_.progressBlock().setCurrentFile(first);
-    std::vector<QByteArray> commands;
-    commands.reserve(paths.size());
-    for (const std::string& path : paths)
-        commands.push_back("DELE " + QByteArray::fromStdString(path));
     TFtpClient& client = worker_.connection0();
     client.SetQuoteCommands(std::move(commands));
     // The whole batch is on its way before the first reply comes back: a
@@ -139,13 +138,15 @@ bool DeleteBranch::deleteBatch(const std::vector<std::string>& paths)
     // The first refusal explains the others better than the batch's last
     // reply, which may be a success.
     QString firstRefusal;
-    for (std::size_t k = 0; k < paths.size(); ++k) {
+    for (std::size_t k = 0; k < entries.size(); ++k) {
         const bool answered = k < replies.size();
         if (answered && (replies[k].code == 250 || replies[k].code == 257))
             continue;
         if (refused.isEmpty())
-            firstRefusal = answered ? replies[k].text : client.LastResponse();
-        refused << shownName(paths[k]);
+            firstRefusal = answered               ? replies[k].text
+                : client.ErrorMessage().isEmpty() ? client.LastResponse()
+                                                  : client.ErrorMessage();
+        refused << shownName(entries[k].path);
         worker_.setStatus(LoaderTexts::fileNotRemoved(refused.back()));
     }
     if (refused.isEmpty())

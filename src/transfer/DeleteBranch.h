@@ -2,6 +2,9 @@
 
 #include "transfer/TreeWalker.h"
 
+#include <QByteArray>
+
+#include <span>
 #include <string>
 #include <vector>
 
@@ -31,7 +34,7 @@ private:
     // (a refusal or a stop).
     bool deleteEntries(const std::vector<TransferEntry>& entries);
     // One batch; false when the run ends.
-    bool deleteBatch(const std::vector<std::string>& paths);
+    bool deleteBatch(std::span<const TransferEntry> entries, std::vector<QByteArray> commands);
 
     LoaderThread& worker_;
     TreeWalker walker_;

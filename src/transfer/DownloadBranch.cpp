@@ -4,6 +4,7 @@
 #include "net/TFtpClient.h"
 #include "remote/RemotePath.h"
 #include "transfer/DownloadTexts.h"
+#include "transfer/FailureRule.h"
 #include "transfer/LoaderThread.h"
 #include "transfer/LocalName.h"
 #include "transfer/PartDownload.h"
@@ -409,23 +410,27 @@ void DownloadBranch::download(FileJob& job, Check check)
     PartDownload parts(worker_, std::move(target), store);
     storeResumeState(job, parts.parts().front().length(), parts.neededConnections());
     const PartDownload::Outcome outcome = parts.run();
+    if (outcome == PartDownload::Outcome::Received) {
+        worker_.progressBlock().finishedBytes += static_cast<std::int64_t>(job.size);
+        finishFile(job, store);
+        return;
+    }
+    Failure failure;
+    failure.kind = outcome == PartDownload::Outcome::Stopped ? Failure::Kind::FileStopped
+                                                             : Failure::Kind::FileIncomplete;
+    failure.stopping = worker_.stopping();
     const QString shown = shownName(job.remotePath);
-    if (outcome == PartDownload::Outcome::Stopped) {
+    if (nextStepAfter(failure) == NextStep::Ask) {
         if (!worker_.prompter().askYesNo(DownloadTexts::keepPartsQuestion(shown))) {
             for (const QString& name : localNames(job))
                 removeLocalFile(name);
         }
         return;
     }
-    if (outcome == PartDownload::Outcome::Incomplete) {
-        ++worker_.progressBlock().failedFiles;
-        worker_.markIncomplete();
-        worker_.showServerError(DownloadTexts::downloadError(shown));
-        worker_.withWindow([&](LoaderWindow& window) { window.fileFinished(shown, FileOutcome::Failed); });
-        return;
-    }
-    worker_.progressBlock().finishedBytes += static_cast<std::int64_t>(job.size);
-    finishFile(job, store);
+    ++worker_.progressBlock().failedFiles;
+    worker_.markIncomplete();
+    worker_.showServerError(DownloadTexts::downloadError(shown));
+    worker_.withWindow([&](LoaderWindow& window) { window.fileFinished(shown, FileOutcome::Failed); });
 }
 
 void DownloadBranch::storeResumeState(const FileJob& job, std::uint64_t partLength, int needed)

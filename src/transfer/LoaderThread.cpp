@@ -517,26 +517,49 @@ void LoaderThread::restoreCapabilities(bool rest, bool md5)
     supportsMd5_ = md5;
 }
 
+std::size_t LoaderThread::batchEnd(const std::vector<QByteArray>& commands, std::size_t first)
+{
+    std::size_t end = first;
+    qsizetype bytes = 0;
+    while (end < commands.size() && end - first < commandsPerBatch) {
+        bytes += commands[end].size() + 2;
+        if (end > first && bytes > bytesPerBatch)
+            break;
+        ++end;
+    }
+    return end;
+}
+
 std::vector<std::string> LoaderThread::queryDigests(const std::vector<std::string>& remotePaths)
 {
     std::vector<std::string> digests(remotePaths.size(), std::string(zeroDigest));
+    if (!supportsMd5_)
+        return digests;
+    // A path too long for a command line no server takes keeps its digest
+    // unknown: it goes in one part, unchecked, rather than not at all.
+    std::vector<QByteArray> commands;
+    std::vector<std::size_t> asked;
+    for (std::size_t i = 0; i < remotePaths.size(); ++i) {
+        QByteArray command = "SITE MD5 " + QByteArray::fromStdString(remotePaths[i]);
+        if (command.size() <= TFtpClient::commandLineMaxBytes) {
+            commands.push_back(std::move(command));
+            asked.push_back(i);
+        }
+    }
     TFtpClient& client = connection0();
-    for (std::size_t first = 0; first < remotePaths.size() && !stopping(); first += commandsPerBatch) {
-        const std::size_t end = std::min(remotePaths.size(), first + commandsPerBatch);
-        setStatus(LoaderTexts::gettingDigest(shownName(remotePaths[first])));
-        if (!supportsMd5_)
-            continue;
-        std::vector<QByteArray> commands;
-        for (std::size_t i = first; i < end; ++i)
-            commands.push_back("SITE MD5 " + QByteArray::fromStdString(remotePaths[i]));
-        client.SetQuoteCommands(std::move(commands));
+    for (std::size_t first = 0; first < commands.size() && !stopping();) {
+        const std::size_t end = batchEnd(commands, first);
+        setStatus(LoaderTexts::gettingDigest(shownName(remotePaths[asked[first]])));
+        client.SetQuoteCommands({ commands.begin() + static_cast<std::ptrdiff_t>(first),
+            commands.begin() + static_cast<std::ptrdiff_t>(end) });
         client.QuoteEach();
         if (stopping())
             break;
         // A batch cut short still tells the digests whose replies came.
         const auto& replies = client.QuoteReplies();
         for (std::size_t k = 0; k < replies.size() && first + k < end; ++k)
-            digests[first + k] = digestFromReply(replies[k].text.toStdString());
+            digests[asked[first + k]] = digestFromReply(replies[k].text.toStdString());
+        first = end;
     }
     return digests;
 }

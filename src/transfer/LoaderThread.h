@@ -142,6 +142,13 @@ public:
     // batch instead of one per file, and a bound on what a server has to
     // take in at once.
     static constexpr std::size_t commandsPerBatch = 50;
+    // ...and at most this many bytes: the whole batch is on its way before
+    // the first reply is read, and a server takes in a few KiB at once
+    // (one hung up on 70 KB of long names).
+    static constexpr qsizetype bytesPerBatch = 4096;
+    // Where the batch that starts at `first` ends: one command at least,
+    // then as many as both bounds allow.
+    static std::size_t batchEnd(const std::vector<QByteArray>& commands, std::size_t first);
     // "SITE MD5 <path>" for each path, in order; zeroDigest where unknown.
     std::vector<std::string> queryDigests(const std::vector<std::string>& remotePaths);
     // Sends TYPE when the type the file needs differs from the current one.

@@ -15,9 +15,6 @@ namespace
 
 constexpr auto waitPeriod = std::chrono::milliseconds(5);
 constexpr int quitTimeoutSeconds = 3;
-// A connection that keeps failing gives its parts to the others.
-constexpr int failuresPerConnection = 3;
-constexpr int tooManyConnections = 421;
 
 } // namespace
 
@@ -26,9 +23,8 @@ PartDownload::PartDownload(LoaderThread& worker, Target target, PartStore& store
     , target_(std::move(target))
     , store_(store)
     , parts_(store.parts())
+    , sources_(worker_.site())
 {
-    for (std::size_t i = 0; i < connections_.size(); ++i)
-        connections_[i].source = worker_.site();
     for (std::size_t i = 0; i < parts_.size() && !target_.lengthUnknown; ++i) {
         settlePart(static_cast<int>(i));
         if (parts_[i].state != PartState::Complete)
@@ -57,7 +53,7 @@ PartDownload::Outcome PartDownload::run()
 
     installHandlers();
     if (client(0).GetConnected())
-        connections_[0].login = Login::Done;
+        sources_.setLoggedIn(0, true);
     fetchOnConnection0();
     waitForParts(true);
     endTransfers();
@@ -152,14 +148,12 @@ void PartDownload::start(int index, bool rotate)
     worker_.progressBlock().connectionBytes[static_cast<std::size_t>(index)]
         = static_cast<std::int64_t>(parts_[static_cast<std::size_t>(part)].done);
     conn.lastActivity = std::chrono::steady_clock::now();
-    if (client(index).GetConnected() && conn.login == Login::Done) {
+    if (client(index).GetConnected() && sources_.loggedIn(index)) {
         setType(index);
         return;
     }
-    if (rotate) {
-        conn.sourceIndex = (conn.sourceIndex + 1) % std::max(needed_, 1);
-        conn.source = connections_[static_cast<std::size_t>(conn.sourceIndex)].source;
-    }
+    if (rotate)
+        sources_.moveOn(index);
     connectSecondary(index);
 }
 
@@ -169,17 +163,20 @@ void PartDownload::connectSecondary(int index)
     TFtpClient& c = client(index);
     abortConnection(index);
     conn.stage = Stage::Idle;
-    conn.login = Login::Open;
     worker_.setStatus(DownloadTexts::connecting(), index);
     const TFtpClient& main = client(0);
+    const ftpSite& source = sources_.sourceOf(index);
     c.SetTimeout(worker_.options().TimeoutPeriod);
-    c.SetHostName(QString::fromStdString(conn.source.hostAddress));
-    c.SetPort(QString::number(conn.source.port));
-    c.SetUserName(main.UserName());
-    c.SetPassWord(main.PassWord());
+    c.SetHostName(QString::fromStdString(source.hostAddress));
+    c.SetPort(QString::number(source.port));
+    // At the operation's own server the login connection 0 made counts (a
+    // look-up may have changed it); another server has its own.
+    const bool own = sources_.atOwnServer(index);
+    c.SetUserName(own ? main.UserName() : QByteArray::fromStdString(source.userId));
+    c.SetPassWord(own ? main.PassWord() : QByteArray::fromStdString(source.password));
     c.SetPassive(main.Passive());
     if (!expect(index, ftpOpenAsync) || !c.OpenAsync())
-        onFailure(index);
+        onFailure(index, Failure::Kind::RequestFailed);
 }
 
 void PartDownload::afterLogin(int index)
@@ -190,7 +187,7 @@ void PartDownload::afterLogin(int index)
     TFtpClient& c = client(index);
     c.SetHostDirName(QByteArray::fromStdString(target_.remoteFolder));
     if (!expect(index, ftpCwdAsync) || !c.CwdAsync())
-        onFailure(index);
+        onFailure(index, Failure::Kind::RequestFailed);
 }
 
 void PartDownload::afterFolder(int index)
@@ -207,7 +204,7 @@ void PartDownload::setType(int index)
     TFtpClient& c = client(index);
     c.SetBinary(worker_.transferType() != TransferType::Ascii);
     if (!expect(index, ftpTypeSetAsync) || !c.TypeSetAsync())
-        onFailure(index);
+        onFailure(index, Failure::Kind::RequestFailed);
 }
 
 void PartDownload::beginReceive(int index)
@@ -225,7 +222,7 @@ void PartDownload::beginReceive(int index)
     worker_.setStatus(DownloadTexts::downloadStarting(), index);
     if (!expect(index, ftpRestGetAsync) || !c.RestGetAsync()) {
         conn.active = false;
-        onFailure(index);
+        onFailure(index, Failure::Kind::RequestFailed);
     }
 }
 
@@ -247,7 +244,6 @@ void PartDownload::onRequestDone(int index, TFtpRequest request, int error)
         if (request == ftpQuitAsync) {
             abortConnection(index);
             conn.stage = Stage::Idle;
-            conn.login = Login::None;
         }
         return;
     }
@@ -261,28 +257,26 @@ void PartDownload::onRequestDone(int index, TFtpRequest request, int error)
         return;
     }
     if (error != 0) {
-        onFailure(index);
+        onFailure(index, Failure::Kind::RequestFailed);
         return;
     }
     TFtpClient& c = client(index);
     switch (request) {
     case ftpOpenAsync:
-        conn.login = Login::User;
         if (!expect(index, ftpUserAsync) || !c.UserAsync())
-            onFailure(index);
+            onFailure(index, Failure::Kind::RequestFailed);
         return;
     case ftpUserAsync:
         if (c.LoggedInByUser()) {
-            conn.login = Login::Done;
+            sources_.setLoggedIn(index, true);
             afterLogin(index);
             return;
         }
-        conn.login = Login::Pass;
         if (!expect(index, ftpPassAsync) || !c.PassAsync())
-            onFailure(index);
+            onFailure(index, Failure::Kind::RequestFailed);
         return;
     case ftpPassAsync:
-        conn.login = Login::Done;
+        sources_.setLoggedIn(index, true);
         afterLogin(index);
         return;
     case ftpCwdAsync:
@@ -307,33 +301,50 @@ void PartDownload::onTransferEnded(int index)
         if (parts_[static_cast<std::size_t>(part)].state != PartState::Complete)
             ++conn.failures;
     }
-    if (worker_.stopping() || worker_.isPaused() || conn.failures >= failuresPerConnection) {
-        conn.stage = Stage::Finished;
-        return;
-    }
-    start(index, false);
+    Failure failure;
+    failure.kind = Failure::Kind::PartEnded;
+    failure.failures = conn.failures;
+    failure.stopping = worker_.stopping();
+    failure.paused = worker_.isPaused();
+    follow(index, nextStepAfter(failure));
 }
 
-void PartDownload::onFailure(int index)
+void PartDownload::onFailure(int index, Failure::Kind kind)
 {
     Connection& conn = connections_[static_cast<std::size_t>(index)];
-    TFtpClient& c = client(index);
-    const bool refused = c.StatusCode() == tooManyConnections;
+    Failure failure;
+    failure.kind = kind;
+    failure.replyCode = client(index).StatusCode();
+    failure.failures = ++conn.failures;
+    failure.stopping = worker_.stopping();
     releasePart(index);
-    conn.login = Login::None;
     conn.active = false;
     abortConnection(index);
-    if (refused) {
-        // The server takes no more connections: the others fetch the rest.
+    follow(index, nextStepAfter(failure));
+}
+
+void PartDownload::follow(int index, NextStep step)
+{
+    Connection& conn = connections_[static_cast<std::size_t>(index)];
+    switch (step) {
+    case NextStep::SameSource:
+        start(index, false);
+        return;
+    case NextStep::NextSource:
+        start(index, true);
+        return;
+    case NextStep::Withdraw:
+        // The restart round leaves it out: the others fetch the rest.
         conn.stage = Stage::Idle;
         conn.refused = true;
         return;
+    case NextStep::Rest:
+    case NextStep::RefetchFromOwnServer:
+    case NextStep::FailFile:
+    case NextStep::Ask:
+        break;
     }
-    if (++conn.failures >= failuresPerConnection || worker_.stopping()) {
-        conn.stage = Stage::Finished;
-        return;
-    }
-    start(index, true);
+    conn.stage = Stage::Finished;
 }
 
 // A request of a secondary connection that hears nothing for the time-out
@@ -346,7 +357,7 @@ void PartDownload::giveUpStalled()
         Connection& conn = connections_[static_cast<std::size_t>(i)];
         if (conn.part < 0 || now - conn.lastActivity < limit)
             continue;
-        onFailure(i);
+        onFailure(i, Failure::Kind::Stalled);
     }
 }
 
@@ -365,7 +376,7 @@ void PartDownload::abortConnection(int index)
     if (c.RequestRunning())
         ++connections_[static_cast<std::size_t>(index)].staleEvents;
     c.Abort();
-    connections_[static_cast<std::size_t>(index)].login = Login::None;
+    sources_.setLoggedIn(index, false);
 }
 
 void PartDownload::quitSecondaries()

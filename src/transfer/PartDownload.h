@@ -2,8 +2,10 @@
 
 #include "common/FtpSite.h"
 #include "net/FtpTypes.h"
+#include "transfer/FailureRule.h"
 #include "transfer/PartPlan.h"
 #include "transfer/PartSink.h"
+#include "transfer/SourceLedger.h"
 
 #include <QString>
 
@@ -59,14 +61,10 @@ public:
 
 private:
     enum class Stage { Idle, Type, Folder, WebLink, Receiving, Finished, Quitting };
-    enum class Login { None, Open, User, Pass, Done };
     struct Connection {
         int part = -1;
         bool active = false;
         Stage stage = Stage::Idle;
-        Login login = Login::None;
-        int sourceIndex = 0;
-        ftpSite source;
         int failures = 0;
         bool refused = false; // the server said it takes no more connections
         // Request-done events still owed for requests torn down before
@@ -94,7 +92,9 @@ private:
     void beginReceive(int index);
     void onRequestDone(int index, TFtpRequest request, int error);
     void onTransferEnded(int index);
-    void onFailure(int index);
+    void onFailure(int index, Failure::Kind kind);
+    // Carries out what the failure rule decided for connection `index`.
+    void follow(int index, NextStep step);
     void giveUpStalled();
     void abortConnection(int index);
     // Notes the request about to start; always true.
@@ -119,6 +119,7 @@ private:
     Target target_;
     PartStore& store_;
     std::vector<FilePart>& parts_;
+    SourceLedger sources_;
     int needed_ = 0;
     bool connection0Async_ = false;
     std::array<Connection, 8> connections_ {};

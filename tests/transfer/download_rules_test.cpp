@@ -1,12 +1,15 @@
 // The download's rules that need no server: how many parts, where they
 // start and end, how the part store writes them in place, resumes them from
 // its record or from part files of earlier versions, and the digest it
-// computes while they arrive.
+// computes while they arrive; what a failure leads to, and which server
+// each connection is at.
 
+#include "transfer/FailureRule.h"
 #include "transfer/PartPlan.h"
 #include "transfer/PartRecord.h"
 #include "transfer/PartSink.h"
 #include "transfer/PartStore.h"
+#include "transfer/SourceLedger.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -442,3 +445,77 @@ TEST(DownloadPartRecord, ALinkIsNotRead)
 }
 
 } // namespace
+
+namespace
+{
+
+Failure failureOf(Failure::Kind kind, int failures, int replyCode = 0)
+{
+    Failure failure;
+    failure.kind = kind;
+    failure.failures = failures;
+    failure.replyCode = replyCode;
+    return failure;
+}
+
+} // namespace
+
+TEST(DownloadFailures, EachLeadsToOneNextStep)
+{
+    using Kind = Failure::Kind;
+    const struct {
+        const char* what;
+        Failure failure;
+        NextStep next;
+    } cases[] = {
+        { "a part that ended goes on at its source", failureOf(Kind::PartEnded, 0), NextStep::SameSource },
+        { "an incomplete part is tried again there", failureOf(Kind::PartEnded, 2), NextStep::SameSource },
+        { "the third failure rests the connection", failureOf(Kind::PartEnded, 3), NextStep::Rest },
+        { "a failed command moves on to the next source", failureOf(Kind::RequestFailed, 1),
+            NextStep::NextSource },
+        { "a stalled connection moves on too", failureOf(Kind::Stalled, 2), NextStep::NextSource },
+        { "until its third failure", failureOf(Kind::Stalled, 3), NextStep::Rest },
+        { "a server full of connections is left for the file", failureOf(Kind::RequestFailed, 1, 421),
+            NextStep::Withdraw },
+        { "even at its first failure", failureOf(Kind::Stalled, 0, 421), NextStep::Withdraw },
+        { "missing parts fail the file", failureOf(Kind::FileIncomplete, 0), NextStep::FailFile },
+        { "a stop asks whether the parts stay", failureOf(Kind::FileStopped, 0), NextStep::Ask },
+        { "a wrong digest from the own server fails the file", failureOf(Kind::DigestMismatch, 0),
+            NextStep::FailFile },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(nextStepAfter(c.failure), c.next);
+    }
+    Failure stopping = failureOf(Kind::RequestFailed, 0);
+    stopping.stopping = true;
+    EXPECT_EQ(nextStepAfter(stopping), NextStep::Rest) << "a stop starts nothing new";
+    Failure paused = failureOf(Kind::PartEnded, 0);
+    paused.paused = true;
+    EXPECT_EQ(nextStepAfter(paused), NextStep::Rest) << "a pause takes no next part";
+    Failure mixed = failureOf(Kind::DigestMismatch, 0);
+    mixed.fromOtherSources = true;
+    EXPECT_EQ(nextStepAfter(mixed), NextStep::RefetchFromOwnServer);
+}
+
+TEST(DownloadSources, AConnectionKeepsItsServerUntilItMovesOn)
+{
+    ftpSite own;
+    own.hostAddress = "own.example";
+    SourceLedger ledger(own);
+    EXPECT_EQ(ledger.sourceOf(3).hostAddress, "own.example");
+    ledger.moveOn(3);
+    EXPECT_EQ(ledger.sourceOf(3).hostAddress, "own.example") << "one source: moving on stays there";
+
+    ftpSite other;
+    other.hostAddress = "other.example";
+    ledger.addSource(other);
+    ledger.setLoggedIn(3, true);
+    ledger.moveOn(3);
+    EXPECT_EQ(ledger.sourceOf(3).hostAddress, "other.example");
+    EXPECT_FALSE(ledger.atOwnServer(3));
+    EXPECT_FALSE(ledger.loggedIn(3)) << "not logged in at the new server yet";
+    EXPECT_TRUE(ledger.atOwnServer(2)) << "the other connections stay where they are";
+    ledger.moveOn(3);
+    EXPECT_TRUE(ledger.atOwnServer(3)) << "the sources are taken in turn";
+}

@@ -8,6 +8,7 @@
 #include "transfer/DirectoryCache.h"
 #include "transfer/EntryText.h"
 #include "transfer/FtpOperation.h"
+#include "transfer/LoaderThread.h"
 #include "transfer/RemoteName.h"
 #include "transfer/TransferType.h"
 
@@ -75,6 +76,35 @@ TEST(WorkerEntries, SizesAreSixtyFourBitAndAQuestionMarkInThePathDoesNoHarm)
     EXPECT_FALSE(parseEntryText("/pub/a?12", EntryForm::RemoteFile));
     EXPECT_EQ(remotePath::parentOf("/pub/a/"), "/pub/");
     EXPECT_EQ(remotePath::parentOf("/a"), "/");
+}
+
+// Commands sent as one batch before any reply is read stay within both
+// bounds, whatever the names' lengths; a command longer than the byte bound
+// still goes, alone.
+TEST(WorkerBatches, StayWithinTheirCountAndTheirBytes)
+{
+    const auto lines = [](std::vector<int> lengths) {
+        std::vector<QByteArray> commands;
+        for (const int length : lengths)
+            commands.push_back(QByteArray(length, 'x'));
+        return commands;
+    };
+    const struct {
+        const char* what;
+        std::vector<QByteArray> commands;
+        std::size_t first, end;
+    } cases[] = {
+        { "short commands: the count bounds", lines(std::vector<int>(120, 20)), 0, 50 },
+        { "the last batch takes the rest", lines(std::vector<int>(120, 20)), 100, 120 },
+        { "long names: the bytes bound", lines(std::vector<int>(50, 1400)), 0, 2 },
+        { "exactly at the byte bound", lines({ 2046, 2046, 10 }), 0, 2 },
+        { "one command beyond the byte bound goes alone", lines({ 5000, 10 }), 0, 1 },
+        { "nothing left", lines({ 10 }), 1, 1 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(LoaderThread::batchEnd(c.commands, c.first), c.end);
+    }
 }
 
 TEST(WorkerLocalPaths, NamesThatWouldLeaveTheLocalBaseAreRefused)

@@ -167,6 +167,32 @@ TEST_F(WorkerServers, AServerRefusingRestHasNoResumeAndDigestsFollowTheProbe)
     EXPECT_TRUE(operation.request.site.supportsMd5);
 }
 
+// A path too long for the digest's command line keeps an unknown digest,
+// and the files beside it in the same batch still get theirs; every file
+// arrives.
+TEST_F(WorkerServers, APathTooLongToAskItsDigestLeavesTheOthersOfItsBatchAsked)
+{
+    // "RETR " and the path still fit on a line; "SITE MD5 " and the path
+    // do not.
+    QString deep = QStringLiteral("/pub");
+    while (deep.size() + 201 <= 2034)
+        deep += QLatin1Char('/') + QString(200, QLatin1Char('d'));
+    deep += QLatin1Char('/') + QString(2034 - deep.size() - 1, QLatin1Char('e'));
+    writeFile(remote.path() + deep + QStringLiteral("/far.bin"), 21);
+    writeFile(remote.path() + QStringLiteral("/pub/near.bin"), 22);
+    ASSERT_TRUE(startServer());
+    LoaderInputs in = inputs(OperationKind::Download);
+    in.request.items.files
+        = { entryAt((deep + QStringLiteral("/far.bin")).toStdString(), 21), entryAt("/pub/near.bin", 22) };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    EXPECT_TRUE(commands().contains("SITE MD5 /pub/near.bin"));
+    EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(worker.progress()->finished);
+    EXPECT_EQ(QFileInfo(local.filePath(QStringLiteral("near.bin"))).size(), 22);
+    EXPECT_EQ(QFileInfo(local.filePath(QStringLiteral("far.bin"))).size(), 21);
+}
+
 TEST_F(WorkerServers, ADownloadWalkListsTheTreeDepthFirstSkipsLinksAndCachesIt)
 {
     makeTree();
