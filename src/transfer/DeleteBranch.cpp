@@ -1,11 +1,12 @@
 #include "transfer/DeleteBranch.h"
+#include "transfer/FtpOperation.h"
 
 #include "common/Prompter.h"
 #include "net/TFtpClient.h"
 #include "remote/RemotePath.h"
 #include "transfer/LoaderTexts.h"
-#include "transfer/LoaderThread.h"
 #include "transfer/RemoteName.h"
+#include "transfer/WorkerContext.h"
 
 #include <QStringList>
 
@@ -17,7 +18,7 @@ constexpr int deepestFolder = 200;
 
 } // namespace
 
-DeleteBranch::DeleteBranch(LoaderThread& worker)
+DeleteBranch::DeleteBranch(WorkerContext& worker)
     : worker_(worker)
     , walker_(worker)
 {
@@ -107,7 +108,7 @@ bool DeleteBranch::deleteEntries(const std::vector<TransferEntry>& entries)
     for (const TransferEntry& entry : entries)
         commands.push_back("DELE " + QByteArray::fromStdString(entry.path));
     for (std::size_t first = 0; first < commands.size();) {
-        const std::size_t end = LoaderThread::batchEnd(commands, first);
+        const std::size_t end = WorkerContext::batchEnd(commands, first);
         if (worker_.stopping())
             return false;
         if (!deleteBatch({ entries.begin() + static_cast<std::ptrdiff_t>(first),

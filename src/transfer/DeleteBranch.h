@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-class LoaderThread;
+class WorkerContext;
 
 // The delete branch: every folder tree of the operation, each folder's
 // files and UNIX links before its subfolders and the folder itself after
@@ -19,7 +19,7 @@ class LoaderThread;
 class DeleteBranch
 {
 public:
-    explicit DeleteBranch(LoaderThread& worker);
+    explicit DeleteBranch(WorkerContext& worker);
     void run();
 
 private:
@@ -36,6 +36,6 @@ private:
     // One batch; false when the run ends.
     bool deleteBatch(std::span<const TransferEntry> entries, std::vector<QByteArray> commands);
 
-    LoaderThread& worker_;
+    WorkerContext& worker_;
     TreeWalker walker_;
 };

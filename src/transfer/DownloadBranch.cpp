@@ -1,16 +1,17 @@
 #include "transfer/DownloadBranch.h"
+#include "transfer/FtpOperation.h"
 
 #include "common/Prompter.h"
 #include "net/TFtpClient.h"
 #include "remote/RemotePath.h"
 #include "transfer/DownloadTexts.h"
 #include "transfer/FailureRule.h"
-#include "transfer/LoaderThread.h"
 #include "transfer/LocalName.h"
 #include "transfer/PartDownload.h"
 #include "transfer/PartRecord.h"
 #include "transfer/PartStore.h"
 #include "transfer/RemoteName.h"
+#include "transfer/WorkerContext.h"
 
 #include <algorithm>
 
@@ -30,7 +31,7 @@ constexpr int maxNumberedNames = 1000;
 
 } // namespace
 
-DownloadBranch::DownloadBranch(LoaderThread& worker, std::int32_t firstFileIndex)
+DownloadBranch::DownloadBranch(WorkerContext& worker, std::int32_t firstFileIndex)
     : worker_(worker)
     , walker_(worker)
     , firstFileIndex_(std::max(firstFileIndex, 0))
@@ -324,7 +325,7 @@ DownloadBranch::Check DownloadBranch::askAbout(const FileJob& job, ExistenceKind
             unrelatedAnswer_ = check;
         return check;
     }
-    LoaderThread::AllAnswers& all = worker_.allAnswers();
+    WorkerContext::AllAnswers& all = worker_.allAnswers();
     const bool complete = kind == ExistenceKind::Completely;
     if (complete ? all.overwriteComplete : all.overwritePartial)
         return Check::Download;

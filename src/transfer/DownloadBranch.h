@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-class LoaderThread;
+class WorkerContext;
 class PartStore;
 
 // The transfer half of the download branch: every file of the walked list
@@ -42,7 +42,7 @@ class PartStore;
 class DownloadBranch
 {
 public:
-    DownloadBranch(LoaderThread& worker, std::int32_t firstFileIndex);
+    DownloadBranch(WorkerContext& worker, std::int32_t firstFileIndex);
     void run();
 
 private:
@@ -94,7 +94,7 @@ private:
     void localFailure(const FileJob& job, const QString& reason);
     void note(const QString& text);
 
-    LoaderThread& worker_;
+    WorkerContext& worker_;
     TreeWalker walker_;
     std::int32_t firstFileIndex_;
     // What the operation said when the run began.

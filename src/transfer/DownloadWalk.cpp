@@ -1,10 +1,11 @@
 #include "transfer/DownloadWalk.h"
+#include "transfer/FtpOperation.h"
 
 #include "common/ProgramFolders.h"
 #include "common/Prompter.h"
 #include "transfer/LoaderTexts.h"
-#include "transfer/LoaderThread.h"
 #include "transfer/RemoteName.h"
+#include "transfer/WorkerContext.h"
 
 #include <QFile>
 
@@ -23,7 +24,7 @@ QString cachePath(const std::string& cacheFile)
 
 } // namespace
 
-DownloadWalk::DownloadWalk(LoaderThread& worker)
+DownloadWalk::DownloadWalk(WorkerContext& worker)
     : worker_(worker)
     , walker_(worker)
 {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-class LoaderThread;
+class WorkerContext;
 
 // The walking half of the download branch: the cache decision, the
 // connection and probes, the links, the walk of every folder and the saved
@@ -24,7 +24,7 @@ class LoaderThread;
 class DownloadWalk
 {
 public:
-    explicit DownloadWalk(LoaderThread& worker);
+    explicit DownloadWalk(WorkerContext& worker);
     void run();
     // Where the transfer of the files begins: 0 after a fresh walk, the
     // stored file index when resuming from the cache.
@@ -48,7 +48,7 @@ private:
     // named in the stored cache: the tree may have changed since.
     std::int32_t resumeIndexAfterWalk(std::int32_t storedIndex) const;
 
-    LoaderThread& worker_;
+    WorkerContext& worker_;
     TreeWalker walker_;
     // The operation's cache as it was before this run, when it could be read.
     std::optional<directoryCache::Entries> stored_;

@@ -517,19 +517,6 @@ void LoaderThread::restoreCapabilities(bool rest, bool md5)
     supportsMd5_ = md5;
 }
 
-std::size_t LoaderThread::batchEnd(const std::vector<QByteArray>& commands, std::size_t first)
-{
-    std::size_t end = first;
-    qsizetype bytes = 0;
-    while (end < commands.size() && end - first < commandsPerBatch) {
-        bytes += commands[end].size() + 2;
-        if (end > first && bytes > bytesPerBatch)
-            break;
-        ++end;
-    }
-    return end;
-}
-
 std::vector<std::string> LoaderThread::queryDigests(const std::vector<std::string>& remotePaths)
 {
     std::vector<std::string> digests(remotePaths.size(), std::string(zeroDigest));

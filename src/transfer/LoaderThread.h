@@ -7,6 +7,7 @@
 #include "transfer/LoaderWindow.h"
 #include "transfer/TransferRequest.h"
 #include "transfer/TransferType.h"
+#include "transfer/WorkerContext.h"
 
 #include <QString>
 #include <QThread>
@@ -59,13 +60,11 @@ struct LoaderInputs {
 //   -> run the branch of the operation's kind -> quit (unless stopped)
 //   -> remove the listing file -> tell the window finished or stopped
 //   -> stop the watchdog -> release the connections -> release HTTP
-class LoaderThread : public QThread
+class LoaderThread : public QThread, public WorkerContext
 {
     Q_OBJECT
 
 public:
-    static constexpr int connectionCount = LoaderProgress::connectionCount;
-
     // Main thread.
     explicit LoaderThread(LoaderInputs inputs, QObject* parent = nullptr);
     ~LoaderThread() override;
@@ -89,90 +88,50 @@ public:
     // and returns it (null when none was borrowed).
     TFtpClient* takeBackBorrowed();
     std::shared_ptr<LoaderProgress> progress() const { return progress_; }
-    LocalNameClaims& localNameClaims() { return *localNames_; }
-    const QString& localBase() const { return localBase_; }
-    const std::string& remoteBase() const { return remoteBase_; }
+    LocalNameClaims& localNameClaims() override { return *localNames_; }
+    const QString& localBase() const override { return localBase_; }
+    const std::string& remoteBase() const override { return remoteBase_; }
 
     // ------------------------------------------------ worker thread
-    // What the branches use.
-    bool stopping() const { return terminated_.load(); }
-    void stopSelf() { terminated_ = true; }
-    bool isBorrowed() const { return borrowedClient_ != nullptr; }
-    OperationKind kind() const { return kind_; }
-    const ftpSite& site() const { return site_; }
-    const connectionOptions& options() const { return options_; }
-    TFtpClient& connection0() { return *connections_[0]; }
-    TFtpClient& connection(int index) { return *connections_[static_cast<std::size_t>(index)]; }
-    // Gives a connection back the worker's own event handlers.
-    void resetHandlers(int index) { attachHandlers(index); }
-    // A file did not arrive whole: the run ends stopped, not finished.
-    void markIncomplete() { incomplete_ = true; }
-    LoaderProgress& progressBlock() { return *progress_; }
-    Prompter& prompter() { return *prompter_; }
-    const QString& listingFile() const { return listingFile_; }
-    // The operation's items; a walk adds the files it finds.
-    TransferItems& items() { return items_; }
-    void setRemoteBase(std::string base) { remoteBase_ = std::move(base); }
-    void setLocalBase(QString base) { localBase_ = std::move(base); }
+    // WorkerContext: what the branches use.
+    bool stopping() const override { return terminated_.load(); }
+    void stopSelf() override { terminated_ = true; }
+    bool isPaused() const override { return paused_.load() && !resumeRequested_.load(); }
+    bool pauseAsked() const override { return paused_.load() || resumeRequested_.load(); }
+    void pauseWait(bool clearFlags) override;
+    OperationKind kind() const override { return kind_; }
+    const ftpSite& site() const override { return site_; }
+    const connectionOptions& options() const override { return options_; }
+    TransferItems& items() override { return items_; }
+    void setRemoteBase(std::string base) override { remoteBase_ = std::move(base); }
+    AllAnswers& allAnswers() override { return allAnswers_; }
+    bool isBorrowed() const override { return borrowedClient_ != nullptr; }
+    TFtpClient& connection(int index) override { return *connections_[static_cast<std::size_t>(index)]; }
+    void resetHandlers(int index) override { attachHandlers(index); }
+    bool connectAndLogIn(bool lookUp) override;
+    void probeResume() override;
+    void probeDigests() override;
+    bool supportsRest() const override { return supportsRest_; }
+    bool supportsMd5() const override { return supportsMd5_; }
+    void restoreCapabilities(bool rest, bool md5) override;
+    std::vector<std::string> queryDigests(const std::vector<std::string>& remotePaths) override;
+    void setTransferTypeFor(std::string_view path) override;
+    void setTransferType(TransferType wanted) override;
+    TransferType transferType() const override { return transferType_; }
+    void setTransferring(bool on) override { transferring_ = on; }
+    const QString& listingFile() const override { return listingFile_; }
+    LoaderProgress& progressBlock() override { return *progress_; }
+    void setStatus(const QString& text, int connection = 0) override;
+    void markIncomplete() override { incomplete_ = true; }
+    Prompter& prompter() override { return *prompter_; }
+    void withWindow(const std::function<void(LoaderWindow&)>& call) override;
+    void withOperation(const std::function<void(ftpOperationObject&)>& call) override;
+    OverwriteAnswer askOverwrite(const QString& path, ExistenceKind kind) override;
+    void showServerError(const QString& text) override;
 
-    void setStatus(const QString& text, int connection = 0);
-    // Runs `call` with the window on the main thread; nothing when the
-    // window is gone.
-    void withWindow(const std::function<void(LoaderWindow&)>& call);
-    // Runs `call` with the operation on the main thread; nothing when its
-    // row is gone.
-    void withOperation(const std::function<void(ftpOperationObject&)>& call);
-    OverwriteAnswer askOverwrite(const QString& path, ExistenceKind kind);
-    // `text` with connection 0's last reply, shown by the main thread.
-    void showServerError(const QString& text);
-
-    // Connects and logs in connection 0, looking up the address by the P2P
-    // user name first when asked and the site is not persistent. On failure
-    // the user is told and the worker stops itself.
-    bool connectAndLogIn(bool lookUp);
     // QUIT on connection 0 when connected, then every own connection is
     // torn down and its row removed.
     void quitConnections();
-    void probeResume();
-    void probeDigests();
-    bool supportsRest() const { return supportsRest_; }
-    bool supportsMd5() const { return supportsMd5_; }
-    // Commands whose replies do not decide what is sent next (digest queries,
-    // a folder's DELE) go out this many at a time: a round trip for the
-    // batch instead of one per file, and a bound on what a server has to
-    // take in at once.
-    static constexpr std::size_t commandsPerBatch = 50;
-    // ...and at most this many bytes: the whole batch is on its way before
-    // the first reply is read, and a server takes in a few KiB at once
-    // (one hung up on 70 KB of long names).
-    static constexpr qsizetype bytesPerBatch = 4096;
-    // Where the batch that starts at `first` ends: one command at least,
-    // then as many as both bounds allow.
-    static std::size_t batchEnd(const std::vector<QByteArray>& commands, std::size_t first);
-    // "SITE MD5 <path>" for each path, in order; zeroDigest where unknown.
-    std::vector<std::string> queryDigests(const std::vector<std::string>& remotePaths);
-    // Sends TYPE when the type the file needs differs from the current one.
-    void setTransferTypeFor(std::string_view path);
-    void setTransferType(TransferType wanted);
-    // Capabilities known from an earlier run (a resume from the cache).
-    void restoreCapabilities(bool rest, bool md5);
-    TransferType transferType() const { return transferType_; }
-    bool isPaused() const { return paused_.load() && !resumeRequested_.load(); }
-    // Paused, or resumed since and not yet waited for.
-    bool pauseAsked() const { return paused_.load() || resumeRequested_.load(); }
-    // Waits while paused (and not stopping), serving this thread's events;
-    // clears both flags on leaving when `clearFlags` and it had been paused.
-    void pauseWait(bool clearFlags);
-    // Whether connection 0's current transfer is to be aborted by its
-    // progress event.
-    void setTransferring(bool on) { transferring_ = on; }
-
-    // The remembered "all" answers of the overwrite question.
-    struct AllAnswers {
-        bool overwriteComplete = false, skipComplete = false;
-        bool overwritePartial = false, skipPartial = false, resumePartial = false;
-    };
-    AllAnswers& allAnswers() { return allAnswers_; }
 
 protected:
     void run() override;

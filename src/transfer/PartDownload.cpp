@@ -1,11 +1,12 @@
 #include "transfer/PartDownload.h"
+#include "settings/ConnectionOptions.h"
 
 #include "net/EventWait.h"
 #include "net/TFtpClient.h"
 #include "transfer/DownloadTexts.h"
-#include "transfer/LoaderThread.h"
 #include "transfer/LocalName.h"
 #include "transfer/PartStore.h"
+#include "transfer/WorkerContext.h"
 
 #include <algorithm>
 #include <thread>
@@ -18,7 +19,7 @@ constexpr int quitTimeoutSeconds = 3;
 
 } // namespace
 
-PartDownload::PartDownload(LoaderThread& worker, Target target, PartStore& store)
+PartDownload::PartDownload(WorkerContext& worker, Target target, PartStore& store)
     : worker_(worker)
     , target_(std::move(target))
     , store_(store)
@@ -32,7 +33,7 @@ PartDownload::PartDownload(LoaderThread& worker, Target target, PartStore& store
     }
     if (target_.lengthUnknown)
         needed_ = 1;
-    needed_ = std::min<int>(needed_, LoaderThread::connectionCount);
+    needed_ = std::min<int>(needed_, WorkerContext::connectionCount);
 }
 
 PartDownload::~PartDownload() = default;
@@ -68,7 +69,7 @@ PartDownload::Outcome PartDownload::run()
 
 void PartDownload::installHandlers()
 {
-    const int used = worker_.isBorrowed() ? 1 : LoaderThread::connectionCount;
+    const int used = worker_.isBorrowed() ? 1 : WorkerContext::connectionCount;
     for (int i = 0; i < used; ++i) {
         TFtpClient& c = client(i);
         c.OnRequestDone = [this, i](TFtpRequest request, int error) { onRequestDone(i, request, error); };
@@ -81,7 +82,7 @@ void PartDownload::installHandlers()
 // go.
 void PartDownload::endTransfers()
 {
-    const int used = worker_.isBorrowed() ? 1 : LoaderThread::connectionCount;
+    const int used = worker_.isBorrowed() ? 1 : WorkerContext::connectionCount;
     for (int i = 0; i < used; ++i) {
         const Connection& conn = connections_[static_cast<std::size_t>(i)];
         const TFtpClient& c = client(i);
@@ -93,7 +94,7 @@ void PartDownload::endTransfers()
 
 void PartDownload::restoreHandlers()
 {
-    const int used = worker_.isBorrowed() ? 1 : LoaderThread::connectionCount;
+    const int used = worker_.isBorrowed() ? 1 : WorkerContext::connectionCount;
     for (int i = 0; i < used; ++i) {
         worker_.resetHandlers(i);
         // A request that failed before its data started leaves them set,

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-class LoaderThread;
+class WorkerContext;
 class PartStore;
 class TFtpClient;
 
@@ -49,7 +49,7 @@ public:
     enum class Outcome { Received, Incomplete, Stopped };
 
     // `store` (opened) holds the parts and outlives this.
-    PartDownload(LoaderThread& worker, Target target, PartStore& store);
+    PartDownload(WorkerContext& worker, Target target, PartStore& store);
     ~PartDownload();
     PartDownload(const PartDownload&) = delete;
     PartDownload& operator=(const PartDownload&) = delete;
@@ -115,7 +115,7 @@ private:
     bool allComplete() const;
     void showCurrentFileBytes();
 
-    LoaderThread& worker_;
+    WorkerContext& worker_;
     Target target_;
     PartStore& store_;
     std::vector<FilePart>& parts_;

@@ -3,8 +3,8 @@
 #include "net/TFtpClient.h"
 #include "remote/RemotePath.h"
 #include "transfer/LoaderTexts.h"
-#include "transfer/LoaderThread.h"
 #include "transfer/RemoteName.h"
+#include "transfer/WorkerContext.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,7 +42,7 @@ std::string withSlash(std::string_view folder)
 
 } // namespace
 
-TreeWalker::TreeWalker(LoaderThread& worker)
+TreeWalker::TreeWalker(WorkerContext& worker)
     : worker_(worker)
     , currentFolder_(worker.remoteBase())
 {

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-class LoaderThread;
+class WorkerContext;
 
 // The remote operations of a worker's walks and transfers on connection 0,
 // and the walks themselves: remote trees for downloads and deletions, local
@@ -26,7 +26,7 @@ class LoaderThread;
 class TreeWalker
 {
 public:
-    explicit TreeWalker(LoaderThread& worker);
+    explicit TreeWalker(WorkerContext& worker);
 
     // The folder connection 0 was last changed to; starts as the remote base.
     const std::string& currentFolder() const { return currentFolder_; }
@@ -95,7 +95,7 @@ private:
     void walkLocalFolder(
         const QString& folder, const LocalWalk& walk, std::vector<TransferEntry>& files, int depth);
 
-    LoaderThread& worker_;
+    WorkerContext& worker_;
     listingSource source_;
     std::string currentFolder_;
     std::string lastListedFolder_;

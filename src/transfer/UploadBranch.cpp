@@ -1,10 +1,11 @@
 #include "transfer/UploadBranch.h"
+#include "transfer/FtpOperation.h"
 
 #include "net/TFtpClient.h"
 #include "remote/RemotePath.h"
 #include "transfer/LoaderTexts.h"
-#include "transfer/LoaderThread.h"
 #include "transfer/RemoteName.h"
+#include "transfer/WorkerContext.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -25,7 +26,7 @@ QString folderOf(QString path)
 
 } // namespace
 
-UploadBranch::UploadBranch(LoaderThread& worker)
+UploadBranch::UploadBranch(WorkerContext& worker)
     : worker_(worker)
     , walker_(worker)
 {
@@ -110,7 +111,7 @@ void UploadBranch::uploadOne(
     if (worker_.stopping())
         return;
 
-    LoaderThread::AllAnswers& all = worker_.allAnswers();
+    WorkerContext::AllAnswers& all = worker_.allAnswers();
     switch (remote.existence) {
     case Existence::Missing:
         uploadWhole(localPath, remotePath, size);

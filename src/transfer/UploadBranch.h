@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-class LoaderThread;
+class WorkerContext;
 
 // The upload branch: the local walk, then every file from the last entry to
 // the first, each checked against the server first (SIZE, then the
@@ -21,7 +21,7 @@ class LoaderThread;
 class UploadBranch
 {
 public:
-    explicit UploadBranch(LoaderThread& worker);
+    explicit UploadBranch(WorkerContext& worker);
     void run();
 
     // How a local file of size S stands on the server.
@@ -48,7 +48,7 @@ private:
     bool ensureConnected(const std::string& remotePath);
     void countDone(std::uint64_t size);
 
-    LoaderThread& worker_;
+    WorkerContext& worker_;
     TreeWalker walker_;
     // The local base of each entry of the worker's file list, by index.
     std::vector<QString> localBases_;

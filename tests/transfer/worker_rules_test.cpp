@@ -100,6 +100,8 @@ TEST(WorkerBatches, StayWithinTheirCountAndTheirBytes)
         { "exactly at the byte bound", lines({ 2046, 2046, 10 }), 0, 2 },
         { "one command beyond the byte bound goes alone", lines({ 5000, 10 }), 0, 1 },
         { "nothing left", lines({ 10 }), 1, 1 },
+        { "a command too long for a line ends the batch before it", lines({ 10, 2049, 10 }), 0, 1 },
+        { "and goes alone", lines({ 10, 2049, 10 }), 1, 2 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -3,12 +3,14 @@
 // transfer type, upload with pause and resume, delete, a stop, a borrowed
 // connection, and a hostile listing.
 
+#include "FakeWorker.h"
 #include "FtpTestServer.h"
 #include "ScriptedFtpServer.h"
 #include "TempHome.h"
 #include "TransferEntries.h"
 #include "loader_test_support.h"
 #include "net/TFtpClient.h"
+#include "transfer/DeleteBranch.h"
 #include "transfer/DirectoryCache.h"
 #include "transfer/LoaderManager.h"
 
@@ -1033,6 +1035,43 @@ TEST_F(WorkerServers, AnAsciiUploadSendsEveryLineEndAsCrLfAndTheServerKeepsTheBy
     const QByteArray bytes = stored.readAll();
     EXPECT_EQ(bytes.size(), text.size());
     EXPECT_TRUE(bytes == text);
+}
+
+} // namespace
+
+namespace
+{
+
+// The deletion branch, on this thread through a worker of the test's own:
+// a DELE line no server takes is refused before it leaves, alone in its
+// batch, so the files before it are removed and it is the one named.
+TEST_F(WorkerServers, ADeletionNamesTheFileWhoseCommandIsTooLongAndRemovesTheOthers)
+{
+    // "DELE " and this path are one byte too many for a command line.
+    QString deep = QStringLiteral("/pub");
+    while (deep.size() + 201 <= 2036)
+        deep += QLatin1Char('/') + QString(200, QLatin1Char('d'));
+    deep += QLatin1Char('/') + QString(2036 - deep.size() - 1, QLatin1Char('e'));
+    const QString far = deep + QStringLiteral("/far.bin");
+    ASSERT_EQ(far.size(), 2044);
+    writeFile(remote.path() + QStringLiteral("/pub/near.bin"), 5);
+    writeFile(remote.path() + far, 6);
+    ASSERT_TRUE(startServer());
+
+    FakeWorker worker(inputs(OperationKind::Delete).request);
+    worker.items().files = { entryAt("/pub/near.bin", 5), entryAt(far.toStdString(), 6) };
+    ASSERT_TRUE(worker.logIn()) << worker.client.ErrorMessage().toStdString();
+    DeleteBranch(worker).run();
+
+    EXPECT_FALSE(QFileInfo::exists(remote.path() + QStringLiteral("/pub/near.bin")));
+    EXPECT_TRUE(QFileInfo::exists(remote.path() + far));
+    EXPECT_TRUE(worker.stopping()) << "a deletion with a refusal does not end as finished";
+    ASSERT_EQ(worker.recordingPrompter.messages.size(), 1);
+    const QString message = worker.recordingPrompter.messages.front();
+    EXPECT_TRUE(message.contains(QStringLiteral("far.bin"))) << message.toStdString();
+    EXPECT_FALSE(message.contains(QStringLiteral("near.bin"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("2048")))
+        << "the reason is the line's length, not an old reply";
 }
 
 } // namespace
