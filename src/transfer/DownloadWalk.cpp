@@ -63,6 +63,13 @@ void DownloadWalk::decideOnCache()
     if (cacheFile_.empty())
         return;
     stored_ = directoryCache::load(cachePath(cacheFile_));
+    // The cache is a file any program could have changed between runs: a
+    // line that leads out of the operation's tree would be fetched, so such
+    // a cache is not this walk's and the tree is walked again.
+    if (stored_ && !cacheFitsOperation(*stored_)) {
+        worker_.setStatus(LoaderTexts::cacheNotOfThisOperation());
+        stored_.reset();
+    }
     // Without its file there is nothing to resume from: the tree is walked.
     resumeFromCache_ = stored_ && worker_.prompter().askYesNo(LoaderTexts::cacheQuestion());
 }
@@ -142,6 +149,35 @@ void DownloadWalk::walkFolders()
         worker_.setStatus(LoaderTexts::walkingRemote());
     walked_ = true;
     unwalked_ = walker_.walkRemoteFolders(folders, worker_.items().files);
+}
+
+bool DownloadWalk::inOperationTree(const std::string& path) const
+{
+    const TransferItems& items = worker_.items();
+    // A relative link lies in the remote base, as the walk resolves it.
+    const auto absolute
+        = [&](const std::string& p) { return p.starts_with('/') ? p : worker_.remoteBase() + p; };
+    for (const TransferEntry& file : items.files) {
+        if (file.path == path)
+            return true;
+    }
+    for (const auto* roots : { &items.folders, &items.links }) {
+        for (const TransferEntry& root : *roots) {
+            const std::string rootPath = absolute(root.path);
+            const std::string base = rootPath.ends_with('/') ? rootPath : rootPath + '/';
+            if (path == rootPath || path == base || localPathBelow({}, base, path))
+                return true;
+        }
+    }
+    return false;
+}
+
+bool DownloadWalk::cacheFitsOperation(const directoryCache::Entries& cache) const
+{
+    const auto fits = [this](const std::string& path) { return inOperationTree(path); };
+    return std::all_of(cache.files.begin(), cache.files.end(), [&](const TransferEntry& file) {
+        return fits(file.path);
+    }) && std::all_of(cache.unwalkedFolders.begin(), cache.unwalkedFolders.end(), fits);
 }
 
 std::int32_t DownloadWalk::resumeIndexAfterWalk(std::int32_t storedIndex) const

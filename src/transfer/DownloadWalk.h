@@ -44,6 +44,11 @@ private:
     void walkFolders();
     void saveCache();
 
+    // Whether a cache's path lies in the operation's tree: one of its own
+    // files or links, or below one of its folders or links.
+    bool inOperationTree(const std::string& path) const;
+    bool cacheFitsOperation(const directoryCache::Entries& cache) const;
+
     // Where, in the new walk, the file lies that the stored file index
     // named in the stored cache: the tree may have changed since.
     std::int32_t resumeIndexAfterWalk(std::int32_t storedIndex) const;

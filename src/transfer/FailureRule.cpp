@@ -16,7 +16,7 @@ NextStep nextStepAfter(const Failure& failure)
     case Kind::DigestMismatch:
         return failure.fromOtherSources ? NextStep::RefetchFromOwnServer : NextStep::FailFile;
     case Kind::PartEnded:
-        if (failure.stopping || failure.paused || failure.failures >= failuresPerConnection)
+        if (failure.stopping || failure.paused || failure.failures >= failure.failuresAllowed)
             return NextStep::Rest;
         return NextStep::SameSource;
     case Kind::RequestFailed:
@@ -25,7 +25,7 @@ NextStep nextStepAfter(const Failure& failure)
     }
     if (failure.replyCode == tooManyConnections)
         return NextStep::Withdraw;
-    if (failure.stopping || failure.failures >= failuresPerConnection)
+    if (failure.stopping || failure.failures >= failure.failuresAllowed)
         return NextStep::Rest;
     return NextStep::NextSource;
 }

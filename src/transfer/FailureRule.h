@@ -27,13 +27,10 @@ struct Failure {
     Kind kind = Kind::RequestFailed;
     int replyCode = 0; // the server's last reply on that connection
     int failures = 0; // the connection's failures with this file, this one counted
+    int failuresAllowed = 3; // the user's attempts: this many failures rest a connection
     bool stopping = false;
     bool paused = false;
     bool fromOtherSources = false; // some of the file's bytes came from other servers
 };
-
-// A connection that failed this often with one file gives its parts to the
-// others.
-inline constexpr int failuresPerConnection = 3;
 
 NextStep nextStepAfter(const Failure& failure);

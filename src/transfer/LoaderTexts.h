@@ -145,6 +145,11 @@ inline QString skippedLink(const QString& path)
 {
     return QStringLiteral("Skipped a symbolic link that leaves the folder or loops: ") + path;
 }
+inline QString cacheNotOfThisOperation()
+{
+    return QStringLiteral(
+        "The cached listing names paths outside this operation: the folders are walked again.");
+}
 inline QString cacheQuestion()
 {
     return QStringLiteral(

@@ -25,6 +25,7 @@ PartDownload::PartDownload(WorkerContext& worker, Target target, PartStore& stor
     , store_(store)
     , parts_(store.parts())
     , sources_(worker_.site())
+    , partFailures_(parts_.size(), 0)
 {
     for (std::size_t i = 0; i < parts_.size() && !target_.lengthUnknown; ++i) {
         settlePart(static_cast<int>(i));
@@ -133,6 +134,8 @@ void PartDownload::fetchOnConnection0()
             removeLocalFile(store_.dataFile());
     } else
         settlePart(part);
+    if (p.state != PartState::Complete)
+        countFailedAttempt(part);
     conn.part = -1;
 }
 
@@ -299,12 +302,15 @@ void PartDownload::onTransferEnded(int index)
     conn.part = -1;
     if (part >= 0) {
         settlePart(part);
-        if (parts_[static_cast<std::size_t>(part)].state != PartState::Complete)
+        if (parts_[static_cast<std::size_t>(part)].state != PartState::Complete) {
             ++conn.failures;
+            countFailedAttempt(part);
+        }
     }
     Failure failure;
     failure.kind = Failure::Kind::PartEnded;
     failure.failures = conn.failures;
+    failure.failuresAllowed = attemptsAllowed();
     failure.stopping = worker_.stopping();
     failure.paused = worker_.isPaused();
     follow(index, nextStepAfter(failure));
@@ -317,7 +323,12 @@ void PartDownload::onFailure(int index, Failure::Kind kind)
     failure.kind = kind;
     failure.replyCode = client(index).StatusCode();
     failure.failures = ++conn.failures;
+    failure.failuresAllowed = attemptsAllowed();
     failure.stopping = worker_.stopping();
+    // A part counts an attempt once its transfer was asked for: a server
+    // that turns a connection away has not tried the part.
+    if (conn.part >= 0 && conn.stage == Stage::Receiving)
+        countFailedAttempt(conn.part);
     releasePart(index);
     conn.active = false;
     abortConnection(index);
@@ -400,10 +411,22 @@ void PartDownload::quitSecondaries()
 
 // ---------------------------------------------------------------- parts
 
+int PartDownload::attemptsAllowed() const
+{
+    return std::max(1, worker_.options().Attempts);
+}
+
+void PartDownload::countFailedAttempt(int part)
+{
+    ++partFailures_[static_cast<std::size_t>(part)];
+}
+
 int PartDownload::takePart(int index)
 {
     for (std::size_t i = 0; i < parts_.size(); ++i) {
         FilePart& part = parts_[i];
+        if (partFailures_[i] >= attemptsAllowed())
+            continue;
         if (part.state == PartState::Pending || part.state == PartState::Partial) {
             part.state = PartState::Taken;
             connections_[static_cast<std::size_t>(index)].part = static_cast<int>(i);
@@ -527,7 +550,7 @@ void PartDownload::waitForParts(bool restartRound)
                 Connection& conn = connections_[static_cast<std::size_t>(i)];
                 if (!conn.refused && conn.part < 0
                     && (conn.stage == Stage::Idle || conn.stage == Stage::Finished)) {
-                    conn.failures = std::min(conn.failures, failuresPerConnection - 1);
+                    conn.failures = std::min(conn.failures, attemptsAllowed() - 1);
                     start(i, true);
                 }
             }

@@ -101,6 +101,11 @@ private:
     bool expect(int index, TFtpRequest request);
     void quitSecondaries();
 
+    // The user's attempts, for a part and for a connection with this file.
+    int attemptsAllowed() const;
+    // A part whose attempts are used up is not taken again: the file ends
+    // not complete rather than trying on past what the user allowed.
+    void countFailedAttempt(int part);
     int takePart(int index);
     void releasePart(int index);
     // A part's state from what the store holds of it.
@@ -120,6 +125,7 @@ private:
     PartStore& store_;
     std::vector<FilePart>& parts_;
     SourceLedger sources_;
+    std::vector<int> partFailures_;
     int needed_ = 0;
     bool connection0Async_ = false;
     std::array<Connection, 8> connections_ {};

@@ -454,6 +454,7 @@ Failure failureOf(Failure::Kind kind, int failures, int replyCode = 0)
     Failure failure;
     failure.kind = kind;
     failure.failures = failures;
+    failure.failuresAllowed = 3;
     failure.replyCode = replyCode;
     return failure;
 }

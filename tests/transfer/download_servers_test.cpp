@@ -87,7 +87,7 @@ protected:
         in.request.site.userId = server->user().toStdString();
         in.request.site.password = server->password().toStdString();
         in.request.site.initialDirectory = "/";
-        in.options.Attempts = 1;
+        in.options.Attempts = attempts;
         in.options.TimeoutPeriod = 20;
         in.request.kind = OperationKind::Download;
         in.operation = &operation;
@@ -162,6 +162,7 @@ protected:
     RecordingWindow window;
     bool finished = false;
     int failedFiles = 0;
+    int attempts = 1; // the user's attempts, per connect and per part
 };
 
 // ---------------------------------------------------------------- part counts
@@ -343,11 +344,30 @@ TEST_F(DownloadServers, APartDroppedMidwayIsFinishedByAnotherTransfer)
     ASSERT_TRUE(startServer(FtpServerKind::Family,
         { QStringLiteral("--drop-after"), QStringLiteral("50000"), QStringLiteral("--drop-transfers"),
             QStringLiteral("1") }));
+    attempts = 2;
     download({ "/pub/d.bin" });
     EXPECT_TRUE(finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(md5Of(readAll(local.filePath(QStringLiteral("d.bin")))), md5Of(bytes));
     EXPECT_GE(commands("RETR").size(), 9) << "eight parts and the rest of the dropped one";
     EXPECT_EQ(localFiles(), QStringList { QStringLiteral("d.bin") });
+}
+
+// The user's attempts hold for each part: a server that drops every
+// transfer gets each part asked for that many times, and the file ends
+// not complete, named, instead of being tried on and on.
+TEST_F(DownloadServers, EachPartIsTriedAsOftenAsTheAttemptsAllowAndNoMore)
+{
+    serve(QStringLiteral("/pub/e.bin"), 2000000);
+    ASSERT_TRUE(startServer(FtpServerKind::Family,
+        { QStringLiteral("--drop-after"), QStringLiteral("50000"), QStringLiteral("--drop-transfers"),
+            QStringLiteral("1000") }));
+    attempts = 2;
+    download({ "/pub/e.bin" });
+    EXPECT_FALSE(finished);
+    EXPECT_EQ(failedFiles, 1);
+    constexpr qsizetype parts = 8; // as for the file above
+    EXPECT_LE(commands("RETR").size(), 2 * parts) << server->commandLog().toStdString();
+    EXPECT_GE(commands("RETR").size(), parts + 1) << "a dropped part is asked for again";
 }
 
 TEST_F(DownloadServers, AServerTakingThreeConnectionsGetsEveryPartOverThem)

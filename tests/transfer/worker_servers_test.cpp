@@ -230,6 +230,7 @@ TEST_F(WorkerServers, ADownloadWalkListsTheTreeDepthFirstSkipsLinksAndCachesIt)
     const int listsBefore = commands().count("LIST");
     prompter.messages.clear();
     LoaderInputs again = inputs(OperationKind::Download);
+    again.request.items.files = { entryAt("/pub/top.bin", 10) };
     again.request.items.folders = { entryAt("/pub/a") };
     LoaderThread resumed(std::move(again));
     ASSERT_TRUE(runToEnd(resumed));
@@ -240,6 +241,40 @@ TEST_F(WorkerServers, ADownloadWalkListsTheTreeDepthFirstSkipsLinksAndCachesIt)
     const auto recached = directoryCache::load(
         cacheFolder() + QLatin1Char('/') + QString::fromStdString(operation.cacheFile));
     EXPECT_EQ(recached, cached);
+}
+
+// The cache is a file of the program folder that anything could have
+// changed between runs: a line naming a path outside the operation's tree
+// makes the whole cache untrusted, and the tree is walked again.
+TEST_F(WorkerServers, ACacheNamingAPathOutsideTheOperationIsNotTrusted)
+{
+    makeTree();
+    writeFile(remote.path() + QStringLiteral("/pub/secret.bin"), 6);
+    ASSERT_TRUE(startServer({ QStringLiteral("--refuse"), QStringLiteral("MD5") }));
+    LoaderInputs in = inputs(OperationKind::Download);
+    in.request.items.folders = { entryAt("/pub/a") };
+    LoaderThread worker(std::move(in));
+    ASSERT_TRUE(runToEnd(worker));
+    ASSERT_FALSE(operation.cacheFile.empty());
+    QFile cache(cacheFolder() + QLatin1Char('/') + QString::fromStdString(operation.cacheFile));
+    ASSERT_TRUE(cache.open(QIODevice::Append));
+    cache.write(QByteArray(zeroDigest.data(), zeroDigest.size())
+        + "?"
+          "?/pub/secret.bin?6\r\n");
+    cache.close();
+    QFile::remove(local.filePath(QStringLiteral("a/one.txt")));
+
+    const int listsBefore = commands().count("LIST");
+    LoaderInputs again = inputs(OperationKind::Download);
+    again.request.items.folders = { entryAt("/pub/a") };
+    LoaderThread resumed(std::move(again));
+    ASSERT_TRUE(runToEnd(resumed));
+    EXPECT_TRUE(window.statuses.contains(QStringLiteral(
+        "The cached listing names paths outside this operation: the folders are walked again.")));
+    EXPECT_GT(commands().count("LIST"), listsBefore) << "the tree is walked again";
+    EXPECT_FALSE(commands().contains("RETR /pub/secret.bin"));
+    EXPECT_FALSE(QFileInfo::exists(local.filePath(QStringLiteral("secret.bin"))));
+    EXPECT_EQ(QFileInfo(local.filePath(QStringLiteral("a/one.txt"))).size(), 11);
 }
 
 TEST_F(WorkerServers, AnUploadCreatesTheMissingFoldersAndSendsEveryFileLastFirst)
@@ -835,6 +870,7 @@ TEST_F(WorkerServers, ATransferTheServerEndsEarlyStaysPartialForARetryAndIsNever
     scripted.cutAt = 30000; // "226" after 30,000 bytes, every time
     ASSERT_TRUE(scripted.start());
     LoaderInputs in = inputs(OperationKind::Download, scripted.port());
+    in.options.Attempts = 2; // the part is tried again once
     in.options.AlwaysUsePassiveMode = true;
     in.request.items.files = { entryAt("/pub/early.bin", 40000) };
     LoaderThread worker(std::move(in));
