@@ -451,7 +451,7 @@ void ftpClient::setSessionState(sessionState state)
     const sessionActivity now = activity();
     state_ = resolvedState(state, now);
     commands_ = commandsFor(state_, now, commands_);
-    if (state_ == sessionState::Connected && commands_.remoteViews)
+    if (commands_.connected && commands_.remoteViews)
         showStatus(QStringLiteral("Ready."));
     view_->setState(state_, commands_);
 }

@@ -370,7 +370,7 @@ TEST_F(FrameTest, ManyFoldersMovedAtOnceLeaveTheTreeWithTheOthersInOrder)
     ASSERT_TRUE(dropListItemsOn(
         frame->remoteList()->detailView()->viewport(), centreOfRow(rowOf(QStringLiteral("docs")))));
     EXPECT_EQ(countOf("RNTO /pub/docs/f"), 30);
-    ASSERT_EQ(frame->remoteTree()->currentItem(), frame->itemOf(*session->selectedNode()));
+    ASSERT_EQ(frame->remoteTree()->currentItem(), frame->remoteTree()->itemOf(*session->selectedNode()));
     pub = frame->remoteTree()->currentItem();
     ASSERT_NE(pub, nullptr);
     EXPECT_EQ(pub->text(0), QStringLiteral("pub"));
@@ -404,7 +404,7 @@ TEST_F(FrameTest, AFolderDroppedOnATreeNodeMovesAfterTheQuestionAndLosesItsNode)
     EXPECT_EQ(prompter.texts.count(QStringLiteral(
                   "Moving/renaming may cause overwriting. Do you still want to move the object(s)?")),
         2);
-    pub = frame->itemOf(*session->selectedNode());
+    pub = frame->remoteTree()->itemOf(*session->selectedNode());
     ASSERT_NE(pub, nullptr);
     ASSERT_EQ(pub->childCount(), 1);
     EXPECT_EQ(pub->child(0)->text(0), QStringLiteral("docs"));
@@ -435,19 +435,19 @@ TEST_F(FrameTest, ADragOverTheTreeHighlightsTheNodeUnderThePointerUntilItLeavesO
         return event.isAccepted();
     };
     ASSERT_TRUE(move(QEvent::DragEnter, onPub, files));
-    EXPECT_EQ(frame->dropHighlighted(), pub);
+    EXPECT_EQ(frame->remoteTree()->dropHighlighted(), pub);
     EXPECT_TRUE(highlighted(pub));
     ASSERT_TRUE(move(QEvent::DragMove, onRoot, files));
-    EXPECT_EQ(frame->dropHighlighted(), rootItem);
+    EXPECT_EQ(frame->remoteTree()->dropHighlighted(), rootItem);
     EXPECT_TRUE(highlighted(rootItem));
     EXPECT_FALSE(highlighted(pub)) << "the node left behind looks as before";
     EXPECT_TRUE(move(QEvent::DragMove, belowAll, files)) << "files dropped on no node go to the start folder";
-    EXPECT_EQ(frame->dropHighlighted(), nullptr);
+    EXPECT_EQ(frame->remoteTree()->dropHighlighted(), nullptr);
     EXPECT_FALSE(highlighted(rootItem));
     ASSERT_TRUE(move(QEvent::DragMove, onPub, files));
     QDragLeaveEvent leave;
     QCoreApplication::sendEvent(tree->viewport(), &leave);
-    EXPECT_EQ(frame->dropHighlighted(), nullptr);
+    EXPECT_EQ(frame->remoteTree()->dropHighlighted(), nullptr);
     EXPECT_FALSE(highlighted(pub));
     EXPECT_EQ(tree->currentItem(), pub) << "the listed folder stays the tree's current node";
 
@@ -460,7 +460,7 @@ TEST_F(FrameTest, ADragOverTheTreeHighlightsTheNodeUnderThePointerUntilItLeavesO
     EXPECT_TRUE(highlighted(rootItem));
     QDropEvent drop(QPointF(onRoot), Qt::MoveAction, &items, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(tree->viewport(), &drop);
-    EXPECT_EQ(frame->dropHighlighted(), nullptr);
+    EXPECT_EQ(frame->remoteTree()->dropHighlighted(), nullptr);
     EXPECT_FALSE(highlighted(rootItem));
     EXPECT_EQ(countOf("RNFR"), 0) << "the move was answered No";
 }
