@@ -18,6 +18,7 @@
 #include "TempHome.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QMenu>
