@@ -14,11 +14,13 @@
 #include "session/ui/NameDialog.h"
 #include "session/ui/PropertiesDialog.h"
 #include "session/ui/RemoteListModel.h"
+#include "session/ui/SearchKeywordDialog.h"
 #include "session/ui/TClientFrame.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFileSystemModel>
 #include <QHeaderView>
@@ -730,6 +732,30 @@ TEST_F(FrameTest, ChangePasswordSendsSiteChpwdAndKeepsTheNewPassword)
     EXPECT_TRUE(commands().contains("SITE CHPWD n3w-secret"));
     EXPECT_EQ(session->site().password, "n3w-secret");
     EXPECT_FALSE(frame->logView()->toPlainText().contains(QStringLiteral("n3w-secret")));
+}
+
+TEST_F(FrameTest, TheSearchButtonAsksForKeywordsAndSearchesTheServerWithTheChosenMatch)
+{
+    ASSERT_TRUE(start());
+    QAction* search = frame->toolBar()->findChild<QAction*>(QStringLiteral("Search"));
+    ASSERT_NE(search, nullptr);
+    whenDialogShows<SearchKeywordDialog>([](SearchKeywordDialog& dialog) {
+        EXPECT_EQ(dialog.modeBox()->currentText(), QStringLiteral("All keywords"));
+        dialog.reject();
+    });
+    search->trigger();
+    EXPECT_FALSE(server->commandLog().contains("SRCH")) << "cancelled: nothing is sent";
+
+    whenDialogShows<SearchKeywordDialog>([](SearchKeywordDialog& dialog) {
+        dialog.keywordEdit()->setText(QStringLiteral("alpha beta"));
+        dialog.modeBox()->setCurrentIndex(1);
+        dialog.accept();
+    });
+    search->trigger();
+    const QByteArray sent = server->commandLog();
+    EXPECT_TRUE(sent.contains("SITE SRCHMODE 1")) << sent.toStdString();
+    EXPECT_TRUE(sent.contains("SITE SRCH alpha beta")) << sent.toStdString();
+    EXPECT_EQ(session->serverSearchMode(), 1);
 }
 
 // ---------------------------------------------------------------- vsftpd

@@ -10,13 +10,11 @@
 #include "session/ui/NameDialog.h"
 #include "session/ui/PropertiesDialog.h"
 #include "session/ui/RemoteListModel.h"
+#include "session/ui/SearchKeywordDialog.h"
 #include "session/ui/SessionDragDrop.h"
 #include "transfer/ui/THomeForm.h"
 
 #include <QActionGroup>
-#include <QComboBox>
-#include <QDialogButtonBox>
-#include <QFormLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -688,21 +686,7 @@ std::optional<newObjectAnswer> TClientFrame::askNewObject()
 
 std::optional<searchRequest> TClientFrame::askSearchKeyword()
 {
-    QDialog dialog(window());
-    dialog.setWindowTitle(QStringLiteral("Search on the connected FTP server"));
-    auto* keyword = new QLineEdit(&dialog);
-    auto* mode = new QComboBox(&dialog);
-    mode->addItems({ QStringLiteral("All keywords"), QStringLiteral("Any keyword") });
-    auto* form = new QFormLayout(&dialog);
-    form->addRow(QStringLiteral("Keywords:"), keyword);
-    form->addRow(QStringLiteral("Match:"), mode);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    form->addRow(buttons);
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
-    return searchRequest { keyword->text(), mode->currentIndex() };
+    return SearchKeywordDialog::ask(window());
 }
 
 // ------------------------------------------------------------ transfer windows
