@@ -11,8 +11,8 @@ class connectionOptions;
 class loaderManager;
 struct LoadFrameSetup;
 
-// The shell's maker of stand-alone transfer windows, which every part that
-// starts an operation on connections of its own shares. Main thread only.
+// The shell's one maker of stand-alone transfer windows, whichever part
+// starts an operation on connections of its own. Main thread only.
 class transferWindowOpener
 {
 public:

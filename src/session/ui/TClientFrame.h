@@ -34,8 +34,9 @@ class SessionDragDrop;
 // them and a status bar; the drags and drops over the remote panes are
 // SessionDragDrop's. It shows what the session reports through sessionView
 // and forwards the user's commands to the session (or, in the local panes,
-// to the desktop), each tool bar command to the pane that is active. It also holds the transfer view of a
-// transfer on the session's own connection. Main thread only.
+// to the desktop), each tool bar command to the pane that is active. It also
+// holds the transfer view of a transfer on the session's own connection.
+// Main thread only.
 class TClientFrame : public QWidget, public sessionView, public transferViews
 {
     Q_OBJECT
