@@ -10,6 +10,7 @@
 
 #include "app/OperationsList.h"
 #include "app/ui/OperationsListView.h"
+#include "app/ui/TransferWindows.h"
 #include "common/Prompter.h"
 #include "transfer/ActionsList.h"
 #include "transfer/FtpOperation.h"
@@ -87,7 +88,8 @@ int main(int argc, char** argv)
     }
     ftpOperationObject* row = actions.addOperation(downloadOf(
         argv[1], std::atoi(argv[2]), argv[3], argv[4], argv[5], size, home.filePath(QStringLiteral("in"))));
-    OperationsListView view(actions, core);
+    TransferWindows windows;
+    OperationsListView view(actions, core, windows);
     view.resize(900, 600);
     view.show();
 
@@ -104,7 +106,7 @@ int main(int argc, char** argv)
         if (gap > longest) {
             longest = gap;
             longestAt = run.elapsed();
-            const TLoadForm* form = view.formOf(row->window);
+            const TLoadForm* form = windows.formOf(row->window);
             longestDuring = form ? form->windowTitle() : QString();
         }
         gaps.push_back(gap);

@@ -87,7 +87,7 @@ ftpClient::ftpClient(ftpSite site, std::shared_ptr<sessionView> view, environmen
 ftpClient::~ftpClient()
 {
     reclaimConnection();
-    busy_ = true;
+    loggingInOrClosing_ = true;
     closing_ = true;
     ftp_->OnDisplay = nullptr;
     ftp_->OnStateChange = nullptr;
@@ -160,7 +160,7 @@ void ftpClient::componentSessionClosed()
 {
     const commandScope scope(*this);
     logLine(QStringLiteral("! Disconnected from ") + pseudoAddress());
-    if (busy_)
+    if (loggingInOrClosing_)
         return;
     tearDownViews();
     if (established_)
@@ -200,7 +200,7 @@ bool ftpClient::connectSession(bool list)
         for (int attempt = 1; attempt <= attempts && !closing_; ++attempt) {
             const attemptFailure failure = runAttempt(attempt);
             if (failure == attemptFailure::None) {
-                busy_ = false;
+                loggingInOrClosing_ = false;
                 if (list) {
                     relist_ = true;
                     listFolder(site_.initialDirectory, false, true, false, false);
@@ -218,7 +218,7 @@ bool ftpClient::connectSession(bool list)
         if (!closing_)
             setSessionState(sessionState::Disconnected);
     }
-    busy_ = false;
+    loggingInOrClosing_ = false;
     disconnectSession(true);
     return false;
 }
@@ -231,7 +231,7 @@ ftpClient::attemptFailure ftpClient::runAttempt(int attempt)
     logLine(connecting);
     if (attempt > 1)
         ftp_->SetPassive(true);
-    busy_ = true;
+    loggingInOrClosing_ = true;
     // A connection kept from an earlier attempt is used again, starting at
     // USER; one that the server closed meanwhile is opened afresh.
     if (!ftp_->GetConnected()) {
@@ -329,7 +329,7 @@ void ftpClient::abortCommand()
     }
     indexAborted_ = true;
     http_->Abort();
-    if (busy_) {
+    if (loggingInOrClosing_) {
         ftp_->Abort();
         return;
     }
@@ -362,7 +362,7 @@ void ftpClient::disconnectSession(bool close, bool lastSession)
         ftp_->Quit();
     }
     ftp_->Abort();
-    if (busy_)
+    if (loggingInOrClosing_)
         return;
     tearDownViews();
     if (close)
@@ -412,7 +412,7 @@ void ftpClient::closeSession()
 {
     lastSessionCopy_ = lastSession_;
     closing_ = true;
-    busy_ = true;
+    loggingInOrClosing_ = true;
     if (closePosted_)
         return;
     closePosted_ = true;
@@ -451,7 +451,7 @@ void ftpClient::setSessionState(sessionState state)
     const sessionActivity now = activity();
     state_ = resolvedState(state, now);
     commands_ = commandsFor(state_, now, commands_);
-    if (state_ == sessionState::Connected && commands_.remoteViews)
+    if (commands_.connected && commands_.remoteViews)
         showStatus(QStringLiteral("Ready."));
     view_->setState(state_, commands_);
 }

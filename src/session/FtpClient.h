@@ -39,7 +39,7 @@ struct chmodTarget;
 // FTP component with blocking calls on the main thread, one command at a
 // time; while a call waits, events (and so other commands, the keep-alive
 // tick or a disconnect) may run, which is why every step re-checks the
-// closing and busy flags afterwards. Everything it shows goes to its
+// closing and logging-in flags afterwards. Everything it shows goes to its
 // sessionView; questions and messages go to the prompter.
 //
 // A session never deletes itself: when it must go, it posts
@@ -275,7 +275,10 @@ private:
     bool closePosted_ = false;
     bool lastSession_ = false;
     bool lastSessionCopy_ = false;
-    bool busy_ = false;
+    // A login attempt or the session's close drives the component: a lost
+    // connection leaves the views to it, and an abort cuts the socket. What
+    // the views offer meanwhile is commandsFor's to say.
+    bool loggingInOrClosing_ = false;
     bool closing_ = false;
     bool directoryCommandIdle_ = true;
     bool relist_ = true;

@@ -249,7 +249,7 @@ void ftpClient::deleteSelected(std::span<const ftpObject* const> selection)
 
 void ftpClient::startOperation(TransferRequest request)
 {
-    if (!transfers_.manager || !transferViews_ || request.items.empty() || closing_)
+    if (!transfers_.manager || !transfers_.windows || !transferViews_ || request.items.empty() || closing_)
         return;
     const bool own = askNewConnection(request.kind);
 
@@ -273,7 +273,7 @@ void ftpClient::startOperation(TransferRequest request)
         return;
     }
     view_->setModal(true);
-    transferViews_->openTransferWindow(std::move(setup));
+    transfers_.windows->openTransferWindow(std::move(setup));
     view_->setModal(false);
 }
 

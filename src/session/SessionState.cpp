@@ -55,7 +55,10 @@ sessionCommands commandsFor(
     case sessionState::Disconnected:
     case sessionState::ModalForm:
     case sessionState::IndeterminateStable:
-        return previous;
+        commands = previous;
+        commands.busy = false;
+        commands.connected = false;
+        return commands;
     case sessionState::Connecting:
     case sessionState::Disconnecting:
         return commands;
@@ -68,10 +71,12 @@ sessionCommands commandsFor(
     case sessionState::KeepingAlive:
     case sessionState::Searching:
         commands.abort = true;
+        commands.busy = true;
         return commands;
     case sessionState::Connected:
         break;
     }
+    commands.connected = true;
     const bool idle = activity.ready && activity.directoryCommandIdle;
     if (activity.connected && !idle) {
         commands.abort = true;

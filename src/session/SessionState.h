@@ -28,7 +28,7 @@ enum class sessionState {
 // "beginning-state", "CWDLIST", "chmoding/chpwding", ...
 QString sessionStateName(sessionState state);
 
-// Which commands of the session the views offer in a state.
+// What the views offer and show in a state.
 struct sessionCommands {
     bool clientCommands = true; // the main window's client menu
     bool abort = false;
@@ -37,6 +37,12 @@ struct sessionCommands {
     bool remoteViews = false; // the remote tree, list and their commands
     bool back = false;
     bool forward = false;
+    // A command of the session runs: the tool bar's commands act on the
+    // local panes until the session is connected again.
+    bool busy = false;
+    // The session is connected: the tool bar's commands go back to the pane
+    // they acted on before, and the remote list's popup offers Refresh.
+    bool connected = false;
     bool operator==(const sessionCommands&) const = default;
 };
 
@@ -65,7 +71,8 @@ struct sessionActivity {
 // stays as it is.
 sessionState resolvedState(sessionState state, const sessionActivity& activity);
 
-// The commands of a resolved state; `previous` is kept for "disconnected",
-// which changes nothing.
+// The one rule of what the views offer and show in a resolved state;
+// "disconnected" keeps what `previous` offered and is neither busy nor
+// connected.
 sessionCommands commandsFor(
     sessionState state, const sessionActivity& activity, const sessionCommands& previous);

@@ -4,6 +4,7 @@
 #include "app/ui/OperationsListView.h"
 #include "TransferEntries.h"
 #include "app/OperationsList.h"
+#include "app/ui/TransferWindows.h"
 #include "common/ProgramFolders.h"
 #include "common/Prompter.h"
 #include "net/EventWait.h"
@@ -69,7 +70,8 @@ TEST(OperationsListView, ARestartedRowRunsInItsOwnWindowToCompleted)
     ftpOperationObject* row = actions.addOperation(std::move(operation));
     actions.setStatus(row, OperationStatus::Stopped, 0);
 
-    OperationsListView view(actions, core);
+    TransferWindows windows;
+    OperationsListView view(actions, core, windows);
     QTreeWidgetItem* item = view.list()->topLevelItem(0);
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->text(OperationsListView::TypeColumn), QStringLiteral("Upload"));
@@ -82,7 +84,7 @@ TEST(OperationsListView, ARestartedRowRunsInItsOwnWindowToCompleted)
     view.list()->setCurrentItem(item);
     EXPECT_TRUE(view.restartButton()->isEnabled());
     view.restartButton()->click();
-    QPointer<TLoadForm> form = view.formOf(row->window);
+    QPointer<TLoadForm> form = windows.formOf(row->window);
     ASSERT_FALSE(form.isNull());
     EXPECT_EQ(view.restartButton()->text(), QStringLiteral("&Stop"));
     ASSERT_EQ(processEventsUntil(

@@ -4,11 +4,13 @@
 
 #include "app/MainForm.h"
 #include "app/ui/MainFormView.h"
+#include "app/ui/OperationsListView.h"
 #include "app/ui/SessionPages.h"
 #include "session/FtpClient.h"
 #include "session/ui/ModeListView.h"
 #include "session/ui/RemoteListModel.h"
 #include "session/ui/TClientFrame.h"
+#include "transfer/ui/LoadForm.h"
 
 #include "../net/ftp_test_support.h"
 #include "../session/session_test_support.h"
@@ -16,12 +18,15 @@
 #include "TempHome.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QMenu>
+#include <QPointer>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -177,6 +182,43 @@ TEST_F(SessionMenuTest, ATransferOnTheSessionsConnectionLeavesOnlyAbort)
     EXPECT_TRUE(runEventsUntil([&] { return enabledEntries() == idleEntries; }));
     EXPECT_EQ(readLocalFile(localFolder.filePath(QStringLiteral("slow.bin"))), patternBytes(120000));
     EXPECT_EQ(server->commandLog().count("RETR /pub/slow.bin"), 1);
+}
+
+TEST_F(SessionMenuTest, AWindowOfATransferOnNewConnectionsIsShownAndHiddenFromTheActionsTab)
+{
+    ASSERT_TRUE(startServer()) << server->error().toStdString();
+    shell.connection().UseSingleConnectionForDownloads = connectionOptions::NewConnection;
+    TClientFrame* frame = openSession();
+    ASSERT_NE(frame, nullptr);
+    ASSERT_TRUE(runEventsUntil([&] { return frame->remoteModel()->rowCount() == 1; }));
+    frame->remoteList()->selectionModel()->select(
+        frame->remoteModel()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+
+    window.sessionCommand(QStringLiteral("Download"))->trigger();
+    EXPECT_FALSE(frame->session()->connectionLent());
+    QPointer<TLoadForm> form;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* shown = qobject_cast<TLoadForm*>(widget); shown && shown->isVisible())
+            form = shown;
+    }
+    ASSERT_FALSE(form.isNull()) << "the download runs in a window of its own";
+
+    auto* actionsTab = window.findChild<OperationsListView*>();
+    ASSERT_NE(actionsTab, nullptr);
+    QTreeWidgetItem* row = actionsTab->list()->topLevelItem(0);
+    ASSERT_NE(row, nullptr);
+    actionsTab->list()->setCurrentItem(row);
+    Q_EMIT actionsTab->list()->itemDoubleClicked(row, 0);
+    ASSERT_FALSE(form.isNull());
+    EXPECT_FALSE(form->isVisible()) << "a double click on its row hides the session's window";
+    Q_EMIT actionsTab->list()->itemDoubleClicked(row, 0);
+    ASSERT_FALSE(form.isNull());
+    EXPECT_TRUE(form->isVisible()) << "and the next one shows it again";
+
+    EXPECT_TRUE(runEventsUntil(
+        [&] { return !form || form->core().progress()->finished.load(); }, std::chrono::seconds(30)));
+    EXPECT_EQ(readLocalFile(localFolder.filePath(QStringLiteral("slow.bin"))), patternBytes(120000));
+    delete form.data();
 }
 
 TEST_F(SessionMenuTest, SwitchingTabsAppliesTheStateOfTheSessionInFront)

@@ -14,11 +14,13 @@
 #include "session/ui/NameDialog.h"
 #include "session/ui/PropertiesDialog.h"
 #include "session/ui/RemoteListModel.h"
+#include "session/ui/SearchKeywordDialog.h"
 #include "session/ui/TClientFrame.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFileSystemModel>
 #include <QHeaderView>
@@ -370,7 +372,7 @@ TEST_F(FrameTest, ManyFoldersMovedAtOnceLeaveTheTreeWithTheOthersInOrder)
     ASSERT_TRUE(dropListItemsOn(
         frame->remoteList()->detailView()->viewport(), centreOfRow(rowOf(QStringLiteral("docs")))));
     EXPECT_EQ(countOf("RNTO /pub/docs/f"), 30);
-    ASSERT_EQ(frame->remoteTree()->currentItem(), frame->itemOf(*session->selectedNode()));
+    ASSERT_EQ(frame->remoteTree()->currentItem(), frame->remoteTree()->itemOf(*session->selectedNode()));
     pub = frame->remoteTree()->currentItem();
     ASSERT_NE(pub, nullptr);
     EXPECT_EQ(pub->text(0), QStringLiteral("pub"));
@@ -404,7 +406,7 @@ TEST_F(FrameTest, AFolderDroppedOnATreeNodeMovesAfterTheQuestionAndLosesItsNode)
     EXPECT_EQ(prompter.texts.count(QStringLiteral(
                   "Moving/renaming may cause overwriting. Do you still want to move the object(s)?")),
         2);
-    pub = frame->itemOf(*session->selectedNode());
+    pub = frame->remoteTree()->itemOf(*session->selectedNode());
     ASSERT_NE(pub, nullptr);
     ASSERT_EQ(pub->childCount(), 1);
     EXPECT_EQ(pub->child(0)->text(0), QStringLiteral("docs"));
@@ -435,19 +437,19 @@ TEST_F(FrameTest, ADragOverTheTreeHighlightsTheNodeUnderThePointerUntilItLeavesO
         return event.isAccepted();
     };
     ASSERT_TRUE(move(QEvent::DragEnter, onPub, files));
-    EXPECT_EQ(frame->dropHighlighted(), pub);
+    EXPECT_EQ(frame->remoteTree()->dropHighlighted(), pub);
     EXPECT_TRUE(highlighted(pub));
     ASSERT_TRUE(move(QEvent::DragMove, onRoot, files));
-    EXPECT_EQ(frame->dropHighlighted(), rootItem);
+    EXPECT_EQ(frame->remoteTree()->dropHighlighted(), rootItem);
     EXPECT_TRUE(highlighted(rootItem));
     EXPECT_FALSE(highlighted(pub)) << "the node left behind looks as before";
     EXPECT_TRUE(move(QEvent::DragMove, belowAll, files)) << "files dropped on no node go to the start folder";
-    EXPECT_EQ(frame->dropHighlighted(), nullptr);
+    EXPECT_EQ(frame->remoteTree()->dropHighlighted(), nullptr);
     EXPECT_FALSE(highlighted(rootItem));
     ASSERT_TRUE(move(QEvent::DragMove, onPub, files));
     QDragLeaveEvent leave;
     QCoreApplication::sendEvent(tree->viewport(), &leave);
-    EXPECT_EQ(frame->dropHighlighted(), nullptr);
+    EXPECT_EQ(frame->remoteTree()->dropHighlighted(), nullptr);
     EXPECT_FALSE(highlighted(pub));
     EXPECT_EQ(tree->currentItem(), pub) << "the listed folder stays the tree's current node";
 
@@ -460,7 +462,7 @@ TEST_F(FrameTest, ADragOverTheTreeHighlightsTheNodeUnderThePointerUntilItLeavesO
     EXPECT_TRUE(highlighted(rootItem));
     QDropEvent drop(QPointF(onRoot), Qt::MoveAction, &items, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(tree->viewport(), &drop);
-    EXPECT_EQ(frame->dropHighlighted(), nullptr);
+    EXPECT_EQ(frame->remoteTree()->dropHighlighted(), nullptr);
     EXPECT_FALSE(highlighted(rootItem));
     EXPECT_EQ(countOf("RNFR"), 0) << "the move was answered No";
 }
@@ -730,6 +732,30 @@ TEST_F(FrameTest, ChangePasswordSendsSiteChpwdAndKeepsTheNewPassword)
     EXPECT_TRUE(commands().contains("SITE CHPWD n3w-secret"));
     EXPECT_EQ(session->site().password, "n3w-secret");
     EXPECT_FALSE(frame->logView()->toPlainText().contains(QStringLiteral("n3w-secret")));
+}
+
+TEST_F(FrameTest, TheSearchButtonAsksForKeywordsAndSearchesTheServerWithTheChosenMatch)
+{
+    ASSERT_TRUE(start());
+    QAction* search = frame->toolBar()->findChild<QAction*>(QStringLiteral("Search"));
+    ASSERT_NE(search, nullptr);
+    whenDialogShows<SearchKeywordDialog>([](SearchKeywordDialog& dialog) {
+        EXPECT_EQ(dialog.modeBox()->currentText(), QStringLiteral("All keywords"));
+        dialog.reject();
+    });
+    search->trigger();
+    EXPECT_FALSE(server->commandLog().contains("SRCH")) << "cancelled: nothing is sent";
+
+    whenDialogShows<SearchKeywordDialog>([](SearchKeywordDialog& dialog) {
+        dialog.keywordEdit()->setText(QStringLiteral("alpha beta"));
+        dialog.modeBox()->setCurrentIndex(1);
+        dialog.accept();
+    });
+    search->trigger();
+    const QByteArray sent = server->commandLog();
+    EXPECT_TRUE(sent.contains("SITE SRCHMODE 1")) << sent.toStdString();
+    EXPECT_TRUE(sent.contains("SITE SRCH alpha beta")) << sent.toStdString();
+    EXPECT_EQ(session->serverSearchMode(), 1);
 }
 
 // ---------------------------------------------------------------- vsftpd

@@ -8,6 +8,7 @@
 #include "frame_test_support.h"
 #include "session_test_support.h"
 
+#include "app/ui/TransferWindows.h"
 #include "remote/ListOrder.h"
 #include "session/RemoteTree.h"
 #include "session/ui/ModeListView.h"
@@ -120,7 +121,8 @@ protected:
         session
             = std::make_unique<ftpClient>(site, frame, ftpClient::environment { prompter, &shell, options });
         frame->setSession(session.get());
-        session->setTransfers(transferServices { &actions, &manager, &liveOptions, {} }, frame.get());
+        session->setTransfers(
+            transferServices { &actions, &manager, &liveOptions, {}, &windows }, frame.get());
         shell.session = session.get();
         session->start();
         return session->established();
@@ -195,6 +197,7 @@ protected:
     shellStub shell;
     ActionsList actions { home.file(QStringLiteral("Registry.ini")) };
     loaderManager manager;
+    TransferWindows windows;
     std::unique_ptr<FtpTestServer> server;
     std::shared_ptr<TClientFrame> frame;
     std::unique_ptr<ftpClient> session;
@@ -404,7 +407,7 @@ TEST_F(HandOverTest, FilesDroppedOnTheTreeOnTheSessionsConnectionUploadThenTheFo
     const QString file = dragged.filePath(QStringLiteral("tree drop.txt"));
     makeFile(file, "on the tree", QDateTime::currentDateTime());
     ASSERT_TRUE(start());
-    QTreeWidgetItem* item = frame->itemOf(*session->selectedNode());
+    QTreeWidgetItem* item = frame->remoteTree()->itemOf(*session->selectedNode());
     ASSERT_NE(item, nullptr);
     ASSERT_EQ(item->text(0), QStringLiteral("pub"));
     const QPoint point = frame->remoteTree()->visualItemRect(item).center();

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -139,9 +140,85 @@ TEST(SessionStates, ConnectedOffersCommandsOnlyWhenIdle)
     const sessionCommands busy = commandsFor(sessionState::CwdList, {}, idle);
     EXPECT_TRUE(busy.abort);
     EXPECT_FALSE(busy.upload || busy.disconnect || busy.remoteViews);
-    EXPECT_EQ(commandsFor(sessionState::Disconnected, {}, idle), idle);
+    sessionCommands keptFromIdle = idle;
+    keptFromIdle.connected = false;
+    EXPECT_EQ(commandsFor(sessionState::Disconnected, {}, idle), keptFromIdle);
     EXPECT_FALSE(commandsFor(sessionState::BeginningState, {}, idle).clientCommands);
 }
+
+} // namespace
+
+// Readable failures for the table below.
+inline void PrintTo(const sessionCommands& c, std::ostream* out)
+{
+    *out << "{client " << c.clientCommands << ", abort " << c.abort << ", upload " << c.upload
+         << ", disconnect " << c.disconnect << ", remote views " << c.remoteViews << ", back " << c.back
+         << ", forward " << c.forward << ", busy " << c.busy << ", connected " << c.connected << "}";
+}
+
+namespace
+{
+
+// What every resolved state offers and shows, from the facts the session
+// knows; `previous` is what the state before offered.
+struct stateCase {
+    const char* name;
+    sessionState state;
+    sessionActivity activity;
+    sessionCommands expected;
+};
+
+// Connected, ready, no directory command running, history both ways.
+constexpr sessionActivity idleActivity { true, true, true, true, true };
+// What an idle connected session offered before the state changed.
+constexpr sessionCommands previous { true, false, true, true, true, true, false, false, true };
+
+class StateCommands : public testing::TestWithParam<stateCase>
+{
+};
+
+TEST_P(StateCommands, OfferAndShow)
+{
+    const stateCase& row = GetParam();
+    EXPECT_EQ(commandsFor(row.state, row.activity, previous), row.expected);
+}
+
+// clientCommands, abort, upload, disconnect, remoteViews, back, forward,
+// busy, connected.
+constexpr sessionCommands busyCommands { true, true, false, false, false, false, false, true, false };
+constexpr sessionCommands waitingCommands { true, false, false, false, false, false, false, false, false };
+
+INSTANTIATE_TEST_SUITE_P(Session, StateCommands,
+    testing::Values(stateCase { "BeginningState", sessionState::BeginningState, idleActivity,
+                        { false, false, false, false, false, false, false, false, false } },
+        stateCase { "Connecting", sessionState::Connecting, idleActivity, waitingCommands },
+        stateCase { "Disconnecting", sessionState::Disconnecting, idleActivity, waitingCommands },
+        stateCase { "Listing", sessionState::CwdList, idleActivity, busyCommands },
+        stateCase { "Linking", sessionState::Linking, idleActivity, busyCommands },
+        stateCase { "Making", sessionState::Making, idleActivity, busyCommands },
+        stateCase { "Renaming", sessionState::Renaming, idleActivity, busyCommands },
+        stateCase { "Transferring", sessionState::Transferring, idleActivity, busyCommands },
+        stateCase { "Chmoding", sessionState::ChmodingChpwding, idleActivity, busyCommands },
+        stateCase { "KeepingAlive", sessionState::KeepingAlive, idleActivity, busyCommands },
+        stateCase { "Searching", sessionState::Searching, idleActivity, busyCommands },
+        stateCase { "ConnectedIdle", sessionState::Connected, idleActivity,
+            { true, false, true, true, true, true, true, false, true } },
+        stateCase { "ConnectedWithoutHistory", sessionState::Connected, { true, true, true, false, false },
+            { true, false, true, true, true, false, false, false, true } },
+        // The component answers the server; its state changes resolve here.
+        stateCase { "ConnectedWhileTheComponentWorks", sessionState::Connected,
+            { true, false, true, true, false },
+            { true, true, false, false, false, true, false, false, true } },
+        stateCase { "ConnectedWhileADirectoryCommandRuns", sessionState::Connected,
+            { true, true, false, false, true },
+            { true, true, false, false, false, false, true, false, true } },
+        // The control connection went while the state said connected: the
+        // remote views stay usable, nothing to disconnect.
+        stateCase { "ConnectedButClosed", sessionState::Connected, { false, false, true, false, false },
+            { true, false, true, false, true, false, false, false, true } },
+        stateCase { "Disconnected", sessionState::Disconnected, idleActivity,
+            { true, false, true, true, true, true, false, false, false } }),
+    [](const testing::TestParamInfo<stateCase>& info) { return info.param.name; });
 
 TEST(SessionStates, TeardownTurnsEveryGroupOffTheLocalOnesIncluded)
 {

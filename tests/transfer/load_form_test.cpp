@@ -188,12 +188,12 @@ protected:
     TLoadForm* openDownload(ftpOperationObject* row)
     {
         row->request.destination = local.filePath(QStringLiteral("in"));
-        return TLoadForm::startFor(setupFor(row), false);
+        return TLoadForm::startFor(setupFor(row), TLoadForm::Start::Minimized);
     }
 
     TLoadForm* open(ftpOperationObject* row)
     {
-        TLoadForm* form = TLoadForm::startFor(setupFor(row), false);
+        TLoadForm* form = TLoadForm::startFor(setupFor(row), TLoadForm::Start::Minimized);
         // The clock is driven by hand below.
         form->core().progress();
         return form;

@@ -7,6 +7,7 @@
 #include "app/ui/OperationsListView.h"
 #include "app/ui/StartTabView.h"
 #include "app/ui/TAboutForm.h"
+#include "app/ui/TransferWindows.h"
 #include "common/Prompter.h"
 #include "settings/ui/TFirewallProxyForm.h"
 #include "settings/ui/TOptionsForm.h"
@@ -30,6 +31,7 @@
 MainFormView::MainFormView(TMainForm& shell, QWidget* parent)
     : QMainWindow(parent)
     , shell_(shell)
+    , transferWindows_(new TransferWindows(this))
 {
     QApplication::setApplicationDisplayName(QString());
     // The installed icon; a program run from its build folder has none in the theme.
@@ -74,7 +76,7 @@ void MainFormView::buildTabs()
     start->setProperty(tabTagProperty, 0);
     tabs_->addTab(start, QStringLiteral("Start"));
     // The search box of the Start tab comes with the subsystem that owns it.
-    auto* actions = new OperationsListView(shell_.actions(), shell_.operationsList());
+    auto* actions = new OperationsListView(shell_.actions(), shell_.operationsList(), *transferWindows_);
     actions->setProperty(tabTagProperty, 0);
     tabs_->addTab(actions, QStringLiteral("Actions"));
     setCentralWidget(tabs_);

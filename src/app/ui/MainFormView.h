@@ -15,6 +15,7 @@ class QSystemTrayIcon;
 class QTabWidget;
 class QUrl;
 class TMainForm;
+class TransferWindows;
 
 // The main window: tabs, menus and tray. It holds no rule; every command goes
 // to the TMainForm core.
@@ -50,6 +51,9 @@ public:
     // Edit > View: the menus "&FTP View" and "&My Computer View".
     QMenu* viewMenu() const { return viewMenu_; }
 
+    // Every stand-alone transfer window, whoever starts it.
+    TransferWindows& transferWindows() const { return *transferWindows_; }
+
     // The status bar's link to the page of a newer version.
     void showUpgradeHint(const QString& version, const QUrl& page);
 
@@ -78,6 +82,7 @@ private:
     void applySessionCommands();
 
     TMainForm& shell_;
+    TransferWindows* transferWindows_ = nullptr;
     QTabWidget* tabs_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QAction* trayShutDown_ = nullptr;

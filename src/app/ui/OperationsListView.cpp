@@ -1,7 +1,7 @@
 #include "app/ui/OperationsListView.h"
 
+#include "app/ui/TransferWindows.h"
 #include "transfer/ActionsList.h"
-#include "transfer/ui/LoadForm.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -27,10 +27,12 @@ QStyle::StandardPixmap kindIcon(OperationKind kind)
 }
 } // namespace
 
-OperationsListView::OperationsListView(ActionsList& actions, OperationsList& core, QWidget* parent)
+OperationsListView::OperationsListView(
+    ActionsList& actions, OperationsList& core, TransferWindows& windows, QWidget* parent)
     : QWidget(parent)
     , actions_(actions)
     , core_(core)
+    , windows_(windows)
 {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(
@@ -122,25 +124,10 @@ void OperationsListView::showButtons(
 
 void OperationsListView::openWindow(LoadFrameSetup setup, bool hidden)
 {
-    TLoadForm* form = TLoadForm::startFor(std::move(setup), hidden);
-    forms_.insert(&form->core(), form);
-    connect(form, &QObject::destroyed, this, [this, core = &form->core()] { forms_.remove(core); });
-}
-
-TLoadForm* OperationsListView::formOf(const TransferWindow* window) const
-{
-    return forms_.value(window).data();
+    windows_.open(std::move(setup), hidden ? TLoadForm::Start::Hidden : TLoadForm::Start::Minimized);
 }
 
 void OperationsListView::toggleWindow(TransferWindow* window)
 {
-    TLoadForm* form = formOf(window);
-    if (!form)
-        return;
-    if (form->isVisible()) {
-        form->hide();
-    } else {
-        form->showNormal();
-        form->raise();
-    }
+    windows_.toggle(window);
 }

@@ -2,19 +2,18 @@
 
 #include "app/OperationsList.h"
 
-#include <QHash>
-#include <QPointer>
 #include <QWidget>
 
 class ActionsList;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-class TLoadForm;
+class TransferWindows;
 
 // The "Actions" tab: one row per operation of the actions list, the hint
 // lines and the four buttons. It shows the rows and forwards every command
-// to the OperationsList core.
+// to the OperationsList core; the shell's transfer windows open and toggle
+// the operations' windows.
 class OperationsListView : public QWidget, public OperationsListWindows
 {
     Q_OBJECT
@@ -22,7 +21,8 @@ class OperationsListView : public QWidget, public OperationsListWindows
 public:
     enum Column { TypeColumn, AddressColumn, ItemsColumn, ProgressColumn };
 
-    OperationsListView(ActionsList& actions, OperationsList& core, QWidget* parent = nullptr);
+    OperationsListView(
+        ActionsList& actions, OperationsList& core, TransferWindows& windows, QWidget* parent = nullptr);
     // The core outlives the main window: its rows are discarded after the
     // view has gone.
     ~OperationsListView() override;
@@ -34,8 +34,6 @@ public:
     QTreeWidget* list() const { return list_; }
     QPushButton* restartButton() const { return restart_; }
     QPushButton* clearSelectedButton() const { return clearSelected_; }
-    // The stand-alone window this view opened for `window`, if it still exists.
-    TLoadForm* formOf(const TransferWindow* window) const;
 
 private:
     void fillRow(int index);
@@ -43,9 +41,9 @@ private:
 
     ActionsList& actions_;
     OperationsList& core_;
+    TransferWindows& windows_;
     QTreeWidget* list_ = nullptr;
     QPushButton* restart_ = nullptr;
     QPushButton* clearSelected_ = nullptr;
-    QHash<const TransferWindow*, QPointer<TLoadForm>> forms_;
     bool filling_ = false;
 };

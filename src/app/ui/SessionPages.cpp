@@ -5,6 +5,7 @@
 #include "app/ui/BookmarkTreeWidget.h"
 #include "app/ui/MainFormView.h"
 #include "app/ui/TMDForm.h"
+#include "app/ui/TransferWindows.h"
 #include "session/FtpClient.h"
 #include "session/ui/TClientFrame.h"
 
@@ -21,7 +22,7 @@ SessionPages::SessionPages(TMainForm& shell, MainFormView& window)
             return;
         newestFrame_->setSession(session);
         session->setTransfers(transferServices { &shell_.actions(), &shell_.loaders(), &shell_.connection(),
-                                  shell_.connectionSpeedLabels() },
+                                  shell_.connectionSpeedLabels(), &window_.transferWindows() },
             newestFrame_);
         session->bookmarkAdded = [this] {
             shell_.bookmarks().scan(shell_.bookmarks().root());

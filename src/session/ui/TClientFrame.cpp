@@ -1,7 +1,6 @@
 #include "session/ui/TClientFrame.h"
 
 #include "common/Prompter.h"
-#include "net/VisibleText.h"
 #include "remote/FtpObject.h"
 #include "remote/ListOrder.h"
 #include "session/FtpClient.h"
@@ -11,22 +10,16 @@
 #include "session/ui/NameDialog.h"
 #include "session/ui/PropertiesDialog.h"
 #include "session/ui/RemoteListModel.h"
-#include "transfer/ui/LoadForm.h"
+#include "session/ui/SearchKeywordDialog.h"
+#include "session/ui/SessionDragDrop.h"
 #include "transfer/ui/THomeForm.h"
 
 #include <QActionGroup>
-#include <QApplication>
-#include <QClipboard>
-#include <QComboBox>
-#include <QDialogButtonBox>
-#include <QDragMoveEvent>
-#include <QFormLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
-#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
@@ -35,38 +28,14 @@
 #include <QTabWidget>
 #include <QToolBar>
 #include <QTreeView>
-#include <QTreeWidget>
-#include <QUrl>
 #include <QVBoxLayout>
-
-#include <unordered_set>
 
 namespace
 {
 
-// Subfolders removed from one folder one by one; more go all at once.
-constexpr std::size_t fewRemovedChildren = 16;
-
 constexpr int logLineLimit = 20000;
 constexpr int bottomPaneMinimum = 24;
 constexpr std::array<int, RemoteListModel::ColumnCount> columnWidths = { 140, 60, 85, 80, 65 };
-
-bool isBusy(sessionState state)
-{
-    switch (state) {
-    case sessionState::CwdList:
-    case sessionState::Linking:
-    case sessionState::Making:
-    case sessionState::Renaming:
-    case sessionState::Transferring:
-    case sessionState::ChmodingChpwding:
-    case sessionState::KeepingAlive:
-    case sessionState::Searching:
-        return true;
-    default:
-        return false;
-    }
-}
 
 QColor colourOf(logColour colour)
 {
@@ -150,6 +119,7 @@ TClientFrame::~TClientFrame()
 void TClientFrame::setSession(ftpClient* session)
 {
     session_ = session;
+    dragDrop_->setSession(session);
     if (session_)
         session_->downloadSelection = [this] { downloadClicked(false); };
 }
@@ -228,23 +198,13 @@ void TClientFrame::buildToolBar()
 void TClientFrame::buildRemotePanes()
 {
     remoteSplitter_ = new QSplitter(Qt::Horizontal, mainSplitter_);
-    tree_ = new QTreeWidget(remoteSplitter_);
-    tree_->setObjectName(QStringLiteral("TreeView"));
-    tree_->setAccessibleName(QStringLiteral("Remote Site Tree"));
-    tree_->setHeaderHidden(true);
-    tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tree_->setDragEnabled(true);
-    tree_->setAcceptDrops(true);
-    tree_->setDragDropMode(QAbstractItemView::DragDrop);
-    tree_->viewport()->setAcceptDrops(true);
+    tree_ = new RemoteTreePane(remoteSplitter_);
     tree_->viewport()->installEventFilter(this);
-    connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-        if (programmaticTreeChange_ || !item)
-            return;
+    tree_->nodeChosen = [this](const ftpTreeViewObject* node) {
         setActivePane(RemoteTree);
         if (session_)
-            session_->treeSelectionChanged(nodeOf(item));
-    });
+            session_->treeSelectionChanged(node);
+    };
 
     list_ = new ModeListView(remoteSplitter_);
     list_->setObjectName(QStringLiteral("ListView"));
@@ -282,6 +242,8 @@ void TClientFrame::buildRemotePanes()
     remoteSplitter_->setStretchFactor(1, 1);
     connect(remoteSplitter_, &QSplitter::splitterMoved, this,
         [this] { remoteTreeWidth_ = remoteSplitter_->sizes().value(0); });
+    dragDrop_ = new SessionDragDrop(
+        *tree_, *list_, *model_, [this] { return selectedEntries(); }, this);
 }
 
 void TClientFrame::buildBottomPages()
@@ -418,11 +380,11 @@ void TClientFrame::setState(sessionState state, const sessionCommands& commands)
     // What arrived last is shown without waiting for the next merge, and
     // without holding up the main thread while it is prepared.
     model_->mergeSoon();
-    createPendingItems();
-    if (isBusy(state) && activePane_ != LocalList) {
+    tree_->createPendingItems();
+    if (commands.busy && activePane_ != LocalList) {
         savedPane_ = activePane_;
         activePane_ = LocalList;
-    } else if (state == sessionState::Connected) {
+    } else if (commands.connected) {
         activePane_ = savedPane_;
     }
     applyCommands(commands);
@@ -517,190 +479,35 @@ void TClientFrame::setPathText(const QString& path)
 
 // ------------------------------------------------------------ tree
 
-QTreeWidgetItem* TClientFrame::itemOf(const ftpTreeViewObject& node) const
-{
-    createPendingItems();
-    const auto found = items_.find(&node);
-    return found == items_.end() ? nullptr : found->second;
-}
-
-const ftpTreeViewObject* TClientFrame::nodeOf(const QTreeWidgetItem* item) const
-{
-    return item ? reinterpret_cast<const ftpTreeViewObject*>(item->data(0, Qt::UserRole).value<quintptr>())
-                : nullptr;
-}
-
 void TClientFrame::clearTree()
 {
-    dropHighlight_ = nullptr;
-    programmaticTreeChange_ = true;
-    pendingNodes_.clear();
-    tree_->clear();
-    items_.clear();
-    programmaticTreeChange_ = false;
+    tree_->clearNodes();
 }
 
 void TClientFrame::addTreeNode(const ftpTreeViewObject& node)
 {
-    // Items are made in bulk when the tree is next used: a folder with
-    // thousands of subfolders would otherwise lay the tree out again for
-    // each one while its listing arrives.
-    pendingNodes_.push_back(&node);
-}
-
-void TClientFrame::createPendingItems() const
-{
-    if (pendingNodes_.empty())
-        return;
-    const std::vector<const ftpTreeViewObject*> nodes = std::move(pendingNodes_);
-    pendingNodes_.clear();
-    std::unordered_map<QTreeWidgetItem*, QList<QTreeWidgetItem*>> childrenByParent;
-    std::vector<QTreeWidgetItem*> parentsInOrder;
-    // Looked up once: the style finds an icon in the theme anew on every call.
-    const QIcon folderIcon = style()->standardIcon(QStyle::SP_DirIcon);
-    const QIcon serverIcon = style()->standardIcon(QStyle::SP_DriveNetIcon);
-    for (const ftpTreeViewObject* node : nodes) {
-        auto* item = new QTreeWidgetItem;
-        item->setText(0, decodeRemoteText(node->name));
-        item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
-        item->setIcon(0, node->parent ? folderIcon : serverIcon);
-        const auto known = node->parent ? items_.find(node->parent) : items_.end();
-        QTreeWidgetItem* parent = known == items_.end() ? nullptr : known->second;
-        items_[node] = item;
-        if (!parent) {
-            tree_->addTopLevelItem(item);
-            continue;
-        }
-        auto [slot, added] = childrenByParent.try_emplace(parent);
-        if (added)
-            parentsInOrder.push_back(parent);
-        slot->second << item;
-    }
-    // A parent made in this batch is attached before its children are.
-    for (QTreeWidgetItem* parent : parentsInOrder)
-        parent->addChildren(childrenByParent[parent]);
+    tree_->addNode(node);
 }
 
 void TClientFrame::selectTreeNode(const ftpTreeViewObject& node)
 {
-    QTreeWidgetItem* item = itemOf(node);
-    if (!item)
-        return;
-    programmaticTreeChange_ = true;
-    tree_->setCurrentItem(item);
-    tree_->scrollToItem(item);
-    programmaticTreeChange_ = false;
-}
-
-void TClientFrame::orderChildren(QTreeWidgetItem* item, const ftpTreeViewObject& node)
-{
-    if (!item || node.children.empty())
-        return;
-    // Taken out and put back in one go each: thousands of subfolders would
-    // otherwise lay the tree out again for every one of them.
-    const QList<QTreeWidgetItem*> taken = item->takeChildren();
-    QList<QTreeWidgetItem*> ordered;
-    ordered.reserve(taken.size());
-    std::unordered_set<QTreeWidgetItem*> placed;
-    for (const auto& child : node.children) {
-        if (QTreeWidgetItem* childItem = itemOf(*child); childItem && placed.insert(childItem).second)
-            ordered << childItem;
-    }
-    // Items the session does not know (none in practice) stay at the end.
-    for (QTreeWidgetItem* left : taken) {
-        if (!placed.contains(left))
-            ordered << left;
-    }
-    item->addChildren(ordered);
-    for (const auto& child : node.children)
-        orderChildren(itemOf(*child), *child);
+    tree_->selectNode(node);
 }
 
 void TClientFrame::sortTree()
 {
-    if (!session_ || session_->tree().empty())
-        return;
-    programmaticTreeChange_ = true;
-    const QTreeWidgetItem* current = tree_->currentItem();
-    const ftpTreeViewObject& root = *session_->tree().root();
-    orderChildren(itemOf(root), root);
-    if (current)
-        tree_->setCurrentItem(const_cast<QTreeWidgetItem*>(current));
-    programmaticTreeChange_ = false;
+    if (session_ && !session_->tree().empty())
+        tree_->sortBelow(*session_->tree().root());
 }
 
 void TClientFrame::expandTree()
 {
-    createPendingItems();
-    tree_->expandAll();
-}
-
-void TClientFrame::forgetItems(QTreeWidgetItem* item)
-{
-    if (item == dropHighlight_)
-        dropHighlight_ = nullptr;
-    items_.erase(nodeOf(item));
-    for (int at = 0; at < item->childCount(); ++at)
-        forgetItems(item->child(at));
+    tree_->expandNodes();
 }
 
 void TClientFrame::removeTreeNodes(std::span<const ftpTreeViewObject* const> nodes)
 {
-    std::unordered_map<QTreeWidgetItem*, std::unordered_set<QTreeWidgetItem*>> goingByParent;
-    std::vector<QTreeWidgetItem*> parentsInOrder;
-    std::vector<QTreeWidgetItem*> topLevel;
-    for (const ftpTreeViewObject* node : nodes) {
-        QTreeWidgetItem* item = itemOf(*node);
-        if (!item)
-            continue;
-        QTreeWidgetItem* parent = item->parent();
-        if (!parent) {
-            topLevel.push_back(item);
-            continue;
-        }
-        auto [slot, added] = goingByParent.try_emplace(parent);
-        if (added)
-            parentsInOrder.push_back(parent);
-        slot->second.insert(item);
-    }
-    programmaticTreeChange_ = true;
-    for (QTreeWidgetItem* parent : parentsInOrder)
-        removeChildren(*parent, goingByParent[parent]);
-    for (QTreeWidgetItem* item : topLevel) {
-        forgetItems(item);
-        delete item;
-    }
-    programmaticTreeChange_ = false;
-}
-
-void TClientFrame::removeChildren(QTreeWidgetItem& parent, const std::unordered_set<QTreeWidgetItem*>& going)
-{
-    const auto forget = [this](QTreeWidgetItem* item) {
-        forgetItems(item);
-        delete item;
-    };
-    if (going.size() <= fewRemovedChildren) {
-        std::for_each(going.begin(), going.end(), forget);
-        return;
-    }
-    // The view handles every removed row on its own, in time that grows
-    // with the rows it shows: 10,000 subfolders took 12 s one by one. They
-    // go all at once and the others are put back, as the tree's ordering
-    // does; the current item stays unless it went with them.
-    QTreeWidgetItem* current = tree_->currentItem();
-    bool currentGoes = false;
-    for (QTreeWidgetItem* above = current; above && !currentGoes; above = above->parent())
-        currentGoes = going.contains(above);
-    QList<QTreeWidgetItem*> kept;
-    for (QTreeWidgetItem* child : parent.takeChildren()) {
-        if (going.contains(child))
-            forget(child);
-        else
-            kept << child;
-    }
-    parent.addChildren(kept);
-    if (current && !currentGoes)
-        tree_->setCurrentItem(current);
+    tree_->removeNodes(nodes);
 }
 
 // ------------------------------------------------------------ list
@@ -750,7 +557,7 @@ void TClientFrame::adjustRemotePopup()
 {
     const std::vector<const ftpObject*> selected = selectedEntries();
     const bool any = !selected.empty();
-    const bool connected = state_ == sessionState::Connected;
+    const bool connected = commands_.connected;
     for (QAction* action : { changeDirectory_, moveToSite_, processLink_, popupDownload_, popupDownloadTo_,
              popupDelete_, popupRename_, popupProperties_ })
         action->setVisible(any);
@@ -879,31 +686,10 @@ std::optional<newObjectAnswer> TClientFrame::askNewObject()
 
 std::optional<searchRequest> TClientFrame::askSearchKeyword()
 {
-    QDialog dialog(window());
-    dialog.setWindowTitle(QStringLiteral("Search on the connected FTP server"));
-    auto* keyword = new QLineEdit(&dialog);
-    auto* mode = new QComboBox(&dialog);
-    mode->addItems({ QStringLiteral("All keywords"), QStringLiteral("Any keyword") });
-    auto* form = new QFormLayout(&dialog);
-    form->addRow(QStringLiteral("Keywords:"), keyword);
-    form->addRow(QStringLiteral("Match:"), mode);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    form->addRow(buttons);
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
-    return searchRequest { keyword->text(), mode->currentIndex() };
+    return SearchKeywordDialog::ask(window());
 }
 
 // ------------------------------------------------------------ transfer windows
-
-void TClientFrame::openTransferWindow(LoadFrameSetup setup)
-{
-    auto* form = new TLoadForm(std::move(setup));
-    form->show();
-    form->core().start();
-}
 
 TLoadFrame& TClientFrame::embedTransferView(LoadFrameSetup setup, TFtpClient& lent, QObject* noticeReceiver)
 {
@@ -939,144 +725,22 @@ QString TClientFrame::chooseDownloadFolder()
     return chooser.chooseDownloadFolder();
 }
 
-// ------------------------------------------------------------ pointer and drops
+// ------------------------------------------------------------ pointer
+
+int TClientFrame::paneOf(const QObject* viewport) const
+{
+    if (viewport == tree_->viewport())
+        return RemoteTree;
+    if (viewport == list_->detailView()->viewport() || viewport == list_->iconView()->viewport())
+        return RemoteList;
+    if (viewport == local_->tree()->viewport())
+        return LocalTree;
+    return LocalList;
+}
 
 bool TClientFrame::eventFilter(QObject* watched, QEvent* event)
 {
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-        if (watched == tree_->viewport())
-            setActivePane(RemoteTree);
-        else if (watched == list_->detailView()->viewport() || watched == list_->iconView()->viewport())
-            setActivePane(RemoteList);
-        else if (watched == local_->tree()->viewport())
-            setActivePane(LocalTree);
-        else
-            setActivePane(LocalList);
-        break;
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-        return handleDrag(watched, event);
-    case QEvent::DragLeave:
-        endDragHighlight(watched);
-        break;
-    case QEvent::Drop:
-        endDragHighlight(watched);
-        return handleDrop(watched, event);
-    default:
-        break;
-    }
+    if (event->type() == QEvent::MouseButtonPress)
+        setActivePane(paneOf(watched));
     return QWidget::eventFilter(watched, event);
-}
-
-const ftpObject* TClientFrame::folderEntryAt(const QPoint& viewportPoint) const
-{
-    const ftpObject* entry = model_->entryAt(list_->rowAt(viewportPoint));
-    return entry && entry->kind == ftpObject::Folder && entry->treeNode ? entry : nullptr;
-}
-
-bool TClientFrame::handleDrag(QObject* target, QEvent* event)
-{
-    auto* drag = static_cast<QDragMoveEvent*>(event);
-    const bool onTree = target == tree_->viewport();
-    const bool onList = target == list_->detailView()->viewport() || target == list_->iconView()->viewport();
-    if (!onTree && !onList)
-        return false;
-    const QPoint point = drag->position().toPoint();
-    const bool internal
-        = drag->mimeData()->hasFormat(QString::fromLatin1(RemoteListModel::internalDragFormat))
-        || drag->source() == tree_;
-    const bool outside = !internal && drag->mimeData()->hasUrls();
-    bool accept = false;
-    if (onTree) {
-        accept = outside || (internal && tree_->itemAt(point));
-        highlightDropTarget(accept ? tree_->itemAt(point) : nullptr);
-    } else {
-        const ftpObject* folder = folderEntryAt(point);
-        accept = internal ? folder != nullptr : outside;
-        model_->setDropTarget(accept ? folder : nullptr);
-    }
-    if (accept)
-        drag->acceptProposedAction();
-    else
-        drag->ignore();
-    return true;
-}
-
-void TClientFrame::endDragHighlight(QObject* viewport)
-{
-    if (viewport == tree_->viewport())
-        highlightDropTarget(nullptr);
-    else if (viewport == list_->detailView()->viewport() || viewport == list_->iconView()->viewport())
-        model_->setDropTarget(nullptr);
-}
-
-// The node a drop would go to looks selected, as in a desktop's file
-// manager; the tree's own current item stays the folder that is listed.
-void TClientFrame::highlightDropTarget(QTreeWidgetItem* item)
-{
-    if (item == dropHighlight_)
-        return;
-    if (dropHighlight_) {
-        dropHighlight_->setData(0, Qt::BackgroundRole, QVariant());
-        dropHighlight_->setData(0, Qt::ForegroundRole, QVariant());
-    }
-    dropHighlight_ = item;
-    if (item) {
-        item->setBackground(0, tree_->palette().highlight());
-        item->setForeground(0, tree_->palette().highlightedText());
-    }
-}
-
-bool TClientFrame::handleDrop(QObject* target, QEvent* event)
-{
-    auto* drop = static_cast<QDropEvent*>(event);
-    const bool onTree = target == tree_->viewport();
-    const bool onList = target == list_->detailView()->viewport() || target == list_->iconView()->viewport();
-    if ((!onTree && !onList) || !session_)
-        return false;
-    drop->acceptProposedAction();
-    const QPoint point = drop->position().toPoint();
-    const bool fromList
-        = drop->mimeData()->hasFormat(QString::fromLatin1(RemoteListModel::internalDragFormat));
-    const bool fromTree = drop->source() == tree_;
-    if (!fromList && !fromTree) {
-        dropFromOutside(*drop->mimeData(), onTree, point);
-        return true;
-    }
-    if (onTree) {
-        const ftpTreeViewObject* node = nodeOf(tree_->itemAt(point));
-        if (!node)
-            return true;
-        if (fromList)
-            session_->moveEntries(selectedEntries(), *node, true);
-        else if (fromTree) {
-            if (const ftpTreeViewObject* dragged = nodeOf(tree_->currentItem()); dragged && dragged != node)
-                session_->moveTreeNode(*dragged, *node);
-        }
-        return true;
-    }
-    if (fromList) {
-        if (const ftpObject* folder = folderEntryAt(point))
-            session_->moveEntries(selectedEntries(), *folder->treeNode, false);
-    }
-    return true;
-}
-
-void TClientFrame::dropFromOutside(const QMimeData& data, bool onTree, const QPoint& point)
-{
-    QStringList paths;
-    for (const QUrl& url : data.urls()) {
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
-    }
-    if (paths.isEmpty())
-        return;
-    ftpClient::dropPoint target;
-    target.onTree = onTree;
-    if (onTree)
-        target.node = nodeOf(tree_->itemAt(point));
-    else
-        target.entry = model_->entryAt(list_->rowAt(point));
-    session_->uploadDropped(paths, target);
 }

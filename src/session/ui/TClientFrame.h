@@ -3,6 +3,7 @@
 #include "common/NewObjectChooser.h"
 #include "session/SessionView.h"
 #include "session/TransferHandOver.h"
+#include "session/ui/RemoteTreePane.h"
 #include "settings/GUIOptions.h"
 #include "transfer/ui/LoadFrameView.h"
 
@@ -10,8 +11,6 @@
 #include <QWidget>
 
 #include <functional>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 class ftpClient;
@@ -22,23 +21,22 @@ class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QMimeData;
 class QPlainTextEdit;
 class QSplitter;
 class QTabWidget;
 class QToolBar;
-class QTreeWidget;
-class QTreeWidgetItem;
 class RemoteListModel;
 class QVBoxLayout;
+class SessionDragDrop;
 
 // The view of one FTP session: the tab page with the tool bar, the remote
-// folder tree and file list, "My Computer" and "Logs" below them and a
-// status bar. It shows what the session reports through sessionView and
-// forwards the user's commands to the session (or, in the local panes, to
-// the desktop). It also makes the session's transfer windows, and holds the
-// transfer view of a transfer on the session's own connection. Main thread
-// only.
+// folder tree (RemoteTreePane) and file list, "My Computer" and "Logs" below
+// them and a status bar; the drags and drops over the remote panes are
+// SessionDragDrop's. It shows what the session reports through sessionView
+// and forwards the user's commands to the session (or, in the local panes,
+// to the desktop), each tool bar command to the pane that is active. It also
+// holds the transfer view of a transfer on the session's own connection.
+// Main thread only.
 class TClientFrame : public QWidget, public sessionView, public transferViews
 {
     Q_OBJECT
@@ -87,7 +85,7 @@ public:
     const sessionCommands& frameCommands() const { return commands_; }
     RemoteListModel* remoteModel() const { return model_; }
     ModeListView* remoteList() const { return list_; }
-    QTreeWidget* remoteTree() const { return tree_; }
+    RemoteTreePane* remoteTree() const { return tree_; }
     LocalComputerPane* localPane() const { return local_; }
     QLineEdit* pathEdit() const { return pathEdit_; }
     QToolBar* toolBar() const { return toolBar_; }
@@ -97,11 +95,6 @@ public:
     QMenu* remotePopup() const { return remotePopup_; }
     // The remote list's selected entries, in display order.
     std::vector<const ftpObject*> selectedEntries() const;
-    QTreeWidgetItem* itemOf(const ftpTreeViewObject& node) const;
-    // The tree item shown as the target of the drag over the tree (null:
-    // none).
-    QTreeWidgetItem* dropHighlighted() const { return dropHighlight_; }
-    const ftpTreeViewObject* nodeOf(const QTreeWidgetItem* item) const;
     // Sorts the remote list as a click on the header of `column` does.
     void headerClicked(int column);
     // Adjusts the remote popup to the selection.
@@ -133,7 +126,6 @@ public:
     std::optional<newObjectAnswer> askNewObject() override;
 
     // ------------------------------------------------ transferViews
-    void openTransferWindow(LoadFrameSetup setup) override;
     TLoadFrame& embedTransferView(LoadFrameSetup setup, TFtpClient& lent, QObject* noticeReceiver) override;
     void transferViewGone() override;
     QString chooseDownloadFolder() override;
@@ -152,15 +144,7 @@ private:
     void applyLayout();
     void applyCommands(const sessionCommands& commands);
     bool remoteListUsable() const;
-    void forgetItems(QTreeWidgetItem* item);
-    void removeChildren(QTreeWidgetItem& parent, const std::unordered_set<QTreeWidgetItem*>& going);
-    void orderChildren(QTreeWidgetItem* item, const ftpTreeViewObject& node);
-    bool handleDrag(QObject* target, QEvent* event);
-    bool handleDrop(QObject* target, QEvent* event);
-    void highlightDropTarget(QTreeWidgetItem* item);
-    void endDragHighlight(QObject* viewport);
-    void dropFromOutside(const QMimeData& data, bool onTree, const QPoint& point);
-    const ftpObject* folderEntryAt(const QPoint& viewportPoint) const;
+    int paneOf(const QObject* viewport) const;
 
     Prompter& prompter_;
     GUIOptions& layout_;
@@ -176,7 +160,7 @@ private:
     QLineEdit* pathEdit_ = nullptr;
     QSplitter* mainSplitter_ = nullptr;
     QSplitter* remoteSplitter_ = nullptr;
-    QTreeWidget* tree_ = nullptr;
+    RemoteTreePane* tree_ = nullptr;
     ModeListView* list_ = nullptr;
     RemoteListModel* model_ = nullptr;
     QTabWidget* pages_ = nullptr;
@@ -184,6 +168,7 @@ private:
     QPlainTextEdit* log_ = nullptr;
     QLabel* status_ = nullptr;
     QMenu* remotePopup_ = nullptr;
+    SessionDragDrop* dragDrop_ = nullptr;
 
     // Tool bar actions by group.
     QAction* disconnect_ = nullptr;
@@ -207,13 +192,5 @@ private:
     QAction* popupRefresh_ = nullptr;
     QMenu* popupView_ = nullptr;
 
-    void createPendingItems() const;
-
-    // Nodes announced but not yet shown, in announcement order (parents
-    // first); items are made when the tree is next used.
-    mutable std::vector<const ftpTreeViewObject*> pendingNodes_;
-    mutable std::unordered_map<const ftpTreeViewObject*, QTreeWidgetItem*> items_;
-    bool programmaticTreeChange_ = false;
-    QTreeWidgetItem* dropHighlight_ = nullptr;
     int remoteTreeWidth_ = 0;
 };

@@ -30,13 +30,15 @@ TLoadFrame& TLoadForm::core()
     return frame_->core();
 }
 
-TLoadForm* TLoadForm::startFor(LoadFrameSetup setup, bool hidden)
+TLoadForm* TLoadForm::startFor(LoadFrameSetup setup, Start start)
 {
     auto* form = new TLoadForm(std::move(setup));
-    if (!hidden)
+    if (start == Start::Shown)
+        form->show();
+    else if (start == Start::Minimized)
         form->showMinimized();
     form->core().start();
-    if (hidden)
+    if (start == Start::Hidden)
         form->hide();
     return form;
 }

@@ -17,11 +17,15 @@ public:
     static constexpr int collapsedHeight = 152;
     static constexpr int collapsedDeleteHeight = 116;
 
+    // How a window comes up: in front (a transfer the user just started),
+    // minimized (restarted from the actions list) or hidden (restarted on
+    // its own).
+    enum class Start { Shown, Minimized, Hidden };
+
     explicit TLoadForm(LoadFrameSetup setup, QWidget* parent = nullptr);
 
-    // Creates the window for an operation restarted from the actions list
-    // and starts it: minimized, or hidden when `hidden`.
-    static TLoadForm* startFor(LoadFrameSetup setup, bool hidden);
+    // Creates the window for the setup and starts its worker.
+    static TLoadForm* startFor(LoadFrameSetup setup, Start start);
 
     TLoadFrame& core();
     TLoadFrameView& frame() { return *frame_; }
