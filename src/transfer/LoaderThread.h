@@ -57,7 +57,7 @@ struct LoaderInputs {
 // .cpp files):
 //   create the HTTP client  -> create the watchdog -> set up the connections
 //   -> run the branch of the operation's kind -> quit (unless stopped)
-//   -> remove the listing file -> tell the window finished or stopped
+//   -> tell the window finished or stopped
 //   -> stop the watchdog -> release the connections -> release HTTP
 class LoaderThread : public QThread
 {
@@ -109,7 +109,6 @@ public:
     void markIncomplete() { incomplete_ = true; }
     LoaderProgress& progressBlock() { return *progress_; }
     Prompter& prompter() { return *prompter_; }
-    const QString& listingFile() const { return listingFile_; }
     // The operation's items; a walk adds the files it finds.
     TransferItems& items() { return items_; }
     void setRemoteBase(std::string base) { remoteBase_ = std::move(base); }
@@ -177,7 +176,6 @@ private:
     void setUpConnections();
     void runBranch();
     void quitUnlessStopped();
-    void removeListingFile();
     void reportOutcome();
     void stopWatchdog();
     void releaseConnections();
@@ -226,7 +224,6 @@ private:
         std::function<void(TFtpRequest, int)> onRequestDone;
         std::function<void(qint64, bool&)> onProgress;
     } lenderState_;
-    QString listingFile_;
     bool supportsRest_ = false;
     bool supportsMd5_ = false;
     TransferType transferType_ = TransferType::Unknown;
