@@ -53,10 +53,13 @@ class FamilyDataChannel(DTPHandler):
     # --- choosing what applies to this transfer
 
     def _arm_drop(self):
-        """Only file transfers are dropped, the first ones of the server."""
-        if self.file_obj is not None and self._drop_after is None:
-            if self.cmd_channel.state.take_drop():
-                self._drop_after = self.cmd_channel.settings.drop_after
+        """The first file transfers of the server are dropped, and its first
+        listings when asked; a listing has no file object."""
+        if self._drop_after is not None:
+            return
+        state = self.cmd_channel.state
+        if state.take_drop() if self.file_obj is not None else state.take_listing_drop():
+            self._drop_after = self.cmd_channel.settings.drop_after
 
     def use_sendfile(self):
         return self._pacer is None and self._drop_after is None and super().use_sendfile()

@@ -42,6 +42,7 @@ class ServerState:
     def __init__(self, settings):
         self.sessions = 0
         self._drops_left = settings.drop_transfers
+        self._listing_drops_left = settings.drop_listings
         self._pass_refusals_left = settings.refuse_pass
         self._idle_passive_drops_left = settings.drop_idle_passive
         self._command_log = open(settings.command_log, "a", encoding="utf8") \
@@ -51,6 +52,12 @@ class ServerState:
         if self._drops_left <= 0:
             return False
         self._drops_left -= 1
+        return True
+
+    def take_listing_drop(self):
+        if self._listing_drops_left <= 0:
+            return False
+        self._listing_drops_left -= 1
         return True
 
     def take_pass_refusal(self):

@@ -47,6 +47,7 @@ class FtpSettings:
     banner: tuple = ("Family FTP server ready.",)
     drop_after: int = 0
     drop_transfers: int = 0
+    drop_listings: int = 0
     refuse_pass: int = 0
     drop_idle_passive: int = 0
     reply_delay: float = 0.0
@@ -134,6 +135,8 @@ def _parser():
                         help="close the data connection of a file transfer after this many bytes")
     parser.add_argument("--drop-transfers", type=_non_negative(int), default=1,
                         help="how many file transfers --drop-after hits (the first ones)")
+    parser.add_argument("--drop-listings", type=_non_negative(int), default=0,
+                        help="how many listings --drop-after hits (the first ones)")
     parser.add_argument("--refuse-pass", type=_non_negative(int), default=0,
                         help="answer the first N PASS commands with 530")
     parser.add_argument("--drop-idle-passive", type=_non_negative(int), default=0,
@@ -176,6 +179,7 @@ def parse_arguments(argv=None):
         banner=tuple(options.banner) or FtpSettings.banner,
         drop_after=options.drop_after,
         drop_transfers=options.drop_transfers if options.drop_after else 0,
+        drop_listings=options.drop_listings if options.drop_after else 0,
         refuse_pass=options.refuse_pass,
         drop_idle_passive=options.drop_idle_passive,
         reply_delay=options.reply_delay / 1000.0,

@@ -7,7 +7,7 @@
 #include "net/TFtpClient.h"
 #include "net/VisibleText.h"
 #include "remote/ListingParser.h"
-#include "remote/ParallelListingParser.h"
+#include "remote/ListingSink.h"
 #include "remote/RemotePath.h"
 #include "session/SessionView.h"
 
@@ -240,66 +240,56 @@ void ftpClient::selectNode(ftpTreeViewObject& node)
 }
 
 // Puts the entries of one listing into the list (and its folders into the
-// tree) in listing order, handing them to the view in blocks. Its bytes are
-// parsed on threads beside this one, which files what is parsed meanwhile,
-// so that little is left once the last byte is in. The type text of a
-// regular file is given here, since the files listed before it decide it.
+// tree) in listing order, handing them to the view in blocks, as its sink
+// hands them over while the bytes arrive. The type text of a regular file is
+// given here, since the files listed before it decide it.
 class ftpClient::listingLoad
 {
 public:
     listingLoad(ftpClient& session, const std::string& directory, bool search, bool serveEvents)
         : session_(session)
-        , source_ { sharedSite(session.site_), directory, search, nullptr, false }
+        , directory_(directory)
+        , search_(search)
         , serveEvents_(serveEvents)
-        , parser_(source_)
+        , sink_({ sharedSite(session.site_), directory, search, nullptr, false },
+              [this](entryBlock block) { return add(std::move(block)); })
     {
         block_.reserve(linesPerViewUpdate);
     }
 
-    // The next bytes of the listing, in pieces of any size.
-    void feed(std::string_view bytes)
-    {
-        parser_.feed(bytes);
-        add(parser_.take());
-    }
+    // Where the listing's bytes go.
+    listingSink& sink() { return sink_; }
 
-    // The listing could not be read whole: nothing more is filed.
-    void abandon() { parser_.stop(); }
-
-    // The bytes have ended: files the rest.
+    // The bytes have ended: files the rest, or, when the listing did not
+    // come whole (abandoned), what was parsed.
     void finish()
     {
-        parser_.finish();
-        for (auto parsed = parser_.waitForMore(); !parsed.empty(); parsed = parser_.waitForMore())
-            add(std::move(parsed));
+        sink_.complete();
         if (!block_.empty() && !session_.closing_)
             showBlock();
-        const listingTally& tally = parser_.tally();
-        if (source_.search && tally.lines == 0)
+        const listingTally& tally = sink_.tally();
+        if (search_ && tally.lines == 0)
             session_.showError(texts::noSearchResults());
         else if (tally.notUnderstood())
             session_.showListingNotUnderstood();
     }
 
 private:
-    void add(parallelListingParser::entries parsed)
+    bool add(entryBlock parsed)
     {
-        for (entryBlock& block : parsed) {
-            for (ftpObject& entry : session_.list_.keep(std::move(block))) {
-                if (session_.closing_) {
-                    parser_.stop();
-                    return;
-                }
-                file(entry);
-            }
+        for (ftpObject& entry : session_.list_.keep(std::move(parsed))) {
+            if (session_.closing_)
+                return false;
+            file(entry);
         }
+        return true;
     }
 
     void file(ftpObject& entry)
     {
         if (entry.kind == ftpObject::RegularFile)
             entry.typeText = fileTypeText(entry.name, &session_.typeTexts_);
-        else if (entry.kind == ftpObject::Folder && !source_.search)
+        else if (entry.kind == ftpObject::Folder && !search_)
             entry.treeNode = &session_.tree_.childOf(listedNode(), entry.name);
         session_.typeTexts_.add(entry);
         block_.push_back(&entry);
@@ -313,7 +303,7 @@ private:
     ftpTreeViewObject& listedNode()
     {
         if (!listedNode_)
-            listedNode_ = &session_.tree_.nodeOf(source_.directory);
+            listedNode_ = &session_.tree_.nodeOf(directory_);
         return *listedNode_;
     }
 
@@ -326,9 +316,10 @@ private:
     }
 
     ftpClient& session_;
-    const listingSource source_;
+    const std::string directory_;
+    const bool search_;
     const bool serveEvents_;
-    parallelListingParser parser_;
+    listingSink sink_;
     std::vector<const ftpObject*> block_;
     ftpTreeViewObject* listedNode_ = nullptr;
 };
@@ -342,7 +333,7 @@ bool ftpClient::loadListing(const QString& file, const std::string& directory, b
     std::string block(static_cast<std::size_t>(listingFileBlock), '\0');
     for (qint64 got = listing.read(block.data(), listingFileBlock); got > 0 && !closing_;
          got = listing.read(block.data(), listingFileBlock))
-        load.feed(std::string_view(block.data(), static_cast<std::size_t>(got)));
+        load.sink().feed(std::string_view(block.data(), static_cast<std::size_t>(got)));
     load.finish();
     return true;
 }
@@ -358,29 +349,22 @@ bool ftpClient::fetchListing(const QString& file, const std::string& directory, 
     // as they arrive. The session's folder is private: created anew, the file
     // cannot be a link planted there.
     QFile cache(file);
-    bool cached = cache.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+    const bool opened = cache.open(QIODevice::WriteOnly | QIODevice::NewOnly);
     // The wait inside Dir serves events between the blocks; the view is not
     // to serve them again from inside the component's data handler.
     listingLoad load(*this, directory, search, false);
+    if (opened)
+        load.sink().copyTo(cache);
     ftp_->SetLocalFileName({});
-    ftp_->SetDisplayFileFlag(true);
-    ftp_->SetDisplayFileMode(ftpBinary);
-    ftp_->OnDisplayFile = [&](const QByteArray& data) {
-        cached = cached && cache.write(data) == data.size();
-        load.feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
-    };
-    const bool listed = ftp_->Dir();
-    ftp_->OnDisplayFile = nullptr;
-    ftp_->SetDisplayFileFlag(false);
+    const bool listed = load.sink().fetch(*ftp_);
     cache.close();
     if (!listed) {
-        load.abandon();
         clearList();
         QFile::remove(file);
         return false;
     }
     load.finish();
-    if (!cached)
+    if (!opened || !load.sink().wholeCopy())
         QFile::remove(file);
     return true;
 }

@@ -1,7 +1,6 @@
 #include "transfer/LoaderThread.h"
 
 #include "common/MainThreadCall.h"
-#include "common/ProgramFolders.h"
 #include "common/Prompter.h"
 #include "net/EventWait.h"
 #include "net/TFtpClient.h"
@@ -20,7 +19,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QTimer>
 
 #include <chrono>
@@ -152,7 +150,6 @@ void LoaderThread::run()
         &LoaderThread::setUpConnections,
         &LoaderThread::runBranch,
         &LoaderThread::quitUnlessStopped,
-        &LoaderThread::removeListingFile,
         &LoaderThread::reportOutcome,
         &LoaderThread::stopWatchdog,
         &LoaderThread::releaseConnections,
@@ -203,13 +200,6 @@ void LoaderThread::setUpConnections()
             connections_[i] = owned_[i].get();
             attachHandlers(i);
         }
-    }
-    QString error;
-    const QString folder = temporaryFolder(&error);
-    if (!folder.isEmpty()) {
-        if (const auto name
-            = createPrivateFile(folder, QStringLiteral("loaderThread"), QStringLiteral(".tmp")))
-            listingFile_ = joinPath(folder, *name);
     }
 }
 
@@ -263,12 +253,6 @@ void LoaderThread::quitUnlessStopped()
 {
     if (!stopping() && !isBorrowed())
         quitConnections();
-}
-
-void LoaderThread::removeListingFile()
-{
-    if (!listingFile_.isEmpty())
-        QFile::remove(listingFile_);
 }
 
 void LoaderThread::reportOutcome()

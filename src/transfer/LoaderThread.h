@@ -58,7 +58,7 @@ struct LoaderInputs {
 // .cpp files):
 //   create the HTTP client  -> create the watchdog -> set up the connections
 //   -> run the branch of the operation's kind -> quit (unless stopped)
-//   -> remove the listing file -> tell the window finished or stopped
+//   -> tell the window finished or stopped
 //   -> stop the watchdog -> release the connections -> release HTTP
 class LoaderThread : public QThread, public WorkerContext
 {
@@ -119,7 +119,6 @@ public:
     void setTransferType(TransferType wanted) override;
     TransferType transferType() const override { return transferType_; }
     void setTransferring(bool on) override { transferring_ = on; }
-    const QString& listingFile() const override { return listingFile_; }
     LoaderProgress& progressBlock() override { return *progress_; }
     void setStatus(const QString& text, int connection = 0) override;
     void markIncomplete() override { incomplete_ = true; }
@@ -143,7 +142,6 @@ private:
     void setUpConnections();
     void runBranch();
     void quitUnlessStopped();
-    void removeListingFile();
     void reportOutcome();
     void stopWatchdog();
     void releaseConnections();
@@ -192,7 +190,6 @@ private:
         std::function<void(TFtpRequest, int)> onRequestDone;
         std::function<void(qint64, bool&)> onProgress;
     } lenderState_;
-    QString listingFile_;
     bool supportsRest_ = false;
     bool supportsMd5_ = false;
     TransferType transferType_ = TransferType::Unknown;

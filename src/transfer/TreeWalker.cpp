@@ -1,6 +1,7 @@
 #include "transfer/TreeWalker.h"
 
 #include "net/TFtpClient.h"
+#include "remote/ListingSink.h"
 #include "remote/RemotePath.h"
 #include "transfer/LoaderTexts.h"
 #include "transfer/RemoteName.h"
@@ -19,8 +20,6 @@ namespace
 // Deeper trees are not walked: a server could otherwise lead the walk on
 // without end.
 constexpr int deepestFolder = 200;
-// Listings are read back in blocks of whole lines.
-constexpr qint64 listingBlock = 1 << 20;
 
 bool isDotName(std::string_view name)
 {
@@ -62,13 +61,24 @@ bool TreeWalker::changeRemoteFolder(std::string path)
     return client.Cwd() || worker_.stopping();
 }
 
-bool TreeWalker::listRemoteFolder()
+bool TreeWalker::listRemoteFolder(const std::function<bool(ftpObject& entry)>& accept)
 {
     worker_.setStatus(LoaderTexts::queryingListing(shown(currentFolder_)));
+    source_.directory = currentFolder_;
+    listingSink sink(source_, [&](entryBlock block) {
+        for (ftpObject& entry : block) {
+            if (worker_.stopping() || !accept(entry))
+                return false;
+        }
+        return true;
+    });
     TFtpClient& client = worker_.connection0();
     client.SetHostFileName({});
-    client.SetLocalFileName(worker_.listingFile());
-    const bool listed = !worker_.listingFile().isEmpty() && client.Dir();
+    client.SetLocalFileName({});
+    const bool listed = sink.fetch(client);
+    if (listed && sink.tally().notUnderstood())
+        worker_.setStatus(QString::fromLatin1(
+            listingNotUnderstoodText.data(), static_cast<qsizetype>(listingNotUnderstoodText.size())));
     if (!listed && !worker_.stopping()) {
         worker_.showServerError(LoaderTexts::listingFailed(shown(currentFolder_)));
         worker_.stopSelf();
@@ -110,51 +120,6 @@ void TreeWalker::latestRemoteSize(const std::string& path, std::uint64_t& size, 
     }
 }
 
-template <typename Accept> bool TreeWalker::readListing(Accept&& accept)
-{
-    QFile file(worker_.listingFile());
-    if (!file.open(QIODevice::ReadOnly))
-        return true;
-    QByteArray pending;
-    listingTally tally;
-    bool more = true;
-    while (more && !worker_.stopping()) {
-        const QByteArray block = file.read(listingBlock);
-        const bool atEnd = block.isEmpty();
-        pending += block;
-        // Whole lines only, unless the file has ended or a line alone fills
-        // a block.
-        qsizetype usable = atEnd ? pending.size() : pending.lastIndexOf('\n') + 1;
-        if (usable == 0)
-            usable = pending.size();
-        const std::string_view lines(pending.constData(), static_cast<size_t>(usable));
-        size_t position = 0;
-        while (position < lines.size()) {
-            const std::string_view line = readListingLine(lines, position);
-            if (line.empty()) {
-                // An empty line before the end of the block ends the listing.
-                more = position < lines.size() ? false : more;
-                break;
-            }
-            ftpObject entry;
-            if (const auto kind = parseListingLine(line, source_, entry, tally);
-                kind && !accept(std::move(entry), *kind)) {
-                more = false;
-                break;
-            }
-            if (worker_.stopping())
-                break;
-        }
-        pending.remove(0, usable);
-        if (atEnd)
-            break;
-    }
-    if (tally.notUnderstood())
-        worker_.setStatus(QString::fromLatin1(
-            listingNotUnderstoodText.data(), static_cast<qsizetype>(listingNotUnderstoodText.size())));
-    return !worker_.stopping();
-}
-
 bool TreeWalker::acceptableName(const ftpObject& entry)
 {
     if (isDotName(entry.name))
@@ -167,29 +132,28 @@ bool TreeWalker::acceptableName(const ftpObject& entry)
 
 std::optional<TransferItems> TreeWalker::listCurrentFolder()
 {
-    if (!listRemoteFolder() || worker_.stopping())
-        return std::nullopt;
-    source_.directory = currentFolder_;
     TransferItems listed;
     std::vector<std::string> paths;
-    readListing([&](ftpObject&& entry, lineKind kind) {
+    const bool whole = listRemoteFolder([&](ftpObject& entry) {
         if (!acceptableName(entry))
             return true;
         TransferEntry item = entryAt(currentFolder_ + entry.name);
         item.dateText = std::move(entry.dateText);
-        if (kind == lineKind::Folder) {
+        if (entry.kind == ftpObject::Folder) {
             listed.folders.push_back(std::move(item));
-            return !worker_.stopping();
+            return true;
         }
         item.size = static_cast<std::uint64_t>(std::max<std::int64_t>(entry.size, 0));
-        if (kind == lineKind::SymbolicLink) {
+        if (entry.kind == ftpObject::UnixLink) {
             listed.links.push_back(std::move(item));
         } else {
             paths.push_back(item.path);
             listed.files.push_back(std::move(item));
         }
-        return !worker_.stopping();
+        return true;
     });
+    if (!whole || worker_.stopping())
+        return std::nullopt;
     std::vector<std::string> digests = worker_.queryDigests(paths);
     for (std::size_t i = 0; i < listed.files.size(); ++i)
         listed.files[i].digest = std::move(digests[i]);
@@ -338,14 +302,11 @@ void TreeWalker::listRemoteParent(const std::string& folder, bool fresh)
     if (!changeRemoteFolder(folder) || worker_.stopping())
         return;
     currentFolder_ = folder.back() == '/' ? folder : folder + '/';
-    if (!listRemoteFolder() || worker_.stopping())
-        return;
-    source_.directory = currentFolder_;
-    readListing([&](ftpObject&& entry, lineKind kind) {
-        if (kind == lineKind::SymbolicLink || isDotName(entry.name))
+    listRemoteFolder([&](ftpObject& entry) {
+        if (entry.kind == ftpObject::UnixLink || isDotName(entry.name))
             return true;
         const std::string path = currentFolder_ + entry.name;
-        if (kind == lineKind::Folder)
+        if (entry.kind == ftpObject::Folder)
             remoteFolders_.insert(path + '/');
         else
             remoteFiles_[path] = static_cast<std::uint64_t>(entry.size);

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -34,10 +35,11 @@ public:
 
     // CWD; true when it succeeded or the worker is stopping.
     bool changeRemoteFolder(std::string path);
-    // LIST of the current folder into the worker's listing file. A failure
-    // is shown to the user and stops the worker. True when it succeeded or
-    // the worker is stopping.
-    bool listRemoteFolder();
+    // LIST of the current folder, each entry handed to `accept` while the
+    // listing arrives, until it returns false. A failure is shown to the
+    // user and stops the worker. True when it succeeded or the worker is
+    // stopping; the entries handed are the folder's only when it succeeded.
+    bool listRemoteFolder(const std::function<bool(ftpObject& entry)>& accept);
     // MKD; a refusal is not reported (uploads into it fail later).
     void createRemoteFolder(const std::string& path);
     // SIZE, when it is worth asking (see the .cpp); `size` becomes the
@@ -83,7 +85,6 @@ public:
     std::optional<std::string> remotePathOfLocal(const QString& localPath, const QString& localBase) const;
 
 private:
-    template <typename Accept> bool readListing(Accept&& accept);
     bool acceptableName(const ftpObject& entry);
     // CWD (unless connection 0 is there already) and listing of one folder.
     std::optional<TransferItems> openAndList(const std::string& folder);

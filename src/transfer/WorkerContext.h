@@ -98,8 +98,6 @@ public:
     // Whether connection 0's current transfer is to be aborted by its
     // progress event.
     virtual void setTransferring(bool on) = 0;
-    // Where connection 0's listings are written.
-    virtual const QString& listingFile() const = 0;
 
     // ------------------------------------------------ what the user sees
     virtual LoaderProgress& progressBlock() = 0;

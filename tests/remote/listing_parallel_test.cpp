@@ -1,6 +1,9 @@
 #include "listing_test_helpers.h"
 
+#include "remote/ListingSink.h"
 #include "remote/ParallelListingParser.h"
+
+#include <QBuffer>
 
 #include <gtest/gtest.h>
 
@@ -228,6 +231,99 @@ TEST(ParallelListingParser, EntriesTakenOutliveItWhenItGoesAwayMidListing)
     ASSERT_EQ(taken.front().size(), 1u);
     EXPECT_EQ(taken.front().front().name, "first.txt");
     EXPECT_TRUE(taken.front().front().site.sharesWith(source.site));
+}
+
+// ---------------------------------------------------------------- the sink
+
+// Hands the listing to a sink in pieces of `piece` bytes at their
+// positions, as the FTP component does, the taker keeping every block.
+parsedListing parsedThroughSink(std::string_view listing, std::size_t piece)
+{
+    parsedListing result;
+    listingSink sink(plainSource(), [&](entryBlock block) {
+        for (const ftpObject& entry : block)
+            result.entries.push_back(describe(entry));
+        return true;
+    });
+    EXPECT_TRUE(sink.start(0));
+    for (std::size_t at = 0; at < listing.size(); at += piece) {
+        const std::string_view part = listing.substr(at, piece);
+        EXPECT_TRUE(sink.writeAt(static_cast<qint64>(at), part.data(), static_cast<qint64>(part.size())));
+    }
+    sink.complete();
+    sink.finish();
+    result.lines = sink.tally().lines;
+    result.unreadLines = sink.tally().unreadLines;
+    return result;
+}
+
+class ListingSink : public ::testing::TestWithParam<pieceCase>
+{
+};
+
+TEST_P(ListingSink, HandsWhatReadingLineByLineGives)
+{
+    const pieceCase& c = GetParam();
+    EXPECT_EQ(parsedThroughSink(c.listing->listing, c.piece), parsedInOrder(c.listing->listing));
+}
+
+INSTANTIATE_TEST_SUITE_P(ListingParser, ListingSink, ::testing::ValuesIn(pieceCases()),
+    [](const ::testing::TestParamInfo<pieceCase>& info) {
+        return caseName(info.param.listing->what) + "In" + std::to_string(info.param.piece) + "BytePieces";
+    });
+
+std::string numberedFiles(int count)
+{
+    std::string listing;
+    for (int i = 0; i < count; ++i)
+        listing += "-rw-r--r--    1 ftp      ftp             0 Dec 11 00:36 file number " + std::to_string(i)
+            + "\r\n";
+    return listing;
+}
+
+TEST(ListingSinkTaker, ATakerThatWantsNoMoreIsHandedNoMoreWhileTheCopyGetsEveryByte)
+{
+    const std::string listing = numberedFiles(100000);
+    int blocks = 0;
+    QBuffer copy;
+    copy.open(QIODevice::WriteOnly);
+    listingSink sink(plainSource(), [&](entryBlock) { return ++blocks < 2; });
+    sink.copyTo(copy);
+    for (std::size_t at = 0; at < listing.size(); at += 4096)
+        sink.feed(std::string_view(listing).substr(at, 4096));
+    sink.complete();
+    EXPECT_EQ(blocks, 2);
+    EXPECT_TRUE(sink.wholeCopy());
+    EXPECT_EQ(copy.data().toStdString(), listing);
+}
+
+TEST(ListingSinkTaker, AnAbandonedListingHandsNothingMore)
+{
+    const std::string listing = numberedFiles(20000);
+    std::size_t handed = 0;
+    listingSink sink(plainSource(), [&](entryBlock block) {
+        handed += block.size();
+        return true;
+    });
+    sink.feed(std::string_view(listing).substr(0, listing.size() / 2));
+    const std::size_t beforeAbandon = handed;
+    sink.abandon();
+    sink.feed(std::string_view(listing).substr(listing.size() / 2));
+    sink.complete();
+    EXPECT_EQ(handed, beforeAbandon);
+    EXPECT_LT(handed, 20000u);
+}
+
+TEST(ListingSinkTaker, ASecondAttemptAfterBytesArrivedIsRefused)
+{
+    // Its entries would be handed twice.
+    const std::string listing = numberedFiles(10);
+    listingSink sink(plainSource(), [](entryBlock) { return true; });
+    ASSERT_TRUE(sink.start(0));
+    ASSERT_TRUE(sink.writeAt(0, listing.data(), static_cast<qint64>(listing.size())));
+    sink.finish();
+    EXPECT_FALSE(sink.start(0));
+    EXPECT_FALSE(sink.failureText().isEmpty());
 }
 
 } // namespace

@@ -265,6 +265,28 @@ class DropFaultTest(ServerTestCase):
         self.assertEqual(os.path.getsize(stored), 1000)
 
 
+    def test_the_first_listings_are_cut_when_asked_and_file_transfers_are_not(self):
+        server = self.start_ftp("--drop-after", "40", "--drop-transfers", "0", "--drop-listings", "1")
+        client = self.login(server)
+
+        def raw_listing():
+            with client.transfercmd("LIST /") as data:
+                received = b""
+                while chunk := data.recv(4096):
+                    received += chunk
+            return received, client.getresp
+
+        cut, reply = raw_listing()
+        with self.assertRaises(ftplib.error_temp) as caught:
+            reply()
+        self.assertTrue(str(caught.exception).startswith("426"), str(caught.exception))
+        whole, reply = raw_listing()
+        reply()
+        self.assertEqual(len(cut), 40)
+        self.assertTrue(whole.startswith(cut) and len(whole) > 40)
+        self.assertEqual(self.retrieve(client, "/big.bin"), BIG)
+
+
 class PasswordRefusalTest(ServerTestCase):
     def test_the_first_passwords_are_refused_then_login_works(self):
         server = self.start_ftp("--refuse-pass", "2")

@@ -12,8 +12,6 @@
 #include "transfer/LocalName.h"
 #include "transfer/WorkerContext.h"
 
-#include <QTemporaryDir>
-
 class FakeWorker : public WorkerContext
 {
 public:
@@ -75,7 +73,6 @@ public:
     void setTransferType(TransferType) override { }
     TransferType transferType() const override { return TransferType::Binary; }
     void setTransferring(bool) override { }
-    const QString& listingFile() const override { return listingFile_; }
     LoaderProgress& progressBlock() override { return progress; }
     void setStatus(const QString& text, int connection = 0) override
     {
@@ -100,6 +97,4 @@ private:
     std::string remoteBase_;
     LocalNameClaims claims_;
     AllAnswers answers_;
-    QTemporaryDir listingFolder_;
-    QString listingFile_ = listingFolder_.filePath(QStringLiteral("listing.txt"));
 };

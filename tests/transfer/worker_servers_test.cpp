@@ -8,6 +8,7 @@
 #include "ScriptedFtpServer.h"
 #include "TempHome.h"
 #include "TransferEntries.h"
+#include "common/ProgramFolders.h"
 #include "loader_test_support.h"
 #include "net/TFtpClient.h"
 #include "transfer/DeleteBranch.h"
@@ -1071,6 +1072,123 @@ TEST_F(WorkerServers, AnAsciiUploadSendsEveryLineEndAsCrLfAndTheServerKeepsTheBy
     const QByteArray bytes = stored.readAll();
     EXPECT_EQ(bytes.size(), text.size());
     EXPECT_TRUE(bytes == text);
+}
+
+// ---------------------------------------------------------------- listings
+
+// `count` files of one byte whose listing lines run some 60 bytes each.
+void makeFolderOfFiles(const QString& folder, int count)
+{
+    for (int i = 0; i < count; ++i)
+        writeFile(folder + QStringLiteral("/file number %1.bin").arg(i), 1);
+}
+
+// The walk's entries come from the listing as it arrives: nothing of it is
+// written to the program's folders, which need not even be there.
+TEST_F(WorkerServers, AWalkWritesNoListingFileAndNeedsNoTemporaryFolder)
+{
+    makeTree();
+    ASSERT_TRUE(startServer());
+    const auto download = [&] {
+        LoaderInputs in = inputs(OperationKind::Download);
+        in.request.items.folders = { entryAt("/pub/a") };
+        LoaderThread worker(std::move(in));
+        EXPECT_TRUE(runToEnd(worker));
+        EXPECT_TRUE(worker.progress()->finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(QFileInfo(local.filePath(QStringLiteral("a/b/c/three.bin"))).size(), 13);
+    };
+    const QString temporary = temporaryFolder();
+    ASSERT_FALSE(temporary.isEmpty());
+    QStringList seenWhileListing;
+    window.onStatus = [&](const QString& text) {
+        if (text.startsWith(QStringLiteral("Querying directory listing")))
+            seenWhileListing << QDir(temporary).entryList(
+                QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
+    download();
+    EXPECT_GE(window.statuses.filter(QStringLiteral("Querying directory listing")).size(), 3);
+    EXPECT_TRUE(seenWhileListing.isEmpty()) << seenWhileListing.join(QLatin1Char('|')).toStdString();
+
+    // A file where the temporary folder belongs: it cannot be made.
+    ASSERT_TRUE(QDir(temporary).removeRecursively());
+    writeFile(temporary, 1);
+    ASSERT_TRUE(temporaryFolder().isEmpty());
+    QDir(local.path()).removeRecursively();
+    QDir().mkpath(local.path());
+    operation = {};
+    download();
+}
+
+// The server closes the listing's data connection part-way and answers 426:
+// none of the entries that came is taken for the folder's.
+TEST_F(WorkerServers, AListingCutShortIsReportedAndItsFolderWalkedWholeOnTheRestart)
+{
+    makeFolderOfFiles(remote.path() + QStringLiteral("/pub/big"), 100);
+    ASSERT_TRUE(startServer(
+        { QStringLiteral("--drop-after"), QStringLiteral("2000"), QStringLiteral("--drop-transfers"),
+            QStringLiteral("0"), QStringLiteral("--drop-listings"), QStringLiteral("1") }));
+    const auto download = [&] {
+        LoaderInputs in = inputs(OperationKind::Download);
+        in.request.items.folders = { entryAt("/pub/big") };
+        auto worker = std::make_unique<LoaderThread>(std::move(in));
+        EXPECT_TRUE(runToEnd(*worker));
+        return worker;
+    };
+    {
+        const auto worker = download();
+        EXPECT_TRUE(worker->progress()->stopped);
+        EXPECT_FALSE(worker->progress()->finished);
+    }
+    ASSERT_EQ(prompter.messages.size(), 1) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(
+        prompter.messages[0].startsWith(QStringLiteral("Directory listing retrieval error : \n/pub/big")))
+        << prompter.messages[0].toStdString();
+    EXPECT_FALSE(commands().contains("RETR /pub/big/file number 0.bin"));
+    ASSERT_FALSE(operation.cacheFile.empty());
+    const auto cached = directoryCache::load(
+        cacheFolder() + QLatin1Char('/') + QString::fromStdString(operation.cacheFile));
+    ASSERT_TRUE(cached);
+    EXPECT_TRUE(cached->files.empty());
+    EXPECT_EQ(cached->unwalkedFolders, std::vector<std::string>({ "/pub/big/" }));
+
+    prompter.messages.clear();
+    {
+        const auto worker = download();
+        EXPECT_TRUE(worker->progress()->finished) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    }
+    EXPECT_EQ(QDir(local.filePath(QStringLiteral("big"))).entryList(QDir::Files).size(), 100);
+}
+
+TEST_F(WorkerServers, AStopDuringAListingEndsPromptlyAndLeavesItsFolderToWalk)
+{
+    // Some 130 KB of listing at 20 KB/s: the stop comes while it arrives.
+    makeFolderOfFiles(remote.path() + QStringLiteral("/pub/big"), 2000);
+    ASSERT_TRUE(startServer({ QStringLiteral("--rate"), QStringLiteral("20000") }));
+    LoaderInputs in = inputs(OperationKind::Download);
+    in.request.items.folders = { entryAt("/pub/big") };
+    bool listing = false;
+    window.onStatus = [&](const QString& text) {
+        listing |= text == QStringLiteral("Querying directory listing /pub/big/");
+    };
+    LoaderThread worker(std::move(in));
+    worker.start(OperationPriority::Normal);
+    ASSERT_TRUE(processEventsUntil([&] { return listing; }, QDeadlineTimer(std::chrono::seconds(20)))
+        == WaitOutcome::Ready);
+    QThread::msleep(500);
+    QElapsedTimer stopping;
+    stopping.start();
+    worker.stopAndWait();
+    EXPECT_LT(stopping.elapsed(), 1000);
+    EXPECT_TRUE(worker.progress()->stopped);
+    EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(worker.items().files.empty());
+    ASSERT_FALSE(operation.cacheFile.empty());
+    const auto cached = directoryCache::load(
+        cacheFolder() + QLatin1Char('/') + QString::fromStdString(operation.cacheFile));
+    ASSERT_TRUE(cached);
+    EXPECT_TRUE(cached->files.empty());
+    EXPECT_EQ(cached->unwalkedFolders, std::vector<std::string>({ "/pub/big/" }));
 }
 
 } // namespace
