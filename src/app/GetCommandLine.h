@@ -11,9 +11,12 @@
 #include <vector>
 
 // The command line of ranquil-get:
-//   ranquil-get [options] <ftp-url>... <local-folder>
-// A URL ending in "/" names a folder (its tree is fetched, structure kept);
-// user and password come from the URL, anonymous otherwise.
+//   ranquil-get [options] <ftp-url>... [<local-folder>]
+// Options in the forms shell tools share: "--name value", "--name=value",
+// short letters ("-d DIR", "-qc"), and "--" before arguments that only look
+// like options. The local folder is -d's, or else the last argument when it
+// is not a URL. A URL ending in "/" names a folder (its tree is fetched,
+// structure kept); user and password come from the URL, anonymous otherwise.
 
 struct GetItem {
     ftpSite site; // host, port and login of the URL
@@ -31,6 +34,7 @@ struct GetCommand {
     // The answer to "the file is already there".
     enum class Existing { Resume, Overwrite, Skip } existing = Existing::Resume;
     bool verbose = false; // every status line, with the time since the start
+    bool quiet = false; // failures only
     bool help = false;
     bool version = false;
 };

@@ -3,14 +3,17 @@
 #include "common/ProgramFolders.h"
 #include "common/SizeText.h"
 #include "net/EventWait.h"
+#include "net/FtpTexts.h"
 #include "transfer/DirectoryCache.h"
 #include "transfer/LoaderThread.h"
 #include "transfer/OperationsStore.h"
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -34,11 +37,6 @@ QString printable(const QString& text)
     return result.simplified();
 }
 
-void printLine(const QString& text)
-{
-    std::fprintf(stderr, "%s\n", printable(text).toLocal8Bit().constData());
-}
-
 QString outcomeText(FileOutcome outcome)
 {
     switch (outcome) {
@@ -56,13 +54,40 @@ QString outcomeText(FileOutcome outcome)
     return {};
 }
 
+// The replies the FTP component makes up for failures on this side are told
+// as what they are, not as the server's words.
+QString replyMeaning(const QString& reply, int timeoutSeconds)
+{
+    if (reply == ftptext::timeout())
+        return QStringLiteral("timed out: no answer from the server within %1 seconds").arg(timeoutSeconds);
+    static const QRegularExpression networkFailure(QStringLiteral("^\\d{3} (.*) \\(Winsock error #\\d+\\)$"));
+    if (const auto match = networkFailure.match(reply); match.hasMatch())
+        return QStringLiteral("network failure: ") + match.captured(1);
+    return QStringLiteral("the server replied \"") + reply + QLatin1Char('"');
+}
+
 } // namespace
+
+int interruptedExit(int signal)
+{
+    return 128 + (signal > 0 ? signal : SIGTERM);
+}
+
+void printGetLine(const QString& text)
+{
+    std::fprintf(stderr, "ranquil-get: %s\n", printable(text).toLocal8Bit().constData());
+}
 
 bool StderrPrompter::prompt(const QString&, const QString& text, const QString&, const QString& secondButton)
 {
     if (secondButton.isEmpty())
-        printLine(text);
+        printGetLine(text);
     return true;
+}
+
+void StderrPrompter::showServerError(const QString& text, const QString& lastServerReply)
+{
+    showErrorBox(text + QStringLiteral(": ") + replyMeaning(lastServerReply.trimmed(), timeoutSeconds_));
 }
 
 GetRun::GetRun(const GetCommand& command, const GetItem& item, const connectionOptions& options,
@@ -71,10 +96,11 @@ GetRun::GetRun(const GetCommand& command, const GetItem& item, const connectionO
     , item_(item)
     , options_(options)
     , localNames_(std::move(localNames))
+    , prompter_(command.timeout.value_or(options.TimeoutPeriod))
     , terminal_(::isatty(STDERR_FILENO) == 1)
 {
-    if (command.passive)
-        options_.AlwaysUsePassiveMode = *command.passive;
+    // Passive unless asked otherwise, as every command-line peer has it.
+    options_.AlwaysUsePassiveMode = command.passive.value_or(true);
     if (command.timeout)
         options_.TimeoutPeriod = *command.timeout;
     if (command.attempts)
@@ -119,7 +145,7 @@ void GetRun::storeResumeState(const ftpOperationObject& operation)
     storedInParts_ = inParts;
     QString error;
     if (!operationsStore(storePath()).storeAll({ &operation }, &error))
-        printLine(QStringLiteral("cannot keep the resume state: ") + error);
+        printGetLine(QStringLiteral("cannot keep the resume state: ") + error);
 }
 
 void GetRun::forgetResumeState()
@@ -149,13 +175,13 @@ int GetRun::run()
     clock_.start();
     QTimer progress;
     QObject::connect(&progress, &QTimer::timeout, &progress, [this] { drawProgress(false); });
-    if (terminal_)
+    if (terminal_ && !command_.quiet)
         progress.start(progressPeriod);
     worker_->start(OperationPriority::Normal);
     processEventsUntil([this] { return worker_->isFinished(); }, QDeadlineTimer(QDeadlineTimer::Forever));
     worker_->wait();
     progress.stop();
-    if (terminal_)
+    if (terminal_ && !command_.quiet)
         drawProgress(true);
     const int code = exitCode();
     if (code == GetSucceeded)
@@ -178,9 +204,13 @@ int GetRun::exitCode() const
         return GetLocalWriteFailed;
     if (progress.digestMismatches > 0)
         return GetDigestMismatch;
-    if (progress.failedFiles > 0 || !progress.finished)
+    if (progress.failedFiles > 0)
         return GetTransferFailed;
-    return GetSucceeded;
+    if (folderRefused_)
+        return GetTransferFailed;
+    if (progress.foldersNotOpened > 0 || leftOut_ > 0)
+        return GetFolderIncomplete;
+    return progress.finished ? GetSucceeded : GetTransferFailed;
 }
 
 void GetRun::setConnectionStatus(int connection, const QString& text)
@@ -190,7 +220,7 @@ void GetRun::setConnectionStatus(int connection, const QString& text)
     if (terminal_)
         std::fprintf(stderr, "\r\033[K");
     const double seconds = static_cast<double>(clock_.elapsed()) / 1000.0;
-    printLine(QStringLiteral("%1 [%2] ").arg(seconds, 0, 'f', 3).arg(connection) + text);
+    printGetLine(QStringLiteral("%1 [%2] ").arg(seconds, 0, 'f', 3).arg(connection) + text);
 }
 
 OverwriteAnswer GetRun::askOverwrite(const QString&, ExistenceKind kind)
@@ -200,16 +230,31 @@ OverwriteAnswer GetRun::askOverwrite(const QString&, ExistenceKind kind)
 
 void GetRun::fileFinished(const QString& remotePath, FileOutcome outcome)
 {
+    const bool wentWrong = outcome != FileOutcome::Arrived && outcome != FileOutcome::Skipped;
+    if (command_.quiet && !wentWrong)
+        return;
     if (terminal_)
         std::fprintf(stderr, "\r\033[K");
-    printLine(outcomeText(outcome) + QLatin1Char(' ') + remotePath);
+    printGetLine(outcomeText(outcome) + QLatin1Char(' ') + remotePath);
 }
 
 void GetRun::note(const QString& text)
 {
     if (terminal_)
         std::fprintf(stderr, "\r\033[K");
-    printLine(text);
+    printGetLine(text);
+}
+
+void GetRun::leftOut(const std::string& remotePath, const QString& text, const QString& serverReply)
+{
+    ++leftOut_;
+    std::string folder = remotePath;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    folderRefused_ = folderRefused_ || (item_.folder && folder == item_.remotePath);
+    note(serverReply.isEmpty()
+            ? text
+            : text + QStringLiteral(": ") + replyMeaning(serverReply.trimmed(), prompter_.timeoutSeconds()));
 }
 
 void GetRun::drawProgress(bool last)
@@ -232,5 +277,6 @@ void GetRun::drawProgress(bool last)
                              .arg(left / 60)
                              .arg(left % 60, 2, 10, QLatin1Char('0'))
                              .arg(connections);
-    std::fprintf(stderr, "\r\033[K%s%s", printable(line).toLocal8Bit().constData(), last ? "\n" : "");
+    std::fprintf(
+        stderr, "\r\033[Kranquil-get: %s%s", printable(line).toLocal8Bit().constData(), last ? "\n" : "");
 }

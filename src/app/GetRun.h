@@ -21,16 +21,35 @@ enum GetExit : int {
     GetConnectFailed = 2,
     GetTransferFailed = 3,
     GetDigestMismatch = 4,
-    GetLocalWriteFailed = 5
+    GetLocalWriteFailed = 5,
+    GetFolderIncomplete = 6
 };
+
+// 128 + the signal's number, as shells report a program a signal stopped.
+int interruptedExit(int signal);
+
+// One line on standard error with the program's name before it; control
+// characters shown, never sent to the terminal.
+void printGetLine(const QString& text);
 
 // Messages go to stderr, one line each; questions are answered Yes (use
 // the cache, keep the parts of a stopped file).
 class StderrPrompter : public Prompter
 {
 public:
+    explicit StderrPrompter(int timeoutSeconds)
+        : timeoutSeconds_(timeoutSeconds)
+    {
+    }
+
     bool prompt(const QString& title, const QString& text, const QString& firstButton,
         const QString& secondButton) override;
+    // One line: the failure, and what the reply means.
+    void showServerError(const QString& text, const QString& lastServerReply) override;
+    int timeoutSeconds() const { return timeoutSeconds_; }
+
+private:
+    int timeoutSeconds_;
 };
 
 // One URL of ranquil-get: the download worker without a window. Its resume
@@ -57,6 +76,7 @@ public:
     OverwriteAnswer askOverwrite(const QString& path, ExistenceKind kind) override;
     void fileFinished(const QString& remotePath, FileOutcome outcome) override;
     void note(const QString& text) override;
+    void leftOut(const std::string& remotePath, const QString& text, const QString& serverReply) override;
 
 private:
     QString storePath() const;
@@ -77,4 +97,7 @@ private:
     bool stored_ = false;
     bool storedInParts_ = false;
     QElapsedTimer clock_;
+    int leftOut_ = 0;
+    // The folder of the URL itself could not be opened: nothing of it came.
+    bool folderRefused_ = false;
 };

@@ -19,7 +19,8 @@ int main(int argc, char** argv)
     QString error;
     const auto command = parseGetCommand(arguments, &error);
     if (!command) {
-        std::fprintf(stderr, "ranquil-get: %s\nTry ranquil-get --help.\n", error.toLocal8Bit().constData());
+        printGetLine(error);
+        printGetLine(QStringLiteral("try ranquil-get --help"));
         return GetUsage;
     }
     if (command->help) {
@@ -51,5 +52,9 @@ int main(int argc, char** argv)
         running = nullptr;
         worst = worst == GetSucceeded ? code : worst;
     }
-    return stopped && worst == GetSucceeded ? GetTransferFailed : worst;
+    if (stopped) {
+        printGetLine(QStringLiteral("interrupted; run the same command again to resume"));
+        return interruptedExit(signals.received());
+    }
+    return worst;
 }
