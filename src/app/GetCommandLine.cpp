@@ -20,13 +20,23 @@ std::optional<GetItem> parseUrl(const QString& text, QString* error)
         *error = QStringLiteral("not an ftp:// URL: ") + text;
         return std::nullopt;
     }
-    const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    // RFC 1738's type code ends the path: ";type=a" or ";type=i".
+    QString encodedPath = url.path(QUrl::FullyEncoded);
+    static const QRegularExpression typeCode(
+        QStringLiteral(";type=([ai])$"), QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch typed = typeCode.match(encodedPath);
+    if (typed.hasMatch())
+        encodedPath.chop(typed.capturedLength());
+    const QByteArray path = QByteArray::fromPercentEncoding(encodedPath.toLatin1());
     if (path.contains('\0') || path.contains('\r') || path.contains('\n')) {
         *error = QStringLiteral("the URL's path holds a control character: ") + text;
         return std::nullopt;
     }
     GetItem item;
     item.url = text;
+    if (typed.hasMatch())
+        item.mode = typed.captured(1).toLower() == QStringLiteral("a") ? connectionOptions::Ascii
+                                                                       : connectionOptions::Binary;
     item.site.hostAddress = url.host().toStdString();
     item.site.displayAddress = item.site.hostAddress;
     item.site.name = item.site.hostAddress;
@@ -91,11 +101,29 @@ template <bool verbose> bool setTalk(GetCommand& command, const QString&, QStrin
     return true;
 }
 
+template <connectionOptions::TransferMode mode> bool setMode(GetCommand& command, const QString&, QString*)
+{
+    command.mode = mode;
+    return true;
+}
+
+bool setTypeCode(GetCommand& command, const QString& value, QString* error)
+{
+    if (value != QStringLiteral("a") && value != QStringLiteral("i")) {
+        *error = QStringLiteral("--type is a (ASCII) or i (binary), not \"") + value + QLatin1Char('"');
+        return false;
+    }
+    command.mode = value == QStringLiteral("a") ? connectionOptions::Ascii : connectionOptions::Binary;
+    return true;
+}
+
 const GetOption getOptions[] = {
     { "help", 'h', false, [](GetCommand& c, const QString&, QString*) { return c.help = true; } },
     { "version", 'V', false, [](GetCommand& c, const QString&, QString*) { return c.version = true; } },
     { "passive", 0, false, setPassive<true> },
     { "active", 0, false, setPassive<false> },
+    { "ascii", 0, false, setMode<connectionOptions::Auto> },
+    { "type", 0, true, setTypeCode },
     { "timeout", 0, true,
         [](GetCommand& c, const QString& v, QString* e) {
             return setNumber(c.timeout, QStringLiteral("--timeout"), v, e);
@@ -296,8 +324,11 @@ QString getUsage()
         "\n"
         "Options:\n"
         "  -d, --directory DIR  the local folder\n"
-        "  --passive            passive data connections\n"
+        "  --passive            passive data connections (the default)\n"
         "  --active             active data connections\n"
+        "  --type=a|i           ASCII (line ends made local) or binary (the default) transfers;\n"
+        "                       a URL ending in \";type=a\" or \";type=i\" chooses for itself\n"
+        "  --ascii              ASCII for the names of the ASCII list of Ranquil.ini\n"
         "  --timeout SECONDS    time-out of every request (0: none)\n"
         "  --attempts N         connection attempts\n"
         "  -c, --continue       continue partial files, keep whole ones, and save beside a\n"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/FtpSite.h"
+#include "settings/ConnectionOptions.h"
 #include "transfer/LoaderWindow.h"
 
 #include <QString>
@@ -23,6 +24,7 @@ struct GetItem {
     std::string remotePath; // bytes, percent-decoded; a folder without its "/"
     bool folder = false;
     QString url; // as given, for messages
+    std::optional<connectionOptions::TransferMode> mode; // of a ";type=" ending
 };
 
 struct GetCommand {
@@ -31,6 +33,8 @@ struct GetCommand {
     std::optional<bool> passive;
     std::optional<int> timeout;
     std::optional<int> attempts;
+    // Binary unless asked: a script's copy is the server's bytes.
+    connectionOptions::TransferMode mode = connectionOptions::Binary;
     // The answer to "the file is already there".
     enum class Existing { Resume, Overwrite, Skip } existing = Existing::Resume;
     bool verbose = false; // every status line, with the time since the start

@@ -103,6 +103,7 @@ GetRun::GetRun(const GetCommand& command, const GetItem& item, const connectionO
     options_.AlwaysUsePassiveMode = command.passive.value_or(true);
     if (command.timeout)
         options_.TimeoutPeriod = *command.timeout;
+    options_.Mode = item.mode.value_or(command.mode);
     if (command.attempts)
         options_.Attempts = *command.attempts;
 }

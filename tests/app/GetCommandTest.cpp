@@ -83,6 +83,7 @@ TEST(GetCommandLine, RefusesWhatItCannotUse)
         // A URL is never the local folder, not even the last one.
         { QStringLiteral("ftp://host/a"), QStringLiteral("ftp://host/b") },
         { QStringLiteral("ftp://host/a"), QStringLiteral("http://host/b/") },
+        { QStringLiteral("--type=x"), QStringLiteral("ftp://host/a"), QStringLiteral("/tmp") },
     };
     for (const QStringList& arguments : bad) {
         QString error;
@@ -148,6 +149,30 @@ INSTANTIATE_TEST_SUITE_P(Get, GetShapes,
             { QStringLiteral("--skip"), urlA, QStringLiteral("--"), QStringLiteral("-out") }, "-out", 1,
             std::nullopt, Existing::Skip, false, false }),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(GetCommandLine, TheTypeCodeEndsTheUrlAndBinaryIsTheDefault)
+{
+    QString error;
+    const auto command
+        = parseGetCommand({ QStringLiteral("ftp://h/a.txt;type=A"), QStringLiteral("ftp://h/b;type=i"),
+                              QStringLiteral("ftp://h/c.txt"), QStringLiteral("out") },
+            &error);
+    ASSERT_TRUE(command) << error.toStdString();
+    EXPECT_EQ(command->mode, connectionOptions::Binary);
+    EXPECT_EQ(command->items[0].remotePath, "/a.txt");
+    EXPECT_EQ(command->items[0].mode, connectionOptions::Ascii);
+    EXPECT_EQ(command->items[1].remotePath, "/b");
+    EXPECT_EQ(command->items[1].mode, connectionOptions::Binary);
+    EXPECT_EQ(command->items[2].mode, std::nullopt);
+    EXPECT_EQ(parseGetCommand(
+                  { QStringLiteral("--ascii"), QStringLiteral("ftp://h/c"), QStringLiteral("out") }, &error)
+                  ->mode,
+        connectionOptions::Auto);
+    EXPECT_EQ(parseGetCommand(
+                  { QStringLiteral("--type=a"), QStringLiteral("ftp://h/c"), QStringLiteral("out") }, &error)
+                  ->mode,
+        connectionOptions::Ascii);
+}
 
 TEST(GetCommandLine, OptionsOverrideTheSettingsAndAnswerTheQuestion)
 {
@@ -239,6 +264,45 @@ TEST_F(GetProgram, ExitCodesTellConnectingFromWritingAndAFinishedRunSkips)
     EXPECT_EQ(runGet({ url(QStringLiteral("/pub/missing.bin")), local.path() }), 3);
     EXPECT_EQ(runGet({ QStringLiteral("--help") }), 0);
 }
+
+struct TypeCase {
+    const char* name;
+    QStringList options;
+    const char* path;
+    bool converted; // CR LF made LF
+};
+
+class GetTypes : public GetProgram, public testing::WithParamInterface<TypeCase>
+{
+};
+
+TEST_P(GetTypes, ACopyIsTheServersBytesUnlessAsciiIsAsked)
+{
+    const TypeCase& c = GetParam();
+    const QByteArray lines = "one\r\ntwo\r\n";
+    for (const char* name : { "pub/notes.txt", "pub/notes.bin" }) {
+        QFile file(remote.filePath(QString::fromUtf8(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(lines);
+    }
+    server = std::make_unique<FtpTestServer>(FtpServerKind::Family, remote.path());
+    ASSERT_TRUE(server->running()) << server->error().toStdString();
+    QByteArray errors;
+    ASSERT_EQ(runGet(c.options + QStringList { url(QString::fromUtf8(c.path)), local.path() }, &errors), 0)
+        << errors.toStdString();
+    const QString name
+        = QString::fromUtf8(c.path).section(QLatin1Char('/'), -1).section(QLatin1Char(';'), 0, 0);
+    EXPECT_EQ(readFile(local.filePath(name)), c.converted ? QByteArray("one\ntwo\n") : lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Get, GetTypes,
+    testing::Values(TypeCase { "binaryByDefault", {}, "/pub/notes.txt", false },
+        TypeCase { "theAsciiListWhenAsked", { QStringLiteral("--ascii") }, "/pub/notes.txt", true },
+        TypeCase { "theAsciiListKnowsItsNames", { QStringLiteral("--ascii") }, "/pub/notes.bin", false },
+        TypeCase { "asciiByOption", { QStringLiteral("--type=a") }, "/pub/notes.bin", true },
+        TypeCase { "asciiByTheUrl", {}, "/pub/notes.bin;type=a", true },
+        TypeCase { "binaryByTheUrl", { QStringLiteral("--ascii") }, "/pub/notes.txt;type=i", false }),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // The server's digest cache keeps a digest while the file's size, time and
 // inode stay: bytes changed in place under them are served with the digest
