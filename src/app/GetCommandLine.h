@@ -23,6 +23,7 @@ struct GetItem {
     ftpSite site; // host, port and login of the URL
     std::string remotePath; // bytes, percent-decoded; a folder without its "/"
     bool folder = false;
+    bool passwordGiven = false; // by the URL, even an empty one
     QString url; // as given, for messages
     std::optional<connectionOptions::TransferMode> mode; // of a ";type=" ending
 };

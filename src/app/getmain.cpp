@@ -1,6 +1,7 @@
 // ranquil-get: the download engine on the command line, without widgets.
 
 #include "app/GetCommandLine.h"
+#include "app/GetLogin.h"
 #include "app/GetRun.h"
 #include "app/ProgramCommandLine.h"
 #include "app/TerminationSignals.h"
@@ -17,7 +18,7 @@ int main(int argc, char** argv)
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     QString error;
-    const auto command = parseGetCommand(arguments, &error);
+    auto command = parseGetCommand(arguments, &error);
     if (!command) {
         printGetLine(error);
         printGetLine(QStringLiteral("try ranquil-get --help"));
@@ -31,6 +32,9 @@ int main(int argc, char** argv)
         std::fputs(versionText(QStringLiteral("ranquil-get")).toLocal8Bit().constData(), stdout);
         return GetSucceeded;
     }
+    const LoginSources logins = userLoginSources();
+    for (GetItem& item : command->items)
+        completeLogin(item, logins);
     const connectionOptions options = connectionOptionsStore().load();
     TerminationSignals signals;
     GetRun* running = nullptr;
