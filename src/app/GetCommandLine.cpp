@@ -150,6 +150,13 @@ const GetOption getOptions[] = {
                 *e = QStringLiteral("--directory needs a folder");
             return !v.isEmpty();
         } },
+    { "input-file", 'i', true,
+        [](GetCommand& c, const QString& v, QString* e) {
+            c.inputFile = v;
+            if (v.isEmpty())
+                *e = QStringLiteral("--input-file needs a file");
+            return !v.isEmpty();
+        } },
     { "verbose", 'v', false, setTalk<true> },
     { "quiet", 'q', false, setTalk<false> },
     { "overwrite", 0, false, setExisting<GetCommand::Existing::Overwrite> },
@@ -284,7 +291,7 @@ std::optional<GetCommand> parseGetCommand(const QStringList& arguments, QString*
         *error = QStringLiteral("give the local folder: -d FOLDER, or as the last argument");
         return std::nullopt;
     }
-    if (positional.isEmpty()) {
+    if (positional.isEmpty() && command.inputFile.isEmpty()) {
         *error = QStringLiteral("give at least one ftp:// URL");
         return std::nullopt;
     }
@@ -295,6 +302,22 @@ std::optional<GetCommand> parseGetCommand(const QStringList& arguments, QString*
         command.items.push_back(std::move(*item));
     }
     return command;
+}
+
+bool readGetUrls(QIODevice& input, GetCommand& command, QString* error)
+{
+    for (int number = 1; !input.atEnd(); ++number) {
+        const QString line = QString::fromUtf8(input.readLine()).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        auto item = parseUrl(line, error);
+        if (!item) {
+            *error = QStringLiteral("line %1: ").arg(number) + *error;
+            return false;
+        }
+        command.items.push_back(std::move(*item));
+    }
+    return true;
 }
 
 OverwriteAnswer answerFor(GetCommand::Existing existing, ExistenceKind kind)
@@ -337,6 +360,7 @@ QString getUsage()
         "\n"
         "Options:\n"
         "  -d, --directory DIR  the local folder\n"
+        "  -i, --input-file FILE  the URLs of FILE too, one a line (\"-\": standard input)\n"
         "  --passive            passive data connections (the default)\n"
         "  --active             active data connections\n"
         "  --type=a|i           ASCII (line ends made local) or binary (the default) transfers;\n"

@@ -4,6 +4,7 @@
 #include "settings/ConnectionOptions.h"
 #include "transfer/LoaderWindow.h"
 
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +32,7 @@ struct GetItem {
 struct GetCommand {
     std::vector<GetItem> items;
     QString localFolder;
+    QString inputFile; // more URLs, one a line ("-": standard input)
     std::optional<bool> passive;
     std::optional<int> timeout;
     std::optional<int> attempts;
@@ -46,6 +48,11 @@ struct GetCommand {
 
 // Nothing, with `error` set, when the line cannot be used.
 std::optional<GetCommand> parseGetCommand(const QStringList& arguments, QString* error);
+
+// Adds the URLs of `input`, one a line; empty lines and lines starting with
+// "#" are skipped. False with `error` set (naming the line) for one that is
+// not a URL.
+bool readGetUrls(QIODevice& input, GetCommand& command, QString* error);
 
 // What --help prints.
 QString getUsage();

@@ -9,8 +9,31 @@
 #include "transfer/LocalName.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cstdio>
+
+namespace
+{
+
+bool readInputFile(GetCommand& command)
+{
+    QFile input;
+    const bool opened = command.inputFile == QStringLiteral("-")
+        ? input.open(stdin, QIODevice::ReadOnly)
+        : (input.setFileName(command.inputFile), input.open(QIODevice::ReadOnly));
+    QString error;
+    if (!opened)
+        error = input.errorString();
+    else if (readGetUrls(input, command, &error) && command.items.empty())
+        error = QStringLiteral("no URL in it");
+    if (error.isEmpty())
+        return true;
+    printGetLine(command.inputFile + QStringLiteral(": ") + error);
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -32,6 +55,8 @@ int main(int argc, char** argv)
         std::fputs(versionText(QStringLiteral("ranquil-get")).toLocal8Bit().constData(), stdout);
         return GetSucceeded;
     }
+    if (!command->inputFile.isEmpty() && !readInputFile(*command))
+        return GetUsage;
     const LoginSources logins = userLoginSources();
     for (GetItem& item : command->items)
         completeLogin(item, logins);

@@ -304,6 +304,36 @@ INSTANTIATE_TEST_SUITE_P(Get, GetTypes,
         TypeCase { "binaryByTheUrl", { QStringLiteral("--ascii") }, "/pub/notes.txt;type=i", false }),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(GetProgram, UrlsComeFromAnInputFileOrStandardInput)
+{
+    serve(QStringLiteral("1.bin"), 100);
+    serve(QStringLiteral("2.bin"), 200);
+    server = std::make_unique<FtpTestServer>(FtpServerKind::Family, remote.path());
+    ASSERT_TRUE(server->running()) << server->error().toStdString();
+    const QByteArray list = "# wanted\n" + url(QStringLiteral("/pub/1.bin")).toUtf8() + "\n\n  "
+        + url(QStringLiteral("/pub/2.bin")).toUtf8() + "  \n";
+    {
+        QProcess process;
+        startGet(process, { QStringLiteral("-i"), QStringLiteral("-"), QStringLiteral("-d"), local.path() });
+        process.write(list);
+        process.closeWriteChannel();
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    }
+    EXPECT_EQ(QDir(local.path()).entryList(QDir::Files),
+        (QStringList { QStringLiteral("1.bin"), QStringLiteral("2.bin") }));
+
+    const QString listFile = home.path() + QStringLiteral("/list.txt");
+    QFile file(listFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(list + "ftp//oops\n");
+    file.close();
+    QByteArray errors;
+    EXPECT_EQ(runGet({ QStringLiteral("--input-file=") + listFile, local.path() }, &errors), 1);
+    EXPECT_TRUE(errors.startsWith("ranquil-get: " + listFile.toUtf8() + ": line 5: not an ftp:// URL"))
+        << errors.toStdString();
+}
+
 // The server's digest cache keeps a digest while the file's size, time and
 // inode stay: bytes changed in place under them are served with the digest
 // of the bytes before, as a server with a stale digest store does.
