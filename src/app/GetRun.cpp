@@ -9,6 +9,7 @@
 #include "transfer/OperationsStore.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTimer>
@@ -97,6 +98,7 @@ GetRun::GetRun(const GetCommand& command, const GetItem& item, const connectionO
     , options_(options)
     , localNames_(std::move(localNames))
     , prompter_(command.timeout.value_or(options.TimeoutPeriod))
+    , localFolder_(QDir::cleanPath(QDir::current().absoluteFilePath(command.localFolder)))
     , terminal_(::isatty(STDERR_FILENO) == 1)
 {
     // Passive unless asked otherwise, as every command-line peer has it.
@@ -110,12 +112,18 @@ GetRun::GetRun(const GetCommand& command, const GetItem& item, const connectionO
 
 GetRun::~GetRun() = default;
 
+// One download is one remote item (whatever password or spelling the URL
+// had) into one local folder (however the command named it).
 QString GetRun::storePath() const
 {
-    const QByteArray key = QCryptographicHash::hash(
-        (item_.url + QLatin1Char('\n') + command_.localFolder).toUtf8(), QCryptographicHash::Md5)
-                               .toHex()
-                               .left(16);
+    const ftpSite& site = item_.site;
+    const QByteArray remote = "ftp://" + QByteArray::fromStdString(site.anonymous ? "anonymous" : site.userId)
+        + '@' + QByteArray::fromStdString(site.hostAddress) + ':' + QByteArray::number(site.port)
+        + QByteArray::fromStdString(item_.remotePath) + (item_.folder ? "/" : "");
+    const QByteArray key
+        = QCryptographicHash::hash(remote + '\n' + QFile::encodeName(localFolder_), QCryptographicHash::Md5)
+              .toHex()
+              .left(16);
     return programFile(QStringLiteral("ranquil-get-") + QString::fromLatin1(key) + QStringLiteral(".ini"));
 }
 
@@ -158,7 +166,7 @@ void GetRun::forgetResumeState()
 
 int GetRun::run()
 {
-    operation_.request = { item_.site, OperationKind::Download, command_.localFolder, {} };
+    operation_.request = { item_.site, OperationKind::Download, localFolder_, {} };
     (item_.folder ? operation_.request.items.folders : operation_.request.items.files)
         .push_back(entryAt(item_.remotePath));
     loadResumeState();

@@ -91,6 +91,7 @@ private:
     connectionOptions options_;
     std::shared_ptr<LocalNameClaims> localNames_;
     StderrPrompter prompter_;
+    QString localFolder_; // absolute, without "." or ".." parts
     ftpOperationObject operation_;
     std::unique_ptr<LoaderThread> worker_;
     bool terminal_ = false;

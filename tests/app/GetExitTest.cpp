@@ -97,9 +97,11 @@ INSTANTIATE_TEST_SUITE_P(Get, GetExits,
 class GetUnderWay : public GetProgram
 {
 protected:
-    void startUnderWay(QProcess& process, const QString& name, const QStringList& options)
+    void startUnderWay(
+        QProcess& process, const QString& name, const QStringList& options, QString folder = {})
     {
-        startGet(process, options + QStringList { url(QStringLiteral("/pub/") + name), local.path() });
+        folder = folder.isEmpty() ? local.path() : folder;
+        startGet(process, options + QStringList { url(QStringLiteral("/pub/") + name), folder });
         const QString written = local.filePath(name + QStringLiteral(".0"));
         for (int i = 0; i < 400 && QFileInfo(written).size() == 0 && process.state() == QProcess::Running;
              ++i)
@@ -173,6 +175,26 @@ TEST_P(GetSignals, StopWithTheShellsStatusAndTheSameCommandFinishes)
 INSTANTIATE_TEST_SUITE_P(Get, GetSignals,
     testing::Values(SignalCase { "interrupt", SIGINT, 130 }, SignalCase { "terminate", SIGTERM, 143 }),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(GetUnderWay, TheFolderResumesHoweverItIsSpelledAndLeavesNoStateBehind)
+{
+    serve(QStringLiteral("r.bin"), 4 << 20);
+    server = std::make_unique<FtpTestServer>(FtpServerKind::Family, remote.path(),
+        QStringList { QStringLiteral("--rate"), QStringLiteral("200000") });
+    ASSERT_TRUE(server->running()) << server->error().toStdString();
+    {
+        QProcess first;
+        startUnderWay(first, QStringLiteral("r.bin"), {}, local.path() + QStringLiteral("/sub/../."));
+        ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+        first.waitForFinished();
+    }
+    QByteArray errors;
+    EXPECT_EQ(runGet({ url(QStringLiteral("/pub/r.bin")), local.path() + QLatin1Char('/') }, &errors), 0)
+        << errors.toStdString();
+    EXPECT_EQ(md5File(local.filePath(QStringLiteral("r.bin"))),
+        md5File(remote.filePath(QStringLiteral("pub/r.bin"))));
+    EXPECT_EQ(QDir(home.path()).entryList({ QStringLiteral("ranquil-get-*") }), QStringList {});
+}
 
 // The local folder on a file system of 256 KiB of its own, in a mount
 // namespace of the program's own (nothing to clean up when it ends).
