@@ -21,7 +21,10 @@
 namespace
 {
 
-constexpr std::chrono::milliseconds progressPeriod { 500 };
+// A terminal's line is redrawn at most four times a second; a log gets a
+// line now and then.
+constexpr std::chrono::milliseconds terminalPeriod { 250 };
+constexpr std::chrono::seconds logPeriod { 10 };
 
 // Control characters shown, never sent to the terminal.
 QString printable(const QString& text)
@@ -91,12 +94,26 @@ void StderrPrompter::showServerError(const QString& text, const QString& lastSer
     showErrorBox(text + QStringLiteral(": ") + replyMeaning(lastServerReply.trimmed(), timeoutSeconds_));
 }
 
+QString summaryText(const GetTally& tally, qint64 milliseconds)
+{
+    const double seconds = std::max<double>(static_cast<double>(milliseconds) / 1000.0, 0.001);
+    return QStringLiteral("%1 files, %2 in %3 s (%4/s); %5 skipped, %6 failed")
+        .arg(tally.arrived)
+        .arg(formatSize(tally.bytes, SizeMode::Exact))
+        .arg(seconds, 0, 'f', 1)
+        .arg(formatSize(
+            static_cast<std::int64_t>(static_cast<double>(tally.bytes) / seconds), SizeMode::Exact))
+        .arg(tally.skipped)
+        .arg(tally.failed);
+}
+
 GetRun::GetRun(const GetCommand& command, const GetItem& item, const connectionOptions& options,
-    std::shared_ptr<LocalNameClaims> localNames)
+    std::shared_ptr<LocalNameClaims> localNames, GetTally& tally)
     : command_(command)
     , item_(item)
     , options_(options)
     , localNames_(std::move(localNames))
+    , tally_(tally)
     , prompter_(command.timeout.value_or(options.TimeoutPeriod))
     , localFolder_(QDir::cleanPath(QDir::current().absoluteFilePath(command.localFolder)))
     , terminal_(::isatty(STDERR_FILENO) == 1)
@@ -183,15 +200,16 @@ int GetRun::run()
 
     clock_.start();
     QTimer progress;
-    QObject::connect(&progress, &QTimer::timeout, &progress, [this] { drawProgress(false); });
-    if (terminal_ && !command_.quiet)
-        progress.start(progressPeriod);
+    QObject::connect(&progress, &QTimer::timeout, &progress, [this] { showProgress(false); });
+    if (!command_.quiet)
+        progress.start(terminal_ ? std::chrono::milliseconds(terminalPeriod) : logPeriod);
     worker_->start(OperationPriority::Normal);
     processEventsUntil([this] { return worker_->isFinished(); }, QDeadlineTimer(QDeadlineTimer::Forever));
     worker_->wait();
     progress.stop();
     if (terminal_ && !command_.quiet)
-        drawProgress(true);
+        showProgress(true);
+    tally_.bytes += worker_->progress()->finishedBytes;
     const int code = exitCode();
     if (code == GetSucceeded)
         forgetResumeState();
@@ -239,6 +257,9 @@ OverwriteAnswer GetRun::askOverwrite(const QString&, ExistenceKind kind)
 
 void GetRun::fileFinished(const QString& remotePath, FileOutcome outcome)
 {
+    ++(outcome == FileOutcome::Arrived        ? tally_.arrived
+            : outcome == FileOutcome::Skipped ? tally_.skipped
+                                              : tally_.failed);
     const bool wentWrong = outcome != FileOutcome::Arrived && outcome != FileOutcome::Skipped;
     if (command_.quiet && !wentWrong)
         return;
@@ -266,7 +287,7 @@ void GetRun::leftOut(const std::string& remotePath, const QString& text, const Q
             : text + QStringLiteral(": ") + replyMeaning(serverReply.trimmed(), prompter_.timeoutSeconds()));
 }
 
-void GetRun::drawProgress(bool last)
+QString GetRun::progressLine() const
 {
     const LoaderProgress& progress = *worker_->progress();
     const std::int64_t total = progress.totalBytes;
@@ -279,13 +300,21 @@ void GetRun::drawProgress(bool last)
     const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
     const qint64 left
         = rate > 0 && total > done ? static_cast<qint64>(static_cast<double>(total - done) / rate) : 0;
-    const QString line = QStringLiteral("%1% %2 of %3, %4/s, %5:%6 left, %7 connections")
-                             .arg(percent)
-                             .arg(formatSize(done, SizeMode::Exact), formatSize(total, SizeMode::Exact),
-                                 formatSize(static_cast<std::int64_t>(rate), SizeMode::Exact))
-                             .arg(left / 60)
-                             .arg(left % 60, 2, 10, QLatin1Char('0'))
-                             .arg(connections);
-    std::fprintf(
-        stderr, "\r\033[Kranquil-get: %s%s", printable(line).toLocal8Bit().constData(), last ? "\n" : "");
+    return QStringLiteral("%1% %2 of %3, %4/s, %5:%6 left, %7 connections")
+        .arg(percent)
+        .arg(formatSize(done, SizeMode::Exact), formatSize(total, SizeMode::Exact),
+            formatSize(static_cast<std::int64_t>(rate), SizeMode::Exact))
+        .arg(left / 60)
+        .arg(left % 60, 2, 10, QLatin1Char('0'))
+        .arg(connections);
+}
+
+void GetRun::showProgress(bool last)
+{
+    if (!terminal_) {
+        printGetLine(progressLine());
+        return;
+    }
+    std::fprintf(stderr, "\r\033[Kranquil-get: %s%s", printable(progressLine()).toLocal8Bit().constData(),
+        last ? "\n" : "");
 }

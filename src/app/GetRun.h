@@ -25,6 +25,17 @@ enum GetExit : int {
     GetFolderIncomplete = 6
 };
 
+// What the URLs of one command fetched, for its summary line.
+struct GetTally {
+    int arrived = 0;
+    int skipped = 0;
+    int failed = 0;
+    std::int64_t bytes = 0;
+};
+
+// "3 files, 1.50 MB in 2.1 s (731.43 KB/s); 1 skipped, 0 failed".
+QString summaryText(const GetTally& tally, qint64 milliseconds);
+
 // 128 + the signal's number, as shells report a program a signal stopped.
 int interruptedExit(int signal);
 
@@ -60,7 +71,7 @@ class GetRun : public LoaderWindow
 public:
     // `localNames`: the local names the command's earlier URLs wrote.
     GetRun(const GetCommand& command, const GetItem& item, const connectionOptions& options,
-        std::shared_ptr<LocalNameClaims> localNames);
+        std::shared_ptr<LocalNameClaims> localNames, GetTally& tally);
     ~GetRun() override;
 
     // Runs the worker to its end; the exit code.
@@ -83,13 +94,16 @@ private:
     void loadResumeState();
     void storeResumeState(const ftpOperationObject& operation);
     void forgetResumeState();
-    void drawProgress(bool last);
+    QString progressLine() const;
+    // On a terminal one line redrawn; elsewhere a line now and then.
+    void showProgress(bool last);
     int exitCode() const;
 
     const GetCommand& command_;
     const GetItem& item_;
     connectionOptions options_;
     std::shared_ptr<LocalNameClaims> localNames_;
+    GetTally& tally_;
     StderrPrompter prompter_;
     QString localFolder_; // absolute, without "." or ".." parts
     ftpOperationObject operation_;

@@ -9,6 +9,7 @@
 #include "transfer/LocalName.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <cstdio>
@@ -72,15 +73,20 @@ int main(int argc, char** argv)
     int worst = GetSucceeded;
     // Two URLs of one command never write into the same local file.
     const auto localNames = std::make_shared<LocalNameClaims>();
+    GetTally tally;
+    QElapsedTimer clock;
+    clock.start();
     for (const GetItem& item : command->items) {
         if (stopped)
             break;
-        GetRun run(*command, item, options, localNames);
+        GetRun run(*command, item, options, localNames, tally);
         running = &run;
         const int code = run.run();
         running = nullptr;
         worst = worst == GetSucceeded ? code : worst;
     }
+    if (!command->quiet)
+        printGetLine(summaryText(tally, clock.elapsed()));
     if (stopped) {
         printGetLine(QStringLiteral("interrupted; run the same command again to resume"));
         return interruptedExit(signals.received());

@@ -83,6 +83,9 @@ TEST_P(GetExits, SayWhetherWhatWasAskedArrived)
     EXPECT_TRUE(errors.contains(c.said)) << errors.toStdString();
     expectPrefixed(errors);
     EXPECT_EQ(filesBelow(local.path()), c.files);
+    // The last line sums the run up.
+    const QByteArray summary = prefix + QByteArray::number(c.files.size()) + " files, ";
+    EXPECT_TRUE(errors.trimmed().split('\n').last().startsWith(summary)) << errors.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Get, GetExits,
