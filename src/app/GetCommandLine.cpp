@@ -157,6 +157,8 @@ const GetOption getOptions[] = {
                 *e = QStringLiteral("--input-file needs a file");
             return !v.isEmpty();
         } },
+    { "ask-password", 0, false,
+        [](GetCommand& c, const QString&, QString*) { return c.askPassword = true; } },
     { "verbose", 'v', false, setTalk<true> },
     { "quiet", 'q', false, setTalk<false> },
     { "overwrite", 0, false, setExisting<GetCommand::Existing::Overwrite> },
@@ -368,6 +370,8 @@ QString getUsage()
         "  --ascii              ASCII for the names of the ASCII list of Ranquil.ini\n"
         "  --timeout SECONDS    time-out of every request (0: none)\n"
         "  --attempts N         connection attempts\n"
+        "  --ask-password       ask on the terminal for the password of a URL with a user and\n"
+        "                       none\n"
         "  -c, --continue       continue partial files, keep whole ones, and save beside a\n"
         "                       file that is not the download's (the default; also --resume)\n"
         "  --overwrite          fetch every file again\n"

@@ -42,6 +42,7 @@ struct GetCommand {
     enum class Existing { Resume, Overwrite, Skip } existing = Existing::Resume;
     bool verbose = false; // every status line, with the time since the start
     bool quiet = false; // failures only
+    bool askPassword = false; // on the terminal, for a URL with a user and no password
     bool help = false;
     bool version = false;
 };

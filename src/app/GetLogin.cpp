@@ -6,6 +6,10 @@
 #include <QFile>
 #include <QList>
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 namespace
 {
 
@@ -98,4 +102,35 @@ LoginSources userLoginSources()
     if (netrc.open(QIODevice::ReadOnly))
         sources.netrc = netrc.read(1 << 20);
     return sources;
+}
+
+std::optional<std::string> askPassword(const QString& prompt)
+{
+    const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
+    if (tty < 0)
+        return std::nullopt;
+    termios before {};
+    const bool terminal = ::tcgetattr(tty, &before) == 0;
+    if (terminal) {
+        termios quiet = before;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(tty, TCSAFLUSH, &quiet);
+    }
+    // Only once nothing typed is shown any more.
+    const QByteArray shown = prompt.toLocal8Bit();
+    [[maybe_unused]] ssize_t written = ::write(tty, shown.constData(), static_cast<size_t>(shown.size()));
+    std::string password;
+    bool ended = false;
+    char c = 0;
+    while (!ended && ::read(tty, &c, 1) == 1) {
+        if (c == '\n' || c == '\r')
+            ended = true;
+        else
+            password += c;
+    }
+    if (terminal)
+        ::tcsetattr(tty, TCSAFLUSH, &before);
+    written = ::write(tty, "\n", 1);
+    ::close(tty);
+    return ended ? std::optional(password) : std::nullopt;
 }

@@ -30,5 +30,9 @@ struct LoginSources {
 
 void completeLogin(GetItem& item, const LoginSources& sources);
 
+// Asks on the controlling terminal, without echo; nothing when there is no
+// terminal or nothing was typed before its end.
+std::optional<std::string> askPassword(const QString& prompt);
+
 // RANQUIL_PASSWORD and the user's ~/.netrc (none when unreadable).
 LoginSources userLoginSources();

@@ -13,6 +13,8 @@
 #include <QFile>
 
 #include <cstdio>
+#include <map>
+#include <string>
 
 namespace
 {
@@ -32,6 +34,29 @@ bool readInputFile(GetCommand& command)
         return true;
     printGetLine(command.inputFile + QStringLiteral(": ") + error);
     return false;
+}
+
+// Once for every login that needs one, before any download starts.
+bool askPasswords(GetCommand& command)
+{
+    std::map<std::string, std::string> asked;
+    for (GetItem& item : command.items) {
+        if (item.passwordGiven || item.site.anonymous)
+            continue;
+        const std::string login = item.site.userId + '@' + item.site.hostAddress;
+        if (!asked.contains(login)) {
+            const auto password = askPassword(
+                QStringLiteral("ranquil-get: password for %1: ").arg(QString::fromStdString(login)));
+            if (!password) {
+                printGetLine(QStringLiteral("no password: no terminal to ask on, or none typed"));
+                return false;
+            }
+            asked[login] = *password;
+        }
+        item.site.password = asked[login];
+        item.passwordGiven = true;
+    }
+    return true;
 }
 
 } // namespace
@@ -57,6 +82,8 @@ int main(int argc, char** argv)
         return GetSucceeded;
     }
     if (!command->inputFile.isEmpty() && !readInputFile(*command))
+        return GetUsage;
+    if (command->askPassword && !askPasswords(*command))
         return GetUsage;
     const LoginSources logins = userLoginSources();
     for (GetItem& item : command->items)

@@ -4,6 +4,8 @@
 #include "GetProgram.h"
 #include "app/GetCommandLine.h"
 
+#include <QStandardPaths>
+
 #include <gtest/gtest.h>
 
 namespace
@@ -107,6 +109,39 @@ TEST_F(GetProgram, APasswordNeverHasToBeOnTheCommandLine)
         << errors.toStdString();
     EXPECT_EQ(md5File(local.filePath(QStringLiteral("p.bin"))),
         md5File(remote.filePath(QStringLiteral("pub/p.bin"))));
+}
+
+// Through a pseudo-terminal (script(1)): the question, the password typed
+// without echo, and the progress line redrawn in place.
+TEST_F(GetProgram, AskedOnTheTerminalThePasswordIsNotShown)
+{
+    const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+    if (script.isEmpty())
+        GTEST_SKIP() << "no script(1)";
+    serve(QStringLiteral("t.bin"), 3000);
+    server = std::make_unique<FtpTestServer>(
+        FtpServerKind::Family, remote.path(), QStringList { QStringLiteral("--no-anonymous") });
+    ASSERT_TRUE(server->running()) << server->error().toStdString();
+    const QString command = QStringLiteral("'%1' --ask-password ftp://tester@127.0.0.1:%2/pub/t.bin '%3'")
+                                .arg(QStringLiteral(RANQUIL_GET))
+                                .arg(server->port())
+                                .arg(local.path());
+    QProcess terminal;
+    terminal.setProcessEnvironment(environment);
+    terminal.start(script, { QStringLiteral("-qec"), command, QStringLiteral("/dev/null") });
+    ASSERT_TRUE(terminal.waitForStarted());
+    QByteArray shown;
+    while (!shown.contains("password for tester@127.0.0.1: ") && terminal.waitForReadyRead(20000))
+        shown += terminal.readAllStandardOutput();
+    ASSERT_TRUE(shown.contains("password for tester@127.0.0.1: ")) << shown.toStdString();
+    terminal.write("secret\n");
+    ASSERT_TRUE(terminal.waitForFinished(60000));
+    shown += terminal.readAllStandardOutput();
+    EXPECT_EQ(terminal.exitCode(), 0) << shown.toStdString();
+    EXPECT_FALSE(shown.contains("secret")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains("\r\033[Kranquil-get: 100% ")) << shown.toStdString();
+    EXPECT_EQ(md5File(local.filePath(QStringLiteral("t.bin"))),
+        md5File(remote.filePath(QStringLiteral("pub/t.bin"))));
 }
 
 } // namespace
