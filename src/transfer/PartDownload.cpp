@@ -456,6 +456,9 @@ void PartDownload::onProgress(int index, qint64 bytes, bool& abort)
     const auto received = static_cast<std::uint64_t>(std::max<qint64>(bytes, 0));
     worker_.progressBlock().connectionBytes[static_cast<std::size_t>(index)]
         = static_cast<std::int64_t>(conn.doneAtStart + std::min(received, p.length()));
+    // Connection 0's blocking transfer holds the waiting loop up: the
+    // file's count follows every part's bytes as they arrive.
+    showCurrentFileBytes();
     abort = abort || worker_.isPaused();
     store_.recordProgress(false);
 }

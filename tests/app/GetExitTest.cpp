@@ -4,11 +4,13 @@
 #include "GetProgram.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -197,6 +199,36 @@ TEST_F(GetUnderWay, TheFolderResumesHoweverItIsSpelledAndLeavesNoStateBehind)
     EXPECT_EQ(md5File(local.filePath(QStringLiteral("r.bin"))),
         md5File(remote.filePath(QStringLiteral("pub/r.bin"))));
     EXPECT_EQ(QDir(home.path()).entryList({ QStringLiteral("ranquil-get-*") }), QStringList {});
+}
+
+// On a terminal (script(1) gives one) the line is redrawn with the bytes of
+// every part as they arrive, not only once a part is whole.
+TEST_F(GetProgram, TheProgressLineFollowsEveryPart)
+{
+    const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+    if (script.isEmpty())
+        GTEST_SKIP() << "no script(1)";
+    serve(QStringLiteral("g.bin"), 8 << 20);
+    server = std::make_unique<FtpTestServer>(FtpServerKind::Family, remote.path(),
+        QStringList { QStringLiteral("--rate"), QStringLiteral("400000") });
+    ASSERT_TRUE(server->running()) << server->error().toStdString();
+    QProcess terminal;
+    terminal.setProcessEnvironment(environment);
+    terminal.start(script,
+        { QStringLiteral("-qec"),
+            QStringLiteral("'%1' '%2' '%3'")
+                .arg(QStringLiteral(RANQUIL_GET), url(QStringLiteral("/pub/g.bin")), local.path()),
+            QStringLiteral("/dev/null") });
+    ASSERT_TRUE(terminal.waitForFinished(120000));
+    const QByteArray shown = terminal.readAllStandardOutput();
+    EXPECT_EQ(terminal.exitCode(), 0) << shown.toStdString();
+    QList<int> percents;
+    static const QRegularExpression line(QStringLiteral("\r\033\\[Kranquil-get: (\\d+)% "));
+    for (auto match = line.globalMatch(QString::fromLatin1(shown)); match.hasNext();)
+        percents << match.next().captured(1).toInt();
+    EXPECT_TRUE(std::any_of(percents.begin(), percents.end(), [](int p) { return p >= 20 && p <= 80; }))
+        << shown.toStdString();
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end())) << shown.toStdString();
 }
 
 // The local folder on a file system of 256 KiB of its own, in a mount
