@@ -91,7 +91,10 @@ bool StderrPrompter::prompt(const QString&, const QString& text, const QString&,
 
 void StderrPrompter::showServerError(const QString& text, const QString& lastServerReply)
 {
-    showErrorBox(text + QStringLiteral(": ") + replyMeaning(lastServerReply.trimmed(), timeoutSeconds_));
+    QString failure = text.trimmed();
+    if (failure.endsWith(QLatin1Char('.')))
+        failure.chop(1);
+    showErrorBox(failure + QStringLiteral(": ") + replyMeaning(lastServerReply.trimmed(), timeoutSeconds_));
 }
 
 QString summaryText(const GetTally& tally, qint64 milliseconds)
