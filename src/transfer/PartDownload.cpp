@@ -524,6 +524,8 @@ void PartDownload::waitForParts(bool restartRound)
         }
         if (worker_.pauseAsked()) {
             worker_.pauseWait(true);
+            // A pause is no silence of the server's.
+            heard_ = std::chrono::steady_clock::now();
             restartRound = restartable && !worker_.stopping();
         }
         if (restartRound) {
