@@ -328,7 +328,9 @@ OverwriteAnswer answerFor(GetCommand::Existing existing, ExistenceKind kind)
     case GetCommand::Existing::Overwrite:
         return OverwriteAnswer::OverwriteAll;
     case GetCommand::Existing::Skip:
-        return OverwriteAnswer::SkipAll;
+        // A download stopped half-way is no file of the user's to leave
+        // alone: left as its parts, nothing would say it is not whole.
+        return kind == ExistenceKind::Partially ? OverwriteAnswer::ResumeAll : OverwriteAnswer::SkipAll;
     case GetCommand::Existing::Resume:
         break;
     }
@@ -375,7 +377,8 @@ QString getUsage()
         "  -c, --continue       continue partial files, keep whole ones, and save beside a\n"
         "                       file that is not the download's (the default; also --resume)\n"
         "  --overwrite          fetch every file again\n"
-        "  --skip               leave every file that exists alone\n"
+        "  --skip               leave every file that exists alone (a partial download is\n"
+        "                       continued)\n"
         "  -q, --quiet          only what went wrong\n"
         "  -v, --verbose        every status line of every connection, with its time\n"
         "  -h, --help           this text\n"

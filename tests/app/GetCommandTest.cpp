@@ -187,7 +187,8 @@ TEST(GetCommandLine, OptionsOverrideTheSettingsAndAnswerTheQuestion)
     EXPECT_EQ(command->timeout, 7);
     EXPECT_EQ(command->attempts, 2);
     EXPECT_EQ(command->items.size(), 2U);
-    EXPECT_EQ(answerFor(command->existing, ExistenceKind::Partially), OverwriteAnswer::SkipAll);
+    EXPECT_EQ(answerFor(command->existing, ExistenceKind::Completely), OverwriteAnswer::SkipAll);
+    EXPECT_EQ(answerFor(command->existing, ExistenceKind::Partially), OverwriteAnswer::ResumeAll);
     EXPECT_EQ(answerFor(GetCommand::Existing::Resume, ExistenceKind::Partially), OverwriteAnswer::ResumeAll);
     EXPECT_EQ(answerFor(GetCommand::Existing::Resume, ExistenceKind::Completely), OverwriteAnswer::SkipAll);
     EXPECT_EQ(

@@ -201,6 +201,27 @@ TEST_F(GetUnderWay, TheFolderResumesHoweverItIsSpelledAndLeavesNoStateBehind)
     EXPECT_EQ(QDir(home.path()).entryList({ QStringLiteral("ranquil-get-*") }), QStringList {});
 }
 
+TEST_F(GetUnderWay, SkipFinishesAStoppedDownloadRatherThanLeaveItsParts)
+{
+    serve(QStringLiteral("k.bin"), 4 << 20);
+    server = std::make_unique<FtpTestServer>(FtpServerKind::Family, remote.path(),
+        QStringList { QStringLiteral("--rate"), QStringLiteral("200000") });
+    ASSERT_TRUE(server->running()) << server->error().toStdString();
+    {
+        QProcess first;
+        startUnderWay(first, QStringLiteral("k.bin"), {});
+        ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+        first.waitForFinished();
+    }
+    QByteArray errors;
+    EXPECT_EQ(
+        runGet({ QStringLiteral("--skip"), url(QStringLiteral("/pub/k.bin")), local.path() }, &errors), 0)
+        << errors.toStdString();
+    EXPECT_EQ(md5File(local.filePath(QStringLiteral("k.bin"))),
+        md5File(remote.filePath(QStringLiteral("pub/k.bin"))));
+    EXPECT_EQ(QDir(local.path()).entryList(QDir::Files), QStringList { QStringLiteral("k.bin") });
+}
+
 // On a terminal (script(1) gives one) the line is redrawn with the bytes of
 // every part as they arrive, not only once a part is whole.
 TEST_F(GetProgram, TheProgressLineFollowsEveryPart)
