@@ -98,6 +98,26 @@ INSTANTIATE_TEST_SUITE_P(Get, GetExits,
             + std::get<1>(info.param).name;
     });
 
+// vsftpd serves its anonymous user as the account "ftp": a folder without
+// permissions cannot be opened, whoever runs the tests.
+TEST_F(GetProgram, AFolderThatCannotBeOpenedIsNamedWithTheReplyAndTheTreeIsNotWhole)
+{
+    QDir().mkpath(remote.filePath(QStringLiteral("pub/part/locked")));
+    serve(QStringLiteral("part/ok.bin"), 3000);
+    serve(QStringLiteral("part/locked/hidden.bin"), 10);
+    ASSERT_TRUE(QFile::setPermissions(remote.filePath(QStringLiteral("pub/part/locked")), {}));
+    server = std::make_unique<FtpTestServer>(FtpServerKind::Vsftpd, remote.path());
+    ASSERT_TRUE(server->running()) << server->error().toStdString();
+    QByteArray errors;
+    EXPECT_EQ(runGet({ url(QStringLiteral("/pub/part/")), local.path() }, &errors), 6)
+        << errors.toStdString();
+    EXPECT_TRUE(errors.contains("Could not open the folder /pub/part/locked")) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("the server replied \"550 ")) << errors.toStdString();
+    EXPECT_EQ(filesBelow(local.path()), QStringList { QStringLiteral("part/ok.bin 3000") });
+    QFile::setPermissions(remote.filePath(QStringLiteral("pub/part/locked")),
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 // A download under way: the process, once bytes of `name` are on disk.
 class GetUnderWay : public GetProgram
 {
