@@ -3,21 +3,28 @@
 #include "common/ProgramFolders.h"
 #include "common/SizeText.h"
 #include "net/EventWait.h"
+#include "net/FtpTexts.h"
 #include "transfer/DirectoryCache.h"
 #include "transfer/LoaderThread.h"
 #include "transfer/OperationsStore.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
 namespace
 {
 
-constexpr std::chrono::milliseconds progressPeriod { 500 };
+// A terminal's line is redrawn at most four times a second; a log gets a
+// line now and then.
+constexpr std::chrono::milliseconds terminalPeriod { 250 };
+constexpr std::chrono::seconds logPeriod { 10 };
 
 // Control characters shown, never sent to the terminal.
 QString printable(const QString& text)
@@ -32,11 +39,6 @@ QString printable(const QString& text)
             result += c;
     }
     return result.simplified();
-}
-
-void printLine(const QString& text)
-{
-    std::fprintf(stderr, "%s\n", printable(text).toLocal8Bit().constData());
 }
 
 QString outcomeText(FileOutcome outcome)
@@ -56,39 +58,92 @@ QString outcomeText(FileOutcome outcome)
     return {};
 }
 
+// The replies the FTP component makes up for failures on this side are told
+// as what they are, not as the server's words.
+QString replyMeaning(const QString& reply, int timeoutSeconds)
+{
+    if (reply == ftptext::timeout())
+        return QStringLiteral("timed out: no answer from the server within %1 seconds").arg(timeoutSeconds);
+    static const QRegularExpression networkFailure(QStringLiteral("^\\d{3} (.*) \\(Winsock error #\\d+\\)$"));
+    if (const auto match = networkFailure.match(reply); match.hasMatch())
+        return QStringLiteral("network failure: ") + match.captured(1);
+    return QStringLiteral("the server replied \"") + reply + QLatin1Char('"');
+}
+
 } // namespace
+
+int interruptedExit(int signal)
+{
+    return 128 + (signal > 0 ? signal : SIGTERM);
+}
+
+void printGetLine(const QString& text)
+{
+    std::fprintf(stderr, "ranquil-get: %s\n", printable(text).toLocal8Bit().constData());
+}
 
 bool StderrPrompter::prompt(const QString&, const QString& text, const QString&, const QString& secondButton)
 {
     if (secondButton.isEmpty())
-        printLine(text);
+        printGetLine(text);
     return true;
 }
 
+void StderrPrompter::showServerError(const QString& text, const QString& lastServerReply)
+{
+    QString failure = text.trimmed();
+    if (failure.endsWith(QLatin1Char('.')))
+        failure.chop(1);
+    showErrorBox(failure + QStringLiteral(": ") + replyMeaning(lastServerReply.trimmed(), timeoutSeconds_));
+}
+
+QString summaryText(const GetTally& tally, qint64 milliseconds)
+{
+    const double seconds = std::max<double>(static_cast<double>(milliseconds) / 1000.0, 0.001);
+    return QStringLiteral("%1 files, %2 in %3 s (%4/s); %5 skipped, %6 failed")
+        .arg(tally.arrived)
+        .arg(formatSize(tally.bytes, SizeMode::Exact))
+        .arg(seconds, 0, 'f', 1)
+        .arg(formatSize(
+            static_cast<std::int64_t>(static_cast<double>(tally.bytes) / seconds), SizeMode::Exact))
+        .arg(tally.skipped)
+        .arg(tally.failed);
+}
+
 GetRun::GetRun(const GetCommand& command, const GetItem& item, const connectionOptions& options,
-    std::shared_ptr<LocalNameClaims> localNames)
+    std::shared_ptr<LocalNameClaims> localNames, GetTally& tally)
     : command_(command)
     , item_(item)
     , options_(options)
     , localNames_(std::move(localNames))
+    , tally_(tally)
+    , prompter_(command.timeout.value_or(options.TimeoutPeriod))
+    , localFolder_(QDir::cleanPath(QDir::current().absoluteFilePath(command.localFolder)))
     , terminal_(::isatty(STDERR_FILENO) == 1)
 {
-    if (command.passive)
-        options_.AlwaysUsePassiveMode = *command.passive;
+    // Passive unless asked otherwise, as every command-line peer has it.
+    options_.AlwaysUsePassiveMode = command.passive.value_or(true);
     if (command.timeout)
         options_.TimeoutPeriod = *command.timeout;
+    options_.Mode = item.mode.value_or(command.mode);
     if (command.attempts)
         options_.Attempts = *command.attempts;
 }
 
 GetRun::~GetRun() = default;
 
+// One download is one remote item (whatever password or spelling the URL
+// had) into one local folder (however the command named it).
 QString GetRun::storePath() const
 {
-    const QByteArray key = QCryptographicHash::hash(
-        (item_.url + QLatin1Char('\n') + command_.localFolder).toUtf8(), QCryptographicHash::Md5)
-                               .toHex()
-                               .left(16);
+    const ftpSite& site = item_.site;
+    const QByteArray remote = "ftp://" + QByteArray::fromStdString(site.anonymous ? "anonymous" : site.userId)
+        + '@' + QByteArray::fromStdString(site.hostAddress) + ':' + QByteArray::number(site.port)
+        + QByteArray::fromStdString(item_.remotePath) + (item_.folder ? "/" : "");
+    const QByteArray key
+        = QCryptographicHash::hash(remote + '\n' + QFile::encodeName(localFolder_), QCryptographicHash::Md5)
+              .toHex()
+              .left(16);
     return programFile(QStringLiteral("ranquil-get-") + QString::fromLatin1(key) + QStringLiteral(".ini"));
 }
 
@@ -119,7 +174,7 @@ void GetRun::storeResumeState(const ftpOperationObject& operation)
     storedInParts_ = inParts;
     QString error;
     if (!operationsStore(storePath()).storeAll({ &operation }, &error))
-        printLine(QStringLiteral("cannot keep the resume state: ") + error);
+        printGetLine(QStringLiteral("cannot keep the resume state: ") + error);
 }
 
 void GetRun::forgetResumeState()
@@ -131,7 +186,7 @@ void GetRun::forgetResumeState()
 
 int GetRun::run()
 {
-    operation_.request = { item_.site, OperationKind::Download, command_.localFolder, {} };
+    operation_.request = { item_.site, OperationKind::Download, localFolder_, {} };
     (item_.folder ? operation_.request.items.folders : operation_.request.items.files)
         .push_back(entryAt(item_.remotePath));
     loadResumeState();
@@ -148,15 +203,16 @@ int GetRun::run()
 
     clock_.start();
     QTimer progress;
-    QObject::connect(&progress, &QTimer::timeout, &progress, [this] { drawProgress(false); });
-    if (terminal_)
-        progress.start(progressPeriod);
+    QObject::connect(&progress, &QTimer::timeout, &progress, [this] { showProgress(false); });
+    if (!command_.quiet)
+        progress.start(terminal_ ? std::chrono::milliseconds(terminalPeriod) : logPeriod);
     worker_->start(OperationPriority::Normal);
     processEventsUntil([this] { return worker_->isFinished(); }, QDeadlineTimer(QDeadlineTimer::Forever));
     worker_->wait();
     progress.stop();
-    if (terminal_)
-        drawProgress(true);
+    if (terminal_ && !command_.quiet)
+        showProgress(true);
+    tally_.bytes += worker_->progress()->finishedBytes;
     const int code = exitCode();
     if (code == GetSucceeded)
         forgetResumeState();
@@ -178,9 +234,13 @@ int GetRun::exitCode() const
         return GetLocalWriteFailed;
     if (progress.digestMismatches > 0)
         return GetDigestMismatch;
-    if (progress.failedFiles > 0 || !progress.finished)
+    if (progress.failedFiles > 0)
         return GetTransferFailed;
-    return GetSucceeded;
+    if (folderRefused_)
+        return GetTransferFailed;
+    if (progress.foldersNotOpened > 0 || leftOut_ > 0)
+        return GetFolderIncomplete;
+    return progress.finished ? GetSucceeded : GetTransferFailed;
 }
 
 void GetRun::setConnectionStatus(int connection, const QString& text)
@@ -190,7 +250,7 @@ void GetRun::setConnectionStatus(int connection, const QString& text)
     if (terminal_)
         std::fprintf(stderr, "\r\033[K");
     const double seconds = static_cast<double>(clock_.elapsed()) / 1000.0;
-    printLine(QStringLiteral("%1 [%2] ").arg(seconds, 0, 'f', 3).arg(connection) + text);
+    printGetLine(QStringLiteral("%1 [%2] ").arg(seconds, 0, 'f', 3).arg(connection) + text);
 }
 
 OverwriteAnswer GetRun::askOverwrite(const QString&, ExistenceKind kind)
@@ -200,19 +260,37 @@ OverwriteAnswer GetRun::askOverwrite(const QString&, ExistenceKind kind)
 
 void GetRun::fileFinished(const QString& remotePath, FileOutcome outcome)
 {
+    ++(outcome == FileOutcome::Arrived        ? tally_.arrived
+            : outcome == FileOutcome::Skipped ? tally_.skipped
+                                              : tally_.failed);
+    const bool wentWrong = outcome != FileOutcome::Arrived && outcome != FileOutcome::Skipped;
+    if (command_.quiet && !wentWrong)
+        return;
     if (terminal_)
         std::fprintf(stderr, "\r\033[K");
-    printLine(outcomeText(outcome) + QLatin1Char(' ') + remotePath);
+    printGetLine(outcomeText(outcome) + QLatin1Char(' ') + remotePath);
 }
 
 void GetRun::note(const QString& text)
 {
     if (terminal_)
         std::fprintf(stderr, "\r\033[K");
-    printLine(text);
+    printGetLine(text);
 }
 
-void GetRun::drawProgress(bool last)
+void GetRun::leftOut(const std::string& remotePath, const QString& text, const QString& serverReply)
+{
+    ++leftOut_;
+    std::string folder = remotePath;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    folderRefused_ = folderRefused_ || (item_.folder && folder == item_.remotePath);
+    note(serverReply.isEmpty()
+            ? text
+            : text + QStringLiteral(": ") + replyMeaning(serverReply.trimmed(), prompter_.timeoutSeconds()));
+}
+
+QString GetRun::progressLine() const
 {
     const LoaderProgress& progress = *worker_->progress();
     const std::int64_t total = progress.totalBytes;
@@ -225,12 +303,21 @@ void GetRun::drawProgress(bool last)
     const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
     const qint64 left
         = rate > 0 && total > done ? static_cast<qint64>(static_cast<double>(total - done) / rate) : 0;
-    const QString line = QStringLiteral("%1% %2 of %3, %4/s, %5:%6 left, %7 connections")
-                             .arg(percent)
-                             .arg(formatSize(done, SizeMode::Exact), formatSize(total, SizeMode::Exact),
-                                 formatSize(static_cast<std::int64_t>(rate), SizeMode::Exact))
-                             .arg(left / 60)
-                             .arg(left % 60, 2, 10, QLatin1Char('0'))
-                             .arg(connections);
-    std::fprintf(stderr, "\r\033[K%s%s", printable(line).toLocal8Bit().constData(), last ? "\n" : "");
+    return QStringLiteral("%1% %2 of %3, %4/s, %5:%6 left, %7 connections")
+        .arg(percent)
+        .arg(formatSize(done, SizeMode::Exact), formatSize(total, SizeMode::Exact),
+            formatSize(static_cast<std::int64_t>(rate), SizeMode::Exact))
+        .arg(left / 60)
+        .arg(left % 60, 2, 10, QLatin1Char('0'))
+        .arg(connections);
+}
+
+void GetRun::showProgress(bool last)
+{
+    if (!terminal_) {
+        printGetLine(progressLine());
+        return;
+    }
+    std::fprintf(stderr, "\r\033[Kranquil-get: %s%s", printable(progressLine()).toLocal8Bit().constData(),
+        last ? "\n" : "");
 }

@@ -10,9 +10,9 @@ namespace
 {
 int pipeFds[2] = { -1, -1 };
 
-extern "C" void onTerminationSignal(int)
+extern "C" void onTerminationSignal(int number)
 {
-    const char byte = 1;
+    const auto byte = static_cast<char>(number);
     // Only async-signal-safe calls here; a full pipe already holds a wake-up.
     [[maybe_unused]] const ssize_t n = ::write(pipeFds[1], &byte, 1);
 }
@@ -49,6 +49,9 @@ TerminationSignals::~TerminationSignals()
 void TerminationSignals::drain()
 {
     char buffer[64];
-    while (::read(pipeFds[0], buffer, sizeof buffer) > 0) { }
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+        if (received_ == 0)
+            received_ = static_cast<unsigned char>(buffer[0]);
+    }
     Q_EMIT terminationRequested();
 }

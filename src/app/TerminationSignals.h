@@ -15,6 +15,10 @@ public:
     explicit TerminationSignals(QObject* parent = nullptr);
     ~TerminationSignals() override;
 
+    // The first signal received (SIGTERM or SIGINT), 0 before any: a shell
+    // tool's exit status tells which one stopped it.
+    int received() const { return received_; }
+
 Q_SIGNALS:
     void terminationRequested();
 
@@ -22,4 +26,5 @@ private:
     void drain();
 
     QSocketNotifier* notifier_ = nullptr;
+    int received_ = 0;
 };

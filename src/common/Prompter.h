@@ -23,7 +23,7 @@ public:
     void showHint(const QString& text);
     bool askYesNo(const QString& text);
     // `text`, then the server's last reply under "Details from server:".
-    void showServerError(const QString& text, const QString& lastServerReply);
+    virtual void showServerError(const QString& text, const QString& lastServerReply);
 
 private:
     bool promptOnMainThread(

@@ -315,6 +315,8 @@ void TCustomFtpCli::AbortAsync()
 void TCustomFtpCli::AbortWithTimeout()
 {
     AbortAsync();
+    // The reply a caller shows names the time-out, not an abort it never asked for.
+    lastResponse_ = ftptext::timeout();
     errorMessage_ = ftptext::timeout();
     statusCode_ = 426;
     requestResult_ = 426;

@@ -1,9 +1,9 @@
 #include "transfer/DeleteBranch.h"
-#include "transfer/FtpOperation.h"
 
 #include "common/Prompter.h"
 #include "net/TFtpClient.h"
 #include "remote/RemotePath.h"
+#include "transfer/FtpOperation.h"
 #include "transfer/LoaderTexts.h"
 #include "transfer/RemoteName.h"
 #include "transfer/WorkerContext.h"

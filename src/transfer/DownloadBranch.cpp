@@ -1,11 +1,12 @@
 #include "transfer/DownloadBranch.h"
-#include "transfer/FtpOperation.h"
 
 #include "common/Prompter.h"
+#include "net/FtpTexts.h"
 #include "net/TFtpClient.h"
 #include "remote/RemotePath.h"
 #include "transfer/DownloadTexts.h"
 #include "transfer/FailureRule.h"
+#include "transfer/FtpOperation.h"
 #include "transfer/LocalName.h"
 #include "transfer/PartDownload.h"
 #include "transfer/PartRecord.h"
@@ -428,9 +429,21 @@ void DownloadBranch::download(FileJob& job, Check check)
         }
         return;
     }
+    if (store.writeFailed()) {
+        localFailure(job, store.error());
+        return;
+    }
+    // Not a byte came (a file the server refused): a later run has nothing
+    // to resume, and nothing of it is left behind.
+    const auto& held = store.parts();
+    if (std::all_of(held.begin(), held.end(), [](const FilePart& part) { return part.done == 0; })) {
+        for (const QString& name : localNames(job))
+            removeLocalFile(name);
+    }
     ++worker_.progressBlock().failedFiles;
     worker_.markIncomplete();
-    worker_.showServerError(DownloadTexts::downloadError(shown));
+    worker_.prompter().showServerError(DownloadTexts::downloadError(shown),
+        parts.timedOut() ? ftptext::timeout() : worker_.connection0().LastResponse());
     worker_.withWindow([&](LoaderWindow& window) { window.fileFinished(shown, FileOutcome::Failed); });
 }
 

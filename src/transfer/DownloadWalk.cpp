@@ -1,8 +1,8 @@
 #include "transfer/DownloadWalk.h"
-#include "transfer/FtpOperation.h"
 
 #include "common/ProgramFolders.h"
 #include "common/Prompter.h"
+#include "transfer/FtpOperation.h"
 #include "transfer/LoaderTexts.h"
 #include "transfer/RemoteName.h"
 #include "transfer/WorkerContext.h"

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 // How a file that is to be written already exists. Unrelated: a file of
 // that name that this program did not write for this remote file (another
@@ -65,6 +66,15 @@ public:
     // A line for the run's log: something the worker did on its own (a
     // file saved under another name, a digest it could not check).
     virtual void note(const QString& text) { setConnectionStatus(0, text); }
+    // A name of a walked download folder that is left out (a folder not
+    // opened, a name that would leave the local folder): the folder arrives
+    // without it. `serverReply`: the reply that refused it, if one did.
+    virtual void leftOut(const std::string& remotePath, const QString& text, const QString& serverReply)
+    {
+        Q_UNUSED(remotePath);
+        Q_UNUSED(serverReply);
+        note(text);
+    }
     // A download is done with one file (arrived whole, skipped, or not).
     virtual void fileFinished(const QString& remotePath, FileOutcome outcome)
     {

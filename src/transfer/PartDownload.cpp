@@ -1,8 +1,8 @@
 #include "transfer/PartDownload.h"
-#include "settings/ConnectionOptions.h"
 
 #include "net/EventWait.h"
 #include "net/TFtpClient.h"
+#include "settings/ConnectionOptions.h"
 #include "transfer/DownloadTexts.h"
 #include "transfer/LocalName.h"
 #include "transfer/PartStore.h"
@@ -49,6 +49,7 @@ TFtpClient& PartDownload::client(int index)
 PartDownload::Outcome PartDownload::run()
 {
     finishedBefore_ = worker_.progressBlock().finishedBytes.load();
+    heard_ = std::chrono::steady_clock::now();
     worker_.progressBlock().clearConnectionBytes();
     if (needed_ == 0)
         return Outcome::Received;
@@ -264,6 +265,7 @@ void PartDownload::onRequestDone(int index, TFtpRequest request, int error)
         onFailure(index, Failure::Kind::RequestFailed);
         return;
     }
+    heard_ = conn.lastActivity;
     TFtpClient& c = client(index);
     switch (request) {
     case ftpOpenAsync:
@@ -481,6 +483,7 @@ void PartDownload::onProgress(int index, qint64 bytes, bool& abort)
 {
     Connection& conn = connections_[static_cast<std::size_t>(index)];
     conn.lastActivity = std::chrono::steady_clock::now();
+    heard_ = conn.lastActivity;
     abort = worker_.stopping();
     if (!conn.active || conn.part < 0)
         return;
@@ -488,6 +491,9 @@ void PartDownload::onProgress(int index, qint64 bytes, bool& abort)
     const auto received = static_cast<std::uint64_t>(std::max<qint64>(bytes, 0));
     worker_.progressBlock().connectionBytes[static_cast<std::size_t>(index)]
         = static_cast<std::int64_t>(conn.doneAtStart + std::min(received, p.length()));
+    // Connection 0's blocking transfer holds the waiting loop up: the
+    // file's count follows every part's bytes as they arrive.
+    showCurrentFileBytes();
     abort = abort || worker_.isPaused();
     store_.recordProgress(false);
 }
@@ -498,6 +504,12 @@ bool PartDownload::allComplete() const
 {
     return std::all_of(
         parts_.begin(), parts_.end(), [](const FilePart& part) { return part.state == PartState::Complete; });
+}
+
+bool PartDownload::serverSilent() const
+{
+    const int limit = worker_.options().TimeoutPeriod;
+    return limit > 0 && std::chrono::steady_clock::now() - heard_ >= std::chrono::seconds(limit);
 }
 
 bool PartDownload::settled() const
@@ -539,8 +551,16 @@ void PartDownload::waitForParts(bool restartRound)
             worker_.progressBlock().clearConnectionBytes();
             break;
         }
+        // Retrying each connection on a server that went silent would take
+        // the time-out again and again.
+        if (!worker_.stopping() && serverSilent()) {
+            timedOut_ = true;
+            break;
+        }
         if (worker_.pauseAsked()) {
             worker_.pauseWait(true);
+            // A pause is no silence of the server's.
+            heard_ = std::chrono::steady_clock::now();
             restartRound = restartable && !worker_.stopping();
         }
         if (restartRound) {
@@ -562,7 +582,8 @@ void PartDownload::waitForParts(bool restartRound)
         processEventsUntil([] { return false; }, QDeadlineTimer(waitPeriod));
     }
     quitSecondaries();
-    if (!worker_.stopping())
+    // A silent server would not end its transfers either: they are aborted.
+    if (!worker_.stopping() && !timedOut_)
         processEventsUntil([this] { return settled() || worker_.stopping(); },
             QDeadlineTimer(std::chrono::seconds(quitTimeoutSeconds)));
     connection0Async_ = false;

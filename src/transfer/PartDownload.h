@@ -55,6 +55,9 @@ public:
     PartDownload& operator=(const PartDownload&) = delete;
 
     Outcome run();
+    // The server sent nothing on any connection for the time-out: the file
+    // was given up rather than tried again on a server that answers nothing.
+    bool timedOut() const { return timedOut_; }
     // The parts not complete when the file started.
     int neededConnections() const { return needed_; }
     const std::vector<FilePart>& parts() const { return parts_; }
@@ -116,6 +119,7 @@ private:
     void onProgress(int index, qint64 bytes, bool& abort);
 
     void waitForParts(bool restartRound);
+    bool serverSilent() const;
     bool settled() const;
     bool allComplete() const;
     void showCurrentFileBytes();
@@ -132,4 +136,7 @@ private:
     std::array<PartSink, 8> sinks_ {};
     std::uint64_t completedBytes_ = 0;
     std::int64_t finishedBefore_ = 0;
+    // The last byte or successful reply from the server, on any connection.
+    std::chrono::steady_clock::time_point heard_;
+    bool timedOut_ = false;
 };

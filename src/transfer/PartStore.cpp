@@ -301,8 +301,11 @@ bool PartStore::write(int part, std::uint64_t position, const char* data, std::u
     FilePart& p = parts_[static_cast<std::size_t>(part)];
     if (fd_ < 0 || position != p.start + p.done || (!lengthUnknown_ && position + length > p.end))
         return false;
-    if (!writeAll(fd_, data, length, position))
+    if (!writeAll(fd_, data, length, position)) {
+        writeFailed_ = true;
+        error_ = systemError(QStringLiteral("Cannot write"), dataFile_);
         return false;
+    }
     p.done += length;
     if (digest_.offer(position, data, length) && several() && digest_.position() == p.end)
         digest_.catchUp(fd_, parts_);

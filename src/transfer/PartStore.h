@@ -62,6 +62,8 @@ public:
     const std::vector<FilePart>& parts() const { return parts_; }
     const QString& dataFile() const { return dataFile_; }
     QString error() const { return error_; }
+    // A write of the data failed (a full disk, a quota): error() says why.
+    bool writeFailed() const { return writeFailed_; }
     // Where the next byte of `part` belongs.
     std::uint64_t nextPosition(int part) const;
 
@@ -97,4 +99,5 @@ private:
     DigestFollower digest_;
     std::chrono::steady_clock::time_point lastRecord_;
     QString error_;
+    bool writeFailed_ = false;
 };

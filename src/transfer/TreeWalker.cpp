@@ -126,7 +126,9 @@ bool TreeWalker::acceptableName(const ftpObject& entry)
         return false;
     if (isSafeLocalName(entry.name))
         return true;
-    worker_.setStatus(LoaderTexts::unsafeName(shown(entry.name)));
+    const QString text = LoaderTexts::unsafeName(shown(entry.name));
+    const std::string path = withSlash(currentFolder_) + entry.name;
+    worker_.withWindow([&](LoaderWindow& window) { window.leftOut(path, text, {}); });
     return false;
 }
 
@@ -182,7 +184,8 @@ std::vector<std::string> TreeWalker::walkRemoteFolders(
         // A listing cut short by a stop is walked again as a whole.
         if (!listed || worker_.stopping()) {
             if (!worker_.stopping())
-                reportNotOpened(next.path);
+                reportNotOpened(next.path,
+                    next.depth <= deepestFolder ? worker_.connection0().LastResponse() : QString());
             notWalked.push_back(std::move(next.path));
             continue;
         }
@@ -205,11 +208,12 @@ std::optional<TransferItems> TreeWalker::openAndList(const std::string& folder)
     return listCurrentFolder();
 }
 
-void TreeWalker::reportNotOpened(const std::string& folder)
+void TreeWalker::reportNotOpened(const std::string& folder, const QString& serverReply)
 {
     ++worker_.progressBlock().foldersNotOpened;
     worker_.markIncomplete();
-    worker_.setStatus(LoaderTexts::folderNotOpened(shown(folder)));
+    const QString text = LoaderTexts::folderNotOpened(shown(folder));
+    worker_.withWindow([&](LoaderWindow& window) { window.leftOut(folder, text, serverReply); });
 }
 
 void TreeWalker::resolveLinks(const std::vector<TransferEntry>& links, std::vector<TransferEntry>& files,

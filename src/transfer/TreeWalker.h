@@ -88,7 +88,7 @@ private:
     bool acceptableName(const ftpObject& entry);
     // CWD (unless connection 0 is there already) and listing of one folder.
     std::optional<TransferItems> openAndList(const std::string& folder);
-    void reportNotOpened(const std::string& folder);
+    void reportNotOpened(const std::string& folder, const QString& serverReply);
     struct LocalWalk {
         QString base; // ends in "/"
         QString canonicalBase;

@@ -1,8 +1,8 @@
 #include "transfer/UploadBranch.h"
-#include "transfer/FtpOperation.h"
 
 #include "net/TFtpClient.h"
 #include "remote/RemotePath.h"
+#include "transfer/FtpOperation.h"
 #include "transfer/LoaderTexts.h"
 #include "transfer/RemoteName.h"
 #include "transfer/WorkerContext.h"

@@ -32,6 +32,9 @@ public:
     bool running() const { return error_.isEmpty(); }
     QString error() const { return error_; }
     quint16 port() const { return process_.port(); }
+    // To stop and continue the server (SIGSTOP, SIGCONT): a server that
+    // went silent.
+    qint64 pid() const { return process_.pid(); }
     QByteArray user() const { return user_; }
     QByteArray password() const { return password_; }
     // Remote folder the account may write to, without a trailing "/".
