@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -101,6 +102,26 @@ protected:
                 lines << line.trimmed();
         }
         return lines;
+    }
+
+    // Starts the worker and stops it `afterMs` after connection 0 first
+    // shows `status`; how long the stop took, or nothing when the status
+    // never came.
+    std::optional<qint64> stopAfterStatus(LoaderThread& worker, const QString& status, int afterMs)
+    {
+        bool shown = false;
+        window.onStatus = [&](const QString& text) { shown |= text == status; };
+        worker.start(OperationPriority::Normal);
+        const bool came = processEventsUntil([&] { return shown; }, QDeadlineTimer(std::chrono::seconds(20)))
+            == WaitOutcome::Ready;
+        window.onStatus = nullptr;
+        if (!came)
+            return std::nullopt;
+        QThread::msleep(static_cast<unsigned long>(afterMs));
+        QElapsedTimer stopping;
+        stopping.start();
+        worker.stopAndWait();
+        return stopping.elapsed();
     }
 
     // DELE and RMD, in the order the server received them.
@@ -362,17 +383,10 @@ TEST_F(WorkerServers, AStopDuringARateLimitedUploadEndsItPromptly)
     LoaderInputs in = inputs(OperationKind::Upload);
     in.request.items.files
         = { entryAt((local.path() + QStringLiteral("/slow.bin")).toStdString(), 2'000'000) };
-    bool uploading = false;
-    window.onStatus = [&](const QString& text) { uploading |= text == QStringLiteral("Upload starting..."); };
     LoaderThread worker(std::move(in));
-    worker.start(OperationPriority::Normal);
-    ASSERT_TRUE(processEventsUntil([&] { return uploading; }, QDeadlineTimer(std::chrono::seconds(20)))
-        == WaitOutcome::Ready);
-    QThread::msleep(300);
-    QElapsedTimer stopping;
-    stopping.start();
-    worker.stopAndWait();
-    EXPECT_LT(stopping.elapsed(), 1000);
+    const auto stopTook = stopAfterStatus(worker, QStringLiteral("Upload starting..."), 300);
+    ASSERT_TRUE(stopTook);
+    EXPECT_LT(*stopTook, 1000);
     EXPECT_TRUE(worker.progress()->stopped);
     EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
 }
@@ -1167,19 +1181,11 @@ TEST_F(WorkerServers, AStopDuringAListingEndsPromptlyAndLeavesItsFolderToWalk)
     ASSERT_TRUE(startServer({ QStringLiteral("--rate"), QStringLiteral("20000") }));
     LoaderInputs in = inputs(OperationKind::Download);
     in.request.items.folders = { entryAt("/pub/big") };
-    bool listing = false;
-    window.onStatus = [&](const QString& text) {
-        listing |= text == QStringLiteral("Querying directory listing /pub/big/");
-    };
     LoaderThread worker(std::move(in));
-    worker.start(OperationPriority::Normal);
-    ASSERT_TRUE(processEventsUntil([&] { return listing; }, QDeadlineTimer(std::chrono::seconds(20)))
-        == WaitOutcome::Ready);
-    QThread::msleep(500);
-    QElapsedTimer stopping;
-    stopping.start();
-    worker.stopAndWait();
-    EXPECT_LT(stopping.elapsed(), 1000);
+    const auto stopTook
+        = stopAfterStatus(worker, QStringLiteral("Querying directory listing /pub/big/"), 500);
+    ASSERT_TRUE(stopTook);
+    EXPECT_LT(*stopTook, 1000);
     EXPECT_TRUE(worker.progress()->stopped);
     EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(worker.items().files.empty());
